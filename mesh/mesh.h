@@ -1,0 +1,137 @@
+// mesh.h: the editor's only document, a vertex list and a triangle list, and
+// every operation that changes them apart from the mouse tools and files.
+// Also the two number readers every field, prompt and file uses.
+// Plain data and free functions; no Qt, no OpenGL.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+struct Vertex {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    int32_t selected = 0;  // 1 selected, 0 not; nothing else is stored
+    int32_t marked = 0;    // 1 while its corner is edited in the Texture window
+};
+
+// Corner k is drawn at vertex vertexIndex[k] with texture coordinate (u[k], v[k]);
+// corner order 0, 1, 2 is the winding.
+struct Triangle {
+    std::array<int32_t, 3> vertexIndex{};
+    std::array<float, 3> u{};
+    std::array<float, 3> v{};
+    int32_t selected = 0;
+};
+
+// Invariant: while pendingCorner is 1 or 2, the last triangle is the one under
+// construction. At most one triangle is selected at a time.
+struct Mesh {
+    std::vector<Vertex> vertices;
+    std::vector<Triangle> triangles;
+    int32_t pendingCorner = 0;
+};
+
+struct Vec3 {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+
+// ---- elementary operations --------------------------------------------------
+
+// Appends an all-zero record and returns it for the caller to fill in.
+// The reference is valid until the next change of that list.
+Vertex& appendVertex(Mesh& mesh);
+Triangle& appendTriangle(Mesh& mesh);
+
+// Maps any stored corner position to a valid one: past the end reads the last
+// vertex, a negative position the first. Returns -1 only for an empty list.
+int32_t clampVertexPosition(const Mesh& mesh, int32_t position);
+
+// Coordinates of the vertex at a position (clamped as above); 0 on an empty list.
+float vertexX(const Mesh& mesh, int32_t position);
+float vertexY(const Mesh& mesh, int32_t position);
+float vertexZ(const Mesh& mesh, int32_t position);
+Vec3 vertexPosition(const Mesh& mesh, int32_t position);
+
+// Sets `marked` of the vertex at a position (clamped); nothing on an empty list.
+void setVertexMarked(Mesh& mesh, int32_t position, int32_t value);
+
+int32_t countSelectedVertices(const Mesh& mesh);
+void deselectAllVertices(Mesh& mesh);
+void deselectAllTriangles(Mesh& mesh);
+
+// First vertex in list order at exactly (x, y, z) as floats (+0 equals -0,
+// NaN matches nothing); -1 if none. Linear; bulk readers use VertexIndex.
+int32_t findVertexAt(const Mesh& mesh, float x, float y, float z);
+
+// Empties both lists; a triangle under construction goes with them.
+void clearMesh(Mesh& mesh);
+
+// Removes a half-built triangle (pendingCorner 1 or 2) and resets the counter.
+// Called before anything removes its vertices or appends triangles after it.
+void abandonPendingTriangle(Mesh& mesh);
+
+// Position of the first selected vertex / triangle in list order, or -1.
+int32_t firstSelectedVertex(const Mesh& mesh);
+int32_t firstSelectedTriangle(const Mesh& mesh);
+
+// ---- editing commands ---------------------------------------------------------
+
+// Removes every selected vertex and every triangle that used one; the remaining
+// triangles keep referring to the same points.
+void deleteSelectedVertices(Mesh& mesh);
+// Removes the selected triangle(s); vertices stay.
+void deleteSelectedTriangles(Mesh& mesh);
+// Exchanges corners 0 and 2 of the first selected triangle; u and v stay put.
+void flipSelectedTriangle(Mesh& mesh);
+// Steps the triangle selection: first, ..., last, none, first, ...
+void selectNextTriangle(Mesh& mesh);
+// Steps the triangle selection: last, ..., first, none, last, ...
+void selectPreviousTriangle(Mesh& mesh);
+// Selects the triangle numbered n (counting from 1) alone; n <= 0 or past the
+// end leaves none selected.
+void selectTriangleNumber(Mesh& mesh, int32_t number);
+// One click of the create-triangle tool: starts a triangle if none is under
+// construction and gives it the first selected vertex as its next corner.
+void addCorner(Mesh& mesh);
+
+// ---- scale and rotate -----------------------------------------------------------
+
+// Mean of the selected vertices; nothing when none is selected.
+std::optional<Vec3> selectionCentre(const Mesh& mesh);
+// x = (x - cx) * sx + cx, likewise y and z, for every selected vertex.
+void scaleSelectedVertices(Mesh& mesh, Vec3 centre, float sx, float sy, float sz);
+// Turns every selected vertex about the centre by whole-degree angles.
+void rotateSelectedVertices(Mesh& mesh, Vec3 centre, int32_t ax, int32_t ay, int32_t az);
+
+// Rounds an angle field's value to whole degrees, halves to even, reduced into
+// (-360, 360) so that any float fits; NaN and infinities give 0.
+int32_t roundAngle(float degrees);
+// Cosine and sine of whole degrees with pi taken as the 32-bit float 4 atan 1.
+double degCos(int32_t degrees);
+double degSin(int32_t degrees);
+// Rx(ax) Ry(ay) Rz(az) applied to (x, y, z), in double, stored as floats.
+Vec3 rotateVector(float x, float y, float z, int32_t ax, int32_t ay, int32_t az);
+
+// ---- automatic texture coordinates ---------------------------------------------
+
+// Gives every triangle the fixed two-triangles-per-square pattern of (min, max).
+void autoTexCoords(Mesh& mesh, float min, float max);
+
+// ---- reading numbers from text ---------------------------------------------------
+
+// The longest leading decimal number (blanks skipped, sign, digits, point,
+// exponent); the rest is ignored; no number gives 0. Too large gives +-HUGE_VAL.
+double readDecimal(std::string_view text);
+// Leading blanks, an optional sign and decimal digits; no digits give 0.
+// Values beyond 32 bits saturate.
+int32_t readWhole(std::string_view text);
+// Nearest whole number, halves to the even neighbour (0.5 -> 0, 1.5 -> 2, 2.5 -> 2).
+double roundHalfEven(double value);
+// readDecimal taken to the nearest integer, halves to even, saturated to 32 bits.
+int32_t readRoundedWhole(std::string_view text);

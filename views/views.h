@@ -1,0 +1,83 @@
+// views.h: the four views: how model coordinates map to each view and back,
+// the arrow keys, zoom, snap grid and hit radius.
+#pragma once
+
+#include <cstdint>
+
+#include "mesh/mesh.h"
+
+// View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
+enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
+
+// The pan shared by the three orthographic views, the orbit of the 3D view and
+// its zoom; all start at 0 and are never saved.
+struct ViewCamera {
+    float panX = 0.0f;
+    float panY = 0.0f;
+    float panZ = 0.0f;
+    float orbitX = 0.0f;  // degrees about X
+    float orbitY = 0.0f;  // degrees about Y
+    float zoom = 0.0f;    // the 3D view scales triangles by zoom + 1
+};
+
+// Cursor position of a view at the last redraw in half-widths and half-heights,
+// and its change between the last two redraws.
+struct ViewMouse {
+    float x = 0.0f;
+    float y = 0.0f;
+    float dx = 0.0f;
+    float dy = 0.0f;
+};
+
+// The two model coordinates a view shows: first horizontal, second vertical.
+struct ViewPoint {
+    float a = 0.0f;
+    float b = 0.0f;
+};
+
+// Arguments of setCamera for a view: position and angles about X, Y, Z.
+struct CameraArgs {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    float angleX = 0.0f, angleY = 0.0f, angleZ = 0.0f;
+};
+
+constexpr float pickRadius = 0.0125f;  // model units around a vertex that a click hits
+constexpr float panStep = 0.125f;
+constexpr float zoomStep = 0.25f;
+
+// The window number of a view and back; viewOfWindow gives -1 for other windows.
+inline int32_t windowOfView(ViewKind view) { return static_cast<int32_t>(view) + 1; }
+int32_t viewOfWindow(int32_t window);
+
+// Camera position and angles with which a view is drawn.
+CameraArgs viewCameraArgs(ViewKind view, const ViewCamera& camera);
+
+// Model coordinates under a cursor at pixel (mx, my) of an orthographic view of
+// client size width x height: Front (x, y), Side (z, y), Top (x, z).
+ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float height,
+                        const ViewCamera& camera);
+
+// The view's two coordinates of a vertex, and setting them (the third stays).
+ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
+void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
+
+// Model change of the view's two coordinates for a ViewMouse change (dx, dy).
+ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
+
+// New ViewMouse from the cursor (pixels from the view's top-left corner).
+ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float width, float height);
+
+// Nearest grid line, on both sides of zero: floor(v / g + 0.5) * g as a float;
+// unchanged when the grid is 0.
+float snapToGrid(float value, float grid);
+
+// True when (a, b) lies within pickRadius of the point (va, vb).
+bool isWithinPickRadius(ViewPoint cursor, ViewPoint vertex);
+
+// Arrow keys (Win32 virtual-key codes) pressed in a window: pans the orthographic
+// views or turns the 3D view; other keys and windows change nothing.
+void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
+
+// Zoom steps: in without limit; out only while zoom + 1 > 0 before the step.
+void zoomIn(ViewCamera& camera);
+void zoomOut(ViewCamera& camera);

@@ -1,10 +1,17 @@
-// app.h: the application shell's public header: the interface texts.
+// app.h: the application shell: the state record, the interface texts, the
+// command ids and tools, start-up, the main loop and the command dispatch.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "app/window_layer.h"
+#include "engine/engine.h"
+#include "files/files.h"
+#include "mesh/mesh.h"
+#include "views/views.h"
 
 // ---- interface texts ------------------------------------------------------------
 
@@ -21,3 +28,73 @@ void fillUiText(UiText& table);
 // Text of a message in a language. A language outside 0 to 2 reads as German;
 // a message number outside 0 to 28 gives the empty text.
 std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message);
+
+// ---- commands and tools ------------------------------------------------------------
+
+// Menu items and toolbar buttons share these ids.
+enum CommandId : int32_t {
+    cmdNew = 0,
+    cmdOpen = 1,
+    cmdSave = 2,
+    cmdSaveAs = 3,
+    cmdMerge = 4,
+    cmdMergeAsc = 5,
+    cmdPreferences = 6,
+    cmdQuit = 7,
+    cmdAbout = 8,
+    cmdDeleteVertex = 9,
+    cmdToolCreateVertex = 10,
+    cmdToolMoveVertex = 11,
+    cmdToolSelectVertex = 12,
+    cmdScale = 13,
+    cmdRotate = 14,
+    cmdToolCreateTriangle = 15,
+    cmdZoomIn = 16,
+    cmdZoomOut = 17,
+    cmdTriangleSelectionUp = 18,
+    cmdTriangleSelectionDown = 19,
+    cmdTriangleList = 20,
+    cmdDeleteTriangle = 21,
+    cmdFlipTriangle = 22,
+    cmdSetTextureCoords = 23,
+    cmdChooseTexture = 24,
+    cmdAutoTextureCoords = 25,
+};
+
+enum ToolMode : int32_t {
+    CreateVertex = 0,
+    MoveVertex = 1,
+    SelectVertex = 2,
+    CreateTriangle = 3,
+};
+
+// ---- the state record ----------------------------------------------------------------
+
+// All process-wide state; one instance lives from start-up to exit and is
+// touched only by the main thread.
+struct AppState {
+    WindowLayer* windows = nullptr;  // not owned
+    std::string programDirectory;    // folder of the executable, with its trailing "/"
+    std::string versionText;
+    Preferences prefs;
+    UiText uiText;
+    Mesh mesh;
+    Engine engine;
+    std::array<GlTexture, 4> labelTexture;  // per view, in that view's context
+    std::array<ViewMouse, 4> viewMouse{};
+    RenderBuffers renderBuffers;
+    std::string currentFileName;
+    int32_t toolMode = CreateVertex;
+    WindowEvent event;         // the event fetched in this pass
+    int32_t eventKind = 0;     // kind of the event fetched in this pass (0: none)
+    int32_t eventWindow = 0;   // window of the last fetched event; kept on passes without one
+    int32_t frameCounter = 0;  // passes since the last view redraw
+    int32_t shiftHeld = 0;
+    ViewCamera camera;          // pan, orbit and zoom of the views
+    GlTexture textureName;      // the mesh texture, in the 3D view's context
+    std::string textureFileName;
+    float uvMin = 0.0f;
+    float uvMax = 0.0f;
+    bool closeRequested = false;  // the loop ends after this pass; shutDown follows
+    bool quitRequested = false;   // Quit: the loop ends and nothing is written
+};

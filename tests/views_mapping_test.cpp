@@ -1,10 +1,10 @@
 // View mapping, arrow keys, zoom, snap grid and the hit test.
 #include <gtest/gtest.h>
 
+#include "app/window_layer.h"
 #include "views/views.h"
 
 namespace {
-constexpr int32_t vkLeft = 0x25, vkUp = 0x26, vkRight = 0x27, vkDown = 0x28;
 
 // Where a model point's view coordinates land in pixels (the forward mapping).
 ViewPoint pixelOf(float cx, float cy, float w, float h) { return {(cx + 1) * w / 2, (1 - cy) * h / 2}; }

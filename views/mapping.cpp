@@ -3,9 +3,7 @@
 
 #include <cmath>
 
-namespace {
-constexpr int32_t vkLeft = 0x25, vkUp = 0x26, vkRight = 0x27, vkDown = 0x28;
-}
+#include "app/window_layer.h"
 
 int32_t viewOfWindow(int32_t window)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mesh/mesh.h"
 
@@ -81,3 +82,18 @@ void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 // Zoom steps: in without limit; out only while zoom + 1 > 0 before the step.
 void zoomIn(ViewCamera& camera);
 void zoomOut(ViewCamera& camera);
+
+// ---- rendering (OpenGL) -----------------------------------------------------------------
+
+// Arrays rebuilt by every renderMesh, kept between redraws to save allocations.
+struct RenderBuffers {
+    std::vector<float> positions;
+    std::vector<float> texCoords;
+    std::vector<float> colors;
+};
+
+// Draws the mesh into the current context: viewFlag 0 for Front, Side and Top
+// (white wireframe, vertex markers, origin cross), 1 for the 3D view (filled,
+// textured with textureName, scaled by zoom + 1).
+void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
+                RenderBuffers& buffers);

@@ -1,0 +1,204 @@
+// window_layer.h: the one interface through which the program's logic reaches
+// windows, menus, dialogs, images and input. Windows and images are addressed
+// by number; input arrives as one WindowEvent at a time.
+// Implemented with Qt in app/qt/ and by a scripted fake in tests/.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine.h"
+
+// ---- numbers shared by logic and layer ---------------------------------------------
+
+// Window numbers.
+constexpr int32_t windowMain = 0;
+constexpr int32_t windowFront = 1;
+constexpr int32_t windowSide = 2;
+constexpr int32_t windowTop = 3;
+constexpr int32_t window3D = 4;
+constexpr int32_t windowPreferences = 10;
+constexpr int32_t windowTexture = 11;
+constexpr int32_t windowTriangles = 12;
+constexpr int32_t windowScale = 13;
+constexpr int32_t windowRotate = 14;
+constexpr int32_t windowNone = -1;  // a window without a number
+
+// Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
+// 100 the texture picture of the Texture window.
+constexpr int32_t imageTexture = 100;
+
+// Event kinds (the platform messages they stand for).
+constexpr int32_t eventNone = 0;
+constexpr int32_t eventClose = 16;       // close request
+constexpr int32_t eventKeyDown = 256;    // param: virtual-key code
+constexpr int32_t eventMouseMove = 512;  // param: mk* flags
+constexpr int32_t eventLeftDown = 513;   // param: mk* flags
+constexpr int32_t eventRightDown = 516;  // param: mk* flags
+constexpr int32_t eventControl = 13100;  // control and notification of a gadget
+constexpr int32_t eventCommand = 13101;  // param: command id
+
+// Button and modifier flags of mouse events.
+constexpr int32_t mkLButton = 0x0001;
+constexpr int32_t mkRButton = 0x0002;
+constexpr int32_t mkShift = 0x0004;
+constexpr int32_t mkControl = 0x0008;
+constexpr int32_t mkMButton = 0x0010;
+
+// Virtual-key codes.
+constexpr int32_t vkReturn = 0x0D;
+constexpr int32_t vkShift = 0x10;
+constexpr int32_t vkEscape = 0x1B;
+constexpr int32_t vkLeft = 0x25;
+constexpr int32_t vkUp = 0x26;
+constexpr int32_t vkRight = 0x27;
+constexpr int32_t vkDown = 0x28;
+
+// Notification of a control event: a text field received the keyboard focus.
+constexpr int32_t notifySetFocus = 256;
+// Notification of a control event: a text field's text changed.
+constexpr int32_t notifyChange = 0x0300;
+
+// Standard toolbar images.
+constexpr int32_t stdImageDelete = 5;
+constexpr int32_t stdImageFileNew = 6;
+constexpr int32_t stdImageFileOpen = 7;
+constexpr int32_t stdImageFileSave = 8;
+constexpr int32_t stdImageHelp = 11;
+
+struct WindowEvent {
+    int32_t kind = eventNone;
+    int32_t window = windowNone;
+    int32_t param = 0;
+    int32_t control = 0;       // eventControl: the gadget id
+    int32_t notification = 0;  // eventControl: notify* code
+};
+
+enum class WindowStyle {
+    Main,  // caption, system menu, sizing border, minimise and maximise boxes
+    View,  // borderless child of the main window, positioned in its client area
+    Tool,  // caption with a close box, not resizable
+};
+
+// Where a window opens. View windows use (x, y) inside the main window's client
+// area; the others are centred (on the screen, or over the active window) and
+// never placed past the screen's left or top edge.
+enum class WindowPlacement { At, CentreOnScreen, CentreOverActive };
+
+struct WindowSpec {
+    WindowStyle style = WindowStyle::Tool;
+    WindowPlacement placement = WindowPlacement::CentreOverActive;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;   // client size
+    int32_t height = 0;
+    std::string title;
+};
+
+struct CursorPos {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+enum class LineMode { Copy, Invert };
+
+// ---- the interface ---------------------------------------------------------------------
+
+class WindowLayer {
+public:
+    virtual ~WindowLayer() = default;
+
+    // Windows. openWindow creates window `number` hidden, replacing one already
+    // open under that number; false when it cannot be made.
+    virtual bool openWindow(int32_t number, const WindowSpec& spec) = 0;
+    virtual void showWindow(int32_t number) = 0;
+    virtual void closeWindow(int32_t number) = 0;
+    virtual bool isWindowOpen(int32_t number) const = 0;
+    virtual void activateWindow(int32_t number) = 0;
+    // The window the user works in: the view last clicked, or the window
+    // activated last; windowNone when none of the program's windows is active.
+    virtual int32_t activeWindow() const = 0;
+    // Moves a view to (x, y) of the main window's client area with a new client size.
+    virtual void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) = 0;
+    virtual int32_t clientWidth(int32_t number) const = 0;
+    virtual int32_t clientHeight(int32_t number) const = 0;
+    // Cursor position now, relative to the window's top-left corner.
+    virtual CursorPos cursorPos(int32_t number) const = 0;
+    // Called after the main window or any window changed size.
+    virtual void setResizeHandler(std::function<void()> handler) = 0;
+
+    // Input. fetchEvent takes at most one waiting event without blocking.
+    virtual bool fetchEvent(WindowEvent& event) = 0;
+    virtual bool isShiftDown() const = 0;
+    virtual void sleepMs(int32_t milliseconds) = 0;
+
+    // OpenGL: each view window has its own context. createGlContext leaves it current.
+    virtual bool createGlContext(int32_t number) = 0;
+    virtual void makeCurrent(int32_t number) = 0;
+    virtual void swapBuffers(int32_t number) = 0;
+    // Version, renderer and vendor texts of the current context.
+    virtual std::string glString(uint32_t name) const = 0;
+
+    // Modal operations; other windows are unusable until they return.
+    virtual void showMessage(std::string_view title, std::string_view text) = 0;
+    // The "InputRequester" prompt; the confirmed text, or empty when cancelled.
+    virtual std::string askText(std::string_view title, std::string_view message,
+                                std::string_view defaultText) = 0;
+    // Open (save false) or save dialog. filter is "label|pattern|label|pattern...";
+    // startText's folder part opens the dialog there, the rest is the file name.
+    // Returns the chosen path, or empty when cancelled.
+    virtual std::string chooseFile(std::string_view title, std::string_view startText,
+                                   std::string_view filter, int32_t filterIndex, bool save) = 0;
+
+    // Menu bar of the main window.
+    virtual bool createMenuBar() = 0;
+    virtual void addMenu(std::string_view title) = 0;
+    virtual void addMenuItem(std::string_view text, int32_t id) = 0;
+    virtual void addMenuSeparator() = 0;
+    virtual void setMenuItemEnabled(int32_t id, bool enabled) = 0;
+    virtual void destroyMenuBar() = 0;
+
+    // Toolbar of the main window; a button shows a standard image or an icon slot.
+    virtual bool createToolbar() = 0;
+    virtual void addToolbarStandardButton(int32_t standardImage, int32_t id) = 0;
+    virtual void addToolbarIconButton(int32_t imageSlot, int32_t id) = 0;
+    virtual void addToolbarSeparator() = 0;
+    virtual void setToolbarTooltip(int32_t id, std::string_view text) = 0;
+    virtual void setToolbarButtonEnabled(int32_t id, bool enabled) = 0;
+    virtual void destroyToolbar() = 0;
+
+    // Reads a BMP or ICO file into RGB with the platform's decoders.
+    virtual bool readPlatformImage(const std::string& path, RgbImage& out) const = 0;
+
+    // Numbered images (icons and pictures); false when the file cannot be read.
+    virtual bool loadImage(int32_t slot, const std::string& path) = 0;
+    virtual void freeImage(int32_t slot) = 0;
+    virtual bool hasImage(int32_t slot) const = 0;
+    virtual int32_t imageWidth(int32_t slot) const = 0;
+    virtual int32_t imageHeight(int32_t slot) const = 0;
+
+    // Gadgets inside a window, by id.
+    virtual void createTextField(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                                 int32_t height, std::string_view text, bool digitsOnly) = 0;
+    virtual void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                                  int32_t height, std::string_view text) = 0;
+    virtual void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                                int32_t height, const std::vector<std::string>& items,
+                                int32_t selected) = 0;
+    // An up-down control stepping the whole number in text field buddyId.
+    virtual void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) = 0;
+    virtual std::string gadgetText(int32_t window, int32_t id) const = 0;
+    virtual void setGadgetText(int32_t window, int32_t id, std::string_view text) = 0;
+    virtual int32_t comboSelection(int32_t window, int32_t id) const = 0;
+
+    // 2D drawing into a window's client area, shown as it is drawn.
+    virtual void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) = 0;
+    virtual void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
+                          uint8_t red, uint8_t green, uint8_t blue) = 0;
+    // A line including both end points; Invert flips the pixels under it.
+    virtual void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                          LineMode mode) = 0;
+};

@@ -1,0 +1,80 @@
+// engine.h: the render engine: texture loading, the camera on the projection
+// matrix, a screen-aligned textured quad and a textured cube. OpenGL 1.1;
+// every call acts on the context current at the call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Owns one OpenGL texture name and deletes it when reset or destroyed. Textures
+// belong to a context: reset it while that context is current.
+class GlTexture {
+public:
+    GlTexture() = default;
+    explicit GlTexture(uint32_t name) : name_(name) {}
+    ~GlTexture();
+    GlTexture(GlTexture&& other) noexcept : name_(other.name_) { other.name_ = 0; }
+    GlTexture& operator=(GlTexture&& other) noexcept;
+    GlTexture(const GlTexture&) = delete;
+    GlTexture& operator=(const GlTexture&) = delete;
+
+    uint32_t name() const { return name_; }
+    void reset(uint32_t name = 0);
+
+private:
+    uint32_t name_ = 0;
+};
+
+// Tightly packed 8-bit RGB, top row first; 0 x 0 when unreadable.
+struct RgbImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// The camera of the most recent setCamera, shared by all views; drawImage2D
+// restores it after drawing.
+struct CameraState {
+    float fieldOfView = 0.0f;
+    float nearPlane = 0.0f;
+    float farPlane = 0.0f;
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    float angleX = 0.0f, angleY = 0.0f, angleZ = 0.0f;
+};
+
+enum class ImageDecoder { Jpeg, Png };
+
+// Engine state that lives for the whole run.
+struct Engine {
+    CameraState camera;
+    std::vector<ImageDecoder> enabledDecoders;  // in the order they were enabled
+    std::vector<uint8_t> pixels;                // reused by every load
+};
+
+// Reads a BMP or ICO file through the platform; false when it cannot.
+using PlatformImageReader = std::function<bool(const std::string& path, RgbImage& out)>;
+
+// Loads an image file (BMP, ICO through the platform; JPEG and PNG once their
+// decoder is enabled by a ".jpg" or ".png" name) into a new texture of the
+// current context and returns its name. Filter mode 0 nearest, 1 linear,
+// 2 linear with mipmaps, other values no image. An unreadable file gives a
+// texture name without an image; nothing is reported.
+uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
+                     const PlatformImageReader& readPlatformImage);
+
+// Loads the identity into the projection matrix, applies the perspective step,
+// the rotations about X, Y, Z and the translation, and returns to the
+// model-view matrix. aspect is the current window's width / height.
+void setCamera(Engine& engine, float aspect, float fieldOfView, float x, float y, float z,
+               float angleX, float angleY, float angleZ);
+// gluPerspective with the values widened; a field of view of 0 changes nothing.
+void perspective(float fieldOfView, float aspect, float nearPlane, float farPlane);
+// A textured quad in normalised device units from the view's left edge, then
+// the camera of the last setCamera again.
+void drawImage2D(const Engine& engine, float aspect, uint32_t texture, float x, float y,
+                 float width, float height, int32_t alphaFlag);
+// The textured cube from -1 to 1, moved, turned and scaled; loads the identity first.
+void drawCube(float x, float y, float z, float sx, float sy, float sz, float angleX, float angleY,
+              float angleZ);

@@ -97,4 +97,12 @@ struct AppState {
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
     bool quitRequested = false;   // Quit: the loop ends and nothing is written
+
+    // ---- mouse tools: the group drag (views/tools.cpp) ----
+    // A group drag moves by the cursor's motion between the events it handles;
+    // this is where the last one left the cursor, and the motion still below
+    // one grid step.
+    int32_t dragView = -1;    // ViewKind of dragCursor; -1: no reference yet
+    CursorPos dragCursor;     // cursor in that view's window at the last click or drag event
+    ViewPoint dragRemainder;  // model motion not yet applied, less than one grid step
 };

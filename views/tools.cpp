@@ -9,25 +9,21 @@
 namespace {
 
 // Model point under the cursor in a view, not snapped.
-ViewPoint cursorInView(const AppState& state, ViewKind view, CursorPos cursor)
+ViewPoint cursorInView(const AppState& state, ViewKind view)
 {
     const int32_t window = windowOfView(view);
+    const CursorPos cursor = state.windows->cursorPos(window);
     return screenToModel(view, static_cast<float>(cursor.x), static_cast<float>(cursor.y),
                          static_cast<float>(state.windows->clientWidth(window)),
                          static_cast<float>(state.windows->clientHeight(window)), state.camera);
 }
 
-ViewPoint cursorInView(const AppState& state, ViewKind view)
-{
-    return cursorInView(state, view, state.windows->cursorPos(windowOfView(view)));
-}
-
 // The part of a motion that makes whole grid steps, toward zero; all of it
 // without a grid.
-float wholeGridSteps(float motion, float grid)
+double wholeGridSteps(double motion, double grid)
 {
-    if (grid == 0.0f) return motion;
-    return static_cast<float>(std::trunc(static_cast<double>(motion) / grid) * grid);
+    if (grid == 0.0) return motion;
+    return std::trunc(motion / grid) * grid;
 }
 
 }  // namespace
@@ -100,7 +96,8 @@ void beginDragAt(AppState& state)
     const std::optional<ViewKind> view = activeView(state);
     state.dragView = view ? static_cast<int32_t>(*view) : -1;
     if (view) state.dragCursor = state.windows->cursorPos(windowOfView(*view));
-    state.dragRemainder = {};
+    state.dragRestA = 0.0;
+    state.dragRestB = 0.0;
 }
 
 void dragSelectedVertex(AppState& state)
@@ -118,30 +115,33 @@ void dragSelectedVertices(AppState& state)
 {
     const std::optional<ViewKind> view = activeView(state);
     if (!view) return;
-    const CursorPos cursor = state.windows->cursorPos(windowOfView(*view));
+    const int32_t window = windowOfView(*view);
+    const CursorPos cursor = state.windows->cursorPos(window);
     if (state.dragView != static_cast<int32_t>(*view)) {
         // No click in this view started the drag: this event only sets the reference.
-        state.dragView = static_cast<int32_t>(*view);
-        state.dragCursor = cursor;
-        state.dragRemainder = {};
+        beginDragAt(state);
         return;
     }
-    // Both ends mapped with today's size and pan, so a pan or resize between
-    // two events does not count as motion.
-    const ViewPoint from = cursorInView(state, *view, state.dragCursor);
-    const ViewPoint to = cursorInView(state, *view, cursor);
+    const CursorPos from = state.dragCursor;
     state.dragCursor = cursor;
-    ViewPoint& rest = state.dragRemainder;
-    rest.a += to.a - from.a;
-    rest.b += to.b - from.b;
-    const float grid = state.prefs.snapGrid;
-    const ViewPoint move{wholeGridSteps(rest.a, grid), wholeGridSteps(rest.b, grid)};
-    rest.a -= move.a;
-    rest.b -= move.b;
-    if (move.a == 0.0f && move.b == 0.0f) return;
+    const double halfWidth = state.windows->clientWidth(window) / 2.0;
+    const double halfHeight = state.windows->clientHeight(window) / 2.0;
+    if (halfWidth <= 0.0 || halfHeight <= 0.0) return;
+    // Pixels to model units with the view's size now, so a pan between two
+    // events does not count as motion.
+    const ViewPoint motion = cursorChangeToModel(*view, static_cast<float>((cursor.x - from.x) / halfWidth),
+                                                 static_cast<float>((cursor.y - from.y) / halfHeight));
+    state.dragRestA += motion.a;
+    state.dragRestB += motion.b;
+    const double grid = state.prefs.snapGrid;
+    const double moveA = wholeGridSteps(state.dragRestA, grid);
+    const double moveB = wholeGridSteps(state.dragRestB, grid);
+    state.dragRestA -= moveA;
+    state.dragRestB -= moveB;
+    if (moveA == 0.0 && moveB == 0.0) return;
     for (Vertex& v : state.mesh.vertices) {
         if (v.selected != 1) continue;
         const ViewPoint p = viewCoordinates(*view, v);
-        setViewCoordinates(*view, v, {p.a + move.a, p.b + move.b});
+        setViewCoordinates(*view, v, {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
     }
 }

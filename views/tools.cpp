@@ -55,8 +55,8 @@ int32_t pickVertexAt(AppState& state)
     std::vector<Vertex>& vertices = state.mesh.vertices;
     if (const std::optional<ViewKind> view = activeView(state)) {
         const ViewPoint p = cursorInView(state, *view);
-        // Walking on, a plain click drops the selected vertices it passes; the
-        // first unselected one under the cursor wins, not the nearest.
+        // The first unselected vertex under the cursor wins, not the nearest;
+        // an already selected one is never picked.
         for (size_t i = 0; i < vertices.size(); ++i) {
             Vertex& v = vertices[i];
             if (v.selected == 0 && isWithinPickRadius(p, viewCoordinates(*view, v))) {
@@ -64,7 +64,6 @@ int32_t pickVertexAt(AppState& state)
                 hit = static_cast<int32_t>(i);
                 break;
             }
-            if (v.selected == 1 && state.shiftHeld == 0) v.selected = 0;
         }
     }
     if (hit < 0) {

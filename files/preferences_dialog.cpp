@@ -28,9 +28,9 @@ bool runPreferencesDialog(AppState& state)
 
     // A language from a hand-edited pref.txt outside the list shows as German,
     // as the interface texts do.
-    const int32_t shown = prefs.language >= 0 && prefs.language < uiLanguageCount ? prefs.language : 0;
-    w.createComboBox(windowPreferences, languageList, 0, 0, 200, 80, {"German", "English", "French"},
-                     shown);
+    const bool known = prefs.language >= 0 && prefs.language < uiLanguageCount;
+    w.createComboBox(windowPreferences, languageList, 0, 0, 200, 80,
+                     {"German", "English", "French"}, known ? prefs.language : 0);
     w.createStaticText(windowPreferences, snapGridLabel, 0, 30, 100, 20, "Snap-Grid:");
     char grid[64];
     std::snprintf(grid, sizeof grid, "%f", static_cast<double>(prefs.snapGrid));

@@ -82,8 +82,9 @@ int32_t extendSelectionAt(AppState& state)
     const ViewPoint p = cursorInView(state, *view);
     std::vector<Vertex>& vertices = state.mesh.vertices;
     for (size_t i = 0; i < vertices.size(); ++i) {
-        if (vertices[i].selected == 0 && isWithinPickRadius(p, viewCoordinates(*view, vertices[i]))) {
-            vertices[i].selected = 1;
+        Vertex& v = vertices[i];
+        if (v.selected == 0 && isWithinPickRadius(p, viewCoordinates(*view, v))) {
+            v.selected = 1;
             return static_cast<int32_t>(i);
         }
     }
@@ -128,8 +129,9 @@ void dragSelectedVertices(AppState& state)
     if (halfWidth <= 0.0 || halfHeight <= 0.0) return;
     // Pixels to model units with the view's size now, so a pan between two
     // events does not count as motion.
-    const ViewPoint motion = cursorChangeToModel(*view, static_cast<float>((cursor.x - from.x) / halfWidth),
-                                                 static_cast<float>((cursor.y - from.y) / halfHeight));
+    const auto dx = static_cast<float>((cursor.x - from.x) / halfWidth);
+    const auto dy = static_cast<float>((cursor.y - from.y) / halfHeight);
+    const ViewPoint motion = cursorChangeToModel(*view, dx, dy);
     state.dragRestA += motion.a;
     state.dragRestB += motion.b;
     const double grid = state.prefs.snapGrid;
@@ -141,6 +143,7 @@ void dragSelectedVertices(AppState& state)
     for (Vertex& v : state.mesh.vertices) {
         if (v.selected != 1) continue;
         const ViewPoint p = viewCoordinates(*view, v);
-        setViewCoordinates(*view, v, {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
+        setViewCoordinates(*view, v,
+                           {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
     }
 }

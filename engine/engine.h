@@ -3,6 +3,7 @@
 // every call acts on the context current at the call.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -78,3 +79,29 @@ void drawImage2D(const Engine& engine, float aspect, uint32_t texture, float x, 
 // The textured cube from -1 to 1, moved, turned and scaled; loads the identity first.
 void drawCube(float x, float y, float z, float sx, float sy, float sz, float angleX, float angleY,
               float angleZ);
+
+// ---- cube geometry, shared with the vertex markers of the views ------------------------
+
+// One corner of the cube drawCube draws, as (texture coordinate) at (position).
+struct CubeCorner {
+    float normal[3];
+    float texCoord[2];
+    float position[3];
+};
+
+// The cube from -1 to 1 as 24 GL_QUADS corners, face by face (front, back, top,
+// bottom, right, left), each face counter-clockwise seen from outside.
+inline constexpr std::array<CubeCorner, 24> cubeCorners{{
+    {{0, 0, 1}, {0, 0}, {-1, -1, 1}}, {{0, 0, 1}, {1, 0}, {1, -1, 1}},
+    {{0, 0, 1}, {1, 1}, {1, 1, 1}}, {{0, 0, 1}, {0, 1}, {-1, 1, 1}},
+    {{0, 0, -1}, {1, 0}, {-1, -1, -1}}, {{0, 0, -1}, {1, 1}, {-1, 1, -1}},
+    {{0, 0, -1}, {0, 1}, {1, 1, -1}}, {{0, 0, -1}, {0, 0}, {1, -1, -1}},
+    {{0, 1, 0}, {0, 1}, {-1, 1, -1}}, {{0, 1, 0}, {0, 0}, {-1, 1, 1}},
+    {{0, 1, 0}, {1, 0}, {1, 1, 1}}, {{0, 1, 0}, {1, 1}, {1, 1, -1}},
+    {{0, -1, 0}, {1, 1}, {-1, -1, -1}}, {{0, -1, 0}, {0, 1}, {1, -1, -1}},
+    {{0, -1, 0}, {0, 0}, {1, -1, 1}}, {{0, -1, 0}, {1, 0}, {-1, -1, 1}},
+    {{1, 0, 0}, {1, 0}, {1, -1, -1}}, {{1, 0, 0}, {1, 1}, {1, 1, -1}},
+    {{1, 0, 0}, {0, 1}, {1, 1, 1}}, {{1, 0, 0}, {0, 0}, {1, -1, 1}},
+    {{-1, 0, 0}, {0, 0}, {-1, -1, -1}}, {{-1, 0, 0}, {1, 0}, {-1, -1, 1}},
+    {{-1, 0, 0}, {1, 1}, {-1, 1, 1}}, {{-1, 0, 0}, {0, 1}, {-1, 1, -1}},
+}};

@@ -92,6 +92,7 @@ void drawImage2D(const Engine& engine, float aspect, uint32_t texture, float x, 
     glEnable(GL_LIGHTING);
 
     applyCamera(engine.camera, aspect);
+    glLoadIdentity();  // the quad's placement does not outlive the call
 }
 
 void drawCube(float x, float y, float z, float sx, float sy, float sz, float angleX, float angleY,

@@ -24,6 +24,12 @@ std::vector<uint8_t> readWholeFile(const std::string& path)
     std::vector<uint8_t> bytes;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return bytes;
+    // Refuse what is plainly too large before reading any of it.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long length = std::ftell(file.get());
+        if (length < 0 || static_cast<unsigned long>(length) > maxImageFileBytes) return bytes;
+        std::rewind(file.get());
+    }
     uint8_t chunk[65536];
     for (;;) {
         const size_t n = std::fread(chunk, 1, sizeof chunk, file.get());

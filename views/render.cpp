@@ -169,3 +169,31 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t texture
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
 }
+
+void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
+              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
+{
+    const bool threeD = view == ViewKind::ThreeD;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const CameraArgs c = viewCameraArgs(view, camera);
+    setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
+    if (threeD) {
+        glCullFace(GL_FRONT);
+        glDisable(GL_LIGHTING);
+        renderMesh(mesh, 1, camera.zoom, textureName, buffers);
+        glLoadIdentity();
+    } else {
+        glDisable(GL_FOG);
+        glDisable(GL_LIGHTING);
+        renderMesh(mesh, 0, camera.zoom, textureName, buffers);
+    }
+
+    setCamera(engine, aspect, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    if (threeD) glDisable(GL_FOG);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    drawImage2D(engine, aspect, labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    if (threeD) glEnable(GL_FOG);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/engine.h"
 #include "mesh/mesh.h"
 
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
@@ -97,3 +98,11 @@ struct RenderBuffers {
 // textured with textureName, scaled by zoom + 1).
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
                 RenderBuffers& buffers);
+
+// ---- one view's redraw (OpenGL) ------------------------------------------------------------
+
+// Clears the current context and draws one view as the redraw of the views does:
+// its camera, the mesh, then its label in the upper left corner with the camera
+// restored. aspect is the current window's width / height.
+void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
+              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);

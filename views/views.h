@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "mesh/mesh.h"
 
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
@@ -142,3 +143,11 @@ void openTextureWindow(AppState& state);
 // Every main-loop pass while window 11 is open: fields into the triangle,
 // picture and triangle drawn, corner marks, close and re-activation.
 void textureWindowStep(AppState& state);
+
+// ---- one view's redraw (OpenGL) ------------------------------------------------------------
+
+// Clears the current context and draws one view as the redraw of the views does:
+// its camera, the mesh, then its label in the upper left corner with the camera
+// restored. aspect is the current window's width / height.
+void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
+              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);

@@ -49,7 +49,8 @@ mode_t replacementMode(const std::string& target)
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path)
 {
     if (path.empty()) return std::nullopt;
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that naming a FIFO cannot hang the read; it is refused below.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.fd < 0) return std::nullopt;
     struct stat info {};
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

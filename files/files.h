@@ -38,7 +38,8 @@ std::string_view nextTextLine(std::string_view text, size_t& pos);
 
 // ---- native mesh file (.pq) -------------------------------------------------------------
 
-// The file's bytes for the mesh's triangle list (60 bytes per triangle).
+// The file's bytes for the mesh's triangle list (60 bytes per triangle),
+// leaving out a triangle still under construction.
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an

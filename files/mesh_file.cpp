@@ -9,7 +9,8 @@
 // positions share one vertex again (first match in list order, +0 equals -0,
 // NaN matches nothing), including vertices already in the mesh. A file whose
 // length is not a multiple of 60 ends in one more triangle whose missing bytes
-// read as zero; an empty file is an empty triangle list.
+// read as zero; an empty file is an empty triangle list. A triangle still under
+// construction (Mesh::pendingCorner) is not written.
 #include "files/files.h"
 
 #include <bit>
@@ -112,9 +113,11 @@ void putFloat(std::byte* out, float value)
 
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
 {
-    std::vector<std::byte> bytes(mesh.triangles.size() * triangleBytes);
+    // A triangle under construction is not part of the document yet.
+    const size_t count = mesh.triangles.size() - (mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0);
+    std::vector<std::byte> bytes(count * triangleBytes);
     std::byte* out = bytes.data();
-    for (const Triangle& t : mesh.triangles) {
+    for (const Triangle& t : std::span(mesh.triangles).first(count)) {
         for (size_t k = 0; k < 3; ++k) {
             const Vec3 p = vertexPosition(mesh, t.vertexIndex[k]);
             putFloat(out, t.u[k]);

@@ -167,6 +167,20 @@ TEST(NativeFile, OneTriangleIsSixtyBytesInCornerOrder)
               bytes);
 }
 
+TEST(NativeFile, HalfBuiltTriangleIsNotWritten)
+{
+    Mesh mesh;
+    addVertex(mesh, 1, 2, 3);
+    addVertex(mesh, 4, 5, 6);
+    addTriangle(mesh, 0, 1, 0);
+    addTriangle(mesh, 1, 0, 0);  // two corners chosen so far
+    mesh.pendingCorner = 2;
+    EXPECT_EQ(writeMeshBytes(mesh).size(), 60u);
+    EXPECT_EQ(mesh.triangles.size(), 2u);  // the user can go on building it
+    mesh.pendingCorner = 0;
+    EXPECT_EQ(writeMeshBytes(mesh).size(), 120u);
+}
+
 TEST(NativeFile, RoundTripIsBitForBit)
 {
     const float nan = std::bit_cast<float>(0x7FA00001u);  // a signalling NaN with a payload
@@ -756,8 +770,16 @@ TEST(Preferences, FilesThroughPaths)
     AppState state;
     state.programDirectory = dir / "";
     state.prefs.oldGlWarned = 1;
-    writePreferences(state);
+    writePreferences(state);  // into the program's folder
     EXPECT_EQ(fileText(dir / "pref.txt"), "0\r\n0.000000\r\n1\r\n");
+
+    // The start-up read takes pref.txt from the current directory.
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir / "");
+    AppState started;
+    readPreferences(started);
+    fs::current_path(previous);
+    EXPECT_EQ(started.prefs.oldGlWarned, 1);
 }
 
 // ---- names ---------------------------------------------------------------------------------

@@ -1,8 +1,19 @@
 // files.h: the native mesh file, the ASC import, pref.txt, and the file commands.
+// Every reader and writer works on bytes in memory; the path functions are thin
+// wrappers that read or write a whole file. The commands take the state record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+struct AppState;
 
 // The four settings kept in pref.txt.
 struct Preferences {
@@ -12,9 +23,89 @@ struct Preferences {
     std::string dialogStartText;
 };
 
-// ---- the Preferences dialog (files/preferences_dialog.cpp) ----------------------------
+// ---- whole files ---------------------------------------------------------------------
 
-struct AppState;
+// The whole content of a regular file; nothing when it cannot be opened or read.
+std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
+// Writes the bytes to a temporary file in the target's folder and renames it over
+// the target, so the previous file survives any failure. False when it failed.
+bool writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+
+// Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is
+// not part of the line. Returns the line starting at `pos` and moves `pos` past
+// its end. Call only while pos < text.size().
+std::string_view nextTextLine(std::string_view text, size_t& pos);
+
+// ---- native mesh file (.pq) -------------------------------------------------------------
+
+// The file's bytes for the mesh's triangle list (60 bytes per triangle),
+// leaving out a triangle still under construction.
+std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
+// Appends the file's triangles, and the vertices they need, to the mesh, each
+// position divided by the factor (1 keeps the stored bits). Corners share an
+// existing vertex exactly as findVertexAt finds it. A factor of 0 reads nothing.
+void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
+
+// False when the file could not be written; the old file is then untouched.
+bool saveMeshFile(const Mesh& mesh, const std::string& path);
+// Adds the file's triangles to the mesh (it does not empty it first).
+// False, with nothing changed, when the file cannot be opened.
+bool loadMeshFile(Mesh& mesh, const std::string& path);
+// As loadMeshFile with the positions divided by the factor; 0 reads nothing.
+bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
+
+// ---- 3D-Studio ASCII export (.asc) ---------------------------------------------------
+
+// Appends the file's "vertex" and "face" lines as vertices and triangles,
+// positions divided by the factor; vertices are never shared. 0 reads nothing.
+void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
+// False, with nothing changed, when the file cannot be opened.
+bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+
+// ---- pref.txt ---------------------------------------------------------------------------
+
+inline constexpr std::string_view preferencesFileName = "pref.txt";
+
+// Exactly: language CR LF snapGrid as "%f" CR LF oldGlWarned CR LF dialogStartText.
+std::string writePreferencesText(const Preferences& prefs);
+// The four lines of the text; missing lines give 0, 0.0, 0 and the empty text.
+Preferences readPreferencesText(std::string_view text);
+// False, with prefs unchanged, when the file cannot be opened.
+bool readPreferences(Preferences& prefs, const std::string& path);
+bool writePreferences(const Preferences& prefs, const std::string& path);
+// Start-up read: "pref.txt" in the current directory.
+void readPreferences(AppState& state);
+// Later writes: "pref.txt" in the program's folder; failure is silent.
+void writePreferences(const AppState& state);
+
+// ---- names -----------------------------------------------------------------------------
+
+// The program's parameters after its own path, joined with single spaces.
+std::string commandLineFileName(int argc, const char* const* argv);
+// The Save rule: the name with ".pq" appended when its last path component
+// ("/" and "\" both separate) has no extension after its last "." (cut at the
+// first double quote); otherwise the name unchanged.
+std::string withSaveExtension(std::string_view fileName);
+
+// ---- commands --------------------------------------------------------------------------
+
+// Open, Save, Save as, "Merge..." and "Merge ASC" with their dialogs and prompt.
+// In a namespace because the command ids of app/app.h carry the same names:
+// the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
+namespace files {
+void cmdOpen(AppState& state);
+void cmdSave(AppState& state);
+void cmdSaveAs(AppState& state);
+void cmdMerge(AppState& state);
+void cmdMergeAsc(AppState& state);
+}  // namespace files
+
+// Start-up: the file named on the command line becomes the current file and is loaded.
+void loadCommandLineFile(AppState& state, int argc, const char* const* argv);
+// Per pass of the main loop: the dialogs start at the current file, when there is one.
+void rememberDialogStart(AppState& state);
+
+// ---- the Preferences dialog (files/preferences_dialog.cpp) ----------------------------
 
 // "Preferences": window 10 with the language list and the snap grid field,
 // modal until its close box is used; then language and snapGrid take the

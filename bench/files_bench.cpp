@@ -1,0 +1,123 @@
+// files_bench.cpp: throughput of saving, loading and ASC import, in triangles
+// per second, for grids of quads from 10,000 to 1,000,000 triangles. The grid
+// shares every inner vertex among six triangles, as real meshes do.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "files/files.h"
+#include "mesh/mesh.h"
+
+namespace {
+
+// A square grid of about `triangles` triangles, two per quad, within +-1.
+Mesh gridMesh(int64_t triangles)
+{
+    const auto side = static_cast<int32_t>(std::ceil(std::sqrt(static_cast<double>(triangles) / 2.0)));
+    Mesh mesh;
+    for (int32_t row = 0; row <= side; ++row) {
+        for (int32_t column = 0; column <= side; ++column) {
+            Vertex& v = appendVertex(mesh);
+            v.x = -1.0f + 2.0f * static_cast<float>(column) / static_cast<float>(side);
+            v.y = -1.0f + 2.0f * static_cast<float>(row) / static_cast<float>(side);
+            v.z = 0.001f * static_cast<float>((row * 7 + column * 3) % 11);
+        }
+    }
+    const auto at = [side](int32_t row, int32_t column) { return row * (side + 1) + column; };
+    for (int32_t row = 0; row < side && static_cast<int64_t>(mesh.triangles.size()) < triangles; ++row) {
+        for (int32_t column = 0; column < side && static_cast<int64_t>(mesh.triangles.size()) < triangles; ++column) {
+            appendTriangle(mesh).vertexIndex = {at(row, column), at(row + 1, column + 1), at(row + 1, column)};
+            appendTriangle(mesh).vertexIndex = {at(row, column), at(row, column + 1), at(row + 1, column + 1)};
+        }
+    }
+    autoTexCoords(mesh, 0.0f, 1.0f);
+    return mesh;
+}
+
+// The same mesh as a 3D-Studio ASCII export with one object.
+std::string gridAsc(const Mesh& mesh)
+{
+    std::string text = "Named object: \"Grid\"\r\nTri-mesh, Vertices: " + std::to_string(mesh.vertices.size()) +
+                       "     Faces: " + std::to_string(mesh.triangles.size()) + "\r\nVertex list:\r\n";
+    char line[160];
+    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vertex& v = mesh.vertices[i];
+        std::snprintf(line, sizeof line, "Vertex %zu:  X: %f     Y: %f     Z: %f\r\n", i, static_cast<double>(v.x),
+                      static_cast<double>(v.y), static_cast<double>(v.z));
+        text += line;
+    }
+    text += "Face list:\r\n";
+    for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+        const auto& c = mesh.triangles[i].vertexIndex;
+        std::snprintf(line, sizeof line, "Face %zu:    A:%d B:%d C:%d AB:1 BC:1 CA:0\r\nSmoothing:  1\r\n", i, c[0],
+                      c[1], c[2]);
+        text += line;
+    }
+    return text;
+}
+
+std::string scratchPath(const char* name)
+{
+    return (std::filesystem::temp_directory_path() / (std::string("pq_bench_") + std::to_string(::getpid()) + name))
+        .string();
+}
+
+void reportRate(benchmark::State& state, size_t triangles, size_t bytes)
+{
+    state.counters["triangles/s"] = benchmark::Counter(static_cast<double>(triangles),
+                                                       benchmark::Counter::kIsIterationInvariantRate);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void saveMesh(benchmark::State& state)
+{
+    const Mesh mesh = gridMesh(state.range(0));
+    const std::string path = scratchPath("_save.pq");
+    for (auto _ : state) {
+        if (!saveMeshFile(mesh, path)) state.SkipWithError("cannot write the scratch file");
+    }
+    reportRate(state, mesh.triangles.size(), mesh.triangles.size() * 60);
+    std::filesystem::remove(path);
+}
+
+void loadMesh(benchmark::State& state)
+{
+    const Mesh mesh = gridMesh(state.range(0));
+    const std::string path = scratchPath("_load.pq");
+    saveMeshFile(mesh, path);
+    for (auto _ : state) {
+        Mesh loaded;
+        if (!loadMeshFile(loaded, path)) state.SkipWithError("cannot read the scratch file");
+        benchmark::DoNotOptimize(loaded.vertices.data());
+    }
+    reportRate(state, mesh.triangles.size(), mesh.triangles.size() * 60);
+    std::filesystem::remove(path);
+}
+
+void importAscFile(benchmark::State& state)
+{
+    const Mesh mesh = gridMesh(state.range(0));
+    const std::string text = gridAsc(mesh);
+    const std::string path = scratchPath("_import.asc");
+    writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size())));
+    for (auto _ : state) {
+        Mesh imported;
+        if (!importAsc(imported, path, 1)) state.SkipWithError("cannot read the scratch file");
+        benchmark::DoNotOptimize(imported.vertices.data());
+    }
+    reportRate(state, mesh.triangles.size(), text.size());
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+
+BENCHMARK(saveMesh)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(loadMesh)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(importAscFile)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,121 @@
+// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", the
+// command-line file and the Save extension rule. They change state.mesh and
+// state.currentFileName and talk to the user through state.windows.
+#include "app/app.h"
+#include "files/files.h"
+
+namespace {
+
+constexpr std::string_view meshFilter = "Polyquill|*.PQ";
+constexpr std::string_view ascFilter = "ASC|*.ASC";
+constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
+constexpr std::string_view factorTitle = "Größe/Size/Dimension";
+constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
+constexpr std::string_view factorDefault = "5";
+
+std::string chooseMeshFile(AppState& state, std::string_view filter, bool save)
+{
+    return state.windows->chooseFile("", state.prefs.dialogStartText, filter, filterIndex, save);
+}
+
+// The reduction factor the user gives; a cancelled prompt reads as 0.
+int32_t askReductionFactor(AppState& state)
+{
+    return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
+}
+
+void saveToCurrentFile(AppState& state)
+{
+    if (!saveMeshFile(state.mesh, state.currentFileName))
+        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName);
+}
+
+}  // namespace
+
+std::string commandLineFileName(int argc, const char* const* argv)
+{
+    std::string name;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) name += ' ';
+        name += argv[i];
+    }
+    return name;
+}
+
+std::string withSaveExtension(std::string_view fileName)
+{
+    const size_t separator = fileName.find_last_of("/\\");
+    const std::string_view component = separator == std::string_view::npos ? fileName : fileName.substr(separator + 1);
+    const size_t dot = component.rfind('.');
+    std::string_view extension = dot == std::string_view::npos ? std::string_view() : component.substr(dot + 1);
+    extension = extension.substr(0, extension.find('"'));
+    std::string result(fileName);
+    if (extension.empty()) result += ".pq";
+    return result;
+}
+
+namespace files {
+
+void cmdOpen(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, meshFilter, false);
+    if (path.empty()) return;
+    clearMesh(state.mesh);
+    state.currentFileName = path;
+    loadMeshFile(state.mesh, path);
+}
+
+void cmdSave(AppState& state)
+{
+    if (state.currentFileName.empty()) {
+        std::string path = chooseMeshFile(state, meshFilter, true);
+        if (path.empty()) return;
+        state.currentFileName = std::move(path);
+    }
+    state.currentFileName = withSaveExtension(state.currentFileName);
+    saveToCurrentFile(state);
+}
+
+void cmdSaveAs(AppState& state)
+{
+    std::string path = chooseMeshFile(state, meshFilter, true);
+    if (path.empty()) return;
+    state.currentFileName = std::move(path);
+    saveToCurrentFile(state);
+}
+
+void cmdMerge(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, meshFilter, false);
+    const auto bytes = readFileBytes(path);
+    if (!bytes) return;
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    abandonPendingTriangle(state.mesh);
+    readMeshBytes(state.mesh, *bytes, factor);
+}
+
+void cmdMergeAsc(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, ascFilter, false);
+    if (path.empty()) return;
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    const auto bytes = readFileBytes(path);
+    if (!bytes) return;
+    abandonPendingTriangle(state.mesh);
+    importAscText(state.mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);
+}
+
+}  // namespace files
+
+void loadCommandLineFile(AppState& state, int argc, const char* const* argv)
+{
+    state.currentFileName = commandLineFileName(argc, argv);
+    if (!state.currentFileName.empty()) loadMeshFile(state.mesh, state.currentFileName);
+}
+
+void rememberDialogStart(AppState& state)
+{
+    if (!state.currentFileName.empty()) state.prefs.dialogStartText = state.currentFileName;
+}

@@ -1,0 +1,78 @@
+// preferences.cpp: pref.txt, four lines: language, snap grid, old-OpenGL warning
+// flag, dialog start text. Written byte for byte as "%ld\r\n%f\r\n%ld\r\n%s",
+// independent of the process locale (the separator is always the point).
+#include "app/app.h"
+#include "files/files.h"
+
+#include <charconv>
+
+namespace {
+
+void appendWhole(std::string& out, int32_t value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+// As printf's "%f": six digits after the point.
+void appendFixed(std::string& out, float value)
+{
+    char buffer[400];  // the largest float has 39 integer digits
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 6);
+    out.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string writePreferencesText(const Preferences& prefs)
+{
+    std::string text;
+    appendWhole(text, prefs.language);
+    text += "\r\n";
+    appendFixed(text, prefs.snapGrid);
+    text += "\r\n";
+    appendWhole(text, prefs.oldGlWarned);
+    text += "\r\n";
+    text += prefs.dialogStartText;
+    return text;
+}
+
+Preferences readPreferencesText(std::string_view text)
+{
+    std::array<std::string_view, 4> lines{};
+    size_t pos = 0;
+    for (std::string_view& line : lines)
+        if (pos < text.size()) line = nextTextLine(text, pos);
+    Preferences prefs;
+    prefs.language = readWhole(lines[0]);
+    prefs.snapGrid = static_cast<float>(readDecimal(lines[1]));
+    prefs.oldGlWarned = readWhole(lines[2]);
+    prefs.dialogStartText = std::string(lines[3]);
+    return prefs;
+}
+
+bool readPreferences(Preferences& prefs, const std::string& path)
+{
+    const auto bytes = readFileBytes(path);
+    if (!bytes) return false;
+    prefs = readPreferencesText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    return true;
+}
+
+bool writePreferences(const Preferences& prefs, const std::string& path)
+{
+    const std::string text = writePreferencesText(prefs);
+    return writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size())));
+}
+
+void readPreferences(AppState& state)
+{
+    readPreferences(state.prefs, std::string(preferencesFileName));
+}
+
+void writePreferences(const AppState& state)
+{
+    writePreferences(state.prefs, state.programDirectory + std::string(preferencesFileName));
+}

@@ -1,0 +1,179 @@
+// pqtool.cpp: the command-line companion. Reads native (.pq) and 3D-Studio
+// ASCII (.asc) files with the editor's own readers, reports on them and writes
+// native files. Exit status 0 on success, 1 when a file cannot be read or
+// written, 2 for bad arguments.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <variant>
+
+#include "files/files.h"
+#include "mesh/mesh.h"
+
+namespace {
+
+constexpr int exitFileError = 1;
+constexpr int exitBadArguments = 2;
+
+enum class ToolAction { Info, Convert, Cube };
+
+struct ToolCommand {
+    ToolAction action = ToolAction::Info;
+    std::string input;
+    std::string output;
+    int32_t factor = 1;
+};
+
+// The command line as a command, or the exit status when there is nothing to
+// run (--help, or bad arguments, both already reported).
+std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
+{
+    ToolCommand command;
+    CLI::App app{"pqtool: inspect and convert Polyquill meshes (.pq) and 3D-Studio ASCII exports (.asc)", "pqtool"};
+    app.require_subcommand(1);
+
+    CLI::App* info = app.add_subcommand("info", "Print the triangle count, the vertex count and the bounding box");
+    info->add_option("FILE", command.input, "A .pq or .asc file")->required();
+
+    CLI::App* convert = app.add_subcommand("convert", "Read a .pq or .asc file into an empty mesh and write it as .pq");
+    convert->add_option("IN", command.input, "A .pq or .asc file")->required();
+    convert->add_option("OUT", command.output, "The native file to write")->required();
+    convert->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
+        ->default_val(1)
+        ->check([](const std::string& text) {
+            return text.find_first_not_of(" +-0") == std::string::npos ? std::string("the factor must not be 0")
+                                                                         : std::string();
+        });
+
+    CLI::App* cube = app.add_subcommand("cube", "Write the sample cube: 12 textured triangles within +-0.5");
+    cube->add_option("OUT", command.output, "The native file to write")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : exitBadArguments;
+    }
+    command.action = info->parsed() ? ToolAction::Info : convert->parsed() ? ToolAction::Convert : ToolAction::Cube;
+    return command;
+}
+
+bool isAscName(const std::string& path)
+{
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".asc";
+}
+
+// Reads a .pq or .asc file (by its extension) into the mesh; false when unreadable.
+bool readAnyMesh(Mesh& mesh, const std::string& path, int32_t factor)
+{
+    return isAscName(path) ? importAsc(mesh, path, factor) : mergeMeshFile(mesh, path, factor);
+}
+
+int runInfo(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, 1)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    std::printf("file: %s\n", command.input.c_str());
+    std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
+    std::printf("triangles: %zu\n", mesh.triangles.size());
+    std::printf("vertices: %zu\n", mesh.vertices.size());
+    if (mesh.vertices.empty()) {
+        std::printf("bounding box: none\n");
+        return 0;
+    }
+    Vec3 low{mesh.vertices[0].x, mesh.vertices[0].y, mesh.vertices[0].z};
+    Vec3 high = low;
+    for (const Vertex& v : mesh.vertices) {
+        low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
+        high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
+    }
+    std::printf("bounding box: x %g to %g, y %g to %g, z %g to %g\n", static_cast<double>(low.x),
+                static_cast<double>(high.x), static_cast<double>(low.y), static_cast<double>(high.y),
+                static_cast<double>(low.z), static_cast<double>(high.z));
+    return 0;
+}
+
+int writeMesh(const Mesh& mesh, const std::string& path)
+{
+    if (!saveMeshFile(mesh, path)) {
+        std::cerr << "pqtool: cannot write " << path << "\n";
+        return exitFileError;
+    }
+    std::printf("wrote %s: %zu triangles\n", path.c_str(), mesh.triangles.size());
+    return 0;
+}
+
+int runConvert(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, command.factor)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    return writeMesh(mesh, command.output);
+}
+
+// A unit cube around the origin, two triangles per face with the automatic
+// texture pattern, each face upright in its texture and wound so that its
+// normal (corner 1 - corner 0) x (corner 2 - corner 0) points outwards.
+int runCube(const ToolCommand& command)
+{
+    struct Face {
+        Vec3 normal, across, down;  // across x down = normal
+    };
+    const Face faces[] = {
+        {{0, 0, -1}, {1, 0, 0}, {0, -1, 0}},  {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}},
+        {{0, 0, 1}, {-1, 0, 0}, {0, -1, 0}},  {{-1, 0, 0}, {0, 0, -1}, {0, -1, 0}},
+        {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}},   {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+    };
+    Mesh mesh;
+    const auto vertexAt = [&mesh](Vec3 p) {
+        int32_t position = findVertexAt(mesh, p.x, p.y, p.z);
+        if (position >= 0) return position;
+        Vertex& v = appendVertex(mesh);
+        v.x = p.x;
+        v.y = p.y;
+        v.z = p.z;
+        return static_cast<int32_t>(mesh.vertices.size() - 1);
+    };
+    for (const Face& f : faces) {
+        const auto corner = [&f](float a, float d) {
+            return Vec3{0.5f * f.normal.x + (a - 0.5f) * f.across.x + (d - 0.5f) * f.down.x,
+                        0.5f * f.normal.y + (a - 0.5f) * f.across.y + (d - 0.5f) * f.down.y,
+                        0.5f * f.normal.z + (a - 0.5f) * f.across.z + (d - 0.5f) * f.down.z};
+        };
+        // The automatic pattern's corner order: (0,0) (1,1) (0,1), then (0,0) (1,0) (1,1).
+        const int32_t c00 = vertexAt(corner(0, 0)), c10 = vertexAt(corner(1, 0));
+        const int32_t c11 = vertexAt(corner(1, 1)), c01 = vertexAt(corner(0, 1));
+        appendTriangle(mesh).vertexIndex = {c00, c11, c01};
+        appendTriangle(mesh).vertexIndex = {c00, c10, c11};
+    }
+    autoTexCoords(mesh, 0.0f, 1.0f);
+    return writeMesh(mesh, command.output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const auto parsed = parseArguments(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const ToolCommand& command = std::get<ToolCommand>(parsed);
+    switch (command.action) {
+    case ToolAction::Info: return runInfo(command);
+    case ToolAction::Convert: return runConvert(command);
+    case ToolAction::Cube: return runCube(command);
+    }
+    return exitBadArguments;
+}

@@ -1,7 +1,8 @@
 // pqtool.cpp: the command-line companion. Reads native (.pq) and 3D-Studio
-// ASCII (.asc) files with the editor's own readers, reports on them and writes
-// native files. Exit status 0 on success, 1 when a file cannot be read or
-// written, 2 for bad arguments.
+// ASCII (.asc) files with the editor's own readers, reports on them, writes
+// native files, exchanges meshes with other tools' formats and draws the four
+// views into a PNG without a display. Exit status 0 on success, 1 when a file
+// cannot be read or written, 2 for bad arguments.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -13,13 +14,14 @@
 
 #include "files/files.h"
 #include "mesh/mesh.h"
+#include "tools/exchange.h"
 
 namespace {
 
 constexpr int exitFileError = 1;
 constexpr int exitBadArguments = 2;
 
-enum class ToolAction { Info, Convert, Cube };
+enum class ToolAction { Info, Convert, Cube, Export, Import };
 
 struct ToolCommand {
     ToolAction action = ToolAction::Info;
@@ -33,7 +35,26 @@ struct ToolCommand {
 std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
 {
     ToolCommand command;
-    CLI::App app{"pqtool: inspect and convert Polyquill meshes (.pq) and 3D-Studio ASCII exports (.asc)", "pqtool"};
+    const auto nonZero = [](const std::string& text) {
+        return text.find_first_not_of(" +-0") == std::string::npos ? std::string("the factor must not be 0")
+                                                                     : std::string();
+    };
+    // Formats are known by the file name's extension; others are bad arguments.
+    const auto extensionIn = [](const std::vector<std::string_view>& extensions) {
+        return [&extensions](const std::string& path) {
+            const size_t dot = path.find_last_of('.');
+            std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            for (std::string_view known : extensions)
+                if (extension == known) return std::string();
+            std::string list;
+            for (std::string_view known : extensions) list += (list.empty() ? "." : ", .") + std::string(known);
+            return "unknown format \"" + extension + "\": the name must end in one of " + list;
+        };
+    };
+    CLI::App app{"pqtool: inspect, convert, exchange and draw Polyquill meshes (.pq); also reads 3D-Studio ASCII exports (.asc)",
+                 "pqtool"};
     app.require_subcommand(1);
 
     CLI::App* info = app.add_subcommand("info", "Print the triangle count, the vertex count and the bounding box");
@@ -44,10 +65,22 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     convert->add_option("OUT", command.output, "The native file to write")->required();
     convert->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
         ->default_val(1)
-        ->check([](const std::string& text) {
-            return text.find_first_not_of(" +-0") == std::string::npos ? std::string("the factor must not be 0")
-                                                                         : std::string();
-        });
+        ->check(nonZero);
+
+    CLI::App* exporting = app.add_subcommand("export", "Write a .pq or .asc mesh in another tool's format, chosen by OUT's extension");
+    exporting->add_option("IN", command.input, "A .pq or .asc file")->required();
+    exporting->add_option("OUT", command.output, "An .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to write")
+        ->required()
+        ->check(extensionIn(exportExtensions()));
+
+    CLI::App* importing = app.add_subcommand("import", "Read another tool's mesh file, triangulated, into a new .pq");
+    importing->add_option("IN", command.input, "An .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file")
+        ->required()
+        ->check(extensionIn(importExtensions()));
+    importing->add_option("OUT", command.output, "The native file to write")->required();
+    importing->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
+        ->default_val(1)
+        ->check(nonZero);
 
     CLI::App* cube = app.add_subcommand("cube", "Write the sample cube: 12 textured triangles within +-0.5");
     cube->add_option("OUT", command.output, "The native file to write")->required();
@@ -58,7 +91,11 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
         const int status = app.exit(error);
         return status == 0 ? 0 : exitBadArguments;
     }
-    command.action = info->parsed() ? ToolAction::Info : convert->parsed() ? ToolAction::Convert : ToolAction::Cube;
+    command.action = info->parsed()        ? ToolAction::Info
+                     : convert->parsed()   ? ToolAction::Convert
+                     : exporting->parsed() ? ToolAction::Export
+                     : importing->parsed() ? ToolAction::Import
+                                           : ToolAction::Cube;
     return command;
 }
 
@@ -124,6 +161,32 @@ int runConvert(const ToolCommand& command)
     return writeMesh(mesh, command.output);
 }
 
+int runExport(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, 1)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    const std::string problem = exportMesh(mesh, command.output);
+    if (!problem.empty()) {
+        std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
+        return exitFileError;
+    }
+    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), mesh.triangles.size());
+    return 0;
+}
+
+int runImport(const ToolCommand& command)
+{
+    auto imported = importMesh(command.input, command.factor);
+    if (const std::string* problem = std::get_if<std::string>(&imported)) {
+        std::cerr << "pqtool: cannot import " << command.input << ": " << *problem << "\n";
+        return exitFileError;
+    }
+    return writeMesh(std::get<Mesh>(imported), command.output);
+}
+
 // A unit cube around the origin, two triangles per face with the automatic
 // texture pattern, each face upright in its texture and wound so that its
 // normal (corner 1 - corner 0) x (corner 2 - corner 0) points outwards.
@@ -174,6 +237,8 @@ int main(int argc, char** argv)
     case ToolAction::Info: return runInfo(command);
     case ToolAction::Convert: return runConvert(command);
     case ToolAction::Cube: return runCube(command);
+    case ToolAction::Export: return runExport(command);
+    case ToolAction::Import: return runImport(command);
     }
     return exitBadArguments;
 }

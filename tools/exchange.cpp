@@ -13,9 +13,11 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <span>
+#include <sstream>
 #include <system_error>
 #include <unordered_map>
 
@@ -196,6 +198,64 @@ std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
 
 // ---- import ---------------------------------------------------------------------------
 
+// Bytes of one PLY scalar type; 0 when unknown.
+size_t plyTypeSize(std::string_view type)
+{
+    if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") return 1;
+    if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") return 2;
+    if (type == "int" || type == "uint" || type == "float" || type == "int32" || type == "uint32" ||
+        type == "float32")
+        return 4;
+    if (type == "double" || type == "float64") return 8;
+    return 0;
+}
+
+// assimp's PLY reader believes the header's element counts and reads on past
+// the end for as many elements as it promises. Checks the promise against the
+// bytes that follow the header: each element needs at least its scalars (or
+// in text, a character and a blank per property). Empty when it can hold.
+std::string plyHeaderProblem(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    bool binary = false;
+    std::vector<std::pair<double, double>> elements;  // count, smallest bytes of one
+    size_t headerBytes = 0;
+    for (int lines = 0; std::getline(in, line) && lines < 10000; ++lines) {
+        headerBytes += line.size() + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (keyword == "format") {
+            std::string kind;
+            words >> kind;
+            binary = kind != "ascii";
+        } else if (keyword == "element") {
+            std::string name;
+            double count = 0;
+            words >> name >> count;
+            elements.emplace_back(count, 0.0);
+        } else if (keyword == "property" && !elements.empty()) {
+            std::string type, countType;
+            words >> type;
+            if (type == "list") words >> countType;
+            const size_t size = plyTypeSize(type == "list" ? countType : type);
+            elements.back().second += binary ? static_cast<double>(size) : 2.0;
+        } else if (keyword == "end_header") {
+            std::error_code error;
+            const auto fileBytes = static_cast<double>(std::filesystem::file_size(path, error));
+            double needed = 0;
+            for (const auto& [count, bytes] : elements) needed += count * bytes;
+            // Text may end without the last blank.
+            if (!error && needed - 1 > fileBytes - static_cast<double>(headerBytes))
+                return "the header promises more data than the file holds";
+            return {};
+        }
+    }
+    return "the header has no end_header line";
+}
+
 // Appends the triangles of `node` and its children, each corner on its own
 // vertex, positions moved by the node transforms from the root down.
 void collectTriangles(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, Mesh& out)
@@ -279,6 +339,8 @@ std::variant<Mesh, std::string> importMesh(const std::string& path, int32_t fact
         return "unknown format \"" + extension + "\": import reads " + listOf(known);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::string("no such file");
+    if (extension == "ply")
+        if (std::string problem = plyHeaderProblem(path); !problem.empty()) return problem;
 
     Assimp::Importer importer;
     // Each corner keeps its own vertex here; the native reader shares them below.

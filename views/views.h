@@ -97,3 +97,13 @@ struct RenderBuffers {
 // textured with textureName, scaled by zoom + 1).
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
                 RenderBuffers& buffers);
+
+// ---- view contexts (OpenGL) --------------------------------------------------------
+
+// State a view's new context gets, around the loading of its label: before it
+// the 3D view enables texturing; after it lighting (and, in the orthographic
+// views, fog) is switched off.
+void prepareViewContext(ViewKind view);
+void finishViewContext(ViewKind view);
+// After a size change: identity model-view matrix and a viewport over the view.
+void resetViewViewport(int32_t width, int32_t height);

@@ -98,6 +98,16 @@ struct AppState {
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
     bool quitRequested = false;   // Quit: the loop ends and nothing is written
+
+    // ---- mouse tools: the group drag (views/tools.cpp) ----
+    // A group drag moves by the cursor's motion between the events it handles;
+    // this is where the last one left the cursor, and the model motion still
+    // below one grid step (in double, so many small motions add up exactly
+    // enough to reach the step).
+    int32_t dragView = -1;  // ViewKind of dragCursor; -1: no reference yet
+    CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
+    double dragRestA = 0.0;  // the view's first (horizontal) coordinate
+    double dragRestB = 0.0;  // its second (vertical) coordinate
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------

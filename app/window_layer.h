@@ -202,3 +202,12 @@ public:
     virtual void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                           LineMode mode) = 0;
 };
+
+// ---- modal tool windows (app/modal_loop.cpp) -----------------------------------------
+
+// The event loop of a modal tool window: polls one event at a time, sleeping
+// 10 ms per pass, and activates the window again while the latest event
+// belonged to another window. True on the window's close request (the window
+// is still open then, for its fields to be read); false when the window is
+// gone without one. Events of other windows are dropped.
+bool runWindowUntilClosed(WindowLayer& layer, int32_t number);

@@ -135,3 +135,29 @@ int32_t readWhole(std::string_view text);
 double roundHalfEven(double value);
 // readDecimal taken to the nearest integer, halves to even, saturated to 32 bits.
 int32_t readRoundedWhole(std::string_view text);
+
+// ---- number fields read as 32-bit floats ------------------------------------------
+
+// readDecimal held as a 32-bit float; beyond the float range gives +-infinity.
+float readDecimalFloat(std::string_view text);
+
+// ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----
+// Commands over the whole state record: they talk to the window layer.
+
+struct AppState;
+
+// "scale": window 13 "Scale Object" with three factor fields; closing it scales
+// the selected vertices about the centre they had when it opened.
+void scaleSelection(AppState& state);
+// "rotate": window 14 "Rotate Object" with three angle fields in degrees;
+// closing it turns the selected vertices about their centre.
+void rotateSelection(AppState& state);
+// "automatic texture coordinate setting": asks for the minimum and maximum,
+// keeps them as uvMin and uvMax and lays the pattern on every triangle.
+void autoTexCoordsCommand(AppState& state);
+// "Trianglelist": opens window 12 with the selected triangle's number (from 1;
+// 0 for none) and an up-down from 0 to the count now; nothing without triangles.
+void openTriangleList(AppState& state);
+// The main loop's step while window 12 is open and the last event was its own:
+// closes it on its close request, else selects the triangle its field names.
+void triangleListStep(AppState& state);

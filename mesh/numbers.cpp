@@ -114,3 +114,12 @@ double roundHalfEven(double value)
     if (std::fabs(value - std::trunc(value)) != 0.5) return r;
     return 2.0 * std::round(value / 2.0);  // ... except on a tie, to the even neighbour
 }
+
+float readDecimalFloat(std::string_view text)
+{
+    const double d = readDecimal(text);
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (d > largest) return std::numeric_limits<float>::infinity();
+    if (d < -largest) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(d);
+}

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -97,6 +100,48 @@ struct RenderBuffers {
 // textured with textureName, scaled by zoom + 1).
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
                 RenderBuffers& buffers);
+
+// ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
+// Each reads the cursor and the event of the pass from the state record itself.
+
+struct AppState;
+
+// The orthographic view the user works in: the window layer's active window
+// when it is Front, Side or Top; nothing for the 3D view or any other window.
+std::optional<ViewKind> activeView(const AppState& state);
+
+// Create-vertex click: appends a vertex at the cursor, snapped to the grid, in
+// the active view's two coordinates; then pauses 10 ms.
+void createVertexAt(AppState& state);
+// Select or create-triangle click: selects the first unselected vertex in list
+// order under the cursor and returns its position, or clears the selection and
+// returns -1. Without Shift the rest of the selection is cleared.
+int32_t pickVertexAt(AppState& state);
+// Select drag: adds the first unselected vertex under the cursor; -1 if none.
+int32_t extendSelectionAt(AppState& state);
+// Every left-button-down in a view: the cursor there becomes the start of a
+// group drag, so a new drag moves from the click.
+void beginDragAt(AppState& state);
+// Move drag with at most one vertex selected: it jumps to the snapped cursor.
+void dragSelectedVertex(AppState& state);
+// Move drag with two or more selected: they move by the cursor's motion since
+// the last click or drag event, in whole grid steps when the grid is set.
+void dragSelectedVertices(AppState& state);
+
+// Makes a texture of the 3D view's context from an image file; 0 if it cannot.
+using TextureLoader = std::function<uint32_t(const std::string& fileName)>;
+
+// "choose texture": asks for an image file and makes it the mesh texture and
+// the Texture window's picture. A cancelled dialog keeps the texture there was.
+void chooseTexture(AppState& state);
+// chooseTexture with the texture upload given, so it runs without OpenGL.
+void chooseTextureWith(AppState& state, const TextureLoader& load);
+// "set texturecoords": opens window 11 over the picture for the selected triangle;
+// says "No texture found" when there is no picture, nothing without a selection.
+void openTextureWindow(AppState& state);
+// Every main-loop pass while window 11 is open: fields into the triangle,
+// picture and triangle drawn, corner marks, close and re-activation.
+void textureWindowStep(AppState& state);
 
 // ---- view contexts (OpenGL) --------------------------------------------------------
 

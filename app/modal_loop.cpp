@@ -1,0 +1,17 @@
+// modal_loop.cpp: the event loop shared by the Scale, Rotate and Preferences windows.
+#include "app/window_layer.h"
+
+bool runWindowUntilClosed(WindowLayer& layer, int32_t number)
+{
+    int32_t latestWindow = number;
+    while (layer.isWindowOpen(number)) {
+        WindowEvent event;
+        if (layer.fetchEvent(event)) {
+            if (event.window == number && event.kind == eventClose) return true;
+            latestWindow = event.window;
+        }
+        if (latestWindow != number) layer.activateWindow(number);
+        layer.sleepMs(10);
+    }
+    return false;
+}

@@ -1,0 +1,104 @@
+// tool_windows.cpp: the windows and prompts in front of the mesh commands: Scale
+// and Rotate (modal, applied on closing), the two prompts of the automatic
+// texture coordinates, and the Triangles window served by the main loop.
+#include <array>
+#include <string>
+
+#include "app/app.h"
+
+namespace {
+
+constexpr int32_t triangleNumberField = 1;
+
+// Opens a modal 100 x 60 window with three fields, runs it until its close
+// box is used and returns the fields' texts; nothing if it could not open or
+// went away without being closed.
+// The main window is active again afterwards.
+std::optional<std::array<std::string, 3>> runThreeFieldWindow(
+    WindowLayer& w, int32_t number, const char* title, const std::array<const char*, 3>& start)
+{
+    WindowSpec spec;
+    spec.style = WindowStyle::Tool;
+    spec.placement = WindowPlacement::CentreOverActive;
+    spec.width = 100;
+    spec.height = 60;
+    spec.title = title;
+    if (!w.openWindow(number, spec)) return std::nullopt;
+    for (int32_t i = 0; i < 3; ++i)
+        w.createTextField(number, i + 1, 0, 20 * i, 100, 20, start[static_cast<size_t>(i)], false);
+    w.showWindow(number);
+    w.activateWindow(number);
+    if (!runWindowUntilClosed(w, number)) {
+        w.activateWindow(windowMain);
+        return std::nullopt;
+    }
+    std::array<std::string, 3> texts;
+    for (int32_t i = 0; i < 3; ++i) texts[static_cast<size_t>(i)] = w.gadgetText(number, i + 1);
+    w.closeWindow(number);
+    w.activateWindow(windowMain);
+    return texts;
+}
+
+}  // namespace
+
+void scaleSelection(AppState& state)
+{
+    const std::optional<Vec3> centre = selectionCentre(state.mesh);
+    const auto texts = runThreeFieldWindow(*state.windows, windowScale, "Scale Object",
+                                           {"1.0X", "1.0Y", "1.0Z"});
+    if (!texts || !centre) return;
+    scaleSelectedVertices(state.mesh, *centre, readDecimalFloat((*texts)[0]),
+                          readDecimalFloat((*texts)[1]), readDecimalFloat((*texts)[2]));
+}
+
+void rotateSelection(AppState& state)
+{
+    const std::optional<Vec3> centre = selectionCentre(state.mesh);
+    const auto texts =
+        runThreeFieldWindow(*state.windows, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"});
+    if (!texts || !centre) return;
+    rotateSelectedVertices(state.mesh, *centre, roundAngle(readDecimalFloat((*texts)[0])),
+                           roundAngle(readDecimalFloat((*texts)[1])),
+                           roundAngle(readDecimalFloat((*texts)[2])));
+}
+
+void autoTexCoordsCommand(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    // A cancelled prompt answers the empty text, which reads as 0.
+    state.uvMin = readDecimalFloat(w.askText("Minimum", "Give me the minimum of UV-coords", "0.0"));
+    state.uvMax = readDecimalFloat(w.askText("Maximum", "Give me the maximum of UV-coords", "0.0"));
+    autoTexCoords(state.mesh, state.uvMin, state.uvMax);
+}
+
+void openTriangleList(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    const auto count = static_cast<int32_t>(state.mesh.triangles.size());
+    if (count == 0) return;
+    const int32_t selected = firstSelectedTriangle(state.mesh);
+    WindowSpec spec;
+    spec.style = WindowStyle::Tool;
+    spec.placement = WindowPlacement::CentreOverActive;
+    spec.width = 100;
+    spec.height = 23;
+    spec.title = "Triangles";
+    w.closeWindow(windowTriangles);
+    if (!w.openWindow(windowTriangles, spec)) return;
+    w.createTextField(windowTriangles, triangleNumberField, 0, 0, 120, 23,
+                      std::to_string(selected + 1), true);
+    w.createUpDown(windowTriangles, triangleNumberField, 0, count);
+    w.showWindow(windowTriangles);
+    w.activateWindow(windowTriangles);
+}
+
+void triangleListStep(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    if (state.eventKind == eventClose && state.eventWindow == windowTriangles) {
+        w.closeWindow(windowTriangles);
+        w.activateWindow(windowMain);
+        return;
+    }
+    selectTriangleNumber(state.mesh, readWhole(w.gadgetText(windowTriangles, triangleNumberField)));
+}

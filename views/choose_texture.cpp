@@ -1,0 +1,13 @@
+// choose_texture.cpp: "choose texture" with the real texture upload of the
+// engine and the platform's reader for BMP files.
+#include "app/app.h"
+
+void chooseTexture(AppState& state)
+{
+    chooseTextureWith(state, [&state](const std::string& fileName) {
+        return loadTexture(state.engine, fileName, 0,
+                           [&state](const std::string& path, RgbImage& out) {
+                               return state.windows->readPlatformImage(path, out);
+                           });
+    });
+}

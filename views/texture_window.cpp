@@ -1,0 +1,140 @@
+// texture_window.cpp: the mesh texture and the Texture window (window 11): the
+// picture at its own size with the selected triangle drawn over it, and six
+// fields holding the triangle's U and V per corner, written back on every pass.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/app.h"
+
+namespace {
+
+constexpr int32_t firstField = 200;  // 200 + 2k holds u[k], 201 + 2k holds v[k]
+constexpr int32_t fieldHeight = 20;
+constexpr int32_t pictureTop = 60;  // below the three rows of fields
+constexpr int32_t cornerSquare = 6;
+constexpr int32_t noTextureMessage = 10;
+
+std::string fixedSix(float value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+    return text;
+}
+
+// Nearest whole pixel; coordinates far off the window are held where they
+// cannot overflow, NaN goes to 0.
+int32_t toPixel(double value)
+{
+    if (std::isnan(value)) return 0;
+    return static_cast<int32_t>(std::lround(std::clamp(value, -1.0e6, 1.0e6)));
+}
+
+// The focused field's corner gets the mark, the other two lose theirs; the
+// mark is set last so a corner sharing a vertex cannot clear it again.
+void markCorner(Mesh& mesh, const Triangle& t, int32_t corner)
+{
+    for (int32_t k = 0; k < 3; ++k)
+        if (k != corner) setVertexMarked(mesh, t.vertexIndex[static_cast<size_t>(k)], 0);
+    setVertexMarked(mesh, t.vertexIndex[static_cast<size_t>(corner)], 1);
+}
+
+void closeTextureWindow(AppState& state)
+{
+    state.windows->closeWindow(windowTexture);
+    state.windows->activateWindow(windowMain);
+}
+
+void drawTriangleOverPicture(WindowLayer& w, const Triangle& t)
+{
+    const double width = w.imageWidth(imageTexture);
+    const double height = w.imageHeight(imageTexture);
+    w.drawImage(windowTexture, imageTexture, 0, pictureTop);
+    for (size_t k = 0; k < 3; ++k)
+        w.fillRect(windowTexture, toPixel(width * t.u[k] - cornerSquare / 2),
+                   toPixel(height * t.v[k] + pictureTop - cornerSquare / 2), cornerSquare,
+                   cornerSquare, 255, 0, 0);
+    const auto x = [&](size_t k) { return toPixel(width * t.u[k]); };
+    const auto y = [&](size_t k) { return toPixel(pictureTop + height * t.v[k]); };
+    w.drawLine(windowTexture, x(0), y(0), x(1), y(1), LineMode::Invert);
+    w.drawLine(windowTexture, x(1), y(1), x(2), y(2), LineMode::Invert);
+    w.drawLine(windowTexture, x(0), y(0), x(2), y(2), LineMode::Invert);
+}
+
+}  // namespace
+
+void chooseTextureWith(AppState& state, const TextureLoader& load)
+{
+    WindowLayer& w = *state.windows;
+    w.makeCurrent(window3D);
+    const std::string file =
+        w.chooseFile("Texture", "", "BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", 0, false);
+    if (file.empty()) return;
+    state.textureName.reset();
+    w.freeImage(imageTexture);
+    state.textureFileName = file;
+    w.loadImage(imageTexture, file);
+    state.textureName.reset(load(file));
+}
+
+void openTextureWindow(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    const int32_t selected = firstSelectedTriangle(state.mesh);
+    if (selected < 0) return;
+    if (!w.hasImage(imageTexture)) {
+        w.showMessage("Texture", uiTextOf(state.uiText, state.prefs.language, noTextureMessage));
+        return;
+    }
+    WindowSpec spec;
+    spec.style = WindowStyle::Tool;
+    spec.placement = WindowPlacement::CentreOverActive;
+    spec.width = w.imageWidth(imageTexture);
+    spec.height = w.imageHeight(imageTexture) + pictureTop;
+    spec.title = "Texture";
+    w.closeWindow(windowTexture);
+    if (!w.openWindow(windowTexture, spec)) return;
+    // The platform may have widened the window; the fields share what it got.
+    const int32_t half = w.clientWidth(windowTexture) / 2;
+    const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
+    for (int32_t k = 0; k < 3; ++k) {
+        const auto corner = static_cast<size_t>(k);
+        w.createTextField(windowTexture, firstField + 2 * k, 0, fieldHeight * k, half, fieldHeight,
+                          fixedSix(t.u[corner]), false);
+        w.createTextField(windowTexture, firstField + 2 * k + 1, half, fieldHeight * k, half,
+                          fieldHeight, fixedSix(t.v[corner]), false);
+    }
+    w.showWindow(windowTexture);
+    w.activateWindow(windowTexture);
+}
+
+void textureWindowStep(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    const int32_t selected = firstSelectedTriangle(state.mesh);
+    if (selected < 0) {
+        w.showMessage("Triangle-Selection", "No triangle selected");
+        closeTextureWindow(state);
+        return;
+    }
+    Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
+    for (int32_t k = 0; k < 3; ++k) {
+        const auto corner = static_cast<size_t>(k);
+        t.u[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k));
+        t.v[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k + 1));
+    }
+    drawTriangleOverPicture(w, t);
+
+    if (state.eventWindow != windowTexture) {
+        // Keeps the window in front until the user closes it.
+        w.activateWindow(windowTexture);
+        return;
+    }
+    if (state.eventKind == eventClose) {
+        for (int32_t vertex : t.vertexIndex) setVertexMarked(state.mesh, vertex, 0);
+        closeTextureWindow(state);
+    } else if (state.eventKind == eventControl && state.event.notification == notifySetFocus) {
+        const int32_t field = state.event.control - firstField;
+        if (field >= 0 && field < 6) markCorner(state.mesh, t, field / 2);
+    }
+}

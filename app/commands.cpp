@@ -157,6 +157,46 @@ void setSaveEnabled(AppState& state, bool enabled)
     state.windows->setToolbarButtonEnabled(cmdSave, enabled);
 }
 
+namespace {
+
+void leftClickInView(AppState& state)
+{
+    beginDragAt(state);
+    switch (state.toolMode) {
+    case CreateVertex: createVertexAt(state); break;
+    case SelectVertex: pickVertexAt(state); break;
+    case CreateTriangle:
+        pickVertexAt(state);
+        addCorner(state.mesh);
+        break;
+    default: break;
+    }
+}
+
+void leftDrag(AppState& state)
+{
+    if (state.toolMode == MoveVertex) {
+        if (countSelectedVertices(state.mesh) <= 1)
+            dragSelectedVertex(state);
+        else
+            dragSelectedVertices(state);
+    } else if (state.toolMode == SelectVertex) {
+        extendSelectionAt(state);
+    }
+}
+
+// Preferences: a confirmed dialog may have changed the language, so the menus
+// and toolbar are built again.
+void preferences(AppState& state)
+{
+    if (!runPreferencesDialog(state)) return;
+    state.windows->destroyMenuBar();
+    state.windows->destroyToolbar();
+    buildMenuAndToolbar(state);
+}
+
+}  // namespace
+
 void dispatchEvent(AppState& state)
 {
     const int32_t window = state.eventWindow;
@@ -164,6 +204,13 @@ void dispatchEvent(AppState& state)
     switch (state.eventKind) {
     case eventRightDown:
         if (inView) deselectAllVertices(state.mesh);
+        break;
+    case eventLeftDown:
+        if (inView) leftClickInView(state);
+        break;
+    case eventMouseMove:
+        // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
+        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
         break;
     case eventCommand: runCommand(state, state.event.param); break;
     case eventKeyDown: applyArrowKey(state.camera, window, state.event.param); break;
@@ -177,6 +224,7 @@ void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
     case cmdNew: clearMesh(state.mesh); break;
+    case cmdPreferences: preferences(state); break;
     case cmdQuit: quitNow(state); break;
     case cmdAbout:
         state.windows->showMessage("Information",
@@ -186,13 +234,19 @@ void runCommand(AppState& state, int32_t id)
     case cmdToolCreateVertex: setToolMode(state, CreateVertex); break;
     case cmdToolMoveVertex: setToolMode(state, MoveVertex); break;
     case cmdToolSelectVertex: setToolMode(state, SelectVertex); break;
+    case cmdScale: scaleSelection(state); break;
+    case cmdRotate: rotateSelection(state); break;
     case cmdToolCreateTriangle: setToolMode(state, CreateTriangle); break;
     case cmdZoomIn: zoomIn(state.camera); break;
     case cmdZoomOut: zoomOut(state.camera); break;
     case cmdTriangleSelectionUp: selectNextTriangle(state.mesh); break;
     case cmdTriangleSelectionDown: selectPreviousTriangle(state.mesh); break;
+    case cmdTriangleList: openTriangleList(state); break;
     case cmdDeleteTriangle: deleteSelectedTriangles(state.mesh); break;
     case cmdFlipTriangle: flipSelectedTriangle(state.mesh); break;
+    case cmdSetTextureCoords: openTextureWindow(state); break;
+    case cmdChooseTexture: chooseTexture(state); break;
+    case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
     default: break;
     }
 }

@@ -153,6 +153,10 @@ bool mainLoopPass(AppState& state)
     }
 
     state.frameCounter += 1;
+    // eventWindow outlives passes without an event, so the Triangles window's
+    // step runs until another window's event arrives.
+    if (windows.isWindowOpen(windowTriangles) && state.eventWindow == windowTriangles) triangleListStep(state);
+    if (windows.isWindowOpen(windowTexture)) textureWindowStep(state);
     if (state.frameCounter >= 3) {
         redrawViews(state);
         state.frameCounter = 0;

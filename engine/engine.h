@@ -3,8 +3,10 @@
 // every call acts on the context current at the call.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,17 @@ struct Engine {
     std::vector<uint8_t> pixels;                // reused by every load
 };
 
+// Images larger than this on a side or in pixels are refused before decoding.
+constexpr uint32_t maxImageSide = 16384;
+constexpr uint64_t maxImagePixels = 64'000'000;
+
+// Decoders from memory into RgbImage; anything corrupt, truncated, of another
+// format or too large gives 0 x 0. They never end the process.
+RgbImage decodePng(std::span<const uint8_t> bytes);
+RgbImage decodeJpeg(std::span<const uint8_t> bytes);
+bool hasPngSignature(std::span<const uint8_t> bytes);
+bool hasJpegSignature(std::span<const uint8_t> bytes);
+
 // Reads a BMP or ICO file through the platform; false when it cannot.
 using PlatformImageReader = std::function<bool(const std::string& path, RgbImage& out)>;
 
@@ -63,6 +76,10 @@ using PlatformImageReader = std::function<bool(const std::string& path, RgbImage
 // texture name without an image; nothing is reported.
 uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
                      const PlatformImageReader& readPlatformImage);
+
+// The text after the last "." of the last path component, with A-Z and the
+// Latin-1 capitals lower-cased; empty when there is none.
+std::string fileExtension(const std::string& fileName);
 
 // Loads the identity into the projection matrix, applies the perspective step,
 // the rotations about X, Y, Z and the translation, and returns to the
@@ -78,3 +95,57 @@ void drawImage2D(const Engine& engine, float aspect, uint32_t texture, float x, 
 // The textured cube from -1 to 1, moved, turned and scaled; loads the identity first.
 void drawCube(float x, float y, float z, float sx, float sy, float sz, float angleX, float angleY,
               float angleZ);
+
+// ---- cube geometry, shared with the vertex markers of the views ------------------------
+
+// One corner of the cube drawCube draws, as (texture coordinate) at (position).
+struct CubeCorner {
+    float normal[3];
+    float texCoord[2];
+    float position[3];
+};
+
+// The cube from -1 to 1 as 24 GL_QUADS corners, face by face (front, back, top,
+// bottom, right, left), each face counter-clockwise seen from outside.
+inline constexpr std::array<CubeCorner, 24> cubeCorners{{
+    {{0, 0, 1}, {0, 0}, {-1, -1, 1}}, {{0, 0, 1}, {1, 0}, {1, -1, 1}},
+    {{0, 0, 1}, {1, 1}, {1, 1, 1}}, {{0, 0, 1}, {0, 1}, {-1, 1, 1}},
+    {{0, 0, -1}, {1, 0}, {-1, -1, -1}}, {{0, 0, -1}, {1, 1}, {-1, 1, -1}},
+    {{0, 0, -1}, {0, 1}, {1, 1, -1}}, {{0, 0, -1}, {0, 0}, {1, -1, -1}},
+    {{0, 1, 0}, {0, 1}, {-1, 1, -1}}, {{0, 1, 0}, {0, 0}, {-1, 1, 1}},
+    {{0, 1, 0}, {1, 0}, {1, 1, 1}}, {{0, 1, 0}, {1, 1}, {1, 1, -1}},
+    {{0, -1, 0}, {1, 1}, {-1, -1, -1}}, {{0, -1, 0}, {0, 1}, {1, -1, -1}},
+    {{0, -1, 0}, {0, 0}, {1, -1, 1}}, {{0, -1, 0}, {1, 0}, {-1, -1, 1}},
+    {{1, 0, 0}, {1, 0}, {1, -1, -1}}, {{1, 0, 0}, {1, 1}, {1, 1, -1}},
+    {{1, 0, 0}, {0, 1}, {1, 1, 1}}, {{1, 0, 0}, {0, 0}, {1, -1, 1}},
+    {{-1, 0, 0}, {0, 0}, {-1, -1, -1}}, {{-1, 0, 0}, {1, 0}, {-1, -1, 1}},
+    {{-1, 0, 0}, {1, 1}, {-1, 1, 1}}, {{-1, 0, 0}, {0, 1}, {-1, 1, -1}},
+}};
+
+// ---- offscreen rendering -----------------------------------------------------------------
+
+// An OpenGL compatibility context of width x height pixels without a display
+// (EGL, Mesa's surfaceless platform or else the default display), current after
+// construction. When none can be made valid() is false and nothing is drawn.
+class OffscreenGl {
+public:
+    OffscreenGl(int32_t width, int32_t height);
+    ~OffscreenGl();
+    OffscreenGl(const OffscreenGl&) = delete;
+    OffscreenGl& operator=(const OffscreenGl&) = delete;
+
+    bool valid() const { return valid_; }
+    bool makeCurrent() const;
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    // The framebuffer as RGB, top row first; 0 x 0 when not valid.
+    RgbImage readPixels() const;
+
+private:
+    void* display_ = nullptr;
+    void* surface_ = nullptr;
+    void* context_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    bool valid_ = false;
+};

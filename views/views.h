@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "mesh/mesh.h"
 
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
@@ -152,3 +153,11 @@ void prepareViewContext(ViewKind view);
 void finishViewContext(ViewKind view);
 // After a size change: identity model-view matrix and a viewport over the view.
 void resetViewViewport(int32_t width, int32_t height);
+
+// ---- one view's redraw (OpenGL) ------------------------------------------------------------
+
+// Clears the current context and draws one view as the redraw of the views does:
+// its camera, the mesh, then its label in the upper left corner with the camera
+// restored. aspect is the current window's width / height.
+void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
+              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);

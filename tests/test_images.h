@@ -1,0 +1,38 @@
+// test_images.h: PNG and JPEG encoders for tests, writing images in memory
+// with libpng and libjpeg, and small file helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+
+struct TestPngOptions {
+    int colorType = 2;  // PNG_COLOR_TYPE_RGB
+    int bitDepth = 8;
+    bool interlaced = false;
+};
+
+// An RGB image of width x height whose pixel (x, y) is colour(x, y).
+template <typename F>
+RgbImage makeRgbImage(int32_t width, int32_t height, F colour)
+{
+    RgbImage image{width, height, {}};
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const auto [r, g, b] = colour(x, y);
+            image.rgb.insert(image.rgb.end(), {r, g, b});
+        }
+    return image;
+}
+
+// PNG of an RGB image, converted to the colour type and depth asked for (gray
+// takes the red channel, palette types use one entry per distinct colour).
+std::vector<uint8_t> encodeTestPng(const RgbImage& image, TestPngOptions options = {});
+// Baseline JPEG, quality 100 without chroma subsampling; gray takes the red channel.
+std::vector<uint8_t> encodeTestJpeg(const RgbImage& image, bool gray = false, bool progressive = false);
+
+void writeTestFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// A fresh empty folder under the system's temporary folder.
+std::string makeTestFolder(const std::string& name);

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -134,7 +135,7 @@ QStyle::StandardPixmap standardPixmapOf(int32_t standardImage)
     case stdImageFileNew: return QStyle::SP_FileIcon;
     case stdImageFileOpen: return QStyle::SP_DialogOpenButton;
     case stdImageFileSave: return QStyle::SP_DialogSaveButton;
-    default: return QStyle::SP_DialogHelpButton;
+    default: return QStyle::SP_MessageBoxQuestion;
     }
 }
 
@@ -234,6 +235,7 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         glWindow->setSurfaceType(QSurface::OpenGLSurface);
         glWindow->setFormat(viewFormat());
         glWindow->setTitle(qs(spec.title));
+        glWindow->resize(spec.width, spec.height);
         QWidget* container = QWidget::createWindowContainer(glWindow, main ? main->client.data() : nullptr);
         if (!main) w.topLevel.reset(container);
         container->setWindowTitle(qs(spec.title));
@@ -523,6 +525,9 @@ bool QtWindowLayer::createGlContext(int32_t number)
     if (!context->create()) return false;
     w->glWindow->create();
     if (!context->makeCurrent(w->glWindow)) return false;
+    // The native window may still have its default size at this point; the
+    // context starts with a viewport over the whole view, as it will be shown.
+    context->functions()->glViewport(0, 0, w->glWindow->width(), w->glWindow->height());
     w->context = std::move(context);
     return true;
 }
@@ -709,6 +714,10 @@ bool QtWindowLayer::createToolbar()
     bar->setIconSize(QSize(16, 16));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->setContentsMargins(0, 0, 0, 0);
+    // Tight buttons, so all 22 fit the 500-pixel window as on the platform toolbar.
+    bar->layout()->setSpacing(0);
+    bar->layout()->setContentsMargins(0, 0, 0, 0);
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
     toolbar_ = bar;
     layoutToolbarStrip();
     toolbarStrip_->show();
@@ -721,6 +730,7 @@ void QtWindowLayer::addToolbarStandardButton(int32_t standardImage, int32_t id)
     if (!toolbar_) return;
     QAction* action = toolbar_->addAction(toolbar_->style()->standardIcon(standardPixmapOf(standardImage)), QString());
     connect(action, &QAction::triggered, this, [this, id] { push(eventCommand, windowMain, id); });
+    fitToolbarButton(action);
     toolbarActions_[id] = action;
 }
 
@@ -731,7 +741,13 @@ void QtWindowLayer::addToolbarIconButton(int32_t imageSlot, int32_t id)
     if (auto it = images_.find(imageSlot); it != images_.end()) icon = QIcon(QPixmap::fromImage(it->second));
     QAction* action = toolbar_->addAction(icon, QString());
     connect(action, &QAction::triggered, this, [this, id] { push(eventCommand, windowMain, id); });
+    fitToolbarButton(action);
     toolbarActions_[id] = action;
+}
+
+void QtWindowLayer::fitToolbarButton(QAction* action)
+{
+    if (QWidget* button = toolbar_->widgetForAction(action)) button->setFixedSize(20, 22);
 }
 
 void QtWindowLayer::addToolbarSeparator()

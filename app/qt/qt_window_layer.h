@@ -120,6 +120,8 @@ private:
                      int32_t width, int32_t height);
     Canvas* canvasOf(int32_t window) const;
     void layoutToolbarStrip();
+    // Tight buttons, so all 22 fit the 500-pixel window as on the platform toolbar.
+    void fitToolbarButton(QAction* action);
     // Disables the visible, enabled top-level windows for a modal operation;
     // the returned list is what enableAgain turns on afterwards.
     std::vector<QPointer<QWidget>> disableWindows();

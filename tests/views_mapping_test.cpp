@@ -1,6 +1,8 @@
 // View mapping, arrow keys, zoom, snap grid and the hit test.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "app/window_layer.h"
 #include "views/views.h"
 
@@ -120,6 +122,8 @@ TEST(SnapToGrid, NearestLineOnBothSidesOfZero)
     EXPECT_FLOAT_EQ(snapToGrid(-0.1f, 0.25f), 0.0f);
     EXPECT_EQ(snapToGrid(0.123f, 0.0f), 0.123f);
     EXPECT_FLOAT_EQ(snapToGrid(1.2f, 0.5f), 1.0f);
+    EXPECT_EQ(snapToGrid(0.3f, std::numeric_limits<float>::infinity()), 0.3f);
+    EXPECT_EQ(snapToGrid(0.3f, std::numeric_limits<float>::quiet_NaN()), 0.3f);
 }
 
 TEST(PickRadius, InclusiveEuclideanDistance)

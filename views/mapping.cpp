@@ -80,7 +80,8 @@ ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float w
 
 float snapToGrid(float value, float grid)
 {
-    if (grid == 0.0f) return value;
+    // A grid that is not a finite step (a hand-edited pref.txt) snaps nothing.
+    if (grid == 0.0f || !std::isfinite(grid)) return value;
     const double n = std::floor(static_cast<double>(value) / grid + 0.5);
     return static_cast<float>(n * grid);
 }

@@ -73,7 +73,7 @@ ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float width, float height);
 
 // Nearest grid line, on both sides of zero: floor(v / g + 0.5) * g as a float;
-// unchanged when the grid is 0.
+// unchanged when the grid is 0 or not finite.
 float snapToGrid(float value, float grid);
 
 // True when (a, b) lies within pickRadius of the point (va, vb).

@@ -1,0 +1,127 @@
+// render_bench.cpp: prints milliseconds per full redraw of the four views
+// (camera, renderMesh and label per view, each in its own offscreen context of
+// the start-up size) for meshes of 1,000, 10,000 and 100,000 triangles.
+#include <GL/gl.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "engine/engine.h"
+#include "views/views.h"
+
+namespace {
+
+// A grid of shared vertices in the unit square, two triangles per cell, until
+// `count` triangles; every corner has texture coordinates, one triangle is selected.
+Mesh gridMesh(int32_t count)
+{
+    Mesh mesh;
+    const auto cells = static_cast<int32_t>(std::ceil(std::sqrt(count / 2.0)));
+    const int32_t side = cells + 1;
+    for (int32_t j = 0; j < side; ++j)
+        for (int32_t i = 0; i < side; ++i) {
+            const float u = static_cast<float>(i) / static_cast<float>(cells);
+            const float v = static_cast<float>(j) / static_cast<float>(cells);
+            mesh.vertices.push_back({1.8f * u - 0.9f, 0.9f - 1.8f * v, 0.1f * u * v, 0, 0});
+        }
+    const auto at = [side](int32_t i, int32_t j) { return j * side + i; };
+    for (int32_t n = 0; static_cast<int32_t>(mesh.triangles.size()) < count; ++n) {
+        const int32_t i = (n / 2) % cells, j = (n / 2) / cells;
+        Triangle t;
+        t.vertexIndex = n % 2 == 0 ? std::array{at(i, j), at(i + 1, j), at(i + 1, j + 1)}
+                                   : std::array{at(i, j), at(i + 1, j + 1), at(i, j + 1)};
+        for (size_t c = 0; c < 3; ++c) {
+            const Vertex& vertex = mesh.vertices[static_cast<size_t>(t.vertexIndex[c])];
+            t.u[c] = (vertex.x + 0.9f) / 1.8f;
+            t.v[c] = (0.9f - vertex.y) / 1.8f;
+        }
+        mesh.triangles.push_back(t);
+    }
+    mesh.triangles.front().selected = 1;
+    mesh.vertices.front().selected = 1;
+    return mesh;
+}
+
+struct BenchView {
+    ViewKind kind;
+    std::unique_ptr<OffscreenGl> gl;
+    GlTexture label;
+    GlTexture texture;
+};
+
+// A texture of width x height made in the current context.
+uint32_t makeTexture(int32_t width, int32_t height)
+{
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 37);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return name;
+}
+
+}  // namespace
+
+int main()
+{
+    const std::array<ViewKind, 4> kinds{ViewKind::Front, ViewKind::Side, ViewKind::Top, ViewKind::ThreeD};
+    const std::array<int32_t, 4> widths{248, 250, 248, 250};
+    std::vector<BenchView> views;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        BenchView view{kinds[i], std::make_unique<OffscreenGl>(widths[i], 198), {}, {}};
+        if (!view.gl->valid()) {
+            std::fprintf(stderr, "no offscreen OpenGL context\n");
+            return 1;
+        }
+        if (view.kind == ViewKind::ThreeD) glEnable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        if (view.kind != ViewKind::ThreeD) glDisable(GL_FOG);
+        view.label.reset(makeTexture(64, 32));
+        if (view.kind == ViewKind::ThreeD) view.texture.reset(makeTexture(256, 256));
+        views.push_back(std::move(view));
+    }
+    std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+
+    Engine engine;
+    RenderBuffers buffers;
+    ViewCamera camera;
+    camera.orbitX = 20.0f;
+    camera.orbitY = 20.0f;  // the grid winds clockwise on screen, so the 3D view draws it
+    for (const int32_t count : {1000, 10000, 100000}) {
+        const Mesh mesh = gridMesh(count);
+        const auto redraw = [&] {
+            for (BenchView& view : views) {
+                view.gl->makeCurrent();
+                const float aspect = static_cast<float>(view.gl->width()) / static_cast<float>(view.gl->height());
+                drawView(engine, view.kind, mesh, camera, aspect, view.texture.name(),
+                         view.label.name(), buffers);
+                glFinish();  // where the program swaps buffers
+            }
+        };
+        for (int i = 0; i < 3; ++i) redraw();
+        int32_t passes = 0;
+        const auto start = std::chrono::steady_clock::now();
+        auto elapsed = std::chrono::duration<double, std::milli>(0);
+        while (passes < 5 || elapsed.count() < 2000.0) {
+            redraw();
+            ++passes;
+            elapsed = std::chrono::steady_clock::now() - start;
+        }
+        std::printf("%7d triangles, %6zu vertices: %8.2f ms per four-view redraw (%d redraws)\n", count,
+                    mesh.vertices.size(), elapsed.count() / passes, passes);
+    }
+    for (BenchView& view : views) {  // textures go with the context that made them
+        view.gl->makeCurrent();
+        view.label.reset();
+        view.texture.reset();
+    }
+    return 0;
+}

@@ -1,0 +1,8 @@
+// png_decoder_fuzz.cpp: libFuzzer target for decodePng.
+#include "fuzz/images/check_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    checkDecodedImage(decodePng({data, size}));
+    return 0;
+}

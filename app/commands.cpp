@@ -1,9 +1,6 @@
 // commands.cpp: the menu bar and toolbar of the main window, the tool
 // selection, and the routing of events and commands. Touches AppState's
 // mesh, camera and tool; menus and buttons through the window layer.
-#include <filesystem>
-#include <system_error>
-
 #include "app/app.h"
 
 namespace {
@@ -109,10 +106,6 @@ void buildMenuBar(AppState& state)
 void loadToolbarIcons(AppState& state)
 {
     WindowLayer& windows = *state.windows;
-    // Image loads make the program's folder the current directory, so pref.txt
-    // is written beside the program once an image has been loaded.
-    std::error_code ignored;
-    if (!state.programDirectory.empty()) std::filesystem::current_path(state.programDirectory, ignored);
     for (const ToolbarIcon& icon : toolbarIcons)
         if (!windows.hasImage(icon.slot)) windows.loadImage(icon.slot, state.programDirectory + icon.file);
 }

@@ -194,34 +194,61 @@ def case_startup(program, send_close, workdir, shots):
         editor.stop()
 
 
+def check_vertex_and_selection(editor, shots, name):
+    """A vertex at (0.5, 0.25, 0) and a triangle through it; selects the vertex."""
+    shot = Shot(os.path.join(shots, name + ".png"))
+    fx, fy = editor.view_origin("Front")
+    tx, ty = editor.view_origin("Top")
+    marker = shot.count(fx + 183, fy + 71, fx + 190, fy + 78, lambda c: sum(c) > 150)
+    expect(marker >= 4, "no vertex marker near column 186, row 74 of Front (%d)" % marker)
+    marker = shot.count(tx + 183, ty + 96, tx + 190, ty + 103, lambda c: sum(c) > 150)
+    expect(marker >= 4, "no vertex marker near column 186, row 99 of Top (%d)" % marker)
+    # The top edge of the triangle runs at row 74 from column 62 to 186: white.
+    edge = shot.count(fx + 90, fy + 73, fx + 160, fy + 76, bright)
+    expect(edge >= 60, "the triangle's edge is not drawn white in Front (%d)" % edge)
+    expect(shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red) == 0, "a vertex is red before selection")
+
+    # Select tool (the first icon with the red square), then click the vertex.
+    x0, y0, x1, y1 = toolbar_strip(editor)
+    icon = shot.find_first(x0, y0, x1, y1, ICON_RED)
+    expect(icon is not None, "select tool icon not found")
+    editor.click(icon[0], icon[1])
+    editor.click(fx + 186, fy + 74)
+    shot = Shot(os.path.join(shots, name + "-selected.png"))
+    reds = shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red)
+    expect(reds >= 4, "the selected vertex is not red (%d)" % reds)
+    os.remove(os.path.join(shots, name + "-selected.png"))
+    os.remove(os.path.join(shots, name + ".png"))
+
+
 def case_mesh(program, send_close, workdir, shots):
+    """Builds the triangle with the mouse: three vertices, then the triangle tool."""
+    editor = Editor(program, [], workdir)
+    try:
+        fx, fy = editor.view_origin("Front")
+        corners = [(186, 74), (62, 74), (124, 148)]
+        for x, y in corners:
+            editor.click(fx + x, fy + y)
+        shot = Shot(os.path.join(shots, "mesh-tools.png"))
+        x0, y0, x1, y1 = toolbar_strip(editor)
+        triangle_tool = shot.find_first(x0, y0, x1, y1, ICON_GREEN)
+        expect(triangle_tool is not None, "create-triangle icon not found")
+        os.remove(os.path.join(shots, "mesh-tools.png"))
+        editor.click(triangle_tool[0], triangle_tool[1])
+        for x, y in corners:
+            editor.click(fx + x, fy + y)
+        check_vertex_and_selection(editor, shots, "mesh")
+    finally:
+        editor.stop()
+
+
+def case_command_line(program, send_close, workdir, shots):
+    """The same triangle from a .pq file named on the command line (with a blank)."""
     path = os.path.join(workdir, "one triangle.pq")
     write_pq(path, [[(0, 0, 0.5, 0.25, 0.0), (1, 0, -0.5, 0.25, 0.0), (0, 1, 0.0, -0.5, 0.0)]])
     editor = Editor(program, path.split(" "), workdir)
     try:
-        shot = Shot(os.path.join(shots, "mesh.png"))
-        fx, fy = editor.view_origin("Front")
-        tx, ty = editor.view_origin("Top")
-        marker = shot.count(fx + 183, fy + 71, fx + 190, fy + 78, lambda c: sum(c) > 150)
-        expect(marker >= 4, "no vertex marker near column 186, row 74 of Front (%d)" % marker)
-        marker = shot.count(tx + 183, ty + 96, tx + 190, ty + 103, lambda c: sum(c) > 150)
-        expect(marker >= 4, "no vertex marker near column 186, row 99 of Top (%d)" % marker)
-        # The top edge of the triangle runs at row 74 from column 62 to 186: white.
-        edge = shot.count(fx + 90, fy + 73, fx + 160, fy + 76, bright)
-        expect(edge >= 60, "the triangle's edge is not drawn white in Front (%d)" % edge)
-        expect(shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red) == 0, "a vertex is red before selection")
-
-        # Select tool (first icon with the red square), then click the vertex.
-        x0, y0, x1, y1 = toolbar_strip(editor)
-        icon = shot.find_first(x0, y0, x1, y1, ICON_RED)
-        expect(icon is not None, "select tool icon not found")
-        editor.click(icon[0], icon[1])
-        editor.click(fx + 186, fy + 74)
-        shot = Shot(os.path.join(shots, "mesh-selected.png"))
-        reds = shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red)
-        expect(reds >= 4, "the selected vertex is not red (%d)" % reds)
-        os.remove(os.path.join(shots, "mesh-selected.png"))
-        os.remove(os.path.join(shots, "mesh.png"))
+        check_vertex_and_selection(editor, shots, "commandline")
     finally:
         editor.stop()
 
@@ -239,7 +266,7 @@ def case_close(program, send_close, workdir, shots):
         editor.stop()
 
 
-CASES = {"startup": case_startup, "mesh": case_mesh, "close": case_close}
+CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command_line, "close": case_close}
 
 
 def main():

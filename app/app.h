@@ -117,7 +117,9 @@ constexpr int32_t toolbarStripHeight = 25;  // top of the main window's client a
 // The start-up sequence up to the loop: state, main window, menus and toolbar,
 // the four views with contexts and labels, the OpenGL version check, the mesh
 // named by the command-line arguments, then the windows shown.
-void startUp(AppState& state, const std::vector<std::string>& arguments);
+void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments);
+// The folder of the running executable with a trailing "/"; empty when unknown.
+std::string executableDirectory();
 // Runs mainLoopPass until a pass ends the program.
 void runMainLoop(AppState& state);
 // One pass of the main loop; true when the loop ends after it (a close request

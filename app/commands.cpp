@@ -161,6 +161,7 @@ void leftClickInView(AppState& state)
     case CreateTriangle:
         pickVertexAt(state);
         addCorner(state.mesh);
+        state.windows->sleepMs(10);
         break;
     default: break;
     }
@@ -183,6 +184,7 @@ void leftDrag(AppState& state)
 void preferences(AppState& state)
 {
     if (!runPreferencesDialog(state)) return;
+    writePreferences(state);
     state.windows->destroyMenuBar();
     state.windows->destroyToolbar();
     buildMenuAndToolbar(state);
@@ -217,6 +219,11 @@ void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
     case cmdNew: clearMesh(state.mesh); break;
+    case cmdOpen: files::cmdOpen(state); break;
+    case cmdSave: files::cmdSave(state); break;
+    case cmdSaveAs: files::cmdSaveAs(state); break;
+    case cmdMerge: files::cmdMerge(state); break;
+    case cmdMergeAsc: files::cmdMergeAsc(state); break;
     case cmdPreferences: preferences(state); break;
     case cmdQuit: quitNow(state); break;
     case cmdAbout:

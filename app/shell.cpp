@@ -26,7 +26,8 @@ constexpr std::array<ViewWindowSpec, 4> viewWindows{{
     {ViewKind::ThreeD, "3D", "Images/3D.bmp", 250, 225, 250, 198},
 }};
 
-// The folder of the running executable with a trailing "/"; empty when unknown.
+}  // namespace
+
 std::string executableDirectory()
 {
     std::error_code error;
@@ -37,17 +38,7 @@ std::string executableDirectory()
     return dir;
 }
 
-// The arguments joined by single blanks, so a path with blanks given unquoted
-// arrives whole.
-std::string joinArguments(const std::vector<std::string>& arguments)
-{
-    std::string joined;
-    for (const std::string& a : arguments) {
-        if (!joined.empty()) joined += ' ';
-        joined += a;
-    }
-    return joined;
-}
+namespace {
 
 PlatformImageReader platformReader(const AppState& state)
 {
@@ -83,11 +74,12 @@ void createView(AppState& state, const ViewWindowSpec& spec)
 
 }  // namespace
 
-void startUp(AppState& state, const std::vector<std::string>& arguments)
+void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments)
 {
     WindowLayer& windows = *state.windows;
-    state.programDirectory = executableDirectory();
+    state.programDirectory = programDirectory;
     state.versionText = "1.1";
+    readPreferences(state);
     fillUiText(state.uiText);
     state.mesh = Mesh{};
 
@@ -105,7 +97,7 @@ void startUp(AppState& state, const std::vector<std::string>& arguments)
     windows.makeCurrent(window3D);
     checkGlVersion(state);
 
-    state.currentFileName = joinArguments(arguments);
+    loadCommandLineFile(state, arguments);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -123,6 +115,7 @@ void checkGlVersion(AppState& state)
     windows.showMessage("GFX-Card Info", "Hardware: " + windows.glString(glRenderer) + "\nDeveloper: " +
                                              windows.glString(glVendor) + "\nOpenGL-Version: " + version);
     state.prefs.oldGlWarned = 1;
+    writePreferences(state);
 }
 
 void runMainLoop(AppState& state)
@@ -144,13 +137,8 @@ bool mainLoopPass(AppState& state)
         state.eventKind = eventNone;
     }
 
-    if (!state.currentFileName.empty()) {
-        // The whole name, so the file dialogs open in its folder with it selected.
-        state.prefs.dialogStartText = state.currentFileName;
-        setSaveEnabled(state, true);
-    } else {
-        setSaveEnabled(state, false);
-    }
+    rememberDialogStart(state);
+    setSaveEnabled(state, !state.currentFileName.empty());
 
     state.frameCounter += 1;
     // eventWindow outlives passes without an event, so the Triangles window's
@@ -228,4 +216,8 @@ void releaseWindows(AppState& state)
         windows.closeWindow(number);
 }
 
-void shutDown(AppState& state) { releaseWindows(state); }
+void shutDown(AppState& state)
+{
+    releaseWindows(state);
+    if (!state.prefs.dialogStartText.empty()) writePreferences(state);
+}

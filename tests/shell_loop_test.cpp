@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
+#include "tests/test_images.h"
 
 namespace {
 
@@ -13,12 +16,26 @@ struct Loop : ::testing::Test {
     FakeWindowLayer windows;
     AppState state;
     std::filesystem::path startDirectory = std::filesystem::current_path();
+    // Each test starts in a fresh folder that is both the working directory
+    // (pref.txt is read there) and the program's folder (it is written there).
+    std::string folder = makeTestFolder("shell_loop") + "/";
 
-    void SetUp() override { state.windows = &windows; }
-    // Start-up makes the program's folder the current directory.
+    void SetUp() override
+    {
+        state.windows = &windows;
+        std::filesystem::current_path(folder);
+    }
     void TearDown() override { std::filesystem::current_path(startDirectory); }
 
-    void start(const std::vector<std::string>& arguments = {}) { startUp(state, arguments); }
+    void start(const std::vector<std::string>& arguments = {}) { startUp(state, folder, arguments); }
+
+    std::string prefFile() const
+    {
+        std::ifstream in(folder + "pref.txt", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return in ? text.str() : std::string("(none)");
+    }
 
     int32_t countSwaps(int32_t window) const
     {
@@ -57,8 +74,7 @@ TEST_F(Loop, StartUpOpensTheMainWindowAndFourViewsAndShowsThem)
     EXPECT_TRUE(main.shown);
     EXPECT_EQ(windows.activeWindow(), windowMain);
     EXPECT_EQ(state.versionText, "1.1");
-    ASSERT_FALSE(state.programDirectory.empty());
-    EXPECT_EQ(state.programDirectory.back(), '/');
+    EXPECT_EQ(state.programDirectory, folder);
     EXPECT_TRUE(windows.resizeHandler != nullptr);
     EXPECT_TRUE(windows.menuBarExists);
     EXPECT_FALSE(windows.toolbarEnabled[cmdToolCreateVertex]);
@@ -91,6 +107,14 @@ TEST_F(Loop, OldOpenGLWarnsTwiceOnceAndRemembersIt)
               "Hardware: Old Card\nDeveloper: Old Vendor\nOpenGL-Version: 1.4.0 - Build 7.14.10.4906");
     EXPECT_EQ(state.prefs.oldGlWarned, 1);
     EXPECT_EQ(windows.current, window3D) << "the version is read in the 3D view's context";
+    EXPECT_EQ(prefFile(), "0\r\n0.000000\r\n1\r\n") << "the warning is remembered at once";
+
+    FakeWindowLayer again;
+    again.glVersion = windows.glVersion;
+    AppState next;
+    next.windows = &again;
+    startUp(next, folder, {});
+    EXPECT_TRUE(again.messages.empty()) << "the next start reads pref.txt and stays quiet";
 }
 
 TEST_F(Loop, VersionCheckQuietFor15AndUpOrWhenWarnedBefore)
@@ -100,7 +124,7 @@ TEST_F(Loop, VersionCheckQuietFor15AndUpOrWhenWarnedBefore)
         AppState s;
         s.windows = &quiet;
         quiet.glVersion = version;
-        startUp(s, {});
+        startUp(s, folder, {});
         EXPECT_TRUE(quiet.messages.empty()) << version;
         EXPECT_EQ(s.prefs.oldGlWarned, 0) << version;
     }
@@ -288,4 +312,40 @@ TEST_F(Loop, ShutDownClosesEveryWindow)
     windows.openWindow(windowTriangles, tool);
     shutDown(state);
     EXPECT_TRUE(windows.windows.empty());
+}
+
+TEST_F(Loop, PrefTxtIsWrittenAtTheEndOnlyWithADialogStartText)
+{
+    start();
+    mainLoopPass(state);
+    shutDown(state);
+    EXPECT_EQ(prefFile(), "(none)") << "no file name and no start text: pref.txt untouched";
+
+    state.currentFileName = "/data/ship.pq";
+    mainLoopPass(state);
+    releaseWindows(state);  // what Quit does
+    EXPECT_EQ(prefFile(), "(none)") << "Quit writes nothing";
+
+    shutDown(state);
+    EXPECT_EQ(prefFile(), "0\r\n0.000000\r\n0\r\n/data/ship.pq");
+}
+
+TEST_F(Loop, StartUpReadsPrefTxtFromTheWorkingDirectoryAndLoadsTheCommandLineFile)
+{
+    {
+        std::ofstream pref(folder + "pref.txt", std::ios::binary);
+        pref << "1\r\n0.25\r\n1\r\n/x/y.pq";
+    }
+    Mesh triangle;
+    appendVertex(triangle).x = 0.5f;
+    appendTriangle(triangle);
+    ASSERT_TRUE(saveMeshFile(triangle, folder + "one.pq"));
+
+    start({folder + "one.pq"});
+    EXPECT_EQ(state.prefs.language, 1);
+    EXPECT_EQ(state.prefs.snapGrid, 0.25f);
+    EXPECT_EQ(windows.menu.front().text, "File");
+    EXPECT_EQ(state.currentFileName, folder + "one.pq");
+    EXPECT_EQ(state.mesh.triangles.size(), 1u);
+    EXPECT_EQ(state.mesh.vertices.at(0).x, 0.5f);
 }

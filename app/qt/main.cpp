@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
 
-    startUp(state, arguments);
+    startUp(state, executableDirectory(), arguments);
     runMainLoop(state);
     if (state.quitRequested)
         releaseWindows(state);

@@ -194,8 +194,9 @@ def case_startup(program, send_close, workdir, shots):
         editor.stop()
 
 
-def check_vertex_and_selection(editor, shots, name):
-    """A vertex at (0.5, 0.25, 0) and a triangle through it; selects the vertex."""
+def check_vertex_and_selection(editor, shots, name, loaded=False):
+    """A vertex at (0.5, 0.25, 0) and a triangle through it; selects the vertex.
+    Vertices read from a file start selected: a right click clears them first."""
     shot = Shot(os.path.join(shots, name + ".png"))
     fx, fy = editor.view_origin("Front")
     tx, ty = editor.view_origin("Top")
@@ -206,6 +207,10 @@ def check_vertex_and_selection(editor, shots, name):
     # The top edge of the triangle runs at row 74 from column 62 to 186: white.
     edge = shot.count(fx + 90, fy + 73, fx + 160, fy + 76, bright)
     expect(edge >= 60, "the triangle's edge is not drawn white in Front (%d)" % edge)
+    if loaded:
+        expect(shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red) >= 4, "a vertex read from a file is not red")
+        editor.click(fx + 20, fy + 150, button=3)
+        shot = Shot(os.path.join(shots, name + ".png"))
     expect(shot.count(fx + 180, fy + 68, fx + 193, fy + 81, red) == 0, "a vertex is red before selection")
 
     # Select tool (the first icon with the red square), then click the vertex.
@@ -248,7 +253,7 @@ def case_command_line(program, send_close, workdir, shots):
     write_pq(path, [[(0, 0, 0.5, 0.25, 0.0), (1, 0, -0.5, 0.25, 0.0), (0, 1, 0.0, -0.5, 0.0)]])
     editor = Editor(program, path.split(" "), workdir)
     try:
-        check_vertex_and_selection(editor, shots, "commandline")
+        check_vertex_and_selection(editor, shots, "commandline", loaded=True)
     finally:
         editor.stop()
 

@@ -181,6 +181,15 @@ TEST(NativeFile, HalfBuiltTriangleIsNotWritten)
     EXPECT_EQ(writeMeshBytes(mesh).size(), 120u);
 }
 
+TEST(NativeFile, FacesWithoutVerticesAreNotWritten)
+{
+    Mesh faces;
+    importAscText(faces, "Face 0: A:0 B:1 C:2\n", 1);
+    ASSERT_EQ(faces.triangles.size(), 1u);
+    ASSERT_TRUE(faces.vertices.empty());
+    EXPECT_TRUE(writeMeshBytes(faces).empty());
+}
+
 TEST(NativeFile, RoundTripIsBitForBit)
 {
     const float nan = std::bit_cast<float>(0x7FA00001u);  // a signalling NaN with a payload

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/window_layer.h"
 #include "engine/engine.h"
@@ -108,3 +109,45 @@ struct AppState {
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
 };
+
+// ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
+
+constexpr int32_t toolbarStripHeight = 25;  // top of the main window's client area
+
+// The start-up sequence up to the loop: state, main window, menus and toolbar,
+// the four views with contexts and labels, the OpenGL version check, the mesh
+// named by the command-line arguments, then the windows shown.
+void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments);
+// The folder of the running executable with a trailing "/"; empty when unknown.
+std::string executableDirectory();
+// Runs mainLoopPass until a pass ends the program.
+void runMainLoop(AppState& state);
+// One pass of the main loop; true when the loop ends after it (a close request
+// of window 0 to 4, or Quit).
+bool mainLoopPass(AppState& state);
+// Repaints Front, Side, Top and 3D, each with its label, and swaps their buffers.
+void redrawViews(AppState& state);
+// The orderly end after the loop: writes pref.txt when it has a start text,
+// then releases the windows.
+void shutDown(AppState& state);
+// Quit: the loop ends after this pass and the program ends without shutDown.
+void quitNow(AppState& state);
+// Releases the views' textures in their own contexts and closes every window.
+void releaseWindows(AppState& state);
+// Fits the four views into the main window below the toolbar strip.
+void layoutViews(AppState& state);
+// Shows the OpenGL warning boxes once per installation for versions below 1.5.
+void checkGlVersion(AppState& state);
+
+// Builds the menu bar and toolbar of the main window in the preferences' language
+// and resets the tool to CreateVertex.
+void buildMenuAndToolbar(AppState& state);
+// Greys the chosen tool's button, enables the other three, and sets toolMode.
+void setToolMode(AppState& state, int32_t mode);
+// Greys (false) or enables (true) Save in the menu and on the toolbar.
+void setSaveEnabled(AppState& state, bool enabled);
+// Routes the pass's event of window 0 to 4: clicks and drags to the tools,
+// commands to runCommand, arrow keys to the cameras.
+void dispatchEvent(AppState& state);
+// Runs command id; ids outside 0 to 25 do nothing.
+void runCommand(AppState& state, int32_t id);

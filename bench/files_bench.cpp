@@ -5,39 +5,15 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_mesh.h"
 #include "files/files.h"
 #include "mesh/mesh.h"
 
 namespace {
-
-// A square grid of about `triangles` triangles, two per quad, within +-1.
-Mesh gridMesh(int64_t triangles)
-{
-    const auto side = static_cast<int32_t>(std::ceil(std::sqrt(static_cast<double>(triangles) / 2.0)));
-    Mesh mesh;
-    for (int32_t row = 0; row <= side; ++row) {
-        for (int32_t column = 0; column <= side; ++column) {
-            Vertex& v = appendVertex(mesh);
-            v.x = -1.0f + 2.0f * static_cast<float>(column) / static_cast<float>(side);
-            v.y = -1.0f + 2.0f * static_cast<float>(row) / static_cast<float>(side);
-            v.z = 0.001f * static_cast<float>((row * 7 + column * 3) % 11);
-        }
-    }
-    const auto at = [side](int32_t row, int32_t column) { return row * (side + 1) + column; };
-    for (int32_t row = 0; row < side && static_cast<int64_t>(mesh.triangles.size()) < triangles; ++row) {
-        for (int32_t column = 0; column < side && static_cast<int64_t>(mesh.triangles.size()) < triangles; ++column) {
-            appendTriangle(mesh).vertexIndex = {at(row, column), at(row + 1, column + 1), at(row + 1, column)};
-            appendTriangle(mesh).vertexIndex = {at(row, column), at(row, column + 1), at(row + 1, column + 1)};
-        }
-    }
-    autoTexCoords(mesh, 0.0f, 1.0f);
-    return mesh;
-}
 
 // The same mesh as a 3D-Studio ASCII export with one object.
 std::string gridAsc(const Mesh& mesh)
@@ -76,7 +52,7 @@ void reportRate(benchmark::State& state, size_t triangles, size_t bytes)
 
 void saveMesh(benchmark::State& state)
 {
-    const Mesh mesh = gridMesh(state.range(0));
+    const Mesh mesh = benchGridMesh(static_cast<int32_t>(state.range(0)));
     const std::string path = scratchPath("_save.pq");
     for (auto _ : state) {
         if (!saveMeshFile(mesh, path)) state.SkipWithError("cannot write the scratch file");
@@ -87,7 +63,7 @@ void saveMesh(benchmark::State& state)
 
 void loadMesh(benchmark::State& state)
 {
-    const Mesh mesh = gridMesh(state.range(0));
+    const Mesh mesh = benchGridMesh(static_cast<int32_t>(state.range(0)));
     const std::string path = scratchPath("_load.pq");
     saveMeshFile(mesh, path);
     for (auto _ : state) {
@@ -101,7 +77,7 @@ void loadMesh(benchmark::State& state)
 
 void importAscFile(benchmark::State& state)
 {
-    const Mesh mesh = gridMesh(state.range(0));
+    const Mesh mesh = benchGridMesh(static_cast<int32_t>(state.range(0)));
     const std::string text = gridAsc(mesh);
     const std::string path = scratchPath("_import.asc");
     writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size())));

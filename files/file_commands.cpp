@@ -32,12 +32,12 @@ void saveToCurrentFile(AppState& state)
 
 }  // namespace
 
-std::string commandLineFileName(int argc, const char* const* argv)
+std::string commandLineFileName(const std::vector<std::string>& parameters)
 {
     std::string name;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) name += ' ';
-        name += argv[i];
+    for (const std::string& p : parameters) {
+        if (!name.empty()) name += ' ';
+        name += p;
     }
     return name;
 }
@@ -109,9 +109,9 @@ void cmdMergeAsc(AppState& state)
 
 }  // namespace files
 
-void loadCommandLineFile(AppState& state, int argc, const char* const* argv)
+void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
-    state.currentFileName = commandLineFileName(argc, argv);
+    state.currentFileName = commandLineFileName(parameters);
     if (!state.currentFileName.empty()) loadMeshFile(state.mesh, state.currentFileName);
 }
 

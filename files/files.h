@@ -80,8 +80,9 @@ void writePreferences(const AppState& state);
 
 // ---- names -----------------------------------------------------------------------------
 
-// The program's parameters after its own path, joined with single spaces.
-std::string commandLineFileName(int argc, const char* const* argv);
+// The program's parameters after its own path, joined with single spaces, so a
+// path with blanks given without quotes arrives whole.
+std::string commandLineFileName(const std::vector<std::string>& parameters);
 // The Save rule: the name with ".pq" appended when its last path component
 // ("/" and "\" both separate) has no extension after its last "." (cut at the
 // first double quote); otherwise the name unchanged.
@@ -101,7 +102,7 @@ void cmdMergeAsc(AppState& state);
 }  // namespace files
 
 // Start-up: the file named on the command line becomes the current file and is loaded.
-void loadCommandLineFile(AppState& state, int argc, const char* const* argv);
+void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);
 

@@ -10,7 +10,8 @@
 // NaN matches nothing), including vertices already in the mesh. A file whose
 // length is not a multiple of 60 ends in one more triangle whose missing bytes
 // read as zero; an empty file is an empty triangle list. A triangle still under
-// construction (Mesh::pendingCorner) is not written.
+// construction (Mesh::pendingCorner) is not written, nor are triangles while
+// the vertex list is empty.
 #include "files/files.h"
 
 #include <bit>
@@ -113,8 +114,11 @@ void putFloat(std::byte* out, float value)
 
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
 {
-    // A triangle under construction is not part of the document yet.
-    const size_t count = mesh.triangles.size() - (mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0);
+    // A triangle under construction is not part of the document yet, and
+    // triangles without any vertex to stand on (an ASC file of faces only)
+    // have no positions to write.
+    const size_t pending = mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0;
+    const size_t count = mesh.vertices.empty() ? 0 : mesh.triangles.size() - pending;
     std::vector<std::byte> bytes(count * triangleBytes);
     std::byte* out = bytes.data();
     for (const Triangle& t : std::span(mesh.triangles).first(count)) {

@@ -9,6 +9,7 @@ packages=(
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libassimp-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick
+    libcli11-dev libx11-dev x11-utils python3 fonts-dejavu-core
 )
 
 missing=()

@@ -181,6 +181,15 @@ TEST(NativeFile, HalfBuiltTriangleIsNotWritten)
     EXPECT_EQ(writeMeshBytes(mesh).size(), 120u);
 }
 
+TEST(NativeFile, FacesWithoutVerticesAreNotWritten)
+{
+    Mesh faces;
+    importAscText(faces, "Face 0: A:0 B:1 C:2\n", 1);
+    ASSERT_EQ(faces.triangles.size(), 1u);
+    ASSERT_TRUE(faces.vertices.empty());
+    EXPECT_TRUE(writeMeshBytes(faces).empty());
+}
+
 TEST(NativeFile, RoundTripIsBitForBit)
 {
     const float nan = std::bit_cast<float>(0x7FA00001u);  // a signalling NaN with a payload
@@ -786,12 +795,9 @@ TEST(Preferences, FilesThroughPaths)
 
 TEST(Names, CommandLineParametersAreJoined)
 {
-    const char* none[] = {"polyquill"};
-    EXPECT_EQ(commandLineFileName(1, none), "");
-    const char* one[] = {"polyquill", "/tmp/ship.pq"};
-    EXPECT_EQ(commandLineFileName(2, one), "/tmp/ship.pq");
-    const char* split[] = {"polyquill", "/tmp/my", "big", "ship.pq"};
-    EXPECT_EQ(commandLineFileName(4, split), "/tmp/my big ship.pq");
+    EXPECT_EQ(commandLineFileName({}), "");
+    EXPECT_EQ(commandLineFileName({"/tmp/ship.pq"}), "/tmp/ship.pq");
+    EXPECT_EQ(commandLineFileName({"/tmp/my", "big", "ship.pq"}), "/tmp/my big ship.pq");
 }
 
 TEST(Names, SaveExtensionRule)
@@ -1058,8 +1064,7 @@ TEST_F(CommandFixture, MergeAscCancelledOrZeroOrMissing)
 TEST_F(CommandFixture, CommandLineFileAndDialogStart)
 {
     const std::string path = meshFile("two.pq");
-    const char* argv[] = {"polyquill", path.c_str()};
-    loadCommandLineFile(state, 2, argv);
+    loadCommandLineFile(state, {path});
     EXPECT_EQ(state.currentFileName, path);
     EXPECT_EQ(state.mesh.triangles.size(), 2u);
 
@@ -1068,8 +1073,7 @@ TEST_F(CommandFixture, CommandLineFileAndDialogStart)
 
     AppState empty;
     empty.prefs.dialogStartText = "kept";
-    const char* bare[] = {"polyquill"};
-    loadCommandLineFile(empty, 1, bare);
+    loadCommandLineFile(empty, {});
     rememberDialogStart(empty);
     EXPECT_EQ(empty.currentFileName, "");
     EXPECT_EQ(empty.prefs.dialogStartText, "kept");

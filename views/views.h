@@ -144,6 +144,16 @@ void openTextureWindow(AppState& state);
 // picture and triangle drawn, corner marks, close and re-activation.
 void textureWindowStep(AppState& state);
 
+// ---- view contexts (OpenGL) --------------------------------------------------------
+
+// State a view's new context gets, around the loading of its label: before it
+// the 3D view enables texturing; after it lighting (and, in the orthographic
+// views, fog) is switched off.
+void prepareViewContext(ViewKind view);
+void finishViewContext(ViewKind view);
+// After a size change: identity model-view matrix and a viewport over the view.
+void resetViewViewport(int32_t width, int32_t height);
+
 // ---- one view's redraw (OpenGL) ------------------------------------------------------------
 
 // Clears the current context and draws one view as the redraw of the views does:

@@ -1,0 +1,252 @@
+// commands.cpp: the menu bar and toolbar of the main window, the tool
+// selection, and the routing of events and commands. Touches AppState's
+// mesh, camera and tool; menus and buttons through the window layer.
+#include "app/app.h"
+
+namespace {
+
+// Icon slot (the command it belongs to) and file, in loading order.
+struct ToolbarIcon {
+    int32_t slot;
+    const char* file;
+};
+
+constexpr std::array<ToolbarIcon, 15> toolbarIcons{{
+    {cmdToolCreateVertex, "Images/toolbar_01.ico"},
+    {cmdToolMoveVertex, "Images/toolbar_02.ico"},
+    {cmdToolSelectVertex, "Images/toolbar_03.ico"},
+    {cmdToolCreateTriangle, "Images/toolbar_04.ico"},
+    {cmdZoomIn, "Images/toolbar_05.ico"},
+    {cmdZoomOut, "Images/toolbar_06.ico"},
+    {cmdTriangleSelectionUp, "Images/toolbar_07.ico"},
+    {cmdTriangleSelectionDown, "Images/toolbar_08.ico"},
+    {cmdTriangleList, "Images/toolbar_13.ico"},
+    {cmdFlipTriangle, "Images/toolbar_09.ico"},
+    {cmdSetTextureCoords, "Images/toolbar_10.ico"},
+    {cmdChooseTexture, "Images/toolbar_11.ico"},
+    {cmdAutoTextureCoords, "Images/toolbar_12.ico"},
+    {cmdScale, "Images/toolbar_15.ico"},
+    {cmdRotate, "Images/toolbar_14.ico"},
+}};
+
+// A toolbar entry: a separator, a standard image or an icon slot.
+struct ToolbarEntry {
+    enum Kind { Separator, Standard, Icon } kind;
+    int32_t id;
+    int32_t image;
+};
+
+constexpr std::array<ToolbarEntry, 28> toolbarLayout{{
+    {ToolbarEntry::Standard, cmdNew, stdImageFileNew},
+    {ToolbarEntry::Standard, cmdOpen, stdImageFileOpen},
+    {ToolbarEntry::Standard, cmdSave, stdImageFileSave},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Standard, cmdSaveAs, stdImageFileSave},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Standard, cmdDeleteVertex, stdImageDelete},
+    {ToolbarEntry::Icon, cmdToolCreateVertex, cmdToolCreateVertex},
+    {ToolbarEntry::Icon, cmdToolMoveVertex, cmdToolMoveVertex},
+    {ToolbarEntry::Icon, cmdToolSelectVertex, cmdToolSelectVertex},
+    {ToolbarEntry::Icon, cmdScale, cmdScale},
+    {ToolbarEntry::Icon, cmdRotate, cmdRotate},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Icon, cmdToolCreateTriangle, cmdToolCreateTriangle},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Icon, cmdZoomIn, cmdZoomIn},
+    {ToolbarEntry::Icon, cmdZoomOut, cmdZoomOut},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Icon, cmdTriangleSelectionUp, cmdTriangleSelectionUp},
+    {ToolbarEntry::Icon, cmdTriangleSelectionDown, cmdTriangleSelectionDown},
+    {ToolbarEntry::Icon, cmdTriangleList, cmdTriangleList},
+    {ToolbarEntry::Standard, cmdDeleteTriangle, stdImageDelete},
+    {ToolbarEntry::Icon, cmdFlipTriangle, cmdFlipTriangle},
+    {ToolbarEntry::Icon, cmdSetTextureCoords, cmdSetTextureCoords},
+    {ToolbarEntry::Icon, cmdChooseTexture, cmdChooseTexture},
+    {ToolbarEntry::Icon, cmdAutoTextureCoords, cmdAutoTextureCoords},
+    {ToolbarEntry::Separator, -1, -1},
+    {ToolbarEntry::Standard, cmdAbout, stdImageHelp},
+}};
+
+// Command id and UiText message of each tooltip, in the order they are set.
+constexpr std::array<std::pair<int32_t, int32_t>, 22> toolbarTooltips{{
+    {cmdNew, 1}, {cmdOpen, 2}, {cmdSave, 3}, {cmdSaveAs, 4}, {cmdAbout, 8},
+    {cmdDeleteVertex, 14}, {cmdToolCreateVertex, 11}, {cmdToolMoveVertex, 12},
+    {cmdToolSelectVertex, 13}, {cmdToolCreateTriangle, 15}, {cmdZoomIn, 16}, {cmdZoomOut, 17},
+    {cmdTriangleSelectionUp, 18}, {cmdTriangleSelectionDown, 19}, {cmdDeleteTriangle, 20},
+    {cmdFlipTriangle, 21}, {cmdSetTextureCoords, 22}, {cmdChooseTexture, 23},
+    {cmdAutoTextureCoords, 25}, {cmdTriangleList, 26}, {cmdScale, 27}, {cmdRotate, 28},
+}};
+
+// Tool commands and the modes they choose, by ToolMode value.
+constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
+                                              cmdToolCreateTriangle};
+
+void buildMenuBar(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    if (!windows.createMenuBar()) return;
+    auto text = [&state](int32_t message) { return uiTextOf(state.uiText, state.prefs.language, message); };
+    windows.addMenu(text(0));
+    windows.addMenuItem(text(1), cmdNew);
+    windows.addMenuItem(text(2), cmdOpen);
+    windows.addMenuItem(text(3), cmdSave);
+    windows.addMenuItem(text(4), cmdSaveAs);
+    windows.addMenuItem(text(9), cmdMerge);
+    windows.addMenuSeparator();
+    windows.addMenuItem(text(24), cmdMergeAsc);
+    windows.addMenuSeparator();
+    windows.addMenuItem(text(5), cmdPreferences);
+    windows.addMenuSeparator();
+    windows.addMenuItem(text(6), cmdQuit);
+    windows.addMenu(text(7));
+    windows.addMenuItem(text(8), cmdAbout);
+}
+
+// Loads the icons not loaded yet; a rebuild reuses the slots.
+void loadToolbarIcons(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    for (const ToolbarIcon& icon : toolbarIcons)
+        if (!windows.hasImage(icon.slot)) windows.loadImage(icon.slot, state.programDirectory + icon.file);
+}
+
+void buildToolbar(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    if (!windows.createToolbar()) return;
+    for (const ToolbarEntry& e : toolbarLayout) {
+        switch (e.kind) {
+        case ToolbarEntry::Separator: windows.addToolbarSeparator(); break;
+        case ToolbarEntry::Standard: windows.addToolbarStandardButton(e.image, e.id); break;
+        case ToolbarEntry::Icon: windows.addToolbarIconButton(e.image, e.id); break;
+        }
+    }
+    for (const auto& [id, message] : toolbarTooltips)
+        windows.setToolbarTooltip(id, uiTextOf(state.uiText, state.prefs.language, message));
+}
+
+}  // namespace
+
+void buildMenuAndToolbar(AppState& state)
+{
+    buildMenuBar(state);
+    loadToolbarIcons(state);
+    buildToolbar(state);
+    state.windows->setToolbarButtonEnabled(cmdToolCreateVertex, false);
+    state.toolMode = CreateVertex;
+}
+
+void setToolMode(AppState& state, int32_t mode)
+{
+    if (mode < CreateVertex || mode > CreateTriangle) return;
+    for (int32_t m = CreateVertex; m <= CreateTriangle; ++m)
+        state.windows->setToolbarButtonEnabled(toolCommands[static_cast<size_t>(m)], m != mode);
+    state.toolMode = mode;
+}
+
+void setSaveEnabled(AppState& state, bool enabled)
+{
+    state.windows->setMenuItemEnabled(cmdSave, enabled);
+    state.windows->setToolbarButtonEnabled(cmdSave, enabled);
+}
+
+namespace {
+
+void leftClickInView(AppState& state)
+{
+    beginDragAt(state);
+    switch (state.toolMode) {
+    case CreateVertex: createVertexAt(state); break;
+    case SelectVertex: pickVertexAt(state); break;
+    case CreateTriangle:
+        pickVertexAt(state);
+        addCorner(state.mesh);
+        state.windows->sleepMs(10);
+        break;
+    default: break;
+    }
+}
+
+void leftDrag(AppState& state)
+{
+    if (state.toolMode == MoveVertex) {
+        if (countSelectedVertices(state.mesh) <= 1)
+            dragSelectedVertex(state);
+        else
+            dragSelectedVertices(state);
+    } else if (state.toolMode == SelectVertex) {
+        extendSelectionAt(state);
+    }
+}
+
+// Preferences: a confirmed dialog may have changed the language, so the menus
+// and toolbar are built again.
+void preferences(AppState& state)
+{
+    if (!runPreferencesDialog(state)) return;
+    writePreferences(state);
+    state.windows->destroyMenuBar();
+    state.windows->destroyToolbar();
+    buildMenuAndToolbar(state);
+}
+
+}  // namespace
+
+void dispatchEvent(AppState& state)
+{
+    const int32_t window = state.eventWindow;
+    const bool inView = window >= windowFront && window <= window3D;
+    switch (state.eventKind) {
+    case eventRightDown:
+        if (inView) deselectAllVertices(state.mesh);
+        break;
+    case eventLeftDown:
+        if (inView) leftClickInView(state);
+        break;
+    case eventMouseMove:
+        // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
+        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        break;
+    case eventCommand: runCommand(state, state.event.param); break;
+    case eventKeyDown: applyArrowKey(state.camera, window, state.event.param); break;
+    default: break;
+    }
+}
+
+void quitNow(AppState& state) { state.quitRequested = true; }
+
+void runCommand(AppState& state, int32_t id)
+{
+    switch (id) {
+    case cmdNew: clearMesh(state.mesh); break;
+    case cmdOpen: files::cmdOpen(state); break;
+    case cmdSave: files::cmdSave(state); break;
+    case cmdSaveAs: files::cmdSaveAs(state); break;
+    case cmdMerge: files::cmdMerge(state); break;
+    case cmdMergeAsc: files::cmdMergeAsc(state); break;
+    case cmdPreferences: preferences(state); break;
+    case cmdQuit: quitNow(state); break;
+    case cmdAbout:
+        state.windows->showMessage("Information",
+                                   "Polyquill mesh editor by the Polyquill developers\nhttps://polyquill.example");
+        break;
+    case cmdDeleteVertex: deleteSelectedVertices(state.mesh); break;
+    case cmdToolCreateVertex: setToolMode(state, CreateVertex); break;
+    case cmdToolMoveVertex: setToolMode(state, MoveVertex); break;
+    case cmdToolSelectVertex: setToolMode(state, SelectVertex); break;
+    case cmdScale: scaleSelection(state); break;
+    case cmdRotate: rotateSelection(state); break;
+    case cmdToolCreateTriangle: setToolMode(state, CreateTriangle); break;
+    case cmdZoomIn: zoomIn(state.camera); break;
+    case cmdZoomOut: zoomOut(state.camera); break;
+    case cmdTriangleSelectionUp: selectNextTriangle(state.mesh); break;
+    case cmdTriangleSelectionDown: selectPreviousTriangle(state.mesh); break;
+    case cmdTriangleList: openTriangleList(state); break;
+    case cmdDeleteTriangle: deleteSelectedTriangles(state.mesh); break;
+    case cmdFlipTriangle: flipSelectedTriangle(state.mesh); break;
+    case cmdSetTextureCoords: openTextureWindow(state); break;
+    case cmdChooseTexture: chooseTexture(state); break;
+    case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    default: break;
+    }
+}

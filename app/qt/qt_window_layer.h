@@ -1,0 +1,147 @@
+// qt_window_layer.h: the window layer on Qt 6 Widgets and QOpenGLContext.
+// Windows are numbered; Qt input is turned into WindowEvents in a FIFO by one
+// application-wide event filter; views are QWindows with their own contexts.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <deque>
+#include <map>
+#include <memory>
+
+#include "app/window_layer.h"
+
+class Canvas;
+class QAction;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QMenuBar;
+class QOpenGLContext;
+class QToolBar;
+class QWidget;
+class QWindow;
+
+class QtWindowLayer : public QObject, public WindowLayer {
+public:
+    QtWindowLayer();
+    ~QtWindowLayer() override;
+    QtWindowLayer(const QtWindowLayer&) = delete;
+    QtWindowLayer& operator=(const QtWindowLayer&) = delete;
+
+    bool openWindow(int32_t number, const WindowSpec& spec) override;
+    void showWindow(int32_t number) override;
+    void closeWindow(int32_t number) override;
+    bool isWindowOpen(int32_t number) const override;
+    void activateWindow(int32_t number) override;
+    int32_t activeWindow() const override;
+    void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) override;
+    int32_t clientWidth(int32_t number) const override;
+    int32_t clientHeight(int32_t number) const override;
+    CursorPos cursorPos(int32_t number) const override;
+    void setResizeHandler(std::function<void()> handler) override;
+    bool fetchEvent(WindowEvent& event) override;
+    bool isShiftDown() const override;
+    void sleepMs(int32_t milliseconds) override;
+    bool createGlContext(int32_t number) override;
+    void makeCurrent(int32_t number) override;
+    void swapBuffers(int32_t number) override;
+    std::string glString(uint32_t name) const override;
+    void showMessage(std::string_view title, std::string_view text) override;
+    std::string askText(std::string_view title, std::string_view message,
+                        std::string_view defaultText) override;
+    std::string chooseFile(std::string_view title, std::string_view startText,
+                           std::string_view filter, int32_t filterIndex, bool save) override;
+    bool createMenuBar() override;
+    void addMenu(std::string_view title) override;
+    void addMenuItem(std::string_view text, int32_t id) override;
+    void addMenuSeparator() override;
+    void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void destroyMenuBar() override;
+    bool createToolbar() override;
+    void addToolbarStandardButton(int32_t standardImage, int32_t id) override;
+    void addToolbarIconButton(int32_t imageSlot, int32_t id) override;
+    void addToolbarSeparator() override;
+    void setToolbarTooltip(int32_t id, std::string_view text) override;
+    void setToolbarButtonEnabled(int32_t id, bool enabled) override;
+    void destroyToolbar() override;
+    bool readPlatformImage(const std::string& path, RgbImage& out) const override;
+    bool loadImage(int32_t slot, const std::string& path) override;
+    void freeImage(int32_t slot) override;
+    bool hasImage(int32_t slot) const override;
+    int32_t imageWidth(int32_t slot) const override;
+    int32_t imageHeight(int32_t slot) const override;
+    void createTextField(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                         int32_t height, std::string_view text, bool digitsOnly) override;
+    void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                          int32_t height, std::string_view text) override;
+    void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                        int32_t height, const std::vector<std::string>& items,
+                        int32_t selected) override;
+    void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) override;
+    std::string gadgetText(int32_t window, int32_t id) const override;
+    void setGadgetText(int32_t window, int32_t id, std::string_view text) override;
+    int32_t comboSelection(int32_t window, int32_t id) const override;
+    void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) override;
+    void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
+                  uint8_t red, uint8_t green, uint8_t blue) override;
+    void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                  LineMode mode) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // One numbered window. Top-level windows are owned here; a view's
+    // container is a child of the main window's client widget.
+    struct Window {
+        WindowSpec spec;
+        std::unique_ptr<QWidget> topLevel;   // main and tool windows
+        QPointer<QWidget> client;            // where gadgets, views and drawings live
+        QPointer<QWidget> container;         // views: the widget embedding the GL window
+        QPointer<QWindow> glWindow;          // views
+        std::unique_ptr<QOpenGLContext> context;
+        std::map<int32_t, QPointer<QWidget>> gadgets;
+    };
+
+    Window* find(int32_t number);
+    const Window* find(int32_t number) const;
+    QWidget* outerWidget(const Window& w) const;
+    int32_t numberOfObject(QObject* object) const;
+    void push(int32_t kind, int32_t window, int32_t param);
+    void pushControl(int32_t window, int32_t control, int32_t notification);
+    QWidget* gadget(int32_t window, int32_t id) const;
+    // Steps the whole number of a text field that has an up-down control.
+    void stepUpDown(int32_t window, int32_t id, int delta);
+    void placeGadget(int32_t window, int32_t id, QWidget* widget, int32_t x, int32_t y,
+                     int32_t width, int32_t height);
+    Canvas* canvasOf(int32_t window) const;
+    void layoutToolbarStrip();
+    // Tight buttons, so all 22 fit the 500-pixel window as on the platform toolbar.
+    void fitToolbarButton(QAction* action);
+    // Disables the visible, enabled top-level windows for a modal operation;
+    // the returned list is what enableAgain turns on afterwards.
+    std::vector<QPointer<QWidget>> disableWindows();
+    static void enableAgain(const std::vector<QPointer<QWidget>>& disabled);
+    QWidget* dialogOwner() const;
+
+    std::map<int32_t, Window> windows_;
+    std::deque<WindowEvent> events_;
+    std::map<int32_t, QImage> images_;
+    std::function<void()> resizeHandler_;
+    bool inResizeHandler_ = false;
+    int32_t active_ = windowNone;
+    // The input event last turned into a WindowEvent; Qt hands an ignored
+    // event on to the parents, which must not report it again.
+    const QEvent* lastInput_ = nullptr;
+    quint64 lastInputTime_ = 0;
+    QPointer<QMenuBar> menuBar_;
+    QPointer<QMenu> currentMenu_;
+    std::map<int32_t, QPointer<QAction>> menuActions_;
+    QPointer<QWidget> toolbarStrip_;
+    QPointer<QToolBar> toolbar_;
+    std::map<int32_t, QPointer<QAction>> toolbarActions_;
+};

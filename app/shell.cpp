@@ -1,0 +1,223 @@
+// shell.cpp: start-up, the main loop pass, the view redraw, the view layout
+// and the two ways the program ends. Touches AppState and, through the window
+// layer, every window; no Qt and no OpenGL here.
+#include <filesystem>
+#include <system_error>
+
+#include "app/app.h"
+
+namespace {
+
+constexpr uint32_t glVendor = 0x1F00;
+constexpr uint32_t glRenderer = 0x1F01;
+constexpr uint32_t glVersion = 0x1F02;
+
+struct ViewWindowSpec {
+    ViewKind view;
+    const char* title;
+    const char* label;  // below programDirectory
+    int32_t x, y, width, height;
+};
+
+constexpr std::array<ViewWindowSpec, 4> viewWindows{{
+    {ViewKind::Front, "Front", "Images/Front.bmp", 0, 25, 248, 198},
+    {ViewKind::Side, "Side", "Images/Side.bmp", 250, 25, 250, 198},
+    {ViewKind::Top, "Top", "Images/Top.bmp", 0, 225, 248, 198},
+    {ViewKind::ThreeD, "3D", "Images/3D.bmp", 250, 225, 250, 198},
+}};
+
+}  // namespace
+
+std::string executableDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !exe.has_parent_path()) return {};
+    std::string dir = exe.parent_path().string();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+namespace {
+
+PlatformImageReader platformReader(const AppState& state)
+{
+    return [&windows = *state.windows](const std::string& path, RgbImage& out) {
+        return windows.readPlatformImage(path, out);
+    };
+}
+
+void createView(AppState& state, const ViewWindowSpec& spec)
+{
+    WindowLayer& windows = *state.windows;
+    const int32_t number = windowOfView(spec.view);
+    const auto index = static_cast<size_t>(spec.view);
+    WindowSpec ws;
+    ws.style = WindowStyle::View;
+    ws.placement = WindowPlacement::At;
+    ws.x = spec.x;
+    ws.y = spec.y;
+    ws.width = spec.width;
+    ws.height = spec.height;
+    ws.title = spec.title;
+    if (!windows.openWindow(number, ws)) return;
+    // A view without a context stays undrawn; the rest of the program goes on.
+    if (!windows.createGlContext(number)) return;
+    prepareViewContext(spec.view);
+    state.labelTexture[index].reset(
+        loadTexture(state.engine, state.programDirectory + spec.label, 0, platformReader(state)));
+    // Until the first redraw the record holds plain pixels, as the view was made.
+    const CursorPos cursor = windows.cursorPos(number);
+    state.viewMouse[index] = ViewMouse{static_cast<float>(cursor.x), static_cast<float>(cursor.y), 0.0f, 0.0f};
+    finishViewContext(spec.view);
+}
+
+}  // namespace
+
+void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments)
+{
+    WindowLayer& windows = *state.windows;
+    state.programDirectory = programDirectory;
+    state.versionText = "1.1";
+    readPreferences(state);
+    fillUiText(state.uiText);
+    state.mesh = Mesh{};
+
+    WindowSpec main;
+    main.style = WindowStyle::Main;
+    main.placement = WindowPlacement::CentreOnScreen;
+    main.width = 500;
+    main.height = 425;
+    main.title = "Polyquill - Editor v. " + state.versionText;
+    windows.openWindow(windowMain, main);
+
+    buildMenuAndToolbar(state);
+    for (const ViewWindowSpec& spec : viewWindows) createView(state, spec);
+
+    windows.makeCurrent(window3D);
+    checkGlVersion(state);
+
+    loadCommandLineFile(state, arguments);
+
+    for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
+    windows.activateWindow(windowMain);
+    windows.setResizeHandler([&state] { layoutViews(state); });
+}
+
+void checkGlVersion(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    const std::string version = windows.glString(glVersion);
+    const auto number = static_cast<float>(readDecimal(version));
+    if (number >= 1.5f || state.prefs.oldGlWarned != 0) return;
+    windows.showMessage("Slow GFX-Card",
+                        "Your GFX-Card driver has a old OpenGL-Version\nPlease update your card-driver.");
+    windows.showMessage("GFX-Card Info", "Hardware: " + windows.glString(glRenderer) + "\nDeveloper: " +
+                                             windows.glString(glVendor) + "\nOpenGL-Version: " + version);
+    state.prefs.oldGlWarned = 1;
+    writePreferences(state);
+}
+
+void runMainLoop(AppState& state)
+{
+    while (!mainLoopPass(state)) {
+    }
+}
+
+bool mainLoopPass(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    WindowEvent event;
+    if (windows.fetchEvent(event)) {
+        state.event = event;
+        state.eventKind = event.kind;
+        state.eventWindow = event.window;
+    } else {
+        state.event = WindowEvent{};
+        state.eventKind = eventNone;
+    }
+
+    rememberDialogStart(state);
+    setSaveEnabled(state, !state.currentFileName.empty());
+
+    state.frameCounter += 1;
+    // eventWindow outlives passes without an event, so the Triangles window's
+    // step runs until another window's event arrives.
+    if (windows.isWindowOpen(windowTriangles) && state.eventWindow == windowTriangles) triangleListStep(state);
+    if (windows.isWindowOpen(windowTexture)) textureWindowStep(state);
+    if (state.frameCounter >= 3) {
+        redrawViews(state);
+        state.frameCounter = 0;
+    }
+
+    state.shiftHeld = windows.isShiftDown() ? 1 : 0;
+    if (state.eventWindow <= window3D) dispatchEvent(state);
+    windows.sleepMs(10);
+
+    const bool closed = state.eventKind == eventClose && state.eventWindow <= window3D;
+    return closed || state.quitRequested;
+}
+
+void redrawViews(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    for (const ViewWindowSpec& spec : viewWindows) {
+        const int32_t number = windowOfView(spec.view);
+        const auto index = static_cast<size_t>(spec.view);
+        const int32_t width = windows.clientWidth(number);
+        const int32_t height = windows.clientHeight(number);
+        const CursorPos cursor = windows.cursorPos(number);
+        state.viewMouse[index] = updateViewMouse(state.viewMouse[index], static_cast<float>(cursor.x),
+                                                 static_cast<float>(cursor.y), static_cast<float>(width),
+                                                 static_cast<float>(height));
+        if (!windows.isWindowOpen(number)) continue;
+        windows.makeCurrent(number);
+        const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+        drawView(state.engine, spec.view, state.mesh, state.camera, aspect, state.textureName.name(),
+                 state.labelTexture[index].name(), state.renderBuffers);
+        windows.swapBuffers(number);
+    }
+}
+
+void layoutViews(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    const int32_t width = windows.clientWidth(windowMain);
+    const int32_t viewsHeight = windows.clientHeight(windowMain) - toolbarStripHeight;
+    const int32_t halfW = width / 2;
+    const int32_t halfH = viewsHeight / 2;
+    const int32_t viewW = std::max(0, halfW - 2);
+    const int32_t viewH = std::max(0, halfH - 2);
+    const std::array<CursorPos, 4> slots{{{0, toolbarStripHeight},
+                                          {halfW, toolbarStripHeight},
+                                          {0, toolbarStripHeight + halfH},
+                                          {halfW, toolbarStripHeight + halfH}}};
+    for (int32_t number = windowFront; number <= window3D; ++number) {
+        if (!windows.isWindowOpen(number)) continue;
+        const CursorPos slot = slots[static_cast<size_t>(number - 1)];
+        windows.setWindowGeometry(number, slot.x, slot.y, viewW, viewH);
+        windows.makeCurrent(number);
+        resetViewViewport(viewW, viewH);
+    }
+}
+
+void releaseWindows(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    // Textures are names in their own contexts; free them there.
+    for (int32_t number = windowFront; number <= window3D; ++number) {
+        if (!windows.isWindowOpen(number)) continue;
+        windows.makeCurrent(number);
+        state.labelTexture[static_cast<size_t>(number - 1)].reset();
+        if (number == window3D) state.textureName.reset();
+    }
+    for (int32_t number : {windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
+                           window3D, windowTop, windowSide, windowFront, windowMain})
+        windows.closeWindow(number);
+}
+
+void shutDown(AppState& state)
+{
+    releaseWindows(state);
+    if (!state.prefs.dialogStartText.empty()) writePreferences(state);
+}

@@ -8,27 +8,52 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <optional>
+#include <span>
+#include <system_error>
 #include <string>
 #include <variant>
 
 #include "files/files.h"
+#include "engine/engine.h"
 #include "mesh/mesh.h"
 #include "tools/exchange.h"
+#include "views/views.h"
 
 namespace {
 
 constexpr int exitFileError = 1;
 constexpr int exitBadArguments = 2;
 
-enum class ToolAction { Info, Convert, Cube, Export, Import };
+enum class ToolAction { Info, Convert, Cube, Export, Import, Render };
 
 struct ToolCommand {
     ToolAction action = ToolAction::Info;
     std::string input;
     std::string output;
     int32_t factor = 1;
+    std::string texture;
+    std::string labels;
+    std::string size = "500x400";
 };
+
+// The editor's views area; pictures from 8 x 8 (views of 2 x 2) up.
+constexpr int32_t minPictureSide = 8;
+constexpr int32_t maxPictureSide = 8192;
+
+// "WxH" as two numbers, or nothing when it is not that or out of range.
+std::optional<std::pair<int32_t, int32_t>> parseSize(const std::string& text)
+{
+    int32_t width = 0, height = 0;
+    char separator = 0, rest = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) != 3) return std::nullopt;
+    if (separator != 'x' && separator != 'X') return std::nullopt;
+    if (width < minPictureSide || height < minPictureSide || width > maxPictureSide || height > maxPictureSide)
+        return std::nullopt;
+    return std::pair{width, height};
+}
 
 // The command line as a command, or the exit status when there is nothing to
 // run (--help, or bad arguments, both already reported).
@@ -82,6 +107,23 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
         ->default_val(1)
         ->check(nonZero);
 
+    CLI::App* render = app.add_subcommand(
+        "render", "Draw the four views as the editor shows them after start-up into a PNG, without a display");
+    render->add_option("IN", command.input, "A .pq or .asc file")->required();
+    render->add_option("OUT", command.output, "The PNG file to write")->required();
+    render->add_option("--texture", command.texture, "A PNG, JPEG or BMP picture for the 3D view")
+        ->check(CLI::ExistingFile);
+    render->add_option("--size", command.size, "Width x height of the views area, e.g. 500x400 (the editor's)")
+        ->default_val("500x400")
+        ->check([](const std::string& text) {
+            return parseSize(text) ? std::string()
+                                   : "the size must be WIDTHxHEIGHT, each from " + std::to_string(minPictureSide) +
+                                         " to " + std::to_string(maxPictureSide);
+        });
+    render->add_option("--labels", command.labels,
+                       "The folder with Front.bmp, Side.bmp, Top.bmp and 3D.bmp (default: Images beside pqtool)")
+        ->check(CLI::ExistingDirectory);
+
     CLI::App* cube = app.add_subcommand("cube", "Write the sample cube: 12 textured triangles within +-0.5");
     cube->add_option("OUT", command.output, "The native file to write")->required();
 
@@ -95,6 +137,7 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
                      : convert->parsed()   ? ToolAction::Convert
                      : exporting->parsed() ? ToolAction::Export
                      : importing->parsed() ? ToolAction::Import
+                     : render->parsed()    ? ToolAction::Render
                                            : ToolAction::Cube;
     return command;
 }
@@ -187,6 +230,48 @@ int runImport(const ToolCommand& command)
     return writeMesh(std::get<Mesh>(imported), command.output);
 }
 
+// The view labels the editor reads from the Images folder beside itself:
+// beside pqtool, or one folder up from a build's tools/.
+std::string defaultLabelFolder()
+{
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return "Images";
+    for (const std::filesystem::path& folder : {exe.parent_path() / "Images", exe.parent_path().parent_path() / "Images"})
+        if (std::filesystem::is_regular_file(folder / "Front.bmp", error)) return folder.string();
+    return (exe.parent_path() / "Images").string();
+}
+
+int runRender(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, 1)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    const auto [width, height] = *parseSize(command.size);
+    const std::string labels = command.labels.empty() ? defaultLabelFolder() : command.labels;
+    const ViewsPicture picture = renderViewsPicture(mesh, labels, command.texture, width, height);
+    if (picture.image.width == 0) {
+        std::cerr << "pqtool: no offscreen OpenGL context could be made (EGL with Mesa is needed)\n";
+        return exitFileError;
+    }
+    if (!command.texture.empty() && !picture.textureLoaded) {
+        std::cerr << "pqtool: cannot read the texture " << command.texture
+                  << " (PNG named .png, JPEG named .jpg, or an uncompressed BMP)\n";
+        return exitFileError;
+    }
+    if (!picture.labelsLoaded)
+        std::cerr << "pqtool: warning: the view labels are missing from " << labels << "; drawn blank\n";
+    const std::vector<uint8_t> png = encodePng(picture.image);
+    if (png.empty() || !writeFileReplacing(command.output, std::as_bytes(std::span(png)))) {
+        std::cerr << "pqtool: cannot write " << command.output << "\n";
+        return exitFileError;
+    }
+    std::printf("wrote %s: %dx%d\n", command.output.c_str(), width, height);
+    return 0;
+}
+
 // A unit cube around the origin, two triangles per face with the automatic
 // texture pattern, each face upright in its texture and wound so that its
 // normal (corner 1 - corner 0) x (corner 2 - corner 0) points outwards.
@@ -239,6 +324,7 @@ int main(int argc, char** argv)
     case ToolAction::Cube: return runCube(command);
     case ToolAction::Export: return runExport(command);
     case ToolAction::Import: return runImport(command);
+    case ToolAction::Render: return runRender(command);
     }
     return exitBadArguments;
 }

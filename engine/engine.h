@@ -149,3 +149,14 @@ private:
     int32_t height_ = 0;
     bool valid_ = false;
 };
+
+// ---- images without a platform reader (engine/bmp_decoder.cpp, engine/png_encoder.cpp) ----
+
+// Uncompressed 24- and 32-bit BMP (bottom-up or top-down, BI_RGB or 32-bit
+// BI_BITFIELDS) into RgbImage; any other, corrupt, truncated or too large input
+// gives 0 x 0.
+RgbImage decodeBmp(std::span<const uint8_t> bytes);
+// A PlatformImageReader for BMP files through decodeBmp; false for anything else.
+bool readBmpFile(const std::string& path, RgbImage& out);
+// The image as PNG file bytes; empty when the image is empty or cannot be encoded.
+std::vector<uint8_t> encodePng(const RgbImage& image);

@@ -1,39 +1,85 @@
 // pqtool.cpp: the command-line companion. Reads native (.pq) and 3D-Studio
-// ASCII (.asc) files with the editor's own readers, reports on them and writes
-// native files. Exit status 0 on success, 1 when a file cannot be read or
-// written, 2 for bad arguments.
+// ASCII (.asc) files with the editor's own readers, reports on them, writes
+// native files, exchanges meshes with other tools' formats and draws the four
+// views into a PNG without a display. Exit status 0 on success, 1 when a file
+// cannot be read or written, 2 for bad arguments.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <optional>
+#include <span>
+#include <system_error>
 #include <string>
 #include <variant>
 
 #include "files/files.h"
+#include "engine/engine.h"
 #include "mesh/mesh.h"
+#include "tools/exchange.h"
+#include "views/views.h"
 
 namespace {
 
 constexpr int exitFileError = 1;
 constexpr int exitBadArguments = 2;
 
-enum class ToolAction { Info, Convert, Cube };
+enum class ToolAction { Info, Convert, Cube, Export, Import, Render };
 
 struct ToolCommand {
     ToolAction action = ToolAction::Info;
     std::string input;
     std::string output;
     int32_t factor = 1;
+    std::string texture;
+    std::string labels;
+    std::string size = "500x400";
 };
+
+// The editor's views area; pictures from 8 x 8 (views of 2 x 2) up.
+constexpr int32_t minPictureSide = 8;
+constexpr int32_t maxPictureSide = 8192;
+
+// "WxH" as two numbers, or nothing when it is not that or out of range.
+std::optional<std::pair<int32_t, int32_t>> parseSize(const std::string& text)
+{
+    int32_t width = 0, height = 0;
+    char separator = 0, rest = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) != 3) return std::nullopt;
+    if (separator != 'x' && separator != 'X') return std::nullopt;
+    if (width < minPictureSide || height < minPictureSide || width > maxPictureSide || height > maxPictureSide)
+        return std::nullopt;
+    return std::pair{width, height};
+}
 
 // The command line as a command, or the exit status when there is nothing to
 // run (--help, or bad arguments, both already reported).
 std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
 {
     ToolCommand command;
-    CLI::App app{"pqtool: inspect and convert Polyquill meshes (.pq) and 3D-Studio ASCII exports (.asc)", "pqtool"};
+    const auto nonZero = [](const std::string& text) {
+        return text.find_first_not_of(" +-0") == std::string::npos ? std::string("the factor must not be 0")
+                                                                     : std::string();
+    };
+    // Formats are known by the file name's extension; others are bad arguments.
+    const auto extensionIn = [](const std::vector<std::string_view>& extensions) {
+        return [&extensions](const std::string& path) {
+            const size_t dot = path.find_last_of('.');
+            std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            for (std::string_view known : extensions)
+                if (extension == known) return std::string();
+            std::string list;
+            for (std::string_view known : extensions) list += (list.empty() ? "." : ", .") + std::string(known);
+            return "unknown format \"" + extension + "\": the name must end in one of " + list;
+        };
+    };
+    CLI::App app{"pqtool: inspect, convert, exchange and draw Polyquill meshes (.pq); also reads 3D-Studio ASCII exports (.asc)",
+                 "pqtool"};
     app.require_subcommand(1);
 
     CLI::App* info = app.add_subcommand("info", "Print the triangle count, the vertex count and the bounding box");
@@ -44,10 +90,39 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     convert->add_option("OUT", command.output, "The native file to write")->required();
     convert->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
         ->default_val(1)
+        ->check(nonZero);
+
+    CLI::App* exporting = app.add_subcommand("export", "Write a .pq or .asc mesh in another tool's format, chosen by OUT's extension");
+    exporting->add_option("IN", command.input, "A .pq or .asc file")->required();
+    exporting->add_option("OUT", command.output, "An .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to write")
+        ->required()
+        ->check(extensionIn(exportExtensions()));
+
+    CLI::App* importing = app.add_subcommand("import", "Read another tool's mesh file, triangulated, into a new .pq");
+    importing->add_option("IN", command.input, "An .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file")
+        ->required()
+        ->check(extensionIn(importExtensions()));
+    importing->add_option("OUT", command.output, "The native file to write")->required();
+    importing->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
+        ->default_val(1)
+        ->check(nonZero);
+
+    CLI::App* render = app.add_subcommand(
+        "render", "Draw the four views as the editor shows them after start-up into a PNG, without a display");
+    render->add_option("IN", command.input, "A .pq or .asc file")->required();
+    render->add_option("OUT", command.output, "The PNG file to write")->required();
+    render->add_option("--texture", command.texture, "A PNG, JPEG or BMP picture for the 3D view")
+        ->check(CLI::ExistingFile);
+    render->add_option("--size", command.size, "Width x height of the views area, e.g. 500x400 (the editor's)")
+        ->default_val("500x400")
         ->check([](const std::string& text) {
-            return text.find_first_not_of(" +-0") == std::string::npos ? std::string("the factor must not be 0")
-                                                                         : std::string();
+            return parseSize(text) ? std::string()
+                                   : "the size must be WIDTHxHEIGHT, each from " + std::to_string(minPictureSide) +
+                                         " to " + std::to_string(maxPictureSide);
         });
+    render->add_option("--labels", command.labels,
+                       "The folder with Front.bmp, Side.bmp, Top.bmp and 3D.bmp (default: Images beside pqtool)")
+        ->check(CLI::ExistingDirectory);
 
     CLI::App* cube = app.add_subcommand("cube", "Write the sample cube: 12 textured triangles within +-0.5");
     cube->add_option("OUT", command.output, "The native file to write")->required();
@@ -58,7 +133,12 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
         const int status = app.exit(error);
         return status == 0 ? 0 : exitBadArguments;
     }
-    command.action = info->parsed() ? ToolAction::Info : convert->parsed() ? ToolAction::Convert : ToolAction::Cube;
+    command.action = info->parsed()        ? ToolAction::Info
+                     : convert->parsed()   ? ToolAction::Convert
+                     : exporting->parsed() ? ToolAction::Export
+                     : importing->parsed() ? ToolAction::Import
+                     : render->parsed()    ? ToolAction::Render
+                                           : ToolAction::Cube;
     return command;
 }
 
@@ -124,6 +204,74 @@ int runConvert(const ToolCommand& command)
     return writeMesh(mesh, command.output);
 }
 
+int runExport(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, 1)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    const std::string problem = exportMesh(mesh, command.output);
+    if (!problem.empty()) {
+        std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
+        return exitFileError;
+    }
+    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), mesh.triangles.size());
+    return 0;
+}
+
+int runImport(const ToolCommand& command)
+{
+    auto imported = importMesh(command.input, command.factor);
+    if (const std::string* problem = std::get_if<std::string>(&imported)) {
+        std::cerr << "pqtool: cannot import " << command.input << ": " << *problem << "\n";
+        return exitFileError;
+    }
+    return writeMesh(std::get<Mesh>(imported), command.output);
+}
+
+// The view labels the editor reads from the Images folder beside itself:
+// beside pqtool, or one folder up from a build's tools/.
+std::string defaultLabelFolder()
+{
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return "Images";
+    for (const std::filesystem::path& folder : {exe.parent_path() / "Images", exe.parent_path().parent_path() / "Images"})
+        if (std::filesystem::is_regular_file(folder / "Front.bmp", error)) return folder.string();
+    return (exe.parent_path() / "Images").string();
+}
+
+int runRender(const ToolCommand& command)
+{
+    Mesh mesh;
+    if (!readAnyMesh(mesh, command.input, 1)) {
+        std::cerr << "pqtool: cannot read " << command.input << "\n";
+        return exitFileError;
+    }
+    const auto [width, height] = *parseSize(command.size);
+    const std::string labels = command.labels.empty() ? defaultLabelFolder() : command.labels;
+    const ViewsPicture picture = renderViewsPicture(mesh, labels, command.texture, width, height);
+    if (picture.image.width == 0) {
+        std::cerr << "pqtool: no offscreen OpenGL context could be made (EGL with Mesa is needed)\n";
+        return exitFileError;
+    }
+    if (!command.texture.empty() && !picture.textureLoaded) {
+        std::cerr << "pqtool: cannot read the texture " << command.texture
+                  << " (PNG named .png, JPEG named .jpg, or an uncompressed BMP)\n";
+        return exitFileError;
+    }
+    if (!picture.labelsLoaded)
+        std::cerr << "pqtool: warning: the view labels are missing from " << labels << "; drawn blank\n";
+    const std::vector<uint8_t> png = encodePng(picture.image);
+    if (png.empty() || !writeFileReplacing(command.output, std::as_bytes(std::span(png)))) {
+        std::cerr << "pqtool: cannot write " << command.output << "\n";
+        return exitFileError;
+    }
+    std::printf("wrote %s: %dx%d\n", command.output.c_str(), width, height);
+    return 0;
+}
+
 // A unit cube around the origin, two triangles per face with the automatic
 // texture pattern, each face upright in its texture and wound so that its
 // normal (corner 1 - corner 0) x (corner 2 - corner 0) points outwards.
@@ -174,6 +322,9 @@ int main(int argc, char** argv)
     case ToolAction::Info: return runInfo(command);
     case ToolAction::Convert: return runConvert(command);
     case ToolAction::Cube: return runCube(command);
+    case ToolAction::Export: return runExport(command);
+    case ToolAction::Import: return runImport(command);
+    case ToolAction::Render: return runRender(command);
     }
     return exitBadArguments;
 }

@@ -2,6 +2,7 @@
 // the arrow keys, zoom, snap grid and hit radius.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -161,3 +162,29 @@ void resetViewViewport(int32_t width, int32_t height);
 // restored. aspect is the current window's width / height.
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
               float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
+
+// ---- the four views in one picture, without a display (views/views_picture.cpp) ----------
+
+// A view's place in the picture, in pixels from its upper left corner.
+struct ViewRect {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// The editor's start-up layout of a views area of width x height: each view in
+// the upper left corner of its quarter, Front and Top 2 pixels narrower than
+// their quarter, all four 2 pixels shorter.
+std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height);
+
+struct ViewsPicture {
+    RgbImage image;              // 0 x 0 when no OpenGL context could be made
+    bool labelsLoaded = false;   // all four label pictures were read
+    bool textureLoaded = false;  // the texture was read (false when none was asked for)
+};
+
+// The four views of the mesh as the editor draws them after start-up, each in
+// its own offscreen context set up as a view's context is, with its label read
+// from labelFolder ("Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp") and, in the
+// 3D view, textureFile (none when empty), laid out by viewLayout on the window
+// background.
+ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder,
+                                const std::string& textureFile, int32_t width, int32_t height);

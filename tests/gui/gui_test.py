@@ -3,7 +3,7 @@
 Mesa's software OpenGL), drives it with xdotool, takes screenshots with
 ImageMagick's import and checks pixels. One case per run:
 
-    gui_test.py PROGRAM SEND_CLOSE CASE SHOT_DIR
+    gui_test.py PROGRAM SEND_CLOSE CASE SHOT_DIR [PQTOOL]
 
 Every wait is bounded; a failing case leaves its screenshot in SHOT_DIR.
 Standard library only.
@@ -50,10 +50,12 @@ def geometry(window):
 
 
 class Shot:
-    """A screenshot of the whole screen as RGB rows."""
+    """A screenshot of the whole screen as RGB rows (or, with capture False,
+    the picture already in the file)."""
 
-    def __init__(self, path):
-        subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
+    def __init__(self, path, capture=True):
+        if capture:
+            subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
         data = subprocess.run(["convert", path, "ppm:-"], capture_output=True, check=True, timeout=30).stdout
         fields = []
         pos = 0
@@ -271,15 +273,44 @@ def case_close(program, send_close, workdir, shots):
         editor.stop()
 
 
-CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command_line, "close": case_close}
+def case_render(program, send_close, workdir, shots, pqtool):
+    """pqtool render draws, without a display, the very pixels the editor's
+    views show for the same mesh at start-up."""
+    cube = os.path.join(workdir, "cube.pq")
+    subprocess.run([pqtool, "cube", cube], check=True, timeout=30, capture_output=True)
+    editor = Editor(program, [cube], workdir)
+    try:
+        shot = Shot(os.path.join(shots, "render-editor.png"))
+        rendered = os.path.join(shots, "render-pqtool.png")
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        subprocess.run([pqtool, "render", cube, rendered], check=True, timeout=60, capture_output=True, env=env)
+        picture = Shot(rendered, capture=False)
+        expect((picture.width, picture.height) == (500, 400), "pqtool render did not draw 500x400")
+        places = {"Front": (0, 0), "Side": (250, 0), "Top": (0, 200), "3D": (250, 200)}
+        for name, (px, py) in places.items():
+            vx, vy, w, h = geometry(editor.views[name])
+            expect((w, h) == ((248 if px == 0 else 250), 198), "%s is %dx%d at start" % (name, w, h))
+            differ = sum(1 for y in range(h) for x in range(w) if shot.at(vx + x, vy + y) != picture.at(px + x, py + y))
+            lit = picture.count(px, py, px + w, py + h, lambda c: c != (0, 0, 0))
+            expect(lit > 300, "%s: pqtool drew next to nothing (%d pixels)" % (name, lit))
+            expect(differ == 0, "%s: %d of %d pixels differ from the editor" % (name, differ, w * h))
+        os.remove(rendered)
+        os.remove(os.path.join(shots, "render-editor.png"))
+    finally:
+        editor.stop()
+
+
+CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command_line, "close": case_close,
+         "render": case_render}
 
 
 def main():
     program, send_close, case, shots = sys.argv[1:5]
+    extra = sys.argv[5:]  # the render case: the pqtool program
     os.makedirs(shots, exist_ok=True)
     with tempfile.TemporaryDirectory() as workdir:
         try:
-            CASES[case](program, send_close, workdir, shots)
+            CASES[case](program, send_close, workdir, shots, *extra)
         except (Failure, subprocess.TimeoutExpired) as error:
             try:
                 Shot(os.path.join(shots, case + "-failure.png"))

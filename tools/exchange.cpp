@@ -1,0 +1,358 @@
+// exchange.cpp: the assimp bridge: builds an aiScene from the mesh for the
+// exporters and walks an imported scene's nodes back into triangles.
+#include "tools/exchange.h"
+
+#include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <span>
+#include <sstream>
+#include <system_error>
+#include <unordered_map>
+
+#include "files/files.h"
+
+namespace {
+
+struct FormatName {
+    std::string_view extension;
+    const char* assimpId;
+};
+
+// Binary STL and PLY keep every float bit; the text formats print enough digits.
+constexpr FormatName exportFormats[] = {
+    {"obj", "obj"},   {"stl", "stlb"},     {"ply", "plyb"}, {"glb", "glb2"},
+    {"gltf", "gltf2"}, {"dae", "collada"}, {"3ds", "3ds"},
+};
+
+std::string lowerExtension(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return {};
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+std::string listOf(const std::vector<std::string_view>& extensions)
+{
+    std::string text;
+    for (std::string_view e : extensions) {
+        if (!text.empty()) text += ", ";
+        text += e;
+    }
+    return text;
+}
+
+// ---- export: files collected in memory, written whole afterwards -------------------------
+
+using FileContents = std::map<std::string, std::vector<std::byte>>;
+
+class MemoryStream : public Assimp::IOStream {
+public:
+    explicit MemoryStream(std::vector<std::byte>& bytes) : bytes_(bytes) {}
+
+    size_t Read(void*, size_t, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t size, size_t count) override
+    {
+        if (size == 0 || count == 0) return 0;
+        const size_t length = size * count;
+        if (position_ + length > bytes_.size()) bytes_.resize(position_ + length);
+        std::memcpy(bytes_.data() + position_, buffer, length);
+        position_ += length;
+        return count;
+    }
+    aiReturn Seek(size_t offset, aiOrigin origin) override
+    {
+        const size_t base = origin == aiOrigin_SET ? 0 : origin == aiOrigin_CUR ? position_ : bytes_.size();
+        // Seeking past the end is allowed, as with files: the next write
+        // fills the gap with zeros.
+        position_ = base + offset;
+        return aiReturn_SUCCESS;
+    }
+    size_t Tell() const override { return position_; }
+    size_t FileSize() const override { return bytes_.size(); }
+    void Flush() override {}
+
+private:
+    std::vector<std::byte>& bytes_;
+    size_t position_ = 0;
+};
+
+// Hands the exporters streams into `files`. The exporters own what Open
+// returns: some close it here, some delete it themselves.
+class MemoryWriter : public Assimp::IOSystem {
+public:
+    explicit MemoryWriter(FileContents& files) : files_(files) {}
+
+    bool Exists(const char* path) const override { return files_.count(path) != 0; }
+    char getOsSeparator() const override { return '/'; }
+    Assimp::IOStream* Open(const char* path, const char* mode) override
+    {
+        if (mode == nullptr || (std::strchr(mode, 'w') == nullptr && std::strchr(mode, 'a') == nullptr))
+            return nullptr;
+        std::vector<std::byte>& bytes = files_[path];
+        bytes.clear();
+        return std::make_unique<MemoryStream>(bytes).release();
+    }
+    void Close(Assimp::IOStream* stream) override { std::unique_ptr<Assimp::IOStream>{stream}; }
+
+private:
+    FileContents& files_;
+};
+
+template <typename T>
+T* newArray(size_t count)
+{
+    // The scene deletes its arrays with delete[]; ownership passes to it.
+    return std::make_unique<T[]>(count).release();
+}
+
+// One vertex per distinct (position, texture coordinate) pair, in the order
+// corners first use them.
+struct CornerKey {
+    int32_t vertex;
+    uint32_t u, v;
+    bool operator==(const CornerKey&) const = default;
+};
+struct CornerKeyHash {
+    size_t operator()(const CornerKey& k) const
+    {
+        return std::hash<uint64_t>()((static_cast<uint64_t>(static_cast<uint32_t>(k.vertex)) << 32) ^
+                                     (static_cast<uint64_t>(k.u) << 16) ^ k.v);
+    }
+};
+
+// zUp stands the mesh on the Z axis for formats whose exporter writes the
+// vertices unchanged while their importer turns Z-up into Y-up (3DS).
+std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
+{
+    const size_t count =
+        mesh.triangles.size() - (mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0);
+    const std::span<const Triangle> triangles(mesh.triangles.data(), count);
+
+    std::unordered_map<CornerKey, uint32_t, CornerKeyHash> vertexOf;
+    std::vector<CornerKey> corners;
+    std::vector<uint32_t> indices;
+    indices.reserve(count * 3);
+    for (const Triangle& t : triangles)
+        for (size_t k = 0; k < 3; ++k) {
+            const CornerKey key{clampVertexPosition(mesh, t.vertexIndex[k]), std::bit_cast<uint32_t>(t.u[k]),
+                                std::bit_cast<uint32_t>(t.v[k])};
+            const auto [it, added] = vertexOf.try_emplace(key, static_cast<uint32_t>(corners.size()));
+            if (added) corners.push_back(key);
+            indices.push_back(it->second);
+        }
+
+    auto out = std::make_unique<aiMesh>();
+    out->mName = "polyquill";
+    out->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    out->mMaterialIndex = 0;
+    out->mNumVertices = static_cast<unsigned>(corners.size());
+    out->mVertices = newArray<aiVector3D>(corners.size());
+    out->mTextureCoords[0] = newArray<aiVector3D>(corners.size());
+    out->mNumUVComponents[0] = 2;
+    for (size_t i = 0; i < corners.size(); ++i) {
+        const Vec3 p = vertexPosition(mesh, corners[i].vertex);
+        out->mVertices[i] = zUp ? aiVector3D(p.x, -p.z, p.y) : aiVector3D(p.x, p.y, p.z);
+        out->mTextureCoords[0][i] =
+            aiVector3D(std::bit_cast<float>(corners[i].u), 1.0f - std::bit_cast<float>(corners[i].v), 0.0f);
+    }
+    out->mNumFaces = static_cast<unsigned>(count);
+    out->mFaces = newArray<aiFace>(count);
+    for (size_t f = 0; f < count; ++f) {
+        aiFace& face = out->mFaces[f];
+        face.mNumIndices = 3;
+        face.mIndices = newArray<unsigned>(3);
+        std::copy_n(&indices[f * 3], 3, face.mIndices);
+    }
+
+    auto scene = std::make_unique<aiScene>();
+    scene->mRootNode = std::make_unique<aiNode>("polyquill").release();
+    scene->mRootNode->mNumMeshes = 1;
+    scene->mRootNode->mMeshes = newArray<unsigned>(1);
+    scene->mNumMeshes = 1;
+    scene->mMeshes = newArray<aiMesh*>(1);
+    scene->mMeshes[0] = out.release();
+    auto material = std::make_unique<aiMaterial>();
+    const aiString materialName("polyquill");
+    material->AddProperty(&materialName, AI_MATKEY_NAME);
+    scene->mNumMaterials = 1;
+    scene->mMaterials = newArray<aiMaterial*>(1);
+    scene->mMaterials[0] = material.release();
+    return scene;
+}
+
+// ---- import ---------------------------------------------------------------------------
+
+// Bytes of one PLY scalar type; 0 when unknown.
+size_t plyTypeSize(std::string_view type)
+{
+    if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") return 1;
+    if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") return 2;
+    if (type == "int" || type == "uint" || type == "float" || type == "int32" || type == "uint32" ||
+        type == "float32")
+        return 4;
+    if (type == "double" || type == "float64") return 8;
+    return 0;
+}
+
+// assimp's PLY reader believes the header's element counts and reads on past
+// the end for as many elements as it promises. Checks the promise against the
+// bytes that follow the header: each element needs at least its scalars (or
+// in text, a character and a blank per property). Empty when it can hold.
+std::string plyHeaderProblem(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    bool binary = false;
+    std::vector<std::pair<double, double>> elements;  // count, smallest bytes of one
+    size_t headerBytes = 0;
+    for (int lines = 0; std::getline(in, line) && lines < 10000; ++lines) {
+        headerBytes += line.size() + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (keyword == "format") {
+            std::string kind;
+            words >> kind;
+            binary = kind != "ascii";
+        } else if (keyword == "element") {
+            std::string name;
+            double count = 0;
+            words >> name >> count;
+            elements.emplace_back(count, 0.0);
+        } else if (keyword == "property" && !elements.empty()) {
+            std::string type, countType;
+            words >> type;
+            if (type == "list") words >> countType;
+            const size_t size = plyTypeSize(type == "list" ? countType : type);
+            elements.back().second += binary ? static_cast<double>(size) : 2.0;
+        } else if (keyword == "end_header") {
+            std::error_code error;
+            const auto fileBytes = static_cast<double>(std::filesystem::file_size(path, error));
+            double needed = 0;
+            for (const auto& [count, bytes] : elements) needed += count * bytes;
+            // Text may end without the last blank.
+            if (!error && needed - 1 > fileBytes - static_cast<double>(headerBytes))
+                return "the header promises more data than the file holds";
+            return {};
+        }
+    }
+    return "the header has no end_header line";
+}
+
+// Appends the triangles of `node` and its children, each corner on its own
+// vertex, positions moved by the node transforms from the root down.
+void collectTriangles(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, Mesh& out)
+{
+    const aiMatrix4x4 transform = parent * node.mTransformation;
+    for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+        if (node.mMeshes[m] >= scene.mNumMeshes) continue;
+        const aiMesh& mesh = *scene.mMeshes[node.mMeshes[m]];
+        const aiVector3D* uvs = mesh.mTextureCoords[0];
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            // Points and lines are left out: the mesh holds triangles only.
+            if (face.mNumIndices != 3) continue;
+            if (std::any_of(face.mIndices, face.mIndices + 3, [&](unsigned i) { return i >= mesh.mNumVertices; }))
+                continue;
+            Triangle& t = appendTriangle(out);  // stays valid: only vertices are added below
+            for (size_t k = 0; k < 3; ++k) {
+                const unsigned i = face.mIndices[k];
+                const aiVector3D p = transform * mesh.mVertices[i];
+                Vertex& v = appendVertex(out);
+                v.x = p.x;
+                v.y = p.y;
+                v.z = p.z;
+                t.vertexIndex[k] = static_cast<int32_t>(out.vertices.size() - 1);
+                if (uvs != nullptr) {
+                    t.u[k] = uvs[i].x;
+                    t.v[k] = 1.0f - uvs[i].y;
+                }
+            }
+        }
+    }
+    for (unsigned c = 0; c < node.mNumChildren; ++c)
+        if (node.mChildren[c] != nullptr) collectTriangles(scene, *node.mChildren[c], transform, out);
+}
+
+}  // namespace
+
+const std::vector<std::string_view>& exportExtensions()
+{
+    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
+    return list;
+}
+
+const std::vector<std::string_view>& importExtensions()
+{
+    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds", "fbx"};
+    return list;
+}
+
+std::string exportMesh(const Mesh& mesh, const std::string& path)
+{
+    const std::string extension = lowerExtension(path);
+    const auto format = std::find_if(std::begin(exportFormats), std::end(exportFormats),
+                                     [&](const FormatName& f) { return f.extension == extension; });
+    if (format == std::end(exportFormats))
+        return "unknown format \"" + extension + "\": export writes " + listOf(exportExtensions());
+    const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds");
+    if (scene->mMeshes[0]->mNumFaces == 0) return "the mesh has no triangles to export";
+
+    FileContents files;
+    {
+        Assimp::Exporter exporter;
+        exporter.SetIOHandler(std::make_unique<MemoryWriter>(files).release());
+        if (exporter.Export(scene.get(), format->assimpId, path, 0) != aiReturn_SUCCESS)
+            return std::string("the exporter failed: ") + exporter.GetErrorString();
+    }
+    // Companions first, so the main file never refers to a missing one.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& [name, bytes] : files)
+            if ((name == path) == (pass == 1) && !writeFileReplacing(name, bytes))
+                return "cannot write " + name;
+    return {};
+}
+
+std::variant<Mesh, std::string> importMesh(const std::string& path, int32_t factor)
+{
+    if (factor == 0) return std::string("the factor must not be 0");
+    const std::string extension = lowerExtension(path);
+    const auto& known = importExtensions();
+    if (std::find(known.begin(), known.end(), extension) == known.end())
+        return "unknown format \"" + extension + "\": import reads " + listOf(known);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::string("no such file");
+    if (extension == "ply")
+        if (std::string problem = plyHeaderProblem(path); !problem.empty()) return problem;
+
+    Assimp::Importer importer;
+    // Each corner keeps its own vertex here; the native reader shares them below.
+    const aiScene* scene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType);
+    if (scene == nullptr) return std::string(importer.GetErrorString());
+    if (scene->mRootNode == nullptr) return std::string("the file holds no scene");
+
+    Mesh corners;
+    collectTriangles(*scene, *scene->mRootNode, aiMatrix4x4(), corners);
+    if (corners.triangles.empty()) return std::string("the file holds no triangles");
+    Mesh mesh;
+    readMeshBytes(mesh, writeMeshBytes(corners), factor);
+    return mesh;
+}

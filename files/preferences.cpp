@@ -69,7 +69,7 @@ bool writePreferences(const Preferences& prefs, const std::string& path)
 
 void readPreferences(AppState& state)
 {
-    readPreferences(state.prefs, std::string(preferencesFileName));
+    readPreferences(state.prefs, state.programDirectory + std::string(preferencesFileName));
 }
 
 void writePreferences(const AppState& state)

@@ -849,6 +849,8 @@ void QtWindowLayer::createTextField(int32_t window, int32_t id, int32_t x, int32
     Window* w = find(window);
     if (!w || !w->client) return;
     auto* field = new QLineEdit(qs(text), w->client);
+    // A text wider than the field shows its beginning, as a new platform edit field does.
+    field->setCursorPosition(0);
     if (digitsOnly)
         field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
     connect(field, &QLineEdit::textEdited, this, [this, window, id] { pushControl(window, id, notifyChange); });

@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -603,6 +604,12 @@ std::string QtWindowLayer::askText(std::string_view title, std::string_view mess
     auto* label = new QLabel(qs(message), &prompt);
     label->setGeometry(10, 10, 280, 22);
     label->setWordWrap(false);
+    // The platform's small system font fits the longest message on the line;
+    // the default font here may not, so it shrinks until the message fits.
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > label->width() && font.pointSizeF() > 6.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
     auto* field = new QLineEdit(qs(defaultText), &prompt);
     field->setGeometry(10, 32, 275, 21);
     field->setMaxLength(9999);
@@ -884,7 +891,10 @@ void QtWindowLayer::createUpDown(int32_t window, int32_t buddyId, int32_t minimu
     if (!field) return;
     // Two arrow buttons at the field's right end, which narrows the field.
     constexpr int arrowsWidth = 16;
-    const QRect r = field->geometry();
+    // A field reaching past its window's right edge is cut there first, so
+    // the arrows at its end stay in sight.
+    QRect r = field->geometry();
+    r.setRight(std::min(r.right(), field->parentWidget()->width() - 1));
     field->resize(std::max(1, r.width() - arrowsWidth), r.height());
     const int half = r.height() / 2;
     auto* up = new QToolButton(field->parentWidget());

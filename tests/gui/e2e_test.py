@@ -482,9 +482,16 @@ def case_quad(program, send_close, workdir, shots):
         editor.button("trianglelist")
         window = editor.window("^Triangles$")
         time.sleep(0.8)
-        _, _, w, h = geometry(window)
+        x, y, w, h = geometry(window)
         expect((w, h) == (100, 23), "Triangles is %dx%d, not 100x23" % (w, h))
         editor.shot_of(window, "window-triangles")
+        editor.click(x + w - 8, y + 5)  # the up arrow: triangle 2, the upper right half
+        shot = Shot(os.path.join(shots, "quad-second.png"))
+        fx, fy = editor.view_origin("Front")
+        expect(shot.count(fx + 100, fy + 49, fx + 170, fy + 52,
+                          lambda c: c[0] > 150 and c[1] > 150 and c[2] < 80) >= 40,
+               "the up arrow did not select the second triangle")
+        os.remove(shot.path)
         editor.close_window(window)
         # Save is greyed while the mesh has no file name: Save as names it.
         editor.button("saveas")

@@ -73,9 +73,11 @@ Preferences readPreferencesText(std::string_view text);
 // False, with prefs unchanged, when the file cannot be opened.
 bool readPreferences(Preferences& prefs, const std::string& path);
 bool writePreferences(const Preferences& prefs, const std::string& path);
-// Start-up read: "pref.txt" in the current directory.
+// Start-up read and later writes: "pref.txt" in the program's folder, so what
+// one run stores the next run finds wherever it was started from (the read
+// falls back to the working directory when the folder has none); a failed
+// write is silent.
 void readPreferences(AppState& state);
-// Later writes: "pref.txt" in the program's folder; failure is silent.
 void writePreferences(const AppState& state);
 
 // ---- names -----------------------------------------------------------------------------

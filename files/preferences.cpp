@@ -69,7 +69,10 @@ bool writePreferences(const Preferences& prefs, const std::string& path)
 
 void readPreferences(AppState& state)
 {
-    readPreferences(state.prefs, std::string(preferencesFileName));
+    // The working directory is asked only when the program's folder has none,
+    // as for a pref.txt kept in the folder the program is started from.
+    if (!readPreferences(state.prefs, state.programDirectory + std::string(preferencesFileName)))
+        readPreferences(state.prefs, std::string(preferencesFileName));
 }
 
 void writePreferences(const AppState& state)

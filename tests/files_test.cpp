@@ -782,13 +782,23 @@ TEST(Preferences, FilesThroughPaths)
     writePreferences(state);  // into the program's folder
     EXPECT_EQ(fileText(dir / "pref.txt"), "0\r\n0.000000\r\n1\r\n");
 
-    // The start-up read takes pref.txt from the current directory.
-    const fs::path previous = fs::current_path();
-    fs::current_path(dir / "");
+    // The start-up read finds it there, whatever the current directory is.
     AppState started;
+    started.programDirectory = state.programDirectory;
     readPreferences(started);
-    fs::current_path(previous);
     EXPECT_EQ(started.prefs.oldGlWarned, 1);
+
+    // A program folder without pref.txt leaves the working directory's to be read.
+    const fs::path elsewhere = dir / "start";
+    fs::create_directories(elsewhere / "program");
+    writeText(elsewhere / "pref.txt", "2");
+    const fs::path previous = fs::current_path();
+    fs::current_path(elsewhere);
+    AppState fallback;
+    fallback.programDirectory = (elsewhere / "program" / "").string();
+    readPreferences(fallback);
+    fs::current_path(previous);
+    EXPECT_EQ(fallback.prefs.language, 2);
 }
 
 // ---- names ---------------------------------------------------------------------------------

@@ -17,7 +17,7 @@ struct Loop : ::testing::Test {
     AppState state;
     std::filesystem::path startDirectory = std::filesystem::current_path();
     // Each test starts in a fresh folder that is both the working directory
-    // (pref.txt is read there) and the program's folder (it is written there).
+    // and the program's folder (pref.txt is read and written there).
     std::string folder = makeTestFolder("shell_loop") + "/";
 
     void SetUp() override

@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -603,6 +604,12 @@ std::string QtWindowLayer::askText(std::string_view title, std::string_view mess
     auto* label = new QLabel(qs(message), &prompt);
     label->setGeometry(10, 10, 280, 22);
     label->setWordWrap(false);
+    // The platform's small system font fits the longest message on the line;
+    // the default font here may not, so it shrinks until the message fits.
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > label->width() && font.pointSizeF() > 6.0)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
     auto* field = new QLineEdit(qs(defaultText), &prompt);
     field->setGeometry(10, 32, 275, 21);
     field->setMaxLength(9999);
@@ -849,6 +856,8 @@ void QtWindowLayer::createTextField(int32_t window, int32_t id, int32_t x, int32
     Window* w = find(window);
     if (!w || !w->client) return;
     auto* field = new QLineEdit(qs(text), w->client);
+    // A text wider than the field shows its beginning, as a new platform edit field does.
+    field->setCursorPosition(0);
     if (digitsOnly)
         field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
     connect(field, &QLineEdit::textEdited, this, [this, window, id] { pushControl(window, id, notifyChange); });
@@ -882,7 +891,10 @@ void QtWindowLayer::createUpDown(int32_t window, int32_t buddyId, int32_t minimu
     if (!field) return;
     // Two arrow buttons at the field's right end, which narrows the field.
     constexpr int arrowsWidth = 16;
-    const QRect r = field->geometry();
+    // A field reaching past its window's right edge is cut there first, so
+    // the arrows at its end stay in sight.
+    QRect r = field->geometry();
+    r.setRight(std::min(r.right(), field->parentWidget()->width() - 1));
     field->resize(std::max(1, r.width() - arrowsWidth), r.height());
     const int half = r.height() / 2;
     auto* up = new QToolButton(field->parentWidget());

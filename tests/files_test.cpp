@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "files/files.h"
 #include "tests/fake_window_layer.h"
+#include "tests/test_mesh.h"
 
 namespace {
 
@@ -37,23 +38,6 @@ std::vector<std::byte> floatsToBytes(const std::vector<float>& floats)
 }
 
 uint32_t bitsOf(float f) { return std::bit_cast<uint32_t>(f); }
-
-void addVertex(Mesh& mesh, float x, float y, float z, int32_t selected = 0)
-{
-    Vertex& v = appendVertex(mesh);
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.selected = selected;
-}
-
-void addTriangle(Mesh& mesh, int32_t a, int32_t b, int32_t c, std::array<float, 3> u = {}, std::array<float, 3> v = {})
-{
-    Triangle& t = appendTriangle(mesh);
-    t.vertexIndex = {a, b, c};
-    t.u = u;
-    t.v = v;
-}
 
 // Reference reader: the file read corner by corner with the linear findVertexAt.
 void readWithFindVertexAt(Mesh& mesh, std::span<const std::byte> bytes)

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "mesh/mesh.h"
+#include "tests/test_mesh.h"
 
 namespace {
 
@@ -19,11 +20,6 @@ Mesh meshWithVertices(std::initializer_list<Vec3> points)
         v.z = p.z;
     }
     return m;
-}
-
-void addTriangle(Mesh& m, int32_t a, int32_t b, int32_t c)
-{
-    appendTriangle(m).vertexIndex = {a, b, c};
 }
 
 // The three points a triangle is drawn between.

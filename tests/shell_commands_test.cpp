@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
+#include "tests/test_mesh.h"
 
 namespace {
 
@@ -20,21 +21,6 @@ struct Shell : ::testing::Test {
         main.width = 500;
         main.height = 425;
         windows.openWindow(windowMain, main);
-    }
-
-    void addVertex(float x, float y, float z, int32_t selected)
-    {
-        Vertex& v = appendVertex(state.mesh);
-        v.x = x;
-        v.y = y;
-        v.z = z;
-        v.selected = selected;
-    }
-
-    void addTriangle(int32_t a, int32_t b, int32_t c)
-    {
-        Triangle& t = appendTriangle(state.mesh);
-        t.vertexIndex = {a, b, c};
     }
 
     void dispatch(int32_t kind, int32_t window, int32_t param = 0)
@@ -215,10 +201,10 @@ TEST_F(Shell, ZoomOutStopsAtMinusOneZoomInHasNoLimit)
 
 TEST_F(Shell, NewEmptiesTheMeshAndKeepsTheRest)
 {
-    addVertex(0, 0, 0, 1);
-    addVertex(1, 0, 0, 0);
-    addVertex(0, 1, 0, 0);
-    addTriangle(0, 1, 2);
+    addVertex(state.mesh, 0, 0, 0, 1);
+    addVertex(state.mesh, 1, 0, 0, 0);
+    addVertex(state.mesh, 0, 1, 0, 0);
+    addTriangle(state.mesh, 0, 1, 2);
     state.currentFileName = "/tmp/a.pq";
     state.camera.zoom = 0.5f;
     runCommand(state, cmdNew);
@@ -230,12 +216,12 @@ TEST_F(Shell, NewEmptiesTheMeshAndKeepsTheRest)
 
 TEST_F(Shell, MeshCommandsReachTheMesh)
 {
-    addVertex(0, 0, 0, 0);
-    addVertex(1, 0, 0, 0);
-    addVertex(0, 1, 0, 0);
-    addVertex(5, 5, 5, 1);
-    addTriangle(0, 1, 2);
-    addTriangle(2, 1, 0);
+    addVertex(state.mesh, 0, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0, 0);
+    addVertex(state.mesh, 0, 1, 0, 0);
+    addVertex(state.mesh, 5, 5, 5, 1);
+    addTriangle(state.mesh, 0, 1, 2);
+    addTriangle(state.mesh, 2, 1, 0);
 
     runCommand(state, cmdDeleteVertex);
     EXPECT_EQ(state.mesh.vertices.size(), 3u);
@@ -266,7 +252,7 @@ TEST_F(Shell, AboutShowsTheInformationBoxWithTwoLines)
 
 TEST_F(Shell, QuitEndsWithoutShutDownAndUnknownIdsDoNothing)
 {
-    addVertex(1, 2, 3, 0);
+    addVertex(state.mesh, 1, 2, 3, 0);
     runCommand(state, -1);
     runCommand(state, 26);
     runCommand(state, 1000);
@@ -279,8 +265,8 @@ TEST_F(Shell, QuitEndsWithoutShutDownAndUnknownIdsDoNothing)
 
 TEST_F(Shell, RightClickClearsTheSelectionOnlyInViews)
 {
-    addVertex(0, 0, 0, 1);
-    addVertex(1, 1, 1, 1);
+    addVertex(state.mesh, 0, 0, 0, 1);
+    addVertex(state.mesh, 1, 1, 1, 1);
     dispatch(eventRightDown, windowMain, mkRButton);
     EXPECT_EQ(countSelectedVertices(state.mesh), 2);
     dispatch(eventRightDown, windowNone, mkRButton);
@@ -316,7 +302,7 @@ TEST_F(Shell, ArrowKeysPanTheViewTheyArriveIn)
 
 TEST_F(Shell, EventsOfOtherKindsAreIgnored)
 {
-    addVertex(0, 0, 0, 1);
+    addVertex(state.mesh, 0, 0, 0, 1);
     dispatch(eventClose, windowFront);
     dispatch(eventControl, windowFront, cmdZoomIn);
     dispatch(eventMouseMove, windowFront, mkLButton);

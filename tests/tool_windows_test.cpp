@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
+#include "tests/test_mesh.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ protected:
         main.height = 425;
         fake.openWindow(windowMain, main);
         fake.active = windowMain;
-    }
-
-    void addVertex(float x, float y, float z, int32_t selected)
-    {
-        Vertex& v = appendVertex(state.mesh);
-        v.x = x;
-        v.y = y;
-        v.z = z;
-        v.selected = selected;
     }
 
     // When the modal window first waits for input, types the non-empty texts
@@ -62,7 +54,7 @@ protected:
 
     void addTriangles(int32_t count)
     {
-        addVertex(0, 0, 0, 0);
+        addVertex(state.mesh, 0, 0, 0, 0);
         for (int32_t i = 0; i < count; ++i) appendTriangle(state.mesh);
     }
 
@@ -116,9 +108,9 @@ TEST_F(ToolWindows, ScaleAndRotateWindowsHaveThreeFieldsWithTheirDefaults)
 
 TEST_F(ToolWindows, ClosingUneditedOrWithoutSelectionChangesNothing)
 {
-    addVertex(0.5f, -0.25f, 2.0f, 1);
-    addVertex(-1.0f, 3.0f, 0.125f, 1);
-    addVertex(7.0f, 7.0f, 7.0f, 0);
+    addVertex(state.mesh, 0.5f, -0.25f, 2.0f, 1);
+    addVertex(state.mesh, -1.0f, 3.0f, 0.125f, 1);
+    addVertex(state.mesh, 7.0f, 7.0f, 7.0f, 0);
     const std::vector<Vertex> before = state.mesh.vertices;
     answer(windowScale, {});
     scaleSelection(state);
@@ -139,9 +131,9 @@ TEST_F(ToolWindows, ClosingUneditedOrWithoutSelectionChangesNothing)
 
 TEST_F(ToolWindows, ScaleAboutTheSelectionCentre)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(2.0f, 0.0f, 0.0f, 1);
-    addVertex(5.0f, 5.0f, 5.0f, 0);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 5.0f, 5.0f, 5.0f, 0);
     answer(windowScale, {"2", "1", "1"});
     scaleSelection(state);
     expectVertex(0, -1.0f, 0.0f, 0.0f);
@@ -158,7 +150,7 @@ TEST_F(ToolWindows, ScaleAboutTheSelectionCentre)
 
 TEST_F(ToolWindows, OneSelectedVertexIsItsOwnCentre)
 {
-    addVertex(0.3f, 0.6f, 0.9f, 1);
+    addVertex(state.mesh, 0.3f, 0.6f, 0.9f, 1);
     answer(windowScale, {"5", "5", "5"});
     scaleSelection(state);
     answer(windowRotate, {"30", "60", "90"});
@@ -168,8 +160,8 @@ TEST_F(ToolWindows, OneSelectedVertexIsItsOwnCentre)
 
 TEST_F(ToolWindows, RotateExamples)
 {
-    addVertex(0.0f, 1.0f, 0.0f, 1);
-    addVertex(0.0f, -1.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, -1.0f, 0.0f, 1);
     answer(windowRotate, {"90", "0", "0"});
     rotateSelection(state);
     expectVertex(0, 0.0f, 0.0f, 1.0f, 1e-6f);
@@ -191,8 +183,8 @@ TEST_F(ToolWindows, RotationAnglesRoundToWholeDegreesHalvesToEven)
     } cases[] = {{"44.5", 44}, {"45.5", 46}, {"0.4", 0}, {"-2.5Z", -2}};
     for (const auto& c : cases) {
         state.mesh.vertices.clear();
-        addVertex(1.0f, 0.0f, 0.0f, 1);
-        addVertex(-1.0f, 0.0f, 0.0f, 1);
+        addVertex(state.mesh, 1.0f, 0.0f, 0.0f, 1);
+        addVertex(state.mesh, -1.0f, 0.0f, 0.0f, 1);
         answer(windowRotate, {"", "", c.text});
         rotateSelection(state);
         const Vec3 want = rotateVector(1.0f, 0.0f, 0.0f, 0, 0, c.degrees);
@@ -202,8 +194,8 @@ TEST_F(ToolWindows, RotationAnglesRoundToWholeDegreesHalvesToEven)
 
 TEST_F(ToolWindows, ModalWindowTakesTheFocusBackFromOtherWindows)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(2.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
     fake.openWindow(windowFront, WindowSpec{});
     fake.push(eventLeftDown, windowFront, mkLButton);  // the fake activates the clicked view
     fake.push(eventClose, windowMain);                 // not its own: ignored
@@ -217,8 +209,8 @@ TEST_F(ToolWindows, ModalWindowTakesTheFocusBackFromOtherWindows)
 
 TEST_F(ToolWindows, AWindowGoneWithoutItsCloseBoxAppliesNothing)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(2.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
     fake.onIdle = [](FakeWindowLayer& f) {
         f.setGadgetText(windowScale, 1, "0");
         f.closeWindow(windowScale);

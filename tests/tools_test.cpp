@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
+#include "tests/test_mesh.h"
 
 namespace {
 
@@ -42,15 +43,6 @@ protected:
         fake.cursor[window] = {static_cast<int32_t>(std::lround((a + 1.0f) * viewSize / 2)),
                                static_cast<int32_t>(std::lround((down + 1.0f) * viewSize / 2))};
         fake.active = window;
-    }
-
-    void addVertex(float x, float y, float z, int32_t selected = 0)
-    {
-        Vertex& v = appendVertex(state.mesh);
-        v.x = x;
-        v.y = y;
-        v.z = z;
-        v.selected = selected;
     }
 
     std::vector<int32_t> selection() const
@@ -137,8 +129,8 @@ TEST_F(Tools, CreateVertexOutsideTheOrthographicViewsCreatesNothingButStillPause
 
 TEST_F(Tools, PickTakesTheFirstUnselectedVertexInListOrderNotTheNearest)
 {
-    addVertex(0.0f, 0.0f, 0.0f);
-    addVertex(0.01f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.01f, 0.0f, 0.0f);
     pointAt(ViewKind::Front, 0.01f, 0.0f);
     EXPECT_EQ(pickVertexAt(state), 0);
     EXPECT_EQ(selection(), std::vector<int32_t>{0});
@@ -149,7 +141,7 @@ TEST_F(Tools, PickTakesTheFirstUnselectedVertexInListOrderNotTheNearest)
 
 TEST_F(Tools, PickUsesTheActiveViewsCoordinatesAndTheRadius)
 {
-    addVertex(0.9f, 0.5f, -0.5f);
+    addVertex(state.mesh, 0.9f, 0.5f, -0.5f);
     pointAt(ViewKind::Side, -0.5f, 0.5f);  // Side shows (z, y)
     EXPECT_EQ(pickVertexAt(state), 0);
     deselectAllVertices(state.mesh);
@@ -162,7 +154,7 @@ TEST_F(Tools, PickUsesTheActiveViewsCoordinatesAndTheRadius)
 
 TEST_F(Tools, ClickOnTheOnlySelectedVertexDeselectsIt)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
     pointAt(ViewKind::Front, 0.0f, 0.0f);
     EXPECT_EQ(pickVertexAt(state), -1);
     EXPECT_TRUE(selection().empty());
@@ -174,9 +166,9 @@ TEST_F(Tools, ClickOnTheOnlySelectedVertexDeselectsIt)
 
 TEST_F(Tools, ShiftClicksCollectAndAShiftMissClearsAll)
 {
-    addVertex(-0.5f, 0.0f, 0.0f);
-    addVertex(0.0f, 0.0f, 0.0f);
-    addVertex(0.5f, 0.0f, 0.0f);
+    addVertex(state.mesh, -0.5f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.5f, 0.0f, 0.0f);
     state.shiftHeld = 1;
     for (float a : {0.5f, -0.5f, 0.0f}) {
         pointAt(ViewKind::Front, a, 0.0f);
@@ -190,21 +182,21 @@ TEST_F(Tools, ShiftClicksCollectAndAShiftMissClearsAll)
 
 TEST_F(Tools, PlainClickMakesTheHitTheOnlySelectedVertex)
 {
-    addVertex(-0.5f, 0.0f, 0.0f, 1);
-    addVertex(0.0f, 0.0f, 0.0f);
-    addVertex(0.5f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, -0.5f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.5f, 0.0f, 0.0f, 1);
     pointAt(ViewKind::Front, 0.0f, 0.0f);
     EXPECT_EQ(pickVertexAt(state), 1);
     EXPECT_EQ(selection(), std::vector<int32_t>{1});
     // A selected and an unselected vertex at the same place: the unselected one is picked.
-    addVertex(0.0f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
     EXPECT_EQ(pickVertexAt(state), 3);
     EXPECT_EQ(selection(), std::vector<int32_t>{3});
 }
 
 TEST_F(Tools, PickOutsideTheViewsClearsTheSelection)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
     fake.active = window3D;
     state.shiftHeld = 1;
     EXPECT_EQ(pickVertexAt(state), -1);
@@ -213,9 +205,9 @@ TEST_F(Tools, PickOutsideTheViewsClearsTheSelection)
 
 TEST_F(Tools, ExtendSelectionAddsOneVertexPerEventAndDropsNone)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(0.3f, 0.0f, 0.0f);
-    addVertex(0.3f, 0.0f, 0.5f);  // same place in Front
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.3f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.3f, 0.0f, 0.5f);  // same place in Front
     pointAt(ViewKind::Front, 0.3f, 0.0f);
     EXPECT_EQ(extendSelectionAt(state), 1);
     EXPECT_EQ(extendSelectionAt(state), 2);
@@ -231,8 +223,8 @@ TEST_F(Tools, ExtendSelectionAddsOneVertexPerEventAndDropsNone)
 
 TEST_F(Tools, DragOneVertexInTopFollowsTheCursorAndKeepsY)
 {
-    addVertex(0.1f, 0.7f, 0.2f, 1);
-    addVertex(0.0f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.1f, 0.7f, 0.2f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
     pointAt(ViewKind::Top, 0.5f, -0.3f);
     dragSelectedVertex(state);
     expectVertex(0, 0.5f, 0.7f, -0.3f);
@@ -245,7 +237,7 @@ TEST_F(Tools, DragOneVertexInTopFollowsTheCursorAndKeepsY)
 
 TEST_F(Tools, DragWithoutSelectionOrViewMovesNothing)
 {
-    addVertex(0.1f, 0.2f, 0.3f);
+    addVertex(state.mesh, 0.1f, 0.2f, 0.3f);
     pointAt(ViewKind::Front, 0.5f, 0.5f);
     dragSelectedVertex(state);
     expectVertex(0, 0.1f, 0.2f, 0.3f);
@@ -258,9 +250,9 @@ TEST_F(Tools, DragWithoutSelectionOrViewMovesNothing)
 
 TEST_F(Tools, GroupDragMovesByTheCursorMotionSinceTheLastEvent)
 {
-    addVertex(0.0f, 0.0f, 0.5f, 1);
-    addVertex(0.2f, 0.1f, 0.0f, 1);
-    addVertex(0.9f, 0.9f, 0.9f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.5f, 1);
+    addVertex(state.mesh, 0.2f, 0.1f, 0.0f, 1);
+    addVertex(state.mesh, 0.9f, 0.9f, 0.9f);
     pointAt(ViewKind::Front, -0.5f, 0.0f);
     beginDragAt(state);
     pointAt(ViewKind::Front, -0.4f, 0.0f);
@@ -279,8 +271,8 @@ TEST_F(Tools, GroupDragMovesByTheCursorMotionSinceTheLastEvent)
 
 TEST_F(Tools, GroupDragInTopMovesXAndZAndStartsFromTheClick)
 {
-    addVertex(0.0f, 0.3f, 0.0f, 1);
-    addVertex(0.1f, 0.3f, 0.1f, 1);
+    addVertex(state.mesh, 0.0f, 0.3f, 0.0f, 1);
+    addVertex(state.mesh, 0.1f, 0.3f, 0.1f, 1);
     pointAt(ViewKind::Top, 0.0f, 0.0f);
     beginDragAt(state);
     pointAt(ViewKind::Top, 0.2f, 0.1f);
@@ -296,8 +288,8 @@ TEST_F(Tools, GroupDragInTopMovesXAndZAndStartsFromTheClick)
 
 TEST_F(Tools, GroupDragWithoutAClickInThatViewFirstTakesTheReference)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(0.5f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.5f, 0.0f, 0.0f, 1);
     pointAt(ViewKind::Front, 0.0f, 0.0f);
     beginDragAt(state);
     pointAt(ViewKind::Side, 0.5f, 0.5f);  // the user went to Side without a click there
@@ -310,8 +302,8 @@ TEST_F(Tools, GroupDragWithoutAClickInThatViewFirstTakesTheReference)
 
 TEST_F(Tools, GroupDragIgnoresAPanBetweenEvents)
 {
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(0.5f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.5f, 0.0f, 0.0f, 1);
     pointAt(ViewKind::Front, 0.0f, 0.0f);
     beginDragAt(state);
     applyArrowKey(state.camera, windowFront, vkLeft);
@@ -322,8 +314,8 @@ TEST_F(Tools, GroupDragIgnoresAPanBetweenEvents)
 TEST_F(Tools, SlowGroupDragOnAGridMovesInWholeStepsAndLosesNothing)
 {
     state.prefs.snapGrid = 0.5f;
-    addVertex(0.0f, 0.0f, 0.0f, 1);
-    addVertex(0.25f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.25f, 0.0f, 0.0f, 1);
     fake.active = windowFront;
     fake.cursor[windowFront] = {100, 100};
     beginDragAt(state);
@@ -347,8 +339,8 @@ TEST_F(Tools, SlowGroupDragOnAGridMovesInWholeStepsAndLosesNothing)
 TEST_F(Tools, FastGroupDragOnAGridMovesByWholeMultiples)
 {
     state.prefs.snapGrid = 0.5f;
-    addVertex(0.1f, 0.1f, 0.0f, 1);
-    addVertex(0.2f, 0.2f, 0.0f, 1);
+    addVertex(state.mesh, 0.1f, 0.1f, 0.0f, 1);
+    addVertex(state.mesh, 0.2f, 0.2f, 0.0f, 1);
     pointAt(ViewKind::Front, -0.9f, 0.0f);
     beginDragAt(state);
     pointAt(ViewKind::Front, 0.4f, -0.7f);  // 1.3 right, 0.7 down in one event

@@ -2,6 +2,8 @@
 // offscreen Mesa context of a view's size.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <GL/gl.h>
 
 #include <array>
@@ -122,14 +124,23 @@ TEST(RenderMesh, MarkerColourFollowsSelectionAndMark)
     }
 }
 
-TEST(RenderMesh, BatchedMarkersGiveTheSamePixelsAsDrawCube)
+class BatchedMarkers : public ::testing::TestWithParam<ViewKind> {};
+
+TEST_P(BatchedMarkers, GiveTheSamePixelsAsDrawCube)
 {
-    ViewFixture f(ViewKind::Front);
+    ViewFixture f(GetParam());
     PQ_REQUIRE_GL(f.gl);
     Mesh mesh;
     mesh.vertices = {{0.5f, 0.25f, 0.0f, 1, 0}, {0.505f, 0.25f, 0.3f, 0, 0}, {-0.3f, -0.6f, 0.2f, 0, 1},
                      {0.0f, 0.0f, 1.5f, 0, 0}, {0.9999f, -0.99f, -0.995f, 0, 0}};
-    setCamera(f.engine, 248.0f / 198.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    // Markers at every sub-pixel phase and overlapping at several depths.
+    for (int i = 0; i < 400; ++i) {
+        const float t = static_cast<float>(i);
+        mesh.vertices.push_back({std::fmod(t * 0.01373f, 1.9f) - 0.95f, std::fmod(t * 0.02917f, 1.9f) - 0.95f,
+                                 std::fmod(t * 0.04111f, 1.9f) - 0.95f, i % 3 == 0 ? 1 : 0, i % 7 == 0 ? 1 : 0});
+    }
+    const CameraArgs c = viewCameraArgs(GetParam(), ViewCamera{});
+    setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
     glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     renderMesh(mesh, 0, 0.0f, 0, f.buffers);
@@ -156,6 +167,9 @@ TEST(RenderMesh, BatchedMarkersGiveTheSamePixelsAsDrawCube)
     EXPECT_EQ(findPixels(batched, notBlack()).count, findPixels(oneByOne, notBlack()).count);
     EXPECT_TRUE(batched.rgb == oneByOne.rgb);
 }
+
+INSTANTIATE_TEST_SUITE_P(RenderMesh, BatchedMarkers,
+                         ::testing::Values(ViewKind::Front, ViewKind::Side, ViewKind::Top));
 
 TEST(RenderMesh, EmptyMeshShowsOnlyTheOriginCrossAndLabel)
 {

@@ -6,6 +6,8 @@
 
 #include <GL/gl.h>
 
+#include <array>
+
 #include "engine/engine.h"
 
 namespace {
@@ -81,21 +83,49 @@ void drawOriginCross(RenderBuffers& b)
     drawBuffers(b, GL_LINES);
 }
 
-// Every vertex as drawCube at the vertex with scale markerScale, in one draw.
+// The twelve edges of drawCube's cube, each once, as pairs of corner numbers.
+// In line mode the cube draws each edge twice (once per face); the second
+// time adds no pixel, because its fragments fail the depth test against the
+// first, so once is enough.
+constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
+    std::array<std::array<size_t, 2>, 12> edges{};
+    size_t count = 0;
+    const auto samePlace = [](size_t a, size_t b) {
+        for (size_t i = 0; i < 3; ++i)
+            if (cubeCorners[a].position[i] != cubeCorners[b].position[i]) return false;
+        return true;
+    };
+    for (size_t face = 0; face < cubeCorners.size(); face += 4) {
+        for (size_t k = 0; k < 4; ++k) {
+            const size_t a = face + k, b = face + (k + 1) % 4;
+            bool seen = false;
+            for (size_t e = 0; e < count; ++e)
+                seen = seen || (samePlace(edges[e][0], b) && samePlace(edges[e][1], a)) ||
+                       (samePlace(edges[e][0], a) && samePlace(edges[e][1], b));
+            if (!seen) edges[count++] = {a, b};
+        }
+    }
+    return edges;
+}();
+
+// Every vertex as drawCube at the vertex with scale markerScale in line mode,
+// as one batch of lines.
 void drawVertexMarkers(const Mesh& mesh, RenderBuffers& b)
 {
     clear(b);
-    b.positions.reserve(mesh.vertices.size() * cubeCorners.size() * 3);
+    b.positions.reserve(mesh.vertices.size() * cubeEdges.size() * 6);
     b.colors.reserve(b.positions.capacity());
     for (const Vertex& v : mesh.vertices) {
         const Rgb colour = markerColour(v);
-        for (const CubeCorner& c : cubeCorners) {
-            push(b.positions, markerScale * c.position[0] + v.x, markerScale * c.position[1] + v.y,
-                 markerScale * c.position[2] + v.z);
-            push(b.colors, colour);
+        for (const auto& edge : cubeEdges) {
+            for (const size_t corner : edge) {
+                const float* p = cubeCorners[corner].position;
+                push(b.positions, markerScale * p[0] + v.x, markerScale * p[1] + v.y, markerScale * p[2] + v.z);
+                push(b.colors, colour);
+            }
         }
     }
-    drawBuffers(b, GL_QUADS);
+    drawBuffers(b, GL_LINES);
 }
 
 }  // namespace

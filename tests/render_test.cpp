@@ -124,9 +124,9 @@ TEST(RenderMesh, MarkerColourFollowsSelectionAndMark)
     }
 }
 
-class BatchedMarkers : public ::testing::TestWithParam<ViewKind> {};
+class BatchedDrawing : public ::testing::TestWithParam<ViewKind> {};
 
-TEST_P(BatchedMarkers, GiveTheSamePixelsAsDrawCube)
+TEST_P(BatchedDrawing, MarkersGiveTheSamePixelsAsDrawCube)
 {
     ViewFixture f(GetParam());
     PQ_REQUIRE_GL(f.gl);
@@ -168,7 +168,61 @@ TEST_P(BatchedMarkers, GiveTheSamePixelsAsDrawCube)
     EXPECT_TRUE(batched.rgb == oneByOne.rgb);
 }
 
-INSTANTIATE_TEST_SUITE_P(RenderMesh, BatchedMarkers,
+TEST_P(BatchedDrawing, WireframeGivesTheSamePixelsAsTrianglesInLineMode)
+{
+    ViewFixture f(GetParam());
+    PQ_REQUIRE_GL(f.gl);
+    Mesh mesh;
+    for (int i = 0; i < 60; ++i) {
+        const float t = static_cast<float>(i);
+        mesh.vertices.push_back({std::fmod(t * 0.1373f, 1.9f) - 0.95f, std::fmod(t * 0.2917f, 1.9f) - 0.95f,
+                                 std::fmod(t * 0.4111f, 1.9f) - 0.95f, 0, 0});
+    }
+    // Overlapping triangles in list order, one selected, some degenerate.
+    for (int32_t i = 0; i < 200; ++i) {
+        Triangle t;
+        t.vertexIndex = {i % 60, (i * 7 + 3) % 60, (i * 13 + 5) % 60};
+        if (i % 17 == 0) t.vertexIndex = {i % 60, i % 60, i % 60};  // clicks on nothing make these
+        if (i % 19 == 0) t.vertexIndex[2] = t.vertexIndex[1];
+        t.selected = i == 42 ? 1 : 0;
+        mesh.triangles.push_back(t);
+    }
+    const CameraArgs c = viewCameraArgs(GetParam(), ViewCamera{});
+    setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    renderMesh(mesh, 0, 0.0f, 0, f.buffers);
+    const RgbImage batched = f.gl.readPixels();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glLoadIdentity();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_LINES);
+    for (const float p : {-0.125f, 0.125f}) glVertex3f(p, 0.0f, 0.0f);
+    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
+    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, 0.0f, p);
+    glEnd();
+    for (const Vertex& v : mesh.vertices) drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
+    glLoadIdentity();
+    glBegin(GL_TRIANGLES);
+    for (const Triangle& t : mesh.triangles) {
+        if (t.selected == 1) glColor3f(0.75f, 0.75f, 0.0f);
+        else glColor3f(1.0f, 1.0f, 1.0f);
+        for (const int32_t p : t.vertexIndex) {
+            const Vertex& v = mesh.vertices[static_cast<size_t>(p)];
+            glVertex3f(v.x, v.y, v.z);
+        }
+    }
+    glEnd();
+    const RgbImage immediate = f.gl.readPixels();
+    EXPECT_GT(findPixels(batched, notBlack()).count, 1000);
+    EXPECT_TRUE(batched.rgb == immediate.rgb);
+}
+
+INSTANTIATE_TEST_SUITE_P(RenderMesh, BatchedDrawing,
                          ::testing::Values(ViewKind::Front, ViewKind::Side, ViewKind::Top));
 
 TEST(RenderMesh, EmptyMeshShowsOnlyTheOriginCrossAndLabel)

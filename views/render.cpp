@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <span>
 
 #include "engine/engine.h"
 
@@ -161,19 +162,26 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t texture
     Rgb colour = white;
     if (count > 0) colour = triangleColour(mesh.triangles.back());
     if (!mesh.vertices.empty()) {
-        buffers.positions.reserve(drawn * 9);
-        buffers.colors.reserve(drawn * 9);
+        // The orthographic views draw triangles in line mode: as lines, the
+        // three edges of each in corner order give the same pixels without
+        // the polygon-to-line stage.
+        constexpr std::array<size_t, 3> fillOrder{0, 1, 2};
+        constexpr std::array<size_t, 6> edgeOrder{0, 1, 1, 2, 2, 0};
+        const std::span<const size_t> order =
+            threeD ? std::span<const size_t>(fillOrder) : std::span<const size_t>(edgeOrder);
+        buffers.positions.reserve(drawn * order.size() * 3);
+        buffers.colors.reserve(drawn * order.size() * 3);
         if (threeD) buffers.texCoords.reserve(drawn * 6);
         for (size_t k = 0; k < drawn; ++k) {
             const Triangle& t = mesh.triangles[k];
             const Rgb c = triangleColour(t);
-            for (size_t corner = 0; corner < 3; ++corner) {
+            for (const size_t corner : order) {
                 if (threeD) push(buffers.texCoords, t.u[corner], t.v[corner]);
                 push(buffers.positions, vertexPosition(mesh, t.vertexIndex[corner]));
                 push(buffers.colors, c);
             }
         }
-        drawBuffers(buffers, GL_TRIANGLES);
+        drawBuffers(buffers, threeD ? GL_TRIANGLES : GL_LINES);
     }
     // Arrays leave the current colour and texture coordinate undefined; the
     // construction line takes those of the last triangle visited.

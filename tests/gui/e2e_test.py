@@ -17,17 +17,11 @@ import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_test import (Editor, Failure, Shot, expect, find_window, geometry, red, run,  # noqa: E402
-                      write_pq)
-
-# The toolbar from left to right: buttons are 20 pixels wide, separators 6.
-TOOLBAR = ["new", "open", "save", "|", "saveas", "|", "deletevertex", "createvertex", "movevertex",
-           "selectvertex", "scale", "rotate", "|", "createtriangle", "|", "zoomin", "zoomout", "|",
-           "triangleup", "triangledown", "trianglelist", "deletetriangle", "flip", "settexcoords",
-           "choosetexture", "autotexcoords", "|", "about"]
+from gui_support import (Editor, Failure, Shot, expect, find_window, geometry, red, run,  # noqa: E402
+                         write_png, write_pq)
 
 # Front view: 248 x 198 pixels showing x and y from -1 to 1.
 FRONT_W, FRONT_H = 248, 198
@@ -56,18 +50,6 @@ def close_to(a, b, tolerance=1e-4):
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
-def write_png(path, width, height, pixel):
-    """An 8-bit RGB PNG; pixel(x, y) gives the colour."""
-    rows = b"".join(b"\x00" + bytes(c for x in range(width) for c in pixel(x, y)) for y in range(height))
-
-    def chunk(kind, body):
-        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
-
 class Session(Editor):
     """The editor started from its own copy, with toolbar, menu and window helpers."""
 
@@ -85,17 +67,6 @@ class Session(Editor):
             except (subprocess.SubprocessError, OSError):
                 pass
         super().stop()
-
-    def button(self, name):
-        fx, fy = self.view_origin("Front")
-        mx, _, _, _ = geometry(self.main)
-        x = mx
-        for entry in TOOLBAR:
-            if entry == name:
-                self.click(x + 10, fy - 25 + 11)
-                return
-            x += 6 if entry == "|" else 20
-        raise Failure("no toolbar button %r" % name)
 
     def front(self, px, py, button=1):
         fx, fy = self.view_origin("Front")
@@ -152,16 +123,6 @@ class Session(Editor):
         run(["xdotool", "key", "ctrl+a"])
         run(["xdotool", "type", "--delay", "40", text])
         time.sleep(0.6)
-
-    def answer_file_dialog(self, path, title="^(Open|Save As)$"):
-        dialog = self.window(title)
-        time.sleep(0.8)
-        run(["xdotool", "key", "ctrl+a"])
-        run(["xdotool", "type", "--delay", "20", path])
-        time.sleep(0.3)
-        run(["xdotool", "key", "Return"])
-        time.sleep(1.0)
-        return dialog
 
     def answer_prompt(self, title, text):
         self.window(title)

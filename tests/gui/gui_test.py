@@ -15,78 +15,13 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from gui_support import Editor, Failure, Shot, expect, geometry, red, write_pq, write_png  # noqa: E402
+
 LABEL_BACK = (0, 0, 140)
-WHITE = (255, 255, 255)
 ICON_GREEN = (20, 150, 40)  # the plus of the create-vertex and create-triangle icons
 ICON_RED = (210, 30, 30)    # first appears in the select-vertex icon
-
-
-class Failure(Exception):
-    pass
-
-
-def run(args, timeout=10):
-    return subprocess.run(args, capture_output=True, text=True, timeout=timeout).stdout
-
-
-def find_window(name, timeout=30.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        ids = run(["xdotool", "search", "--name", name]).split()
-        if ids:
-            return ids[0]
-        time.sleep(0.2)
-    raise Failure("no window named %r" % name)
-
-
-def geometry(window):
-    """Absolute position and size; xwininfo, because xdotool misplaces child windows."""
-    values = {}
-    for line in run(["xwininfo", "-id", window]).splitlines():
-        key, _, value = line.strip().partition(":")
-        values[key] = value.strip()
-    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
-            int(values["Width"]), int(values["Height"]))
-
-
-class Shot:
-    """A screenshot of the whole screen as RGB rows (or, with capture False,
-    the picture already in the file)."""
-
-    def __init__(self, path, capture=True):
-        if capture:
-            subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
-        data = subprocess.run(["convert", path, "ppm:-"], capture_output=True, check=True, timeout=30).stdout
-        fields = []
-        pos = 0
-        while len(fields) < 4:
-            while data[pos:pos + 1].isspace():
-                pos += 1
-            if data[pos:pos + 1] == b"#":
-                pos = data.index(b"\n", pos)
-                continue
-            start = pos
-            while not data[pos:pos + 1].isspace():
-                pos += 1
-            fields.append(data[start:pos])
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.pixels = data[pos + 1:]
-        self.path = path
-
-    def at(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.pixels[i:i + 3])
-
-    def count(self, x0, y0, x1, y1, test):
-        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if test(self.at(x, y)))
-
-    def find_first(self, x0, y0, x1, y1, colour):
-        """Leftmost column (then topmost row) of a colour in the rectangle."""
-        for x in range(x0, x1):
-            for y in range(y0, y1):
-                if self.at(x, y) == colour:
-                    return x, y
-        return None
 
 
 def near(colour, wanted, tolerance=40):
@@ -95,56 +30,6 @@ def near(colour, wanted, tolerance=40):
 
 def bright(colour):
     return min(colour) > 180
-
-
-def red(colour):
-    return colour[0] > 180 and colour[1] < 80 and colour[2] < 80
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def write_pq(path, triangles):
-    """The native file: per triangle three corners of U V X Y Z, little-endian floats."""
-    with open(path, "wb") as f:
-        for triangle in triangles:
-            for u, v, x, y, z in triangle:
-                f.write(struct.pack("<5f", u, v, x, y, z))
-
-
-class Editor:
-    def __init__(self, program, arguments, workdir):
-        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0")
-        self.log = open(os.path.join(workdir, "polyquill.log"), "w")
-        self.process = subprocess.Popen([program] + arguments, cwd=workdir, env=env,
-                                        stdout=self.log, stderr=subprocess.STDOUT)
-        self.main = find_window("^Polyquill - Editor v. 1.1$")
-        self.views = {name: find_window("^%s$" % name) for name in ("Front", "Side", "Top", "3D")}
-        time.sleep(1.5)  # several redraws
-
-    def view_origin(self, name):
-        x, y, _, _ = geometry(self.views[name])
-        return x, y
-
-    def click(self, x, y, button=1):
-        run(["xdotool", "mousemove", str(x), str(y)])
-        time.sleep(0.2)
-        run(["xdotool", "click", str(button)])
-        time.sleep(0.8)
-
-    def wait_exit(self, timeout=20):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait(timeout=10)
-        self.log.close()
 
 
 def check_label_and_cross(shot, editor, name, cross):
@@ -273,6 +158,35 @@ def case_close(program, send_close, workdir, shots):
         editor.stop()
 
 
+# Where pqtool render puts each view in its 500 x 400 picture, and the
+# size each view window has at start.
+VIEW_PLACES = {"Front": (0, 0, 248), "Side": (250, 0, 250), "Top": (0, 200, 248), "3D": (250, 200, 250)}
+
+
+def render_without_display(pqtool, arguments, path):
+    """pqtool render with no X server to reach; the picture it wrote."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    subprocess.run([pqtool, "render"] + arguments + [path], check=True, timeout=60, capture_output=True, env=env)
+    picture = Shot(path, capture=False)
+    expect((picture.width, picture.height) == (500, 400), "pqtool render did not draw 500x400")
+    return picture
+
+
+def view_pixels(picture, x, y, w, h):
+    return [picture.at(x + dx, y + dy) for dy in range(h) for dx in range(w)]
+
+
+def expect_same_views(shot, editor, picture):
+    """Every pixel of each view window equals the same place of pqtool's picture."""
+    for name, (px, py, width) in VIEW_PLACES.items():
+        vx, vy, w, h = geometry(editor.views[name])
+        expect((w, h) == (width, 198), "%s is %dx%d at start" % (name, w, h))
+        lit = picture.count(px, py, px + w, py + h, lambda c: c != (0, 0, 0))
+        expect(lit > 300, "%s: pqtool drew next to nothing (%d pixels)" % (name, lit))
+        differ = sum(1 for a, b in zip(view_pixels(shot, vx, vy, w, h), view_pixels(picture, px, py, w, h)) if a != b)
+        expect(differ == 0, "%s: %d of %d pixels differ from the editor" % (name, differ, w * h))
+
+
 def case_render(program, send_close, workdir, shots, pqtool):
     """pqtool render draws, without a display, the very pixels the editor's
     views show for the same mesh at start-up."""
@@ -282,26 +196,87 @@ def case_render(program, send_close, workdir, shots, pqtool):
     try:
         shot = Shot(os.path.join(shots, "render-editor.png"))
         rendered = os.path.join(shots, "render-pqtool.png")
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        subprocess.run([pqtool, "render", cube, rendered], check=True, timeout=60, capture_output=True, env=env)
-        picture = Shot(rendered, capture=False)
-        expect((picture.width, picture.height) == (500, 400), "pqtool render did not draw 500x400")
-        places = {"Front": (0, 0), "Side": (250, 0), "Top": (0, 200), "3D": (250, 200)}
-        for name, (px, py) in places.items():
-            vx, vy, w, h = geometry(editor.views[name])
-            expect((w, h) == ((248 if px == 0 else 250), 198), "%s is %dx%d at start" % (name, w, h))
-            differ = sum(1 for y in range(h) for x in range(w) if shot.at(vx + x, vy + y) != picture.at(px + x, py + y))
-            lit = picture.count(px, py, px + w, py + h, lambda c: c != (0, 0, 0))
-            expect(lit > 300, "%s: pqtool drew next to nothing (%d pixels)" % (name, lit))
-            expect(differ == 0, "%s: %d of %d pixels differ from the editor" % (name, differ, w * h))
+        expect_same_views(shot, editor, render_without_display(pqtool, [cube], rendered))
         os.remove(rendered)
-        os.remove(os.path.join(shots, "render-editor.png"))
+        os.remove(shot.path)
+    finally:
+        editor.stop()
+
+
+# Five by three texels, every one its own colour; five columns make rows of
+# 15 bytes, which arrive sheared unless the upload unpacks them unaligned
+# (and which a BMP pads to 16).
+TEXELS = [[(230, 20, 20), (20, 200, 20), (30, 30, 230), (230, 220, 20), (20, 210, 210)],
+          [(210, 20, 210), (250, 140, 0), (120, 0, 160), (0, 120, 60), (160, 90, 40)],
+          [(250, 170, 200), (90, 90, 90), (0, 70, 140), (170, 250, 110), (130, 0, 30)]]
+
+
+def write_bmp(path, rows):
+    """A 24-bit bottom-up BMP of the rows of (r, g, b), each row padded to 4 bytes."""
+    width, height = len(rows[0]), len(rows)
+    stride = (width * 3 + 3) // 4 * 4
+    body = b"".join(bytes(c for r, g, b in row for c in (b, g, r)).ljust(stride, b"\0") for row in reversed(rows))
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + len(body), 0, 0, 54) +
+                struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0) + body)
+
+
+def texels_shown(colours, texels):
+    """How many texels fill at least 300 pixels, each pixel the texel's colour
+    darkened by the 3D view's light (the same factor for its three channels)."""
+    counts = dict.fromkeys(texels, 0)
+    for c in colours:
+        if max(c) < 30:
+            continue
+        for t in texels:
+            k = max(c) / max(t)
+            if 0.3 < k <= 1.0 and all(abs(a - k * b) <= 4 for a, b in zip(c, t)):
+                counts[t] += 1
+                break
+    return sum(1 for n in counts.values() if n >= 300)
+
+
+def expect_textured_alike(editor, shots, pqtool, cube, texture, name, plain):
+    """The editor's screen against pqtool render --texture: the texture shows in 3D,
+    and every view has the same pixels."""
+    shot = Shot(os.path.join(shots, name + "-editor.png"))
+    rendered = os.path.join(shots, name + "-pqtool.png")
+    picture = render_without_display(pqtool, [cube, "--texture", texture], rendered)
+    px, py, w = VIEW_PLACES["3D"]
+    three_d = view_pixels(picture, px, py, w, 198)
+    shown = texels_shown(three_d, {t for row in TEXELS for t in row})
+    expect(shown == 15, "%s: the 3D view shows %d of the texture's 15 texels" % (name, shown))
+    changed = sum(1 for a, b in zip(three_d, view_pixels(plain, px, py, w, 198)) if a != b)
+    expect(changed > 5000, "%s: the 3D view looks untextured (%d pixels changed)" % (name, changed))
+    expect_same_views(shot, editor, picture)
+    os.remove(rendered)
+    os.remove(shot.path)
+
+
+def case_render_textured(program, send_close, workdir, shots, pqtool):
+    """The sample cube with a texture chosen in the editor (toolbar button and
+    file dialog) against pqtool render --texture: the same pixels in all four
+    views, for a PNG (read by libpng in both) and then a BMP (read by the
+    window layer in the editor, by pqtool's own reader without a display)."""
+    cube = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples", "cube.pq"))
+    png = os.path.join(workdir, "texels.png")
+    write_png(png, 5, 3, lambda x, y: TEXELS[y][x])
+    bmp = os.path.join(workdir, "texels.bmp")
+    write_bmp(bmp, TEXELS)
+    plain = render_without_display(pqtool, [cube], os.path.join(workdir, "plain.png"))
+    editor = Editor(program, [cube], workdir)
+    try:
+        for texture, name in ((png, "render-textured-png"), (bmp, "render-textured-bmp")):
+            editor.button("choosetexture")
+            editor.answer_file_dialog(texture, "^Texture$")
+            time.sleep(1.5)  # several redraws with the new texture
+            expect_textured_alike(editor, shots, pqtool, cube, texture, name, plain)
     finally:
         editor.stop()
 
 
 CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command_line, "close": case_close,
-         "render": case_render}
+         "render": case_render, "render.textured": case_render_textured}
 
 
 def main():

@@ -124,7 +124,54 @@ TEST(RenderMesh, MarkerColourFollowsSelectionAndMark)
     }
 }
 
-class BatchedDrawing : public ::testing::TestWithParam<ViewKind> {};
+class BatchedDrawing : public ::testing::TestWithParam<ViewKind> {
+protected:
+    // The view's camera, then renderMesh as the redraw calls it.
+    static RgbImage drawBatched(ViewFixture& f, const Mesh& mesh)
+    {
+        const CameraArgs c = viewCameraArgs(GetParam(), ViewCamera{});
+        setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
+        glEnable(GL_DEPTH_TEST);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        renderMesh(mesh, 0, 0.0f, 0, f.buffers);
+        return f.gl.readPixels();
+    }
+
+    // An orthographic view drawn the plain way, one call per corner, in the
+    // order and colours of the batched drawing; what the batches must equal.
+    static RgbImage drawCornerByCorner(OffscreenGl& gl, const Mesh& mesh)
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glLoadIdentity();
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glBegin(GL_LINES);
+        for (const float p : {-0.125f, 0.125f}) glVertex3f(p, 0.0f, 0.0f);
+        for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
+        for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, 0.0f, p);
+        glEnd();
+        for (const Vertex& v : mesh.vertices) {
+            if (v.marked != 0) glColor3f(0.0f, 1.0f, 0.0f);
+            else if (v.selected == 1) glColor3f(1.0f, 0.0f, 0.0f);
+            else glColor3f(1.0f, 1.0f, 1.0f);
+            drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
+        }
+        glLoadIdentity();
+        glBegin(GL_TRIANGLES);
+        for (const Triangle& t : mesh.triangles) {
+            if (t.selected == 1) glColor3f(0.75f, 0.75f, 0.0f);
+            else glColor3f(1.0f, 1.0f, 1.0f);
+            for (const int32_t p : t.vertexIndex) {
+                const Vertex& v = mesh.vertices[static_cast<size_t>(p)];
+                glVertex3f(v.x, v.y, v.z);
+            }
+        }
+        glEnd();
+        return gl.readPixels();
+    }
+};
 
 TEST_P(BatchedDrawing, MarkersGiveTheSamePixelsAsDrawCube)
 {
@@ -139,31 +186,9 @@ TEST_P(BatchedDrawing, MarkersGiveTheSamePixelsAsDrawCube)
         mesh.vertices.push_back({std::fmod(t * 0.01373f, 1.9f) - 0.95f, std::fmod(t * 0.02917f, 1.9f) - 0.95f,
                                  std::fmod(t * 0.04111f, 1.9f) - 0.95f, i % 3 == 0 ? 1 : 0, i % 7 == 0 ? 1 : 0});
     }
-    const CameraArgs c = viewCameraArgs(GetParam(), ViewCamera{});
-    setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
-    glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    renderMesh(mesh, 0, 0.0f, 0, f.buffers);
-    const RgbImage batched = f.gl.readPixels();
+    const RgbImage batched = drawBatched(f, mesh);
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glLoadIdentity();
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_LINES);
-    for (const float p : {-0.125f, 0.125f}) glVertex3f(p, 0.0f, 0.0f);
-    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
-    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, 0.0f, p);
-    glEnd();
-    for (const Vertex& v : mesh.vertices) {
-        if (v.marked != 0) glColor3f(0.0f, 1.0f, 0.0f);
-        else if (v.selected == 1) glColor3f(1.0f, 0.0f, 0.0f);
-        else glColor3f(1.0f, 1.0f, 1.0f);
-        drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
-    }
-    const RgbImage oneByOne = f.gl.readPixels();
+    const RgbImage oneByOne = drawCornerByCorner(f.gl, mesh);
     EXPECT_EQ(findPixels(batched, notBlack()).count, findPixels(oneByOne, notBlack()).count);
     EXPECT_TRUE(batched.rgb == oneByOne.rgb);
 }
@@ -187,37 +212,9 @@ TEST_P(BatchedDrawing, WireframeGivesTheSamePixelsAsTrianglesInLineMode)
         t.selected = i == 42 ? 1 : 0;
         mesh.triangles.push_back(t);
     }
-    const CameraArgs c = viewCameraArgs(GetParam(), ViewCamera{});
-    setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
-    glEnable(GL_DEPTH_TEST);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    renderMesh(mesh, 0, 0.0f, 0, f.buffers);
-    const RgbImage batched = f.gl.readPixels();
+    const RgbImage batched = drawBatched(f, mesh);
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glLoadIdentity();
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_LINES);
-    for (const float p : {-0.125f, 0.125f}) glVertex3f(p, 0.0f, 0.0f);
-    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
-    for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, 0.0f, p);
-    glEnd();
-    for (const Vertex& v : mesh.vertices) drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
-    glLoadIdentity();
-    glBegin(GL_TRIANGLES);
-    for (const Triangle& t : mesh.triangles) {
-        if (t.selected == 1) glColor3f(0.75f, 0.75f, 0.0f);
-        else glColor3f(1.0f, 1.0f, 1.0f);
-        for (const int32_t p : t.vertexIndex) {
-            const Vertex& v = mesh.vertices[static_cast<size_t>(p)];
-            glVertex3f(v.x, v.y, v.z);
-        }
-    }
-    glEnd();
-    const RgbImage immediate = f.gl.readPixels();
+    const RgbImage immediate = drawCornerByCorner(f.gl, mesh);
     EXPECT_GT(findPixels(batched, notBlack()).count, 1000);
     EXPECT_TRUE(batched.rgb == immediate.rgb);
 }

@@ -15,12 +15,11 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (Editor, Failure, Shot, expect, find_window, geometry, red, run,  # noqa: E402
+from gui_support import (Editor, Failure, Shot, run_case, expect, find_window, geometry, red, run,  # noqa: E402
                          write_png, write_pq)
 
 # Front view: 248 x 198 pixels showing x and y from -1 to 1.
@@ -481,22 +480,5 @@ CASES = {"triangle": case_triangle, "move": case_move, "transform": case_transfo
          "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad}
 
 
-def main():
-    program, send_close, case, shots = sys.argv[1:5]
-    os.makedirs(shots, exist_ok=True)
-    with tempfile.TemporaryDirectory() as workdir:
-        try:
-            CASES[case](program, send_close, workdir, shots)
-        except (Failure, subprocess.TimeoutExpired, OSError) as error:
-            try:
-                Shot(os.path.join(shots, "e2e-" + case + "-failure.png"))
-            except (subprocess.SubprocessError, OSError):
-                pass
-            print("FAILED %s: %s (screenshots in %s)" % (case, error, shots))
-            return 1
-    print("passed", case)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_case(CASES, "e2e-"))

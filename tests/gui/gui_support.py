@@ -6,6 +6,8 @@ every wait is bounded.
 import os
 import struct
 import subprocess
+import sys
+import tempfile
 import time
 import zlib
 
@@ -169,3 +171,23 @@ class Editor:
             self.process.kill()
             self.process.wait(timeout=10)
         self.log.close()
+
+
+def run_case(cases, failure_prefix=""):
+    """Runs the case named on the command line (PROGRAM SEND_CLOSE CASE SHOT_DIR
+    [EXTRA...]) in a fresh working folder; the exit status of the script."""
+    program, send_close, case, shots = sys.argv[1:5]
+    extra = sys.argv[5:]
+    os.makedirs(shots, exist_ok=True)
+    with tempfile.TemporaryDirectory() as workdir:
+        try:
+            cases[case](program, send_close, workdir, shots, *extra)
+        except (Failure, subprocess.TimeoutExpired, OSError) as error:
+            try:
+                Shot(os.path.join(shots, failure_prefix + case + "-failure.png"))
+            except (subprocess.SubprocessError, OSError):
+                pass
+            print("FAILED %s: %s (screenshots in %s)" % (case, error, shots))
+            return 1
+    print("passed", case)
+    return 0

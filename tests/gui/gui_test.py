@@ -12,12 +12,11 @@ import os
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import Editor, Failure, Shot, expect, geometry, red, write_pq, write_png  # noqa: E402
+from gui_support import Editor, Shot, run_case, expect, geometry, red, write_pq, write_png  # noqa: E402
 
 LABEL_BACK = (0, 0, 140)
 ICON_GREEN = (20, 150, 40)  # the plus of the create-vertex and create-triangle icons
@@ -279,23 +278,5 @@ CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command
          "render": case_render, "render.textured": case_render_textured}
 
 
-def main():
-    program, send_close, case, shots = sys.argv[1:5]
-    extra = sys.argv[5:]  # the render case: the pqtool program
-    os.makedirs(shots, exist_ok=True)
-    with tempfile.TemporaryDirectory() as workdir:
-        try:
-            CASES[case](program, send_close, workdir, shots, *extra)
-        except (Failure, subprocess.TimeoutExpired) as error:
-            try:
-                Shot(os.path.join(shots, case + "-failure.png"))
-            except (subprocess.SubprocessError, OSError):
-                pass
-            print("FAILED %s: %s (screenshots in %s)" % (case, error, shots))
-            return 1
-    print("passed", case)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_case(CASES))

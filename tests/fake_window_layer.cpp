@@ -3,6 +3,18 @@
 
 #include <gtest/gtest.h>
 
+void FakeWindowLayer::attach(AppState& state)
+{
+    state.windows = this;
+    fillUiText(state.uiText);
+    WindowSpec main;
+    main.style = WindowStyle::Main;
+    main.width = 500;
+    main.height = 425;
+    openWindow(windowMain, main);
+    active = windowMain;
+}
+
 FakeWindowLayer& FakeWindowLayer::push(int32_t kind, int32_t window, int32_t param)
 {
     WindowEvent e;

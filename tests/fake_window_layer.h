@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/window_layer.h"
 
 class FakeWindowLayer : public WindowLayer {
@@ -84,6 +85,10 @@ public:
     bool menuBarExists = false;
     bool toolbarExists = false;
     std::function<void()> resizeHandler;
+
+    // Makes this the state's window layer with the texts filled and the main
+    // window open (500 x 425) and active, as after start-up.
+    void attach(AppState& state);
 
     // Queues an event; returns *this to chain.
     FakeWindowLayer& push(int32_t kind, int32_t window, int32_t param = 0);

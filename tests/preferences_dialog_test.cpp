@@ -18,10 +18,7 @@ protected:
 
     void SetUp() override
     {
-        state.windows = &fake;
-        fillUiText(state.uiText);
-        fake.openWindow(windowMain, WindowSpec{});
-        fake.active = windowMain;
+        fake.attach(state);
     }
 
     // When the dialog waits, picks a language item (-1: leaves it), types the

@@ -14,13 +14,7 @@ struct Shell : ::testing::Test {
 
     void SetUp() override
     {
-        state.windows = &windows;
-        fillUiText(state.uiText);
-        WindowSpec main;
-        main.style = WindowStyle::Main;
-        main.width = 500;
-        main.height = 425;
-        windows.openWindow(windowMain, main);
+        windows.attach(state);
     }
 
     void dispatch(int32_t kind, int32_t window, int32_t param = 0)

@@ -26,11 +26,9 @@ protected:
 
     void SetUp() override
     {
-        state.windows = &fake;
-        fillUiText(state.uiText);
+        fake.attach(state);
         state.prefs.language = 1;
-        for (int32_t n = windowMain; n <= window3D; ++n) fake.openWindow(n, WindowSpec{});
-        fake.active = windowMain;
+        for (int32_t n = windowFront; n <= window3D; ++n) fake.openWindow(n, WindowSpec{});
         fake.imageFiles[picture] = {256, 128};
         fake.imageFiles[otherPicture] = {64, 32};
         for (int32_t i = 0; i < 4; ++i) appendVertex(state.mesh);

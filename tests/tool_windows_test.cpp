@@ -17,13 +17,7 @@ protected:
 
     void SetUp() override
     {
-        state.windows = &fake;
-        fillUiText(state.uiText);
-        WindowSpec main;
-        main.width = 500;
-        main.height = 425;
-        fake.openWindow(windowMain, main);
-        fake.active = windowMain;
+        fake.attach(state);
     }
 
     // When the modal window first waits for input, types the non-empty texts

@@ -20,12 +20,7 @@ protected:
 
     void SetUp() override
     {
-        state.windows = &fake;
-        fillUiText(state.uiText);
-        WindowSpec main;
-        main.width = 500;
-        main.height = 425;
-        fake.openWindow(windowMain, main);
+        fake.attach(state);
         for (int32_t n = windowFront; n <= window3D; ++n) {
             WindowSpec view;
             view.style = WindowStyle::View;

@@ -274,8 +274,54 @@ def case_render_textured(program, send_close, workdir, shots, pqtool):
         editor.stop()
 
 
+def case_shading(program, send_close, workdir, shots):
+    """The 3D view of the real program: a JPEG texture on the triangle that runs
+    clockwise in Front, nothing of its counter-clockwise mirror (culled); the
+    (0.75, 0.75, 0) tint once it is selected; nothing at all after zooming out
+    to -1. (Texel order and row alignment: gui.render.textured.)"""
+    path = os.path.join(workdir, "pair.pq")
+    clockwise = [(0, 0, -0.9, 0.6, 0.0), (0, 0, -0.1, 0.6, 0.0), (0, 0, -0.5, -0.4, 0.0)]
+    counter = [(0, 0, 0.1, 0.6, 0.0), (0, 0, 0.5, -0.4, 0.0), (0, 0, 0.9, 0.6, 0.0)]
+    write_pq(path, [clockwise, counter])
+    png = os.path.join(workdir, "texture.png")
+    write_png(png, 5, 3, lambda x, y: (200, 40, 40))
+    jpeg = os.path.join(workdir, "texture.jpg")
+    subprocess.run(["convert", png, "-quality", "100", jpeg], check=True, timeout=30)
+    editor = Editor(program, [path], workdir)
+    try:
+        ox, oy = editor.view_origin("3D")
+        # Centroids of the two triangles in the 250 x 198 view at orbit 0.
+        left, right = (ox + 62, oy + 72), (ox + 187, oy + 72)
+
+        def near(c, expected, tolerance=12):
+            return all(abs(a - b) <= tolerance for a, b in zip(c, expected))
+
+        editor.button("choosetexture")
+        editor.answer_file_dialog(jpeg, "^Texture$")
+        time.sleep(1.0)
+        shot = Shot(os.path.join(shots, "shading.png"))
+        expect(near(shot.at(*left), (200, 40, 40)), "the clockwise triangle does not show the JPEG: %r" % (shot.at(*left),))
+        expect(shot.at(*right) == (0, 0, 0), "the counter-clockwise triangle is not culled: %r" % (shot.at(*right),))
+
+        editor.button("triangleup")
+        time.sleep(0.5)
+        shot = Shot(os.path.join(shots, "shading.png"))
+        expect(near(shot.at(*left), (150, 30, 0)), "the selected triangle is not tinted: %r" % (shot.at(*left),))
+
+        for _ in range(4):
+            editor.button("zoomout")
+        time.sleep(0.5)
+        shot = Shot(os.path.join(shots, "shading.png"))
+        expect(shot.count(ox + 40, oy + 40, ox + 210, oy + 180, lambda c: c != (0, 0, 0)) == 0,
+               "something is still drawn in 3D at zoom -1")
+        os.remove(os.path.join(shots, "shading.png"))
+    finally:
+        editor.stop()
+
+
 CASES = {"startup": case_startup, "mesh": case_mesh, "commandline": case_command_line, "close": case_close,
-         "render": case_render, "render.textured": case_render_textured}
+         "render": case_render, "render.textured": case_render_textured,
+         "shading": case_shading}
 
 
 if __name__ == "__main__":

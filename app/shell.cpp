@@ -108,7 +108,7 @@ void checkGlVersion(AppState& state)
 {
     WindowLayer& windows = *state.windows;
     const std::string version = windows.glString(glVersion);
-    const auto number = static_cast<float>(readDecimal(version));
+    const float number = readDecimalFloat(version);
     if (number >= 1.5f || state.prefs.oldGlWarned != 0) return;
     windows.showMessage("Slow GFX-Card",
                         "Your GFX-Card driver has a old OpenGL-Version\nPlease update your card-driver.");

@@ -65,9 +65,9 @@ void importAscText(Mesh& mesh, std::string_view text, int32_t factor)
         } else if (keywordIs(keyword, "vertex")) {
             const auto fields = fieldsOf(line);
             Vertex& v = appendVertex(mesh);
-            v.x = static_cast<float>(readDecimal(fields[0])) / divisor;
-            v.y = static_cast<float>(readDecimal(fields[1])) / divisor;
-            v.z = static_cast<float>(readDecimal(fields[2])) / divisor;
+            v.x = readDecimalFloat(fields[0]) / divisor;
+            v.y = readDecimalFloat(fields[1]) / divisor;
+            v.z = readDecimalFloat(fields[2]) / divisor;
             v.selected = 1;
         } else if (keywordIs(keyword, "face")) {
             const auto fields = fieldsOf(line);

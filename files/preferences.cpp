@@ -15,15 +15,6 @@ void appendWhole(std::string& out, int32_t value)
     out.append(buffer, result.ptr);
 }
 
-// As printf's "%f": six digits after the point.
-void appendFixed(std::string& out, float value)
-{
-    char buffer[400];  // the largest float has 39 integer digits
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 6);
-    out.append(buffer, result.ptr);
-}
-
 }  // namespace
 
 std::string writePreferencesText(const Preferences& prefs)
@@ -31,7 +22,7 @@ std::string writePreferencesText(const Preferences& prefs)
     std::string text;
     appendWhole(text, prefs.language);
     text += "\r\n";
-    appendFixed(text, prefs.snapGrid);
+    text += formatDecimal(prefs.snapGrid);
     text += "\r\n";
     appendWhole(text, prefs.oldGlWarned);
     text += "\r\n";
@@ -47,7 +38,7 @@ Preferences readPreferencesText(std::string_view text)
         if (pos < text.size()) line = nextTextLine(text, pos);
     Preferences prefs;
     prefs.language = readWhole(lines[0]);
-    prefs.snapGrid = static_cast<float>(readDecimal(lines[1]));
+    prefs.snapGrid = readDecimalFloat(lines[1]);
     prefs.oldGlWarned = readWhole(lines[2]);
     prefs.dialogStartText = std::string(lines[3]);
     return prefs;

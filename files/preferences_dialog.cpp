@@ -1,7 +1,6 @@
 // preferences_dialog.cpp: the Preferences dialog (window 10): the interface
 // language and the snap grid step, taken when the dialog is closed.
 #include <cmath>
-#include <cstdio>
 
 #include "app/app.h"
 
@@ -32,9 +31,7 @@ bool runPreferencesDialog(AppState& state)
     w.createComboBox(windowPreferences, languageList, 0, 0, 200, 80,
                      {"German", "English", "French"}, known ? prefs.language : 0);
     w.createStaticText(windowPreferences, snapGridLabel, 0, 30, 100, 20, "Snap-Grid:");
-    char grid[64];
-    std::snprintf(grid, sizeof grid, "%f", static_cast<double>(prefs.snapGrid));
-    w.createTextField(windowPreferences, snapGridField, 100, 30, 100, 20, grid, false);
+    w.createTextField(windowPreferences, snapGridField, 100, 30, 100, 20, formatDecimal(prefs.snapGrid), false);
     w.showWindow(windowPreferences);
     w.activateWindow(windowPreferences);
 

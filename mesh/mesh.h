@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -140,6 +141,9 @@ int32_t readRoundedWhole(std::string_view text);
 
 // readDecimal held as a 32-bit float; beyond the float range gives +-infinity.
 float readDecimalFloat(std::string_view text);
+// The value with six digits after the point, as "%f" prints it in the C locale:
+// always a point, whatever locale the process runs in (readDecimal reads it back).
+std::string formatDecimal(float value);
 
 // ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----
 // Commands over the whole state record: they talk to the window layer.

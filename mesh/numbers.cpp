@@ -115,6 +115,14 @@ double roundHalfEven(double value)
     return 2.0 * std::round(value / 2.0);  // ... except on a tie, to the even neighbour
 }
 
+std::string formatDecimal(float value)
+{
+    char buffer[400];  // the largest float has 39 integer digits
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
+}
+
 float readDecimalFloat(std::string_view text)
 {
     const double d = readDecimal(text);

@@ -80,3 +80,19 @@ TEST(ReadRoundedWhole, HalvesToEvenAndSaturates)
     EXPECT_EQ(readRoundedWhole("1e300"), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(readRoundedWhole("-1e300"), std::numeric_limits<int32_t>::min());
 }
+
+TEST(FormatDecimal, SixDigitsAfterThePointAndReadBack)
+{
+    EXPECT_EQ(formatDecimal(0.5f), "0.500000");
+    EXPECT_EQ(formatDecimal(0.1234567f), "0.123457");
+    EXPECT_EQ(formatDecimal(-2.0f), "-2.000000");
+    EXPECT_EQ(formatDecimal(std::numeric_limits<float>::max()).size(), 39u + 7u);
+    EXPECT_FLOAT_EQ(readDecimalFloat(formatDecimal(0.75f)), 0.75f);
+}
+
+TEST(ReadDecimalFloat, BeyondTheFloatRangeIsInfinite)
+{
+    EXPECT_EQ(readDecimalFloat("1e300"), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(readDecimalFloat("-1e300"), -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(readDecimalFloat("2.5"), 2.5f);
+}

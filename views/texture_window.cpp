@@ -3,7 +3,6 @@
 // fields holding the triangle's U and V per corner, written back on every pass.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "app/app.h"
 
@@ -14,13 +13,6 @@ constexpr int32_t fieldHeight = 20;
 constexpr int32_t pictureTop = 60;  // below the three rows of fields
 constexpr int32_t cornerSquare = 6;
 constexpr int32_t noTextureMessage = 10;
-
-std::string fixedSix(float value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-    return text;
-}
 
 // Nearest whole pixel; coordinates far off the window are held where they
 // cannot overflow, NaN goes to 0.
@@ -100,9 +92,9 @@ void openTextureWindow(AppState& state)
     for (int32_t k = 0; k < 3; ++k) {
         const auto corner = static_cast<size_t>(k);
         w.createTextField(windowTexture, firstField + 2 * k, 0, fieldHeight * k, half, fieldHeight,
-                          fixedSix(t.u[corner]), false);
+                          formatDecimal(t.u[corner]), false);
         w.createTextField(windowTexture, firstField + 2 * k + 1, half, fieldHeight * k, half,
-                          fieldHeight, fixedSix(t.v[corner]), false);
+                          fieldHeight, formatDecimal(t.v[corner]), false);
     }
     w.showWindow(windowTexture);
     w.activateWindow(windowTexture);

@@ -120,6 +120,8 @@ constexpr int32_t toolbarStripHeight = 25;  // top of the main window's client a
 void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments);
 // The folder of the running executable with a trailing "/"; empty when unknown.
 std::string executableDirectory();
+// The window layer's BMP and ICO reader, for loadTexture.
+PlatformImageReader platformReader(const AppState& state);
 // Runs mainLoopPass until a pass ends the program.
 void runMainLoop(AppState& state);
 // One pass of the main loop; true when the loop ends after it (a close request

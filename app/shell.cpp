@@ -38,14 +38,14 @@ std::string executableDirectory()
     return dir;
 }
 
-namespace {
-
 PlatformImageReader platformReader(const AppState& state)
 {
     return [&windows = *state.windows](const std::string& path, RgbImage& out) {
         return windows.readPlatformImage(path, out);
     };
 }
+
+namespace {
 
 void createView(AppState& state, const ViewWindowSpec& spec)
 {

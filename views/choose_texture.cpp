@@ -5,9 +5,6 @@
 void chooseTexture(AppState& state)
 {
     chooseTextureWith(state, [&state](const std::string& fileName) {
-        return loadTexture(state.engine, fileName, 0,
-                           [&state](const std::string& path, RgbImage& out) {
-                               return state.windows->readPlatformImage(path, out);
-                           });
+        return loadTexture(state.engine, fileName, 0, platformReader(state));
     });
 }

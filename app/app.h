@@ -60,6 +60,7 @@ enum CommandId : int32_t {
     cmdSetTextureCoords = 23,
     cmdChooseTexture = 24,
     cmdAutoTextureCoords = 25,
+    cmdFrameAll = 26,  // Edit menu and Home key: Front, Side and Top show the whole mesh
 };
 
 enum ToolMode : int32_t {
@@ -70,6 +71,11 @@ enum ToolMode : int32_t {
 };
 
 // ---- the state record ----------------------------------------------------------------
+
+// Views as bits of AppState::dirtyViews: bit i is the view of ViewKind i.
+constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(view); }
+constexpr uint32_t orthoViews = 0x7u;  // Front, Side, Top
+constexpr uint32_t allViews = 0xFu;
 
 // All process-wide state; one instance lives from start-up to exit and is
 // touched only by the main thread.
@@ -90,10 +96,12 @@ struct AppState {
     int32_t eventKind = 0;     // kind of the event fetched in this pass (0: none)
     int32_t eventWindow = 0;   // window of the last fetched event; kept on passes without one
     int32_t frameCounter = 0;  // passes since the last view redraw
+    uint32_t dirtyViews = allViews;  // views whose picture is out of date (viewBit)
     int32_t shiftHeld = 0;
     ViewCamera camera;          // pan, orbit and zoom of the views
     GlTexture textureName;      // the mesh texture, in the 3D view's context
     std::string textureFileName;
+    CursorPos texturePicture;  // size of the picture in the Texture window, scaled to fit the screen
     float uvMin = 0.0f;
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
@@ -108,6 +116,11 @@ struct AppState {
     CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
+
+    // ---- navigation (app/commands.cpp) ----
+    int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
+    CursorPos panCursor;    // cursor in that view's window at the last pan event
+    int32_t wheelRest = 0;  // wheel delta over the 3D view short of a whole notch
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
@@ -129,6 +142,14 @@ void runMainLoop(AppState& state);
 bool mainLoopPass(AppState& state);
 // Repaints Front, Side, Top and 3D, each with its label, and swaps their buffers.
 void redrawViews(AppState& state);
+// Notes that views (viewBit values) no longer show the state; every change of
+// what the views show goes through here, and only such views are drawn again.
+void markViewsDirty(AppState& state, uint32_t views);
+// Repaints the views marked dirty, in the order of redrawViews, and clears the marks.
+void redrawDirtyViews(AppState& state);
+// Brings every vertex into Front, Side and Top when some lie outside all that
+// they show (after a mesh was read).
+void frameViewsIfOutside(AppState& state);
 // The orderly end after the loop: writes pref.txt when it has a start text,
 // then releases the windows.
 void shutDown(AppState& state);

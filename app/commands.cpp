@@ -1,6 +1,8 @@
 // commands.cpp: the menu bar and toolbar of the main window, the tool
 // selection, and the routing of events and commands. Touches AppState's
 // mesh, camera and tool; menus and buttons through the window layer.
+#include <cmath>
+
 #include "app/app.h"
 
 namespace {
@@ -167,6 +169,86 @@ void leftClickInView(AppState& state)
     }
 }
 
+// Middle button down in a view: the start of a pan of Front, Side and Top.
+void beginPanAt(AppState& state)
+{
+    const int32_t view = viewOfWindow(state.eventWindow);
+    state.panView = view >= 0 && view != static_cast<int32_t>(ViewKind::ThreeD) ? view : -1;
+    if (state.panView >= 0) state.panCursor = state.windows->cursorPos(state.eventWindow);
+}
+
+// Motion with the middle button: the model point grabbed stays under the cursor.
+void panDrag(AppState& state)
+{
+    if (state.panView < 0) return;
+    const auto view = static_cast<ViewKind>(state.panView);
+    const int32_t window = windowOfView(view);
+    const CursorPos to = state.windows->cursorPos(window);
+    const CursorPos from = state.panCursor;
+    state.panCursor = to;
+    dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
+                 static_cast<float>(to.x), static_cast<float>(to.y),
+                 static_cast<float>(state.windows->clientWidth(window)),
+                 static_cast<float>(state.windows->clientHeight(window)));
+}
+
+// The wheel zooms Front, Side and Top about the cursor, and the 3D view as
+// its zoom buttons do, one step per notch.
+void wheelInView(AppState& state)
+{
+    const int32_t window = state.eventWindow;
+    const int32_t delta = state.event.param;
+    if (window == window3D) {
+        state.wheelRest += delta;
+        for (; state.wheelRest >= wheelNotch; state.wheelRest -= wheelNotch) zoomIn(state.camera);
+        for (; state.wheelRest <= -wheelNotch; state.wheelRest += wheelNotch) zoomOut(state.camera);
+        return;
+    }
+    const int32_t view = viewOfWindow(window);
+    if (view < 0) return;
+    const CursorPos cursor = state.windows->cursorPos(window);
+    const float notches = static_cast<float>(delta) / static_cast<float>(wheelNotch);
+    zoomOrthoAt(state.camera, static_cast<ViewKind>(view), static_cast<float>(cursor.x),
+                static_cast<float>(cursor.y), static_cast<float>(state.windows->clientWidth(window)),
+                static_cast<float>(state.windows->clientHeight(window)), std::pow(wheelZoomFactor, notches));
+}
+
+// Which views a camera change shows in.
+uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
+{
+    uint32_t views = 0;
+    if (before.panX != after.panX || before.panY != after.panY || before.panZ != after.panZ ||
+        before.orthoZoom != after.orthoZoom)
+        views |= orthoViews;
+    if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom)
+        views |= viewBit(ViewKind::ThreeD);
+    return views;
+}
+
+// Views a command may change besides the camera (which dispatch compares).
+uint32_t viewsChangedBy(int32_t id)
+{
+    switch (id) {
+    case cmdNew:
+    case cmdOpen:
+    case cmdMerge:
+    case cmdMergeAsc:
+    case cmdDeleteVertex:
+    case cmdScale:
+    case cmdRotate:
+    case cmdTriangleSelectionUp:
+    case cmdTriangleSelectionDown:
+    case cmdDeleteTriangle:
+    case cmdFlipTriangle: return allViews;
+    case cmdZoomIn:
+    case cmdZoomOut:
+    case cmdChooseTexture:
+    case cmdAutoTextureCoords: return viewBit(ViewKind::ThreeD);
+    case cmdFrameAll: return orthoViews;
+    default: return 0;
+    }
+}
+
 void leftDrag(AppState& state)
 {
     if (state.toolMode == MoveVertex) {
@@ -196,21 +278,38 @@ void dispatchEvent(AppState& state)
 {
     const int32_t window = state.eventWindow;
     const bool inView = window >= windowFront && window <= window3D;
+    const ViewCamera camera = state.camera;
     switch (state.eventKind) {
     case eventRightDown:
-        if (inView) deselectAllVertices(state.mesh);
+        if (inView && countSelectedVertices(state.mesh) > 0) {
+            deselectAllVertices(state.mesh);
+            markViewsDirty(state, allViews);
+        }
         break;
     case eventLeftDown:
         if (inView) leftClickInView(state);
         break;
+    case eventMiddleDown:
+        if (inView) beginPanAt(state);
+        break;
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
         if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        else if ((state.event.param & mkMButton) != 0) panDrag(state);
+        break;
+    case eventMouseWheel:
+        if (inView) wheelInView(state);
         break;
     case eventCommand: runCommand(state, state.event.param); break;
-    case eventKeyDown: applyArrowKey(state.camera, window, state.event.param); break;
+    case eventKeyDown:
+        if (state.event.param == vkHome && window >= windowMain)
+            runCommand(state, cmdFrameAll);
+        else
+            applyArrowKey(state.camera, window, state.event.param);
+        break;
     default: break;
     }
+    markViewsDirty(state, viewsOfCameraChange(camera, state.camera));
 }
 
 void quitNow(AppState& state) { state.quitRequested = true; }
@@ -247,6 +346,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    case cmdFrameAll: frameMesh(state.camera, state.mesh); break;
     default: break;
     }
+    markViewsDirty(state, viewsChangedBy(id));
 }

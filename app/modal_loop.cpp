@@ -6,12 +6,13 @@ bool runWindowUntilClosed(WindowLayer& layer, int32_t number)
     int32_t latestWindow = number;
     while (layer.isWindowOpen(number)) {
         WindowEvent event;
-        if (layer.fetchEvent(event)) {
+        const bool fetched = layer.fetchEvent(event);
+        if (fetched) {
             if (event.window == number && event.kind == eventClose) return true;
             latestWindow = event.window;
         }
         if (latestWindow != number) layer.activateWindow(number);
-        layer.sleepMs(10);
+        if (!fetched) layer.waitForEvent(-1);
     }
     return false;
 }

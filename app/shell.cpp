@@ -102,6 +102,14 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
     windows.setResizeHandler([&state] { layoutViews(state); });
+    // Drawn at once: while a dialog or menu runs its own loop, the main loop
+    // is not there to do it.
+    windows.setExposeHandler([&state](int32_t number) {
+        const int32_t view = viewOfWindow(number);
+        if (view < 0) return;
+        markViewsDirty(state, viewBit(static_cast<ViewKind>(view)));
+        redrawDirtyViews(state);
+    });
 }
 
 void checkGlVersion(AppState& state)
@@ -124,14 +132,35 @@ void runMainLoop(AppState& state)
     }
 }
 
+namespace {
+
+// The cursor in every view as of the event just fetched, in the units of ViewMouse.
+void trackViewMouse(AppState& state)
+{
+    WindowLayer& windows = *state.windows;
+    for (const ViewWindowSpec& spec : viewWindows) {
+        const int32_t number = windowOfView(spec.view);
+        const auto index = static_cast<size_t>(spec.view);
+        const CursorPos cursor = windows.cursorPos(number);
+        state.viewMouse[index] = updateViewMouse(state.viewMouse[index], static_cast<float>(cursor.x),
+                                                 static_cast<float>(cursor.y),
+                                                 static_cast<float>(windows.clientWidth(number)),
+                                                 static_cast<float>(windows.clientHeight(number)));
+    }
+}
+
+}  // namespace
+
 bool mainLoopPass(AppState& state)
 {
     WindowLayer& windows = *state.windows;
     WindowEvent event;
-    if (windows.fetchEvent(event)) {
+    const bool fetched = windows.fetchEvent(event);
+    if (fetched) {
         state.event = event;
         state.eventKind = event.kind;
         state.eventWindow = event.window;
+        trackViewMouse(state);
     } else {
         state.event = WindowEvent{};
         state.eventKind = eventNone;
@@ -145,14 +174,17 @@ bool mainLoopPass(AppState& state)
     // step runs until another window's event arrives.
     if (windows.isWindowOpen(windowTriangles) && state.eventWindow == windowTriangles) triangleListStep(state);
     if (windows.isWindowOpen(windowTexture)) textureWindowStep(state);
-    if (state.frameCounter >= 3) {
-        redrawViews(state);
+    // Views are drawn once the queue is empty, so a burst of events (a held
+    // arrow key, a fast drag) is handled whole and then drawn once.
+    if (!fetched && state.dirtyViews != 0) {
+        redrawDirtyViews(state);
         state.frameCounter = 0;
     }
 
     state.shiftHeld = windows.isShiftDown() ? 1 : 0;
     if (state.eventWindow <= window3D) dispatchEvent(state);
-    windows.sleepMs(10);
+    // Nothing to do until the next event: sleep in the window layer.
+    if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
 
     const bool closed = state.eventKind == eventClose && state.eventWindow <= window3D;
     return closed || state.quitRequested;
@@ -160,16 +192,23 @@ bool mainLoopPass(AppState& state)
 
 void redrawViews(AppState& state)
 {
+    markViewsDirty(state, allViews);
+    redrawDirtyViews(state);
+}
+
+void markViewsDirty(AppState& state, uint32_t views) { state.dirtyViews |= views & allViews; }
+
+void redrawDirtyViews(AppState& state)
+{
     WindowLayer& windows = *state.windows;
     for (const ViewWindowSpec& spec : viewWindows) {
+        const uint32_t bit = viewBit(spec.view);
+        if ((state.dirtyViews & bit) == 0) continue;
+        state.dirtyViews &= ~bit;
         const int32_t number = windowOfView(spec.view);
         const auto index = static_cast<size_t>(spec.view);
         const int32_t width = windows.clientWidth(number);
         const int32_t height = windows.clientHeight(number);
-        const CursorPos cursor = windows.cursorPos(number);
-        state.viewMouse[index] = updateViewMouse(state.viewMouse[index], static_cast<float>(cursor.x),
-                                                 static_cast<float>(cursor.y), static_cast<float>(width),
-                                                 static_cast<float>(height));
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
         const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
@@ -199,6 +238,14 @@ void layoutViews(AppState& state)
         windows.makeCurrent(number);
         resetViewViewport(viewW, viewH);
     }
+    markViewsDirty(state, allViews);
+}
+
+void frameViewsIfOutside(AppState& state)
+{
+    if (isMeshInOrthoViews(state.camera, state.mesh)) return;
+    frameMesh(state.camera, state.mesh);
+    markViewsDirty(state, orthoViews);
 }
 
 void releaseWindows(AppState& state)

@@ -38,6 +38,8 @@ constexpr int32_t eventKeyDown = 256;    // param: virtual-key code
 constexpr int32_t eventMouseMove = 512;  // param: mk* flags
 constexpr int32_t eventLeftDown = 513;   // param: mk* flags
 constexpr int32_t eventRightDown = 516;  // param: mk* flags
+constexpr int32_t eventMiddleDown = 519;  // param: mk* flags
+constexpr int32_t eventMouseWheel = 522;  // param: wheel delta, wheelNotch per notch away from the user
 constexpr int32_t eventControl = 13100;  // control and notification of a gadget
 constexpr int32_t eventCommand = 13101;  // param: command id
 
@@ -56,6 +58,7 @@ constexpr int32_t vkLeft = 0x25;
 constexpr int32_t vkUp = 0x26;
 constexpr int32_t vkRight = 0x27;
 constexpr int32_t vkDown = 0x28;
+constexpr int32_t vkHome = 0x24;
 
 // Notification of a control event: a text field received the keyboard focus.
 constexpr int32_t notifySetFocus = 256;
@@ -125,13 +128,23 @@ public:
     virtual void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) = 0;
     virtual int32_t clientWidth(int32_t number) const = 0;
     virtual int32_t clientHeight(int32_t number) const = 0;
-    // Cursor position now, relative to the window's top-left corner.
+    // Cursor position relative to the window's top-left corner: where it was
+    // at the mouse event fetched last, so a click counts where it was made;
+    // where it is now when no mouse event was fetched yet.
     virtual CursorPos cursorPos(int32_t number) const = 0;
     // Called after the main window or any window changed size.
     virtual void setResizeHandler(std::function<void()> handler) = 0;
+    // Called with a view's number whenever the view must be drawn again (shown,
+    // uncovered), also while a modal dialog, prompt or menu is open.
+    virtual void setExposeHandler(std::function<void(int32_t number)> handler) = 0;
+    // The largest client area a tool window can have and still fit on the screen.
+    virtual CursorPos maxToolClientSize() const = 0;
 
-    // Input. fetchEvent takes at most one waiting event without blocking.
+    // Input. fetchEvent takes at most one waiting event without blocking;
+    // waitForEvent sleeps until an event waits (true), or a handler above ran
+    // or timeoutMs passed (false); a negative timeout waits without limit.
     virtual bool fetchEvent(WindowEvent& event) = 0;
+    virtual bool waitForEvent(int32_t timeoutMs) = 0;
     virtual bool isShiftDown() const = 0;
     virtual void sleepMs(int32_t milliseconds) = 0;
 
@@ -196,6 +209,9 @@ public:
 
     // 2D drawing into a window's client area, shown as it is drawn.
     virtual void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) = 0;
+    // The image scaled to width x height with its top-left corner at (x, y).
+    virtual void drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
+                                 int32_t height) = 0;
     virtual void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                           uint8_t red, uint8_t green, uint8_t blue) = 0;
     // A line including both end points; Invert flips the pixels under it.
@@ -205,8 +221,8 @@ public:
 
 // ---- modal tool windows (app/modal_loop.cpp) -----------------------------------------
 
-// The event loop of a modal tool window: polls one event at a time, sleeping
-// 10 ms per pass, and activates the window again while the latest event
+// The event loop of a modal tool window: takes one event at a time, waiting
+// when there is none, and activates the window again while the latest event
 // belonged to another window. True on the window's close request (the window
 // is still open then, for its fields to be read); false when the window is
 // gone without one. Events of other windows are dropped.

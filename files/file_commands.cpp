@@ -63,6 +63,7 @@ void cmdOpen(AppState& state)
     clearMesh(state.mesh);
     state.currentFileName = path;
     loadMeshFile(state.mesh, path);
+    frameViewsIfOutside(state);
 }
 
 void cmdSave(AppState& state)
@@ -93,6 +94,7 @@ void cmdMerge(AppState& state)
     if (factor == 0) return;
     abandonPendingTriangle(state.mesh);
     readMeshBytes(state.mesh, *bytes, factor);
+    frameViewsIfOutside(state);
 }
 
 void cmdMergeAsc(AppState& state)
@@ -105,6 +107,7 @@ void cmdMergeAsc(AppState& state)
     if (!bytes) return;
     abandonPendingTriangle(state.mesh);
     importAscText(state.mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);
+    frameViewsIfOutside(state);
 }
 
 }  // namespace files
@@ -112,7 +115,9 @@ void cmdMergeAsc(AppState& state)
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
     state.currentFileName = commandLineFileName(parameters);
-    if (!state.currentFileName.empty()) loadMeshFile(state.mesh, state.currentFileName);
+    if (state.currentFileName.empty()) return;
+    loadMeshFile(state.mesh, state.currentFileName);
+    frameViewsIfOutside(state);
 }
 
 void rememberDialogStart(AppState& state)

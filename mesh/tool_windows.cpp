@@ -100,5 +100,13 @@ void triangleListStep(AppState& state)
         w.activateWindow(windowMain);
         return;
     }
-    selectTriangleNumber(state.mesh, readWhole(w.gadgetText(windowTriangles, triangleNumberField)));
+    // The step runs on passes without events too; only a new number is a change.
+    const int32_t number = readWhole(w.gadgetText(windowTriangles, triangleNumberField));
+    const std::vector<Triangle>& triangles = state.mesh.triangles;
+    bool same = true;
+    for (size_t i = 0; i < triangles.size() && same; ++i)
+        same = triangles[i].selected == (static_cast<int64_t>(i) + 1 == number ? 1 : 0);
+    if (same) return;
+    selectTriangleNumber(state.mesh, number);
+    markViewsDirty(state, allViews);
 }

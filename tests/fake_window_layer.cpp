@@ -92,6 +92,17 @@ CursorPos FakeWindowLayer::cursorPos(int32_t number) const
 
 void FakeWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler = std::move(handler); }
 
+void FakeWindowLayer::setExposeHandler(std::function<void(int32_t)> handler) { exposeHandler = std::move(handler); }
+
+CursorPos FakeWindowLayer::maxToolClientSize() const { return maxToolClient; }
+
+bool FakeWindowLayer::waitForEvent(int32_t)
+{
+    ++waits;
+    if (events.empty() && onIdle) onIdle(*this);
+    return !events.empty();
+}
+
 bool FakeWindowLayer::fetchEvent(WindowEvent& event)
 {
     if (events.empty() && onIdle) onIdle(*this);
@@ -329,6 +340,12 @@ int32_t FakeWindowLayer::comboSelection(int32_t window, int32_t id) const
 void FakeWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y)
 {
     drawing.push_back({"image", window, x, y, 0, 0, slot});
+}
+
+void FakeWindowLayer::drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
+                                      int32_t height)
+{
+    drawing.push_back({"image", window, x, y, width, height, slot});
 }
 
 void FakeWindowLayer::fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,

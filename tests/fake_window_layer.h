@@ -47,7 +47,7 @@ public:
     struct DrawOp {
         std::string kind;  // "image", "rect", "line"
         int32_t window = 0;
-        int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // rect: x, y, width, height
+        int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // rect and scaled image: x, y, width, height
         int32_t value = 0;  // image: slot; rect: 0xRRGGBB; line: 0 copy, 1 invert
     };
 
@@ -58,6 +58,7 @@ public:
     std::map<int32_t, CursorPos> cursor;
     std::map<std::string, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
     bool shift = false;
+    CursorPos maxToolClient{4096, 4096};
     int32_t active = windowNone;
     bool menuBarFails = false;
     bool toolbarFails = false;
@@ -82,9 +83,11 @@ public:
     std::vector<int32_t> swaps;  // windows whose buffers were swapped, in order
     int32_t current = windowNone;  // window whose GL context is current
     int32_t sleptMs = 0;
+    int32_t waits = 0;  // waitForEvent calls
     bool menuBarExists = false;
     bool toolbarExists = false;
     std::function<void()> resizeHandler;
+    std::function<void(int32_t)> exposeHandler;
 
     // Makes this the state's window layer with the texts filled and the main
     // window open (500 x 425) and active, as after start-up.
@@ -106,7 +109,10 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
+    void setExposeHandler(std::function<void(int32_t number)> handler) override;
+    CursorPos maxToolClientSize() const override;
     bool fetchEvent(WindowEvent& event) override;
+    bool waitForEvent(int32_t timeoutMs) override;
     bool isShiftDown() const override;
     void sleepMs(int32_t milliseconds) override;
     bool createGlContext(int32_t number) override;
@@ -149,6 +155,8 @@ public:
     void setGadgetText(int32_t window, int32_t id, std::string_view text) override;
     int32_t comboSelection(int32_t window, int32_t id) const override;
     void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) override;
+    void drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
+                         int32_t height) override;
     void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                   uint8_t red, uint8_t green, uint8_t blue) override;
     void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,

@@ -133,7 +133,7 @@ protected:
         setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
         glEnable(GL_DEPTH_TEST);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        renderMesh(mesh, 0, 0.0f, 0, f.buffers);
+        renderMesh(mesh, 0, 0.0f, 1.0f, 0, f.buffers);
         return f.gl.readPixels();
     }
 

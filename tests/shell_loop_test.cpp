@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/app.h"
@@ -11,6 +12,13 @@
 #include "tests/test_images.h"
 
 namespace {
+
+// Runs passes until the scripted events are used up and one idle pass drew what was left.
+void settleLoop(FakeWindowLayer& windows, AppState& state)
+{
+    while (!windows.events.empty()) mainLoopPass(state);
+    mainLoopPass(state);
+}
 
 struct Loop : ::testing::Test {
     FakeWindowLayer windows;
@@ -37,10 +45,7 @@ struct Loop : ::testing::Test {
         return in ? text.str() : std::string("(none)");
     }
 
-    int32_t countSwaps(int32_t window) const
-    {
-        return static_cast<int32_t>(std::count(windows.swaps.begin(), windows.swaps.end(), window));
-    }
+    void settle() { settleLoop(windows, state); }
 };
 
 }  // namespace
@@ -155,30 +160,121 @@ TEST_F(Loop, SaveIsGreyedExactlyWhileThereIsNoCurrentFileName)
     EXPECT_EQ(state.prefs.dialogStartText, "/data/ship.pq");
 }
 
-TEST_F(Loop, ViewsAreRedrawnOnEveryThirdPassInTheirOrder)
+TEST_F(Loop, IdleEditorDrawsOnceThenWaitsForEvents)
 {
     start();
     mainLoopPass(state);
-    mainLoopPass(state);
-    EXPECT_TRUE(windows.swaps.empty());
-    mainLoopPass(state);
-    EXPECT_EQ(windows.swaps, (std::vector<int32_t>{1, 2, 3, 4}));
-    EXPECT_EQ(state.frameCounter, 0);
-    for (int i = 0; i < 6; ++i) mainLoopPass(state);
-    EXPECT_EQ(countSwaps(windowFront), 3);
-    EXPECT_EQ(countSwaps(window3D), 3);
-    EXPECT_EQ(windows.sleptMs, 90) << "every pass sleeps 10 ms";
+    EXPECT_EQ(windows.swaps, (std::vector<int32_t>{1, 2, 3, 4})) << "the first pass draws all four in order";
+    for (int i = 0; i < 5; ++i) mainLoopPass(state);
+    EXPECT_EQ(windows.swaps.size(), 4u) << "nothing changed, nothing drawn";
+    EXPECT_EQ(windows.waits, 6) << "every idle pass waits for the next event";
+    EXPECT_EQ(windows.sleptMs, 0);
 }
 
-TEST_F(Loop, RedrawTracksTheCursorInHalfViewUnits)
+TEST_F(Loop, EventsThatChangeNothingDrawNothing)
+{
+    start();
+    settle();
+    windows.swaps.clear();
+    windows.push(eventMouseMove, windowFront, 0).push(eventMouseMove, window3D, mkRButton);
+    windows.push(eventKeyDown, windowFront, 0x41).push(eventRightDown, windowTop, mkRButton);
+    windows.push(eventLeftDown, windowMain, mkLButton).push(eventCommand, windowMain, cmdSave);
+    windows.push(eventMouseWheel, windowMain, wheelNotch);
+    settle();
+    EXPECT_TRUE(windows.swaps.empty());
+}
+
+TEST_F(Loop, EachKindOfChangeRedrawsTheViewsShowingItOnce)
+{
+    struct Change {
+        const char* name;
+        std::function<void(FakeWindowLayer&, AppState&)> make;
+        std::vector<int32_t> drawn;
+    };
+    const std::vector<Change> changes{
+        {"arrow in Front pans", [](FakeWindowLayer& w, AppState&) { w.push(eventKeyDown, windowFront, vkLeft); }, {1, 2, 3}},
+        {"arrow in 3D turns", [](FakeWindowLayer& w, AppState&) { w.push(eventKeyDown, window3D, vkUp); }, {4}},
+        {"wheel over Top", [](FakeWindowLayer& w, AppState&) { w.push(eventMouseWheel, windowTop, -wheelNotch); }, {1, 2, 3}},
+        {"wheel over 3D", [](FakeWindowLayer& w, AppState&) { w.push(eventMouseWheel, window3D, wheelNotch); }, {4}},
+        {"zoom button", [](FakeWindowLayer& w, AppState&) { w.push(eventCommand, windowMain, cmdZoomOut); }, {4}},
+        {"new vertex", [](FakeWindowLayer& w, AppState&) { w.push(eventLeftDown, windowFront, mkLButton); }, {1, 2, 3, 4}},
+        {"selection cleared",
+         [](FakeWindowLayer& w, AppState& s) {
+             appendVertex(s.mesh).selected = 1;
+             w.push(eventRightDown, windowSide, mkRButton);
+         },
+         {1, 2, 3, 4}},
+        {"window size", [](FakeWindowLayer& w, AppState&) { w.resizeHandler(); }, {1, 2, 3, 4}},
+        {"Home frames the mesh",
+         [](FakeWindowLayer& w, AppState& s) {
+             appendVertex(s.mesh).x = 30.0f;
+             w.push(eventKeyDown, window3D, vkHome);
+         },
+         {1, 2, 3}},
+    };
+    for (const Change& change : changes) {
+        FakeWindowLayer fresh;
+        AppState s;
+        s.windows = &fresh;
+        startUp(s, folder, {});
+        settleLoop(fresh, s);
+        fresh.swaps.clear();
+        change.make(fresh, s);
+        settleLoop(fresh, s);
+        EXPECT_EQ(fresh.swaps, change.drawn) << change.name;
+    }
+    // An uncovered view is drawn at once, without waiting for the loop.
+    start();
+    settle();
+    windows.swaps.clear();
+    windows.exposeHandler(windowSide);
+    EXPECT_EQ(windows.swaps, std::vector<int32_t>{2});
+}
+
+TEST_F(Loop, ABurstOfKeysIsDrawnOnceAndEveryKeyCounts)
+{
+    start();
+    settle();
+    windows.swaps.clear();
+    for (int i = 0; i < 20; ++i) windows.push(eventKeyDown, window3D, vkLeft);
+    settle();
+    EXPECT_EQ(state.camera.orbitY, 20.0f);
+    EXPECT_EQ(windows.swaps, std::vector<int32_t>{4});
+}
+
+TEST_F(Loop, OpeningAMeshOutsideTheViewsFramesThem)
+{
+    Mesh far;
+    for (const float x : {40.0f, 44.0f}) appendVertex(far).x = x;
+    appendTriangle(far).vertexIndex = {0, 1, 1};
+    ASSERT_TRUE(saveMeshFile(far, folder + "far.pq"));
+    Mesh near;
+    appendVertex(near).x = 0.5f;
+    appendTriangle(near);
+    ASSERT_TRUE(saveMeshFile(near, folder + "near.pq"));
+
+    start({folder + "far.pq"});
+    EXPECT_EQ(state.camera.panX, -42.0f) << "the command-line file is framed too";
+    state.camera = ViewCamera{};
+    windows.fileAnswers = {folder + "near.pq", folder + "far.pq"};
+    runCommand(state, cmdOpen);
+    EXPECT_EQ(state.camera, ViewCamera{}) << "a mesh the views show keeps the view";
+    runCommand(state, cmdOpen);
+    EXPECT_TRUE(isMeshInOrthoViews(state.camera, state.mesh));
+    EXPECT_EQ(state.camera.panX, -42.0f);
+}
+
+TEST_F(Loop, CursorIsTrackedAtEveryEventInHalfViewUnits)
 {
     start();
     windows.cursor[windowFront] = {128, 129};  // (mx - 124 - 4) / 124, (my - 99 - 30) / 99
-    redrawViews(state);
+    windows.push(eventMouseMove, windowFront, 0);
+    mainLoopPass(state);
     EXPECT_FLOAT_EQ(state.viewMouse[0].x, 0.0f);
     EXPECT_FLOAT_EQ(state.viewMouse[0].y, 0.0f);
     windows.cursor[windowFront] = {252, 228};
-    redrawViews(state);
+    windows.push(eventMouseMove, windowFront, 0);
+    mainLoopPass(state);
     EXPECT_FLOAT_EQ(state.viewMouse[0].x, 1.0f);
     EXPECT_FLOAT_EQ(state.viewMouse[0].y, 1.0f);
     EXPECT_FLOAT_EQ(state.viewMouse[0].dx, 1.0f);

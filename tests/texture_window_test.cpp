@@ -84,7 +84,8 @@ TEST_F(TextureWindow, ChooseTextureLoadsPictureAndTextureInThe3DContext)
     const auto& d = fake.fileDialogs[0];
     EXPECT_EQ(d.title, "Texture");
     EXPECT_EQ(d.startText, "");
-    EXPECT_EQ(d.filter, "BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png");
+    EXPECT_EQ(d.filter, "BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png")
+        << "the first filter shows every picture the loader reads";
     EXPECT_EQ(d.filterIndex, 0);
     EXPECT_FALSE(d.save);
     EXPECT_EQ(fake.current, window3D);
@@ -170,6 +171,33 @@ TEST_F(TextureWindow, WindowIsThePictureSizeWithSixFieldsAbove)
     EXPECT_EQ(marks(), (std::array<int32_t, 4>{0, 0, 0, 0})) << "opening marks nothing";
 }
 
+TEST_F(TextureWindow, LargePictureIsScaledToFitTheScreenWithCornersWhereTheyShow)
+{
+    fake.imageFiles[picture] = {4000, 1000};
+    fake.maxToolClient = {1000, 760};
+    choose(picture);
+    openTextureWindow(state);
+    const FakeWindowLayer::Window& w = fake.windows[windowTexture];
+    EXPECT_EQ(w.spec.width, 1000);
+    EXPECT_EQ(w.spec.height, 250 + 60);
+    EXPECT_EQ(w.gadgets.at(201).x, 500);
+    pass(eventNone, windowTexture);
+    const auto images = drawn("image");
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ((std::array<int32_t, 4>{images[0].x0, images[0].y0, images[0].x1, images[0].y1}),
+              (std::array<int32_t, 4>{0, 60, 1000, 250}));
+    // Corner 1 at (u, v) = (1, 0.5) shows at (1000, 60 + 125).
+    EXPECT_EQ(drawn("line")[0].x1, 1000);
+    EXPECT_EQ(drawn("line")[0].y1, 185);
+    EXPECT_EQ(triangle().u[1], 1.0f) << "the coordinates are not scaled";
+
+    fake.imageFiles[picture] = {300, 2000};  // too tall: scaled by the height left below the fields
+    choose(picture);
+    openTextureWindow(state);
+    EXPECT_EQ(fake.windows[windowTexture].spec.width, 105);
+    EXPECT_EQ(fake.windows[windowTexture].spec.height, 700 + 60);
+}
+
 // ---- every pass --------------------------------------------------------------------------
 
 TEST_F(TextureWindow, FirstPassRoundsTheCoordinatesToSixDecimals)
@@ -185,11 +213,16 @@ TEST_F(TextureWindow, FieldsAreWrittenIntoTheTriangleAndTheCornersDrawn)
 {
     choose(picture);
     openTextureWindow(state);
+    pass(eventNone, windowTexture);
+    state.dirtyViews = 0;
+    pass(eventNone, windowTexture);
+    EXPECT_EQ(state.dirtyViews, 0u) << "fields as they were change no view";
     fake.setGadgetText(windowTexture, 202, "0.5");
     fake.setGadgetText(windowTexture, 205, "abc");
     pass(eventNone, windowTexture);
     EXPECT_EQ(triangle().u[1], 0.5f);
     EXPECT_EQ(triangle().v[2], 0.0f) << "a field without a number reads 0";
+    EXPECT_EQ(state.dirtyViews, viewBit(ViewKind::ThreeD)) << "texture coordinates show in 3D only";
 
     const auto images = drawn("image");
     ASSERT_EQ(images.size(), 1u);
@@ -240,8 +273,11 @@ TEST_F(TextureWindow, FieldFocusMarksItsCorner)
 {
     choose(picture);
     openTextureWindow(state);
+    pass(eventNone, windowTexture);
+    state.dirtyViews = 0;
     pass(eventControl, windowTexture, 203, notifySetFocus);
     EXPECT_EQ(marks(), (std::array<int32_t, 4>{0, 0, 1, 0}));
+    EXPECT_EQ(state.dirtyViews, orthoViews) << "marks show in Front, Side and Top";
     pass(eventControl, windowTexture, 204, notifySetFocus);
     EXPECT_EQ(marks(), (std::array<int32_t, 4>{0, 0, 0, 1}));
     pass(eventControl, windowTexture, 200, notifyChange);

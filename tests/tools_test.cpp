@@ -122,16 +122,49 @@ TEST_F(Tools, CreateVertexOutsideTheOrthographicViewsCreatesNothingButStillPause
     EXPECT_EQ(fake.sleptMs, 30);
 }
 
-TEST_F(Tools, PickTakesTheFirstUnselectedVertexInListOrderNotTheNearest)
+TEST_F(Tools, PickTakesTheNearestUnselectedVertexTiesInListOrder)
 {
     addVertex(state.mesh, 0.0f, 0.0f, 0.0f);
-    addVertex(state.mesh, 0.01f, 0.0f, 0.0f);
-    pointAt(ViewKind::Front, 0.01f, 0.0f);
-    EXPECT_EQ(pickVertexAt(state), 0);
-    EXPECT_EQ(selection(), std::vector<int32_t>{0});
-    // Now the first is selected and is skipped: the second under the cursor wins.
+    addVertex(state.mesh, 0.03f, 0.0f, 0.0f);
+    addVertex(state.mesh, 0.02f, 0.0f, 0.0f);
+    pointAt(ViewKind::Front, 0.03f, 0.0f);
     EXPECT_EQ(pickVertexAt(state), 1);
-    EXPECT_EQ(selection(), std::vector<int32_t>{1});
+    pointAt(ViewKind::Front, 0.01f, 0.0f);  // 1 pixel from the first and the third
+    EXPECT_EQ(pickVertexAt(state), 0);
+    // Now the first is selected and is skipped: the third, as near, wins.
+    EXPECT_EQ(pickVertexAt(state), 2);
+    EXPECT_EQ(selection(), std::vector<int32_t>{2});
+}
+
+TEST_F(Tools, PickReachFollowsTheZoom)
+{
+    addVertex(state.mesh, 0.05f, 0.0f, 0.0f);
+    pointAt(ViewKind::Front, 0.0f, 0.0f);  // 5 pixels away: within 6
+    EXPECT_EQ(pickVertexAt(state), 0);
+    state.mesh.vertices[0].selected = 0;
+    state.camera.orthoZoom = 2.0f;  // now 10 pixels away
+    EXPECT_EQ(pickVertexAt(state), -1);
+    state.camera.orthoZoom = 0.5f;
+    state.mesh.vertices[0].x = 0.1f;  // 5 pixels again
+    EXPECT_EQ(pickVertexAt(state), 0);
+}
+
+TEST_F(Tools, ZoomedViewsCreateAndSnapWhereTheCursorPoints)
+{
+    state.camera.orthoZoom = 4.0f;
+    state.camera.panX = -2.0f;
+    state.prefs.snapGrid = 0.1f;
+    fake.active = windowFront;
+    fake.cursor[windowFront] = {150, 30};  // clip (0.5, 0.7): model (2.125, 0.175)
+    createVertexAt(state);
+    expectVertex(0, 2.1f, 0.2f, 0.0f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
+    state.prefs.snapGrid = 0.0f;
+    beginDragAt(state);
+    fake.cursor[windowFront].x += 40;  // 0.4 clip units are 0.1 model units
+    dragSelectedVertices(state);
+    expectVertex(1, 0.1f, 0.0f, 0.0f);
 }
 
 TEST_F(Tools, PickUsesTheActiveViewsCoordinatesAndTheRadius)
@@ -143,7 +176,7 @@ TEST_F(Tools, PickUsesTheActiveViewsCoordinatesAndTheRadius)
     pointAt(ViewKind::Top, 0.9f, -0.5f);  // Top shows (x, z)
     EXPECT_EQ(pickVertexAt(state), 0);
     deselectAllVertices(state.mesh);
-    pointAt(ViewKind::Front, 0.92f, 0.5f);  // 0.02 away: outside 0.0125
+    pointAt(ViewKind::Front, 0.97f, 0.5f);  // 7 pixels away: out of reach
     EXPECT_EQ(pickVertexAt(state), -1);
 }
 

@@ -1,9 +1,11 @@
 // View mapping, arrow keys, zoom, snap grid and the hit test.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "app/window_layer.h"
+#include "mesh/mesh.h"
 #include "views/views.h"
 
 namespace {
@@ -126,12 +128,104 @@ TEST(SnapToGrid, NearestLineOnBothSidesOfZero)
     EXPECT_EQ(snapToGrid(0.3f, std::numeric_limits<float>::quiet_NaN()), 0.3f);
 }
 
-TEST(PickRadius, InclusiveEuclideanDistance)
+TEST(PickDistance, ReachIsTheLargerOfTheRadiusAndSixPixels)
 {
-    EXPECT_TRUE(isWithinPickRadius({0, 0}, {0.0125f, 0}));
-    EXPECT_TRUE(isWithinPickRadius({0, 0}, {0.008f, 0.008f}));
-    EXPECT_FALSE(isWithinPickRadius({0, 0}, {0.009f, 0.009f}));
-    EXPECT_FALSE(isWithinPickRadius({0, 0}, {0.013f, 0}));
+    // 248 x 198 view: one model unit is 124 pixels across and 99 down at zoom 1.
+    const ViewCamera start;
+    EXPECT_FLOAT_EQ(pickDistance({0, 0}, {5.9f / 124, 0}, 248, 198, start), 5.9f);
+    EXPECT_TRUE(std::isinf(pickDistance({0, 0}, {6.1f / 124, 0}, 248, 198, start)));
+    EXPECT_FLOAT_EQ(pickDistance({0, 0}, {0, 5.9f / 99}, 248, 198, start), 5.9f);
+    EXPECT_TRUE(std::isinf(pickDistance({0, 0}, {0.0f, 6.1f / 99}, 248, 198, start)));
+    ViewCamera near;
+    near.orthoZoom = 100.0f;  // 0.0125 units are now 155 pixels: the radius reaches further
+    EXPECT_FALSE(std::isinf(pickDistance({0, 0}, {0.0125f, 0}, 248, 198, near)));
+    EXPECT_TRUE(std::isinf(pickDistance({0, 0}, {0.013f, 0}, 248, 198, near)));
+    ViewCamera far;
+    far.orthoZoom = 0.01f;  // six pixels are 4.8 units
+    EXPECT_FALSE(std::isinf(pickDistance({0, 0}, {4.7f, 0}, 248, 198, far)));
+    EXPECT_TRUE(std::isinf(pickDistance({0, 0}, {4.9f, 0}, 248, 198, far)));
+}
+
+TEST(ZoomedMapping, PixelToModelAndBackInEveryViewAtAnyZoom)
+{
+    for (const float zoom : {0.001f, 0.37f, 1.0f, 8.0f, 1000.0f}) {
+        ViewCamera c;
+        c.orthoZoom = zoom;
+        c.panX = 0.125f;
+        c.panY = -0.5f;
+        c.panZ = 0.75f;
+        for (ViewKind v : {ViewKind::Front, ViewKind::Side, ViewKind::Top}) {
+            const ViewPoint m = screenToModel(v, 31, 170, 248, 198, c);
+            const ViewPoint px = modelToScreen(v, m, 248, 198, c);
+            EXPECT_NEAR(px.a, 31.0f, 1e-2) << zoom;
+            EXPECT_NEAR(px.b, 170.0f, 1e-2) << zoom;
+            // One pixel right is 1 / (124 zoom) units further along the first coordinate.
+            const ViewPoint next = screenToModel(v, 32, 170, 248, 198, c);
+            EXPECT_NEAR((next.a - m.a) * 124.0f * zoom, 1.0f, 1e-2) << zoom;
+        }
+    }
+}
+
+TEST(ZoomedMapping, WheelZoomKeepsThePointUnderTheCursorWithinItsRange)
+{
+    for (ViewKind v : {ViewKind::Front, ViewKind::Side, ViewKind::Top}) {
+        ViewCamera c;
+        c.panY = 0.5f;
+        const ViewPoint under = screenToModel(v, 200, 40, 248, 198, c);
+        zoomOrthoAt(c, v, 200, 40, 248, 198, wheelZoomFactor);
+        EXPECT_FLOAT_EQ(c.orthoZoom, wheelZoomFactor);
+        const ViewPoint after = screenToModel(v, 200, 40, 248, 198, c);
+        EXPECT_NEAR(after.a, under.a, 1e-6);
+        EXPECT_NEAR(after.b, under.b, 1e-6);
+    }
+    ViewCamera c;
+    for (int i = 0; i < 100; ++i) zoomOrthoAt(c, ViewKind::Front, 10, 10, 248, 198, 2.0f);
+    EXPECT_EQ(c.orthoZoom, maxOrthoZoom);
+    for (int i = 0; i < 100; ++i) zoomOrthoAt(c, ViewKind::Top, 10, 10, 248, 198, 0.5f);
+    EXPECT_EQ(c.orthoZoom, minOrthoZoom);
+    EXPECT_TRUE(std::isfinite(c.panX) && std::isfinite(c.panZ));
+    EXPECT_EQ(orthoProjectionScale(c).z, minOrthoZoom) << "zoomed out, the depth slab widens";
+    c.orthoZoom = 4.0f;
+    EXPECT_EQ(orthoProjectionScale(c).z, 1.0f) << "zoomed in, it stays";
+}
+
+TEST(ZoomedMapping, MiddleDragKeepsTheGrabbedPointUnderTheCursor)
+{
+    ViewCamera c;
+    c.orthoZoom = 3.0f;
+    const ViewPoint grabbed = screenToModel(ViewKind::Top, 50, 60, 248, 198, c);
+    dragOrthoPan(c, ViewKind::Top, 50, 60, 90, 20, 248, 198);
+    const ViewPoint now = screenToModel(ViewKind::Top, 90, 20, 248, 198, c);
+    EXPECT_NEAR(now.a, grabbed.a, 1e-6);
+    EXPECT_NEAR(now.b, grabbed.b, 1e-6);
+    EXPECT_EQ(c.panY, 0.0f) << "Top pans x and z only";
+}
+
+TEST(FrameAll, FitsTheWholeMeshIntoAllThreeViews)
+{
+    Mesh mesh;
+    for (const Vec3 p : {Vec3{100, 40, -7}, Vec3{130, 52, -1}, Vec3{110, 45, -30}}) {
+        Vertex& v = appendVertex(mesh);
+        v.x = p.x, v.y = p.y, v.z = p.z;
+    }
+    ViewCamera c;
+    EXPECT_FALSE(isMeshInOrthoViews(c, mesh));
+    frameMesh(c, mesh);
+    EXPECT_TRUE(isMeshInOrthoViews(c, mesh));
+    EXPECT_EQ(c.panX, -115.0f);
+    EXPECT_FLOAT_EQ(c.orthoZoom, frameFill / 15.0f) << "the largest half size (x) fills nine tenths";
+    // A tiny mesh is zoomed into; one point keeps the start scale; none resets.
+    mesh.vertices.resize(2);
+    mesh.vertices[1] = mesh.vertices[0];
+    mesh.vertices[1].x += 0.001f;
+    frameMesh(c, mesh);
+    EXPECT_GT(c.orthoZoom, 100.0f);
+    mesh.vertices.resize(1);
+    frameMesh(c, mesh);
+    EXPECT_EQ(c.orthoZoom, 1.0f);
+    EXPECT_EQ(c.panY, -40.0f);
+    frameMesh(c, Mesh{});
+    EXPECT_EQ(c, ViewCamera{});
 }
 
 TEST(ArrowKeys, TableByWindow)
@@ -153,6 +247,10 @@ TEST(ArrowKeys, TableByWindow)
     applyArrowKey(c, 4, vkDown);
     EXPECT_EQ(c.orbitY, 1.0f);
     EXPECT_EQ(c.orbitX, -1.0f);
+
+    c.orthoZoom = 4.0f;  // a step is still 1/16 of the view
+    applyArrowKey(c, 1, vkLeft);
+    EXPECT_EQ(c.panX, 0.03125f);
 
     const ViewCamera before = c;
     applyArrowKey(c, 0, vkLeft);

@@ -1,7 +1,9 @@
 // mapping.cpp: the arithmetic between cursor, view and model. Pure functions.
 #include "views/views.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "app/window_layer.h"
 
@@ -21,12 +23,34 @@ CameraArgs viewCameraArgs(ViewKind view, const ViewCamera& c)
     return {};
 }
 
+namespace {
+
+// Clip units across (u) and down (w) of a pixel; w grows downwards.
+ViewPoint pixelToClip(float mx, float my, float width, float height)
+{
+    const float halfW = width / 2.0f, halfH = height / 2.0f;
+    return {halfW != 0.0f ? (mx - halfW) / halfW : 0.0f, halfH != 0.0f ? (my - halfH) / halfH : 0.0f};
+}
+
+// The pan that puts model point p of a view under clip point (u, w) at the camera's zoom.
+void panToShow(ViewCamera& c, ViewKind view, ViewPoint clip, ViewPoint p)
+{
+    const float u = clip.a / c.orthoZoom, w = clip.b / c.orthoZoom;
+    switch (view) {
+    case ViewKind::Front: c.panX = u - p.a; c.panY = -w - p.b; break;
+    case ViewKind::Side: c.panZ = u - p.a; c.panY = -w - p.b; break;
+    case ViewKind::Top: c.panX = u - p.a; c.panZ = w - p.b; break;
+    case ViewKind::ThreeD: break;
+    }
+}
+
+}  // namespace
+
 ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float height,
                         const ViewCamera& c)
 {
-    const float halfW = width / 2.0f, halfH = height / 2.0f;
-    const float u = halfW != 0.0f ? (mx - halfW) / halfW : 0.0f;
-    const float w = halfH != 0.0f ? (my - halfH) / halfH : 0.0f;  // grows downwards
+    const ViewPoint clip = pixelToClip(mx, my, width, height);
+    const float u = clip.a / c.orthoZoom, w = clip.b / c.orthoZoom;
     switch (view) {
     case ViewKind::Front: return {u - c.panX, -w - c.panY};
     case ViewKind::Side: return {u - c.panZ, -w - c.panY};
@@ -34,6 +58,101 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
     case ViewKind::ThreeD: break;
     }
     return {};
+}
+
+ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& c)
+{
+    float u = 0.0f, w = 0.0f;
+    switch (view) {
+    case ViewKind::Front: u = p.a + c.panX; w = -(p.b + c.panY); break;
+    case ViewKind::Side: u = p.a + c.panZ; w = -(p.b + c.panY); break;
+    case ViewKind::Top: u = p.a + c.panX; w = p.b + c.panZ; break;
+    case ViewKind::ThreeD: break;
+    }
+    return {(1.0f + c.orthoZoom * u) * width / 2.0f, (1.0f + c.orthoZoom * w) * height / 2.0f};
+}
+
+Vec3 orthoProjectionScale(const ViewCamera& c)
+{
+    return {c.orthoZoom, c.orthoZoom, std::min(c.orthoZoom, 1.0f)};
+}
+
+void zoomOrthoAt(ViewCamera& c, ViewKind view, float mx, float my, float width, float height, float factor)
+{
+    if (view == ViewKind::ThreeD || !std::isfinite(factor) || factor <= 0.0f) return;
+    const ViewPoint under = screenToModel(view, mx, my, width, height, c);
+    c.orthoZoom = std::clamp(c.orthoZoom * factor, minOrthoZoom, maxOrthoZoom);
+    panToShow(c, view, pixelToClip(mx, my, width, height), under);
+}
+
+void dragOrthoPan(ViewCamera& c, ViewKind view, float fromX, float fromY, float toX, float toY,
+                  float width, float height)
+{
+    if (view == ViewKind::ThreeD) return;
+    const ViewPoint grabbed = screenToModel(view, fromX, fromY, width, height, c);
+    panToShow(c, view, pixelToClip(toX, toY, width, height), grabbed);
+}
+
+namespace {
+
+// Bounding box of the mesh's finite positions; empty when there are none.
+struct Bounds {
+    Vec3 low{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+             std::numeric_limits<float>::infinity()};
+    Vec3 high{-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+              -std::numeric_limits<float>::infinity()};
+    bool empty = true;
+};
+
+Bounds meshBounds(const Mesh& mesh)
+{
+    Bounds b;
+    for (const Vertex& v : mesh.vertices) {
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) continue;
+        b.low = {std::min(b.low.x, v.x), std::min(b.low.y, v.y), std::min(b.low.z, v.z)};
+        b.high = {std::max(b.high.x, v.x), std::max(b.high.y, v.y), std::max(b.high.z, v.z)};
+        b.empty = false;
+    }
+    return b;
+}
+
+}  // namespace
+
+void frameMesh(ViewCamera& c, const Mesh& mesh)
+{
+    const Bounds b = meshBounds(mesh);
+    if (b.empty) {
+        c.panX = c.panY = c.panZ = 0.0f;
+        c.orthoZoom = 1.0f;
+        return;
+    }
+    // In double: a box from -FLT_MAX to FLT_MAX has a finite centre and half size.
+    const double cx = (static_cast<double>(b.low.x) + b.high.x) / 2.0;
+    const double cy = (static_cast<double>(b.low.y) + b.high.y) / 2.0;
+    const double cz = (static_cast<double>(b.low.z) + b.high.z) / 2.0;
+    const double half = std::max({static_cast<double>(b.high.x) - cx, static_cast<double>(b.high.y) - cy,
+                                  static_cast<double>(b.high.z) - cz});
+    c.panX = static_cast<float>(-cx);
+    c.panY = static_cast<float>(-cy);
+    c.panZ = static_cast<float>(-cz);
+    // Every view shows one model unit as one half view at zoom 1, across and
+    // up alike; a single point keeps the start scale.
+    const double zoom = half > 0.0 ? frameFill / half : 1.0;
+    c.orthoZoom = static_cast<float>(std::clamp(zoom, static_cast<double>(minOrthoZoom),
+                                                static_cast<double>(maxOrthoZoom)));
+}
+
+bool isMeshInOrthoViews(const ViewCamera& c, const Mesh& mesh)
+{
+    // Across and up each view reaches 1 / zoom from its centre; in depth at
+    // least as far, so a vertex within that cube is drawn in all three.
+    const double reach = 1.0 / c.orthoZoom;
+    const auto inside = [reach](float value, float pan) {
+        return !(std::fabs(static_cast<double>(value) + pan) > reach);  // NaN is drawn nowhere
+    };
+    for (const Vertex& v : mesh.vertices)
+        if (!inside(v.x, c.panX) || !inside(v.y, c.panY) || !inside(v.z, c.panZ)) return false;
+    return true;
 }
 
 ViewPoint viewCoordinates(ViewKind view, const Vertex& v)
@@ -86,11 +205,13 @@ float snapToGrid(float value, float grid)
     return static_cast<float>(n * grid);
 }
 
-bool isWithinPickRadius(ViewPoint cursor, ViewPoint vertex)
+float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& c)
 {
     const double da = static_cast<double>(cursor.a) - vertex.a;
     const double db = static_cast<double>(cursor.b) - vertex.b;
-    return std::sqrt(da * da + db * db) <= pickRadius;
+    const double pixels = std::hypot(da * c.orthoZoom * width / 2.0, db * c.orthoZoom * height / 2.0);
+    const bool reached = std::hypot(da, db) <= pickRadius || pixels <= pickPixels;
+    return reached ? static_cast<float>(pixels) : std::numeric_limits<float>::infinity();
 }
 
 void applyArrowKey(ViewCamera& c, int32_t window, int32_t key)
@@ -99,21 +220,23 @@ void applyArrowKey(ViewCamera& c, int32_t window, int32_t key)
     if (view < 0) return;
     const bool left = key == vkLeft, right = key == vkRight, up = key == vkUp, down = key == vkDown;
     if (!left && !right && !up && !down) return;
+    // A step moves the drawing by the same part of the view at every zoom.
+    const float step = panStep / c.orthoZoom;
     switch (static_cast<ViewKind>(view)) {
     case ViewKind::Front:
     case ViewKind::Side: {
         float& horizontal = view == 0 ? c.panX : c.panZ;
-        if (left) horizontal += panStep;
-        if (right) horizontal -= panStep;
-        if (up) c.panY -= panStep;
-        if (down) c.panY += panStep;
+        if (left) horizontal += step;
+        if (right) horizontal -= step;
+        if (up) c.panY -= step;
+        if (down) c.panY += step;
         break;
     }
     case ViewKind::Top:
-        if (left) c.panX -= panStep;
-        if (right) c.panX += panStep;
-        if (up) c.panZ += panStep;
-        if (down) c.panZ -= panStep;
+        if (left) c.panX -= step;
+        if (right) c.panX += step;
+        if (up) c.panZ += step;
+        if (down) c.panZ -= step;
         break;
     case ViewKind::ThreeD:
         if (left) c.orbitY += 1.0f;

@@ -71,15 +71,15 @@ void drawBuffers(const RenderBuffers& b, GLenum mode)
     glDrawArrays(mode, 0, count);
 }
 
-void drawOriginCross(RenderBuffers& b)
+void drawOriginCross(RenderBuffers& b, float arm)
 {
     clear(b);
-    push(b.positions, -crossArm, 0.0f, 0.0f);
-    push(b.positions, crossArm, 0.0f, 0.0f);
-    push(b.positions, 0.0f, crossArm, 0.0f);
-    push(b.positions, 0.0f, -crossArm, 0.0f);
-    push(b.positions, 0.0f, 0.0f, crossArm);
-    push(b.positions, 0.0f, 0.0f, -crossArm);
+    push(b.positions, -arm, 0.0f, 0.0f);
+    push(b.positions, arm, 0.0f, 0.0f);
+    push(b.positions, 0.0f, arm, 0.0f);
+    push(b.positions, 0.0f, -arm, 0.0f);
+    push(b.positions, 0.0f, 0.0f, arm);
+    push(b.positions, 0.0f, 0.0f, -arm);
     glColor3f(white.r, white.g, white.b);
     drawBuffers(b, GL_LINES);
 }
@@ -109,9 +109,9 @@ constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
     return edges;
 }();
 
-// Every vertex as drawCube at the vertex with scale markerScale in line mode,
+// Every vertex as drawCube at the vertex with scale markerSize in line mode,
 // as one batch of lines.
-void drawVertexMarkers(const Mesh& mesh, RenderBuffers& b)
+void drawVertexMarkers(const Mesh& mesh, float markerSize, RenderBuffers& b)
 {
     clear(b);
     b.positions.reserve(mesh.vertices.size() * cubeEdges.size() * 6);
@@ -121,7 +121,7 @@ void drawVertexMarkers(const Mesh& mesh, RenderBuffers& b)
         for (const auto& edge : cubeEdges) {
             for (const size_t corner : edge) {
                 const float* p = cubeCorners[corner].position;
-                push(b.positions, markerScale * p[0] + v.x, markerScale * p[1] + v.y, markerScale * p[2] + v.z);
+                push(b.positions, markerSize * p[0] + v.x, markerSize * p[1] + v.y, markerSize * p[2] + v.z);
                 push(b.colors, colour);
             }
         }
@@ -129,9 +129,24 @@ void drawVertexMarkers(const Mesh& mesh, RenderBuffers& b)
     drawBuffers(b, GL_LINES);
 }
 
+// Puts the orthographic zoom in front of the camera's projection; at the
+// start zoom the matrix stays exactly as setCamera left it.
+void applyOrthoZoom(const ViewCamera& camera)
+{
+    if (camera.orthoZoom == 1.0f) return;
+    const Vec3 scale = orthoProjectionScale(camera);
+    std::array<float, 16> camerasMatrix{};
+    glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glScalef(scale.x, scale.y, scale.z);
+    glMultMatrixf(camerasMatrix.data());
+    glMatrixMode(GL_MODELVIEW);
+}
+
 }  // namespace
 
-void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
+void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers)
 {
     const bool ortho = viewFlag == 0;
@@ -144,8 +159,8 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t texture
         glDisable(GL_CULL_FACE);
         glDisable(GL_TEXTURE_2D);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        drawOriginCross(buffers);
-        drawVertexMarkers(mesh, buffers);
+        drawOriginCross(buffers, crossArm / orthoZoom);
+        drawVertexMarkers(mesh, markerScale / orthoZoom, buffers);
     }
     if (threeD) glBindTexture(GL_TEXTURE_2D, textureName);
 
@@ -218,12 +233,13 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
     if (threeD) {
         glCullFace(GL_FRONT);
         glDisable(GL_LIGHTING);
-        renderMesh(mesh, 1, camera.zoom, textureName, buffers);
+        renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers);
         glLoadIdentity();
     } else {
+        applyOrthoZoom(camera);
         glDisable(GL_FOG);
         glDisable(GL_LIGHTING);
-        renderMesh(mesh, 0, camera.zoom, textureName, buffers);
+        renderMesh(mesh, 0, camera.zoom, camera.orthoZoom, textureName, buffers);
     }
 
     setCamera(engine, aspect, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);

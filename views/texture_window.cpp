@@ -3,6 +3,7 @@
 // fields holding the triangle's U and V per corner, written back on every pass.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "app/app.h"
 
@@ -37,11 +38,25 @@ void closeTextureWindow(AppState& state)
     state.windows->activateWindow(windowMain);
 }
 
-void drawTriangleOverPicture(WindowLayer& w, const Triangle& t)
+// The picture's size in the window: its own, or scaled down with its
+// proportions kept until the window fits in maxClient.
+CursorPos shownPictureSize(int32_t width, int32_t height, CursorPos maxClient)
 {
-    const double width = w.imageWidth(imageTexture);
-    const double height = w.imageHeight(imageTexture);
-    w.drawImage(windowTexture, imageTexture, 0, pictureTop);
+    const double room = std::min(static_cast<double>(maxClient.x) / std::max(width, 1),
+                                 static_cast<double>(maxClient.y - pictureTop) / std::max(height, 1));
+    if (room >= 1.0) return {width, height};
+    const double scale = std::max(room, 0.0);
+    return {std::max(1, static_cast<int32_t>(width * scale)), std::max(1, static_cast<int32_t>(height * scale))};
+}
+
+void drawTriangleOverPicture(WindowLayer& w, const Triangle& t, CursorPos shown)
+{
+    const double width = shown.x;
+    const double height = shown.y;
+    if (shown.x == w.imageWidth(imageTexture) && shown.y == w.imageHeight(imageTexture))
+        w.drawImage(windowTexture, imageTexture, 0, pictureTop);
+    else
+        w.drawImageScaled(windowTexture, imageTexture, 0, pictureTop, shown.x, shown.y);
     for (size_t k = 0; k < 3; ++k)
         w.fillRect(windowTexture, toPixel(width * t.u[k] - cornerSquare / 2),
                    toPixel(height * t.v[k] + pictureTop - cornerSquare / 2), cornerSquare,
@@ -58,10 +73,11 @@ void drawTriangleOverPicture(WindowLayer& w, const Triangle& t)
 void chooseTextureWith(AppState& state, const TextureLoader& load)
 {
     WindowLayer& w = *state.windows;
-    w.makeCurrent(window3D);
-    const std::string file =
-        w.chooseFile("Texture", "", "BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", 0, false);
+    const std::string file = w.chooseFile(
+        "Texture", "", "BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", 0, false);
     if (file.empty()) return;
+    // Views drawn while the dialog was open have left their own context current.
+    w.makeCurrent(window3D);
     state.textureName.reset();
     w.freeImage(imageTexture);
     state.textureFileName = file;
@@ -78,11 +94,13 @@ void openTextureWindow(AppState& state)
         w.showMessage("Texture", uiTextOf(state.uiText, state.prefs.language, noTextureMessage));
         return;
     }
+    state.texturePicture =
+        shownPictureSize(w.imageWidth(imageTexture), w.imageHeight(imageTexture), w.maxToolClientSize());
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
     spec.placement = WindowPlacement::CentreOverActive;
-    spec.width = w.imageWidth(imageTexture);
-    spec.height = w.imageHeight(imageTexture) + pictureTop;
+    spec.width = state.texturePicture.x;
+    spec.height = state.texturePicture.y + pictureTop;
     spec.title = "Texture";
     w.closeWindow(windowTexture);
     if (!w.openWindow(windowTexture, spec)) return;
@@ -110,12 +128,17 @@ void textureWindowStep(AppState& state)
         return;
     }
     Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
+    const Triangle before = t;
     for (int32_t k = 0; k < 3; ++k) {
         const auto corner = static_cast<size_t>(k);
         t.u[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k));
         t.v[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k + 1));
     }
-    drawTriangleOverPicture(w, t);
+    // Compared as bits: a NaN typed into a field is a change only once.
+    if (std::memcmp(before.u.data(), t.u.data(), sizeof t.u) != 0 ||
+        std::memcmp(before.v.data(), t.v.data(), sizeof t.v) != 0)
+        markViewsDirty(state, viewBit(ViewKind::ThreeD));
+    drawTriangleOverPicture(w, t, state.texturePicture);
 
     if (state.eventWindow != windowTexture) {
         // Keeps the window in front until the user closes it.
@@ -124,9 +147,13 @@ void textureWindowStep(AppState& state)
     }
     if (state.eventKind == eventClose) {
         for (int32_t vertex : t.vertexIndex) setVertexMarked(state.mesh, vertex, 0);
+        markViewsDirty(state, orthoViews);
         closeTextureWindow(state);
     } else if (state.eventKind == eventControl && state.event.notification == notifySetFocus) {
         const int32_t field = state.event.control - firstField;
-        if (field >= 0 && field < 6) markCorner(state.mesh, t, field / 2);
+        if (field >= 0 && field < 6) {
+            markCorner(state.mesh, t, field / 2);
+            markViewsDirty(state, orthoViews);
+        }
     }
 }

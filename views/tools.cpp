@@ -3,6 +3,7 @@
 // cursor from the window layer when it runs; the group drag keeps its
 // reference point and grid remainder in the state record.
 #include <cmath>
+#include <limits>
 
 #include "app/app.h"
 
@@ -16,6 +17,28 @@ ViewPoint cursorInView(const AppState& state, ViewKind view)
     return screenToModel(view, static_cast<float>(cursor.x), static_cast<float>(cursor.y),
                          static_cast<float>(state.windows->clientWidth(window)),
                          static_cast<float>(state.windows->clientHeight(window)), state.camera);
+}
+
+// The unselected vertex nearest the cursor on screen within picking reach,
+// the first in list order among equally near ones; -1 when none is in reach.
+int32_t nearestUnselectedVertexAt(const AppState& state, ViewKind view)
+{
+    const int32_t window = windowOfView(view);
+    const auto width = static_cast<float>(state.windows->clientWidth(window));
+    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    const ViewPoint p = cursorInView(state, view);
+    int32_t nearest = -1;
+    float best = std::numeric_limits<float>::infinity();
+    const std::vector<Vertex>& vertices = state.mesh.vertices;
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        if (vertices[i].selected != 0) continue;
+        const float d = pickDistance(p, viewCoordinates(view, vertices[i]), width, height, state.camera);
+        if (d < best) {
+            best = d;
+            nearest = static_cast<int32_t>(i);
+        }
+    }
+    return nearest;
 }
 
 // The part of a motion that makes whole grid steps, toward zero; all of it
@@ -45,33 +68,26 @@ void createVertexAt(AppState& state)
         const float grid = state.prefs.snapGrid;
         Vertex& v = appendVertex(state.mesh);
         setViewCoordinates(*view, v, {snapToGrid(p.a, grid), snapToGrid(p.b, grid)});
+        markViewsDirty(state, allViews);
     }
     state.windows->sleepMs(10);
 }
 
 int32_t pickVertexAt(AppState& state)
 {
-    int32_t hit = -1;
     std::vector<Vertex>& vertices = state.mesh.vertices;
-    if (const std::optional<ViewKind> view = activeView(state)) {
-        const ViewPoint p = cursorInView(state, *view);
-        // The first unselected vertex under the cursor wins, not the nearest;
-        // an already selected one is never picked.
-        for (size_t i = 0; i < vertices.size(); ++i) {
-            Vertex& v = vertices[i];
-            if (v.selected == 0 && isWithinPickRadius(p, viewCoordinates(*view, v))) {
-                v.selected = 1;
-                hit = static_cast<int32_t>(i);
-                break;
-            }
-        }
+    const std::optional<ViewKind> view = activeView(state);
+    // An already selected vertex is never picked: clicking it alone is a miss.
+    const int32_t hit = view ? nearestUnselectedVertexAt(state, *view) : -1;
+    bool changed = false;
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        const bool isHit = static_cast<int32_t>(i) == hit;
+        // A miss clears the selection; a hit without Shift keeps only itself.
+        const int32_t selected = isHit ? 1 : hit >= 0 && state.shiftHeld != 0 ? vertices[i].selected : 0;
+        changed = changed || vertices[i].selected != selected;
+        vertices[i].selected = selected;
     }
-    if (hit < 0) {
-        deselectAllVertices(state.mesh);
-    } else if (state.shiftHeld == 0) {
-        for (size_t i = 0; i < vertices.size(); ++i)
-            if (static_cast<int32_t>(i) != hit) vertices[i].selected = 0;
-    }
+    if (changed) markViewsDirty(state, allViews);
     return hit;
 }
 
@@ -79,16 +95,11 @@ int32_t extendSelectionAt(AppState& state)
 {
     const std::optional<ViewKind> view = activeView(state);
     if (!view) return -1;
-    const ViewPoint p = cursorInView(state, *view);
-    std::vector<Vertex>& vertices = state.mesh.vertices;
-    for (size_t i = 0; i < vertices.size(); ++i) {
-        Vertex& v = vertices[i];
-        if (v.selected == 0 && isWithinPickRadius(p, viewCoordinates(*view, v))) {
-            v.selected = 1;
-            return static_cast<int32_t>(i);
-        }
-    }
-    return -1;
+    const int32_t nearest = nearestUnselectedVertexAt(state, *view);
+    if (nearest < 0) return -1;
+    state.mesh.vertices[static_cast<size_t>(nearest)].selected = 1;
+    markViewsDirty(state, allViews);
+    return nearest;
 }
 
 void beginDragAt(AppState& state)
@@ -107,8 +118,11 @@ void dragSelectedVertex(AppState& state)
     const ViewPoint p = cursorInView(state, *view);
     const float grid = state.prefs.snapGrid;
     const ViewPoint snapped{snapToGrid(p.a, grid), snapToGrid(p.b, grid)};
-    for (Vertex& v : state.mesh.vertices)
-        if (v.selected == 1) setViewCoordinates(*view, v, snapped);
+    for (Vertex& v : state.mesh.vertices) {
+        if (v.selected != 1) continue;
+        setViewCoordinates(*view, v, snapped);
+        markViewsDirty(state, allViews);
+    }
 }
 
 void dragSelectedVertices(AppState& state)
@@ -124,11 +138,11 @@ void dragSelectedVertices(AppState& state)
     }
     const CursorPos from = state.dragCursor;
     state.dragCursor = cursor;
-    const double halfWidth = state.windows->clientWidth(window) / 2.0;
-    const double halfHeight = state.windows->clientHeight(window) / 2.0;
+    const double halfWidth = state.windows->clientWidth(window) / 2.0 * state.camera.orthoZoom;
+    const double halfHeight = state.windows->clientHeight(window) / 2.0 * state.camera.orthoZoom;
     if (halfWidth <= 0.0 || halfHeight <= 0.0) return;
-    // Pixels to model units with the view's size now, so a pan between two
-    // events does not count as motion.
+    // Pixels to model units with the view's size and zoom now, so a pan
+    // between two events does not count as motion.
     const auto dx = static_cast<float>((cursor.x - from.x) / halfWidth);
     const auto dy = static_cast<float>((cursor.y - from.y) / halfHeight);
     const ViewPoint motion = cursorChangeToModel(*view, dx, dy);
@@ -146,4 +160,5 @@ void dragSelectedVertices(AppState& state)
         setViewCoordinates(*view, v,
                            {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
     }
+    markViewsDirty(state, allViews);
 }

@@ -15,15 +15,18 @@
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
-// The pan shared by the three orthographic views, the orbit of the 3D view and
-// its zoom; all start at 0 and are never saved.
+// The pan and zoom shared by the three orthographic views, the orbit of the 3D
+// view and its zoom; none is ever saved.
 struct ViewCamera {
     float panX = 0.0f;
     float panY = 0.0f;
     float panZ = 0.0f;
-    float orbitX = 0.0f;  // degrees about X
-    float orbitY = 0.0f;  // degrees about Y
-    float zoom = 0.0f;    // the 3D view scales triangles by zoom + 1
+    float orbitX = 0.0f;     // degrees about X
+    float orbitY = 0.0f;     // degrees about Y
+    float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
+    float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+
+    bool operator==(const ViewCamera&) const = default;
 };
 
 // Cursor position of a view at the last redraw in half-widths and half-heights,
@@ -48,8 +51,14 @@ struct CameraArgs {
 };
 
 constexpr float pickRadius = 0.0125f;  // model units around a vertex that a click hits
-constexpr float panStep = 0.125f;
+constexpr float pickPixels = 6.0f;     // ... or screen pixels, whichever reaches further
+constexpr float panStep = 0.125f;      // model units at the start zoom
 constexpr float zoomStep = 0.25f;
+constexpr float minOrthoZoom = 0.001f;
+constexpr float maxOrthoZoom = 1000.0f;
+constexpr int32_t wheelNotch = 120;       // wheel delta of one notch
+constexpr float wheelZoomFactor = 1.25f;  // orthographic zoom per notch
+constexpr float frameFill = 0.9f;         // Frame all leaves a tenth of each half view free
 
 // The window number of a view and back; viewOfWindow gives -1 for other windows.
 inline int32_t windowOfView(ViewKind view) { return static_cast<int32_t>(view) + 1; }
@@ -62,6 +71,27 @@ CameraArgs viewCameraArgs(ViewKind view, const ViewCamera& camera);
 // client size width x height: Front (x, y), Side (z, y), Top (x, z).
 ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float height,
                         const ViewCamera& camera);
+// The pixel of an orthographic view where the view's two coordinates p show.
+ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& camera);
+
+// Scale the orthographic views' projection is multiplied by: the zoom across
+// and up; in depth never less than at the start, so zooming out widens the
+// slab each view shows and zooming in keeps it.
+Vec3 orthoProjectionScale(const ViewCamera& camera);
+
+// Wheel over an orthographic view: multiplies the shared zoom by factor
+// (clamped to minOrthoZoom..maxOrthoZoom) and pans so the model point under
+// the cursor stays there.
+void zoomOrthoAt(ViewCamera& camera, ViewKind view, float mx, float my, float width, float height,
+                 float factor);
+// Middle-button drag: pans so the model point under (fromX, fromY) moves to (toX, toY).
+void dragOrthoPan(ViewCamera& camera, ViewKind view, float fromX, float fromY, float toX, float toY,
+                  float width, float height);
+// Frame all: centres the mesh's bounding box in Front, Side and Top and zooms
+// so all of it fits with a margin; an empty mesh gets the start view back.
+void frameMesh(ViewCamera& camera, const Mesh& mesh);
+// True when every vertex lies inside what Front, Side and Top show together.
+bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 
 // The view's two coordinates of a vertex, and setting them (the third stays).
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
@@ -77,11 +107,13 @@ ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float w
 // unchanged when the grid is 0 or not finite.
 float snapToGrid(float value, float grid);
 
-// True when (a, b) lies within pickRadius of the point (va, vb).
-bool isWithinPickRadius(ViewPoint cursor, ViewPoint vertex);
+// How far a vertex is from the cursor for picking, in screen pixels of a view
+// of width x height; infinity when it is out of reach (further than both
+// pickRadius model units and pickPixels pixels).
+float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& camera);
 
 // Arrow keys (Win32 virtual-key codes) pressed in a window: pans the orthographic
-// views or turns the 3D view; other keys and windows change nothing.
+// views by 1/16 of a view or turns the 3D view; other keys and windows change nothing.
 void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 
 // Zoom steps: in without limit; out only while zoom + 1 > 0 before the step.
@@ -98,9 +130,10 @@ struct RenderBuffers {
 };
 
 // Draws the mesh into the current context: viewFlag 0 for Front, Side and Top
-// (white wireframe, vertex markers, origin cross), 1 for the 3D view (filled,
+// (white wireframe, vertex markers, origin cross, the last two kept at their
+// start size on screen whatever orthoZoom is), 1 for the 3D view (filled,
 // textured with textureName, scaled by zoom + 1).
-void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, uint32_t textureName,
+void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers);
 
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----

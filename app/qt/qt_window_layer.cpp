@@ -26,8 +26,10 @@
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -361,11 +363,32 @@ CursorPos QtWindowLayer::cursorPos(int32_t number) const
     if (!w) return {};
     const QWidget* origin = w->topLevel ? w->topLevel.get() : w->client.data();
     if (!origin) return {};
-    const QPoint p = origin->mapFromGlobal(QCursor::pos());
+    const QPoint p = origin->mapFromGlobal(eventCursor_.value_or(QCursor::pos()));
     return {p.x(), p.y()};
 }
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }
+
+void QtWindowLayer::setExposeHandler(std::function<void(int32_t)> handler) { exposeHandler_ = std::move(handler); }
+
+CursorPos QtWindowLayer::maxToolClientSize() const
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // The frame the window manager puts around a window, as the main window has it.
+    QSize frame(0, 0);
+    if (const Window* main = find(windowMain); main && main->topLevel && main->topLevel->isVisible())
+        frame = main->topLevel->frameGeometry().size() - main->topLevel->size();
+    return {std::max(1, screen.width() - frame.width()), std::max(1, screen.height() - frame.height())};
+}
+
+void QtWindowLayer::callBack(const std::function<void()>& callback)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    QSurface* surface = context ? context->surface() : nullptr;
+    callback();
+    if (context && surface) context->makeCurrent(surface);
+    handlerRan_ = true;
+}
 
 void QtWindowLayer::layoutToolbarStrip()
 {
@@ -378,18 +401,20 @@ void QtWindowLayer::layoutToolbarStrip()
 
 // ---- input ------------------------------------------------------------------------------
 
-void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param)
+void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor)
 {
     // Like the platform the program was made for, a waiting mouse move is
     // replaced by a newer one rather than queued behind it.
-    if (kind == eventMouseMove && !events_.empty() && events_.back().kind == eventMouseMove &&
-        events_.back().window == window && events_.back().param == param)
+    if (kind == eventMouseMove && !events_.empty() && events_.back().event.kind == eventMouseMove &&
+        events_.back().event.window == window && events_.back().event.param == param) {
+        events_.back().cursor = cursor;
         return;
+    }
     WindowEvent e;
     e.kind = kind;
     e.window = window;
     e.param = param;
-    events_.push_back(e);
+    events_.push_back({e, cursor});
 }
 
 void QtWindowLayer::pushControl(int32_t window, int32_t control, int32_t notification)
@@ -399,7 +424,7 @@ void QtWindowLayer::pushControl(int32_t window, int32_t control, int32_t notific
     e.window = window;
     e.control = control;
     e.notification = notification;
-    events_.push_back(e);
+    events_.push_back({e, std::nullopt});
 }
 
 int32_t QtWindowLayer::numberOfObject(QObject* object) const
@@ -431,7 +456,19 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::KeyPress) {
+    if (type == QEvent::Expose) {
+        const int32_t number = numberOfObject(watched);
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (number >= windowFront && number <= window3D && window && window->isExposed() && exposeHandler_ &&
+            !inExposeHandler_) {
+            inExposeHandler_ = true;
+            callBack([this, number] { exposeHandler_(number); });
+            inExposeHandler_ = false;
+        }
+        return false;
+    }
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::KeyPress ||
+        type == QEvent::Wheel) {
         auto* input = static_cast<QInputEvent*>(event);
         // An ignored event travels on to the parents; report it once.
         if (event == lastInput_ && input->timestamp() == lastInputTime_) return false;
@@ -452,18 +489,24 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
             }
             return false;
         }
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (type == QEvent::MouseMove) {
-            push(eventMouseMove, number, mouseFlags(*mouse));
+        if (type == QEvent::Wheel) {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            if (const int delta = wheel->angleDelta().y())
+                push(eventMouseWheel, number, delta, wheel->globalPosition().toPoint());
             return false;
         }
-        const int32_t kind = mouse->button() == Qt::LeftButton    ? eventLeftDown
-                             : mouse->button() == Qt::RightButton ? eventRightDown
-                                                                  : eventNone;
-        if (kind != eventNone) {
-            active_ = number;
-            push(kind, number, mouseFlags(*mouse));
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->globalPosition().toPoint();
+        if (type == QEvent::MouseMove) {
+            push(eventMouseMove, number, mouseFlags(*mouse), at);
+            return false;
         }
+        const int32_t kind = mouse->button() == Qt::LeftButton     ? eventLeftDown
+                             : mouse->button() == Qt::RightButton  ? eventRightDown
+                             : mouse->button() == Qt::MiddleButton ? eventMiddleDown
+                                                                   : eventNone;
+        if (kind == eventLeftDown || kind == eventRightDown) active_ = number;
+        if (kind != eventNone) push(kind, number, mouseFlags(*mouse), at);
         return false;
     }
     if (type == QEvent::FocusIn) {
@@ -487,7 +530,7 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         for (const auto& [number, w] : windows_) ours = ours || w.client == watched;
         if (ours && resizeHandler_ && !inResizeHandler_) {
             inResizeHandler_ = true;
-            resizeHandler_();
+            callBack(resizeHandler_);
             inResizeHandler_ = false;
         }
     }
@@ -503,9 +546,29 @@ bool QtWindowLayer::fetchEvent(WindowEvent& event)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     if (events_.empty()) return false;
-    event = events_.front();
+    event = events_.front().event;
+    if (events_.front().cursor) eventCursor_ = events_.front().cursor;
     events_.pop_front();
     return true;
+}
+
+bool QtWindowLayer::waitForEvent(int32_t timeoutMs)
+{
+    handlerRan_ = false;
+    bool timedOut = false;
+    QTimer timer;
+    if (timeoutMs >= 0) {
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, this, [&timedOut] { timedOut = true; });
+        timer.start(timeoutMs);
+    }
+    // Qt's own events (painting, timers) are handled on the way; only a
+    // WindowEvent, a program callback or the timeout ends the wait.
+    while (events_.empty() && !handlerRan_ && !timedOut) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return !events_.empty();
 }
 
 bool QtWindowLayer::isShiftDown() const
@@ -953,6 +1016,18 @@ void QtWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y
     if (!canvas || it == images_.end()) return;
     QPainter p(&canvas->image());
     p.drawImage(x, y, it->second);
+    canvas->update();
+}
+
+void QtWindowLayer::drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
+                                    int32_t height)
+{
+    Canvas* canvas = canvasOf(window);
+    auto it = images_.find(slot);
+    if (!canvas || it == images_.end()) return;
+    QPainter p(&canvas->image());
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.drawImage(QRect(x, y, width, height), it->second);
     canvas->update();
 }
 

@@ -5,12 +5,14 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/window_layer.h"
 
@@ -43,7 +45,10 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
+    void setExposeHandler(std::function<void(int32_t number)> handler) override;
+    CursorPos maxToolClientSize() const override;
     bool fetchEvent(WindowEvent& event) override;
+    bool waitForEvent(int32_t timeoutMs) override;
     bool isShiftDown() const override;
     void sleepMs(int32_t milliseconds) override;
     bool createGlContext(int32_t number) override;
@@ -86,6 +91,8 @@ public:
     void setGadgetText(int32_t window, int32_t id, std::string_view text) override;
     int32_t comboSelection(int32_t window, int32_t id) const override;
     void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) override;
+    void drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
+                         int32_t height) override;
     void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                   uint8_t red, uint8_t green, uint8_t blue) override;
     void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
@@ -107,11 +114,20 @@ private:
         std::map<int32_t, QPointer<QWidget>> gadgets;
     };
 
+    // A WindowEvent waiting in the FIFO, with the cursor's screen position
+    // for mouse events.
+    struct Queued {
+        WindowEvent event;
+        std::optional<QPoint> cursor;
+    };
+
     Window* find(int32_t number);
     const Window* find(int32_t number) const;
     QWidget* outerWidget(const Window& w) const;
     int32_t numberOfObject(QObject* object) const;
-    void push(int32_t kind, int32_t window, int32_t param);
+    void push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor = std::nullopt);
+    // Runs a program callback; the context current before stays current after it.
+    void callBack(const std::function<void()>& callback);
     void pushControl(int32_t window, int32_t control, int32_t notification);
     QWidget* gadget(int32_t window, int32_t id) const;
     // Steps the whole number of a text field that has an up-down control.
@@ -129,10 +145,14 @@ private:
     QWidget* dialogOwner() const;
 
     std::map<int32_t, Window> windows_;
-    std::deque<WindowEvent> events_;
+    std::deque<Queued> events_;
+    std::optional<QPoint> eventCursor_;  // screen position at the mouse event fetched last
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
     bool inResizeHandler_ = false;
+    std::function<void(int32_t)> exposeHandler_;
+    bool inExposeHandler_ = false;
+    bool handlerRan_ = false;  // ends a waitForEvent
     int32_t active_ = windowNone;
     // The input event last turned into a WindowEvent; Qt hands an ignored
     // event on to the parents, which must not report it again.

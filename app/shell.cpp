@@ -104,10 +104,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     windows.setResizeHandler([&state] { layoutViews(state); });
     // Drawn at once: while a dialog or menu runs its own loop, the main loop
     // is not there to do it.
-    windows.setExposeHandler([&state](int32_t number) {
-        const int32_t view = viewOfWindow(number);
-        if (view < 0) return;
-        markViewsDirty(state, viewBit(static_cast<ViewKind>(view)));
+    windows.setExposeHandler([&state](const std::vector<int32_t>& numbers) {
+        for (const int32_t number : numbers)
+            if (const int32_t view = viewOfWindow(number); view >= 0)
+                markViewsDirty(state, viewBit(static_cast<ViewKind>(view)));
         redrawDirtyViews(state);
     });
 }

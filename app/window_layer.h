@@ -134,9 +134,10 @@ public:
     virtual CursorPos cursorPos(int32_t number) const = 0;
     // Called after the main window or any window changed size.
     virtual void setResizeHandler(std::function<void()> handler) = 0;
-    // Called with a view's number whenever the view must be drawn again (shown,
-    // uncovered), also while a modal dialog, prompt or menu is open.
-    virtual void setExposeHandler(std::function<void(int32_t number)> handler) = 0;
+    // Called with the numbers of the views that must be drawn again (shown,
+    // uncovered), also while a modal dialog, prompt or menu is open; the
+    // uncoverings of one moment come in one call.
+    virtual void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) = 0;
     // The largest client area a tool window can have and still fit on the screen.
     virtual CursorPos maxToolClientSize() const = 0;
 

@@ -92,7 +92,10 @@ CursorPos FakeWindowLayer::cursorPos(int32_t number) const
 
 void FakeWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler = std::move(handler); }
 
-void FakeWindowLayer::setExposeHandler(std::function<void(int32_t)> handler) { exposeHandler = std::move(handler); }
+void FakeWindowLayer::setExposeHandler(std::function<void(const std::vector<int32_t>&)> handler)
+{
+    exposeHandler = std::move(handler);
+}
 
 CursorPos FakeWindowLayer::maxToolClientSize() const { return maxToolClient; }
 

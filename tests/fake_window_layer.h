@@ -87,7 +87,7 @@ public:
     bool menuBarExists = false;
     bool toolbarExists = false;
     std::function<void()> resizeHandler;
-    std::function<void(int32_t)> exposeHandler;
+    std::function<void(const std::vector<int32_t>&)> exposeHandler;
 
     // Makes this the state's window layer with the texts filled and the main
     // window open (500 x 425) and active, as after start-up.
@@ -109,7 +109,7 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
-    void setExposeHandler(std::function<void(int32_t number)> handler) override;
+    void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
     CursorPos maxToolClientSize() const override;
     bool fetchEvent(WindowEvent& event) override;
     bool waitForEvent(int32_t timeoutMs) override;

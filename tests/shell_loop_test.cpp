@@ -227,8 +227,8 @@ TEST_F(Loop, EachKindOfChangeRedrawsTheViewsShowingItOnce)
     start();
     settle();
     windows.swaps.clear();
-    windows.exposeHandler(windowSide);
-    EXPECT_EQ(windows.swaps, std::vector<int32_t>{2});
+    windows.exposeHandler({windowTop, windowSide});
+    EXPECT_EQ(windows.swaps, (std::vector<int32_t>{2, 3}));
 }
 
 TEST_F(Loop, ABurstOfKeysIsDrawnOnceAndEveryKeyCounts)

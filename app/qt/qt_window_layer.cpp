@@ -369,7 +369,17 @@ CursorPos QtWindowLayer::cursorPos(int32_t number) const
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }
 
-void QtWindowLayer::setExposeHandler(std::function<void(int32_t)> handler) { exposeHandler_ = std::move(handler); }
+void QtWindowLayer::setExposeHandler(std::function<void(const std::vector<int32_t>&)> handler)
+{
+    exposeHandler_ = std::move(handler);
+}
+
+void QtWindowLayer::reportExposed()
+{
+    std::vector<int32_t> numbers;
+    numbers.swap(exposed_);
+    if (exposeHandler_ && !numbers.empty()) callBack([this, &numbers] { exposeHandler_(numbers); });
+}
 
 CursorPos QtWindowLayer::maxToolClientSize() const
 {
@@ -459,12 +469,10 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Expose) {
         const int32_t number = numberOfObject(watched);
         auto* window = qobject_cast<QWindow*>(watched);
-        if (number >= windowFront && number <= window3D && window && window->isExposed() && exposeHandler_ &&
-            !inExposeHandler_) {
-            inExposeHandler_ = true;
-            callBack([this, number] { exposeHandler_(number); });
-            inExposeHandler_ = false;
-        }
+        if (number < windowFront || number > window3D || !window || !window->isExposed()) return false;
+        // A zero timer runs in whatever loop is active, a dialog's included.
+        if (exposed_.empty()) QTimer::singleShot(0, this, [this] { reportExposed(); });
+        if (std::find(exposed_.begin(), exposed_.end(), number) == exposed_.end()) exposed_.push_back(number);
         return false;
     }
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::KeyPress ||

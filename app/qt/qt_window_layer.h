@@ -45,7 +45,7 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
-    void setExposeHandler(std::function<void(int32_t number)> handler) override;
+    void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
     CursorPos maxToolClientSize() const override;
     bool fetchEvent(WindowEvent& event) override;
     bool waitForEvent(int32_t timeoutMs) override;
@@ -128,6 +128,9 @@ private:
     void push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor = std::nullopt);
     // Runs a program callback; the context current before stays current after it.
     void callBack(const std::function<void()>& callback);
+    // Hands the views uncovered since the last call to the program, once Qt's
+    // waiting events are handled, so a burst of uncoverings is drawn once.
+    void reportExposed();
     void pushControl(int32_t window, int32_t control, int32_t notification);
     QWidget* gadget(int32_t window, int32_t id) const;
     // Steps the whole number of a text field that has an up-down control.
@@ -150,8 +153,8 @@ private:
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
     bool inResizeHandler_ = false;
-    std::function<void(int32_t)> exposeHandler_;
-    bool inExposeHandler_ = false;
+    std::function<void(const std::vector<int32_t>&)> exposeHandler_;
+    std::vector<int32_t> exposed_;  // views uncovered since the last call of exposeHandler_
     bool handlerRan_ = false;  // ends a waitForEvent
     int32_t active_ = windowNone;
     // The input event last turned into a WindowEvent; Qt hands an ignored

@@ -475,9 +475,122 @@ def case_quad(program, send_close, workdir, shots):
     finally:
         editor.stop()
 
+# A triangle whose corners lie apart in every orthographic view, away from the labels.
+NAV_CORNERS = [(0.5, 0.5, 0.5), (-0.5, -0.25, -0.5), (0.25, -0.5, 0.25)]
+
+
+def marker_centres(shot, editor, name):
+    """Centres of the red vertex markers in a view (opened meshes come selected)."""
+    vx, vy, w, h = geometry(editor.views[name])
+    pixels = [(x, y) for y in range(vy, vy + h) for x in range(vx, vx + w) if shot.at(x, y) == (255, 0, 0)]
+    groups = []
+    for x, y in pixels:
+        for g in groups:
+            if abs(g[-1][0] - x) <= 4 and abs(g[-1][1] - y) <= 4 or any(abs(a - x) <= 4 and abs(b - y) <= 4 for a, b in g):
+                g.append((x, y))
+                break
+        else:
+            groups.append([(x, y)])
+    return [(sum(p[0] for p in g) / len(g) - vx, sum(p[1] for p in g) / len(g) - vy) for g in groups]
+
+
+def nearest(points, target):
+    return min(points, key=lambda p: (p[0] - target[0]) ** 2 + (p[1] - target[1]) ** 2)
+
+
+def spread(points):
+    """Largest distance between two markers."""
+    return max(((a[0] - b[0]) ** 2 + (a[1] - b[1]) ** 2) ** 0.5 for a in points for b in points)
+
+
+def poll(editor, shots, name, check, timeout=20.0):
+    """Screenshots until check(shot) gives no complaint; the last complaint fails."""
+    end = time.time() + timeout
+    complaint = "nothing checked"
+    while time.time() < end:
+        shot = Shot(os.path.join(shots, name + ".png"))
+        complaint = check(shot)
+        if complaint is None:
+            os.remove(shot.path)
+            return
+        time.sleep(0.3)
+    raise Failure(complaint)
+
+
+def case_navigate(program, send_close, workdir, shots):
+    """The wheel zooms Front, Side and Top together about the cursor; Merge ASC of a far
+    mesh frames the views on the whole of it."""
+    path = os.path.join(workdir, "nav.pq")
+    write_pq(path, [[(0.0, 0.0) + c for c in NAV_CORNERS]])
+    editor = Session(program, send_close, workdir, shots, [path])
+    views = ("Front", "Side", "Top")
+    try:
+        markers = {}
+
+        def three_each(shot):
+            for name in views:
+                markers[name] = marker_centres(shot, editor, name)
+                if len(markers[name]) != 3:
+                    return "%s shows %d markers, not 3" % (name, len(markers[name]))
+            return None
+
+        poll(editor, shots, "navigate-start", three_each)
+        for name, button, factor in (("Front", 4, 1.25), ("Side", 5, 0.8), ("Top", 4, 1.25)):
+            before = dict(markers)
+            grab = before[name][0]
+            other = before[name][1]
+            vx, vy = editor.view_origin(name)
+            cursor = (round(grab[0]), round(grab[1]))
+            run(["xdotool", "mousemove", str(vx + cursor[0]), str(vy + cursor[1]), "click", str(button)])
+
+            def zoomed(shot):
+                if three_each(shot):
+                    return three_each(shot)
+                still = nearest(markers[name], cursor)
+                if abs(still[0] - grab[0]) > 1.5 or abs(still[1] - grab[1]) > 1.5:
+                    return "%s: the marker under the cursor moved from %r to %r" % (name, grab, still)
+                want = (grab[0] + factor * (other[0] - grab[0]), grab[1] + factor * (other[1] - grab[1]))
+                got = nearest(markers[name], want)
+                if abs(got[0] - want[0]) > 2 or abs(got[1] - want[1]) > 2:
+                    return "%s: a marker is at %r, not %r" % (name, got, want)
+                for view in views:
+                    if abs(spread(markers[view]) - factor * spread(before[view])) > 2:
+                        return "%s did not zoom by %.2f with %s" % (view, factor, name)
+                return None
+
+            poll(editor, shots, "navigate-" + name, zoomed)
+
+        asc = os.path.join(workdir, "far.asc")
+        with open(asc, "w") as f:
+            f.write('Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
+                    "Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
+                    "Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\n"
+                    "Face 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
+        editor.file_menu(ups=3)
+        editor.answer_file_dialog(asc)
+        editor.answer_prompt("Size", "5")
+
+        # Framed, the two meshes lie at opposite corners and span at least 0.9 x 104 / 112.5
+        # of every view both ways; the label and the near mesh alone span about 0.7.
+        def framed(shot):
+            for name in views:
+                vx, vy, w, h = geometry(editor.views[name])
+                lit = [(x, y) for y in range(h) for x in range(w) if max(shot.at(vx + x, vy + y)) > 60]
+                width = max(p[0] for p in lit) - min(p[0] for p in lit)
+                height = max(p[1] for p in lit) - min(p[1] for p in lit)
+                if width < 0.78 * w or height < 0.78 * h:
+                    return "%s: the meshes cover %dx%d of %dx%d" % (name, width, height, w, h)
+            return None
+
+        poll(editor, shots, "navigate-framed", framed)
+        Shot(os.path.join(shots, "navigate-framed.png"))
+    finally:
+        editor.stop()
+
 
 CASES = {"triangle": case_triangle, "move": case_move, "transform": case_transform,
-         "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad}
+         "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad,
+         "navigate": case_navigate}
 
 
 if __name__ == "__main__":

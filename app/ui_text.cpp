@@ -30,7 +30,7 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
 
 // Per language: the text before and after the file name, for each FileProblem.
 constexpr std::array<std::array<std::array<std::string_view, 2>, 2>, uiLanguageCount> kFileProblems = {{
-    {{{"", " kann nicht gelesen werden"}, {"Nicht genug Speicher, um ", " zu lesen"}}},
+    {{{"Die Datei ", " kann nicht gelesen werden"}, {"Nicht genug Speicher, um ", " zu lesen"}}},
     {{{"cannot read ", ""}, {"not enough memory to read ", ""}}},
     {{{"impossible de lire ", ""}, {"pas assez de mémoire pour lire ", ""}}},
 }};

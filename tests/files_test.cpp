@@ -935,7 +935,7 @@ TEST_F(CommandFixture, OpenOfAFileThatCannotBeReadChangesNothingAndSaysSo)
         std::string text;
     } cases[] = {
         {dir / "missing.pq", 1, "cannot read " + dir / "missing.pq"},
-        {dir / "fifo.pq", 0, dir / "fifo.pq" + " kann nicht gelesen werden"},
+        {dir / "fifo.pq", 0, "Die Datei " + dir / "fifo.pq" + " kann nicht gelesen werden"},
         {dir / "folder.pq", 2, "impossible de lire " + dir / "folder.pq"},
         {huge, 1, "not enough memory to read " + huge},
         {huge, 0, "Nicht genug Speicher, um " + huge + " zu lesen"},
@@ -1063,7 +1063,7 @@ TEST_F(CommandFixture, MergeWithNothingToDoChangesNothing)
     files::cmdMerge(state);  // unreadable: no prompt, but a word why
     EXPECT_TRUE(fake.prompts.empty());
     ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(fake.messages[0].text, dir / "missing.pq" + " kann nicht gelesen werden");
+    EXPECT_EQ(fake.messages[0].text, "Die Datei " + dir / "missing.pq" + " kann nicht gelesen werden");
     for (const char* answer : {"", "0.4", "abc", "-0.5"}) {  // factors that round to 0
         fake.fileAnswers.push_back(path);
         fake.promptAnswers.push_back(answer);

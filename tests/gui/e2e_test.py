@@ -514,7 +514,7 @@ def case_refused_open(program, send_close, workdir, shots):
     try:
         editor.button("open")
         editor.answer_file_dialog(missing)
-        box = editor.window("^Polyquill$")
+        box = find_window("^Polyquill$", 15.0, visible=True)
         time.sleep(0.5)
         editor.shot_of(box, "window-cannot-read")
         run(["xdotool", "key", "Return"])

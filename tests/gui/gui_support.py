@@ -26,10 +26,10 @@ def run(args, timeout=10):
     return subprocess.run(args, capture_output=True, text=True, timeout=timeout).stdout
 
 
-def find_window(name, timeout=30.0):
+def find_window(name, timeout=30.0, visible=False):
     end = time.time() + timeout
     while time.time() < end:
-        ids = run(["xdotool", "search", "--name", name]).split()
+        ids = run(["xdotool", "search"] + (["--onlyvisible"] if visible else []) + ["--name", name]).split()
         if ids:
             return ids[0]
         time.sleep(0.2)

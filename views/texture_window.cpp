@@ -100,6 +100,19 @@ void openTextureWindow(AppState& state)
     w.activateWindow(windowTexture);
 }
 
+void showTextureWindowValues(AppState& state)
+{
+    WindowLayer& w = *state.windows;
+    const int32_t selected = firstSelectedTriangle(state.mesh);
+    if (!w.isWindowOpen(windowTexture) || selected < 0) return;
+    const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
+    for (int32_t k = 0; k < 3; ++k) {
+        const auto corner = static_cast<size_t>(k);
+        w.setGadgetText(windowTexture, firstField + 2 * k, formatDecimal(t.u[corner]));
+        w.setGadgetText(windowTexture, firstField + 2 * k + 1, formatDecimal(t.v[corner]));
+    }
+}
+
 void textureWindowStep(AppState& state)
 {
     WindowLayer& w = *state.windows;

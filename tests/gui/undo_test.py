@@ -40,7 +40,8 @@ def saved(path, previous):
 
 
 def window_ids(name):
-    return run(["xdotool", "search", "--name", name]).split()
+    # Names are matched without regard to case, and Qt keeps a hidden window named "polyquill".
+    return run(["xdotool", "search", "--onlyvisible", "--name", name]).split()
 
 
 def keys(*names):
@@ -99,7 +100,7 @@ def case_quit(program, send_close, workdir, shots):
 
 
 def case_drag(program, send_close, workdir, shots):
-    """The move tool drags both selected vertices; one Ctrl+Z, typed in the Front view, undoes the whole drag."""
+    """Key 2 chooses the move tool, which drags the selected vertices; one Ctrl+Z undoes the whole drag."""
     path = os.path.join(workdir, "quad.pq")
     write_pq(path, TRIANGLES)
     original = read(path)
@@ -107,10 +108,14 @@ def case_drag(program, send_close, workdir, shots):
     try:
         keys("2")  # the move tool
         fx, fy = editor.view_origin("Front")
-        run(["xdotool", "mousemove", str(fx + 124), str(fy + 99), "mousedown", "1"])
+        run(["xdotool", "mousemove", str(fx + 124), str(fy + 99)])
+        time.sleep(0.1)
+        run(["xdotool", "mousedown", "1"])
+        time.sleep(0.1)
         for step in range(1, 11):
             run(["xdotool", "mousemove", str(fx + 124 + 6 * step), str(fy + 99 + 3 * step)])
             time.sleep(0.05)
+        time.sleep(0.1)  # a release in the same millisecond as the last motion is not yet told apart
         run(["xdotool", "mouseup", "1"])
         inode = os.stat(path).st_ino
         keys("ctrl+s")

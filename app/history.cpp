@@ -131,9 +131,9 @@ void markDocumentSaved(AppState& state)
 bool isDocumentModified(AppState& state)
 {
     recordChange(state);
-    // An empty mesh that was never saved holds nothing to lose.
-    if (state.currentFileName.empty() && state.mesh.vertices.empty() && state.mesh.triangles.empty())
-        return false;
+    // An empty mesh holds no work to lose (New keeps the file name; the file
+    // itself is not touched by leaving).
+    if (state.mesh.vertices.empty() && state.mesh.triangles.empty()) return false;
     return isModified(state.history);
 }
 

@@ -410,6 +410,14 @@ TEST_F(Editing, NewOpenAndTheSessionEndAskFirst)
     EXPECT_EQ(state.mesh.vertices[0].x, 5.0f);
     EXPECT_TRUE(windows.fileDialogs.empty());
     EXPECT_EQ(windows.choices.size(), 2u);
+    windows.choiceAnswers = {1};  // Discard
+    windows.fileAnswers.clear();
+    windows.push(eventCommand, windowMain, cmdNew);
+    windows.push(eventCommand, windowMain, cmdOpen);  // an empty mesh holds nothing to ask about
+    runEvents();
+    EXPECT_TRUE(state.mesh.vertices.empty());
+    EXPECT_EQ(windows.choices.size(), 3u);
+    EXPECT_EQ(windows.fileDialogs.size(), 1u);
 
     startUp(state, folder, {});  // registers the handler
     state.mesh.vertices.push_back(Vertex{});

@@ -5,7 +5,6 @@
 // the old records while it can be undone, the new ones while it can be redone.
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 #include "mesh/mesh.h"
 

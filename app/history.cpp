@@ -1,10 +1,11 @@
 // history.cpp: what is undoable, and when a user action becomes a step.
 // Every change to the document (the mesh, its selection, its file name) is
 // recorded here: the main loop calls recordBeforeEvent and recordAfterEvent
-// around the handling of its event on every pass, and the
-// commands that must settle the document first (undo, redo, the unsaved-changes
-// question, Open, Save) call recordChange. One step per user action: a click
-// with the drag that follows it up to the button's release, one command, one
+// around the handling of its event on every pass, and the commands that must
+// settle the document first (undo, redo, the unsaved-changes question, Open,
+// Save) call recordChange. One step per user action: a click with the drag
+// that follows it up to the button's release, one command (a closed Scale or
+// Rotate window, the automatic texture coordinates, New, Open, a merge), one
 // edit of a tool window's field until the focus or the window changes.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>

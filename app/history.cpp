@@ -9,6 +9,7 @@
 // edit of a tool window's field until the focus or the window changes.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>
+#include <new>
 
 #include "app/app.h"
 
@@ -83,9 +84,24 @@ void resetDocumentHistory(AppState& state)
     state.changePending = false;
 }
 
+// Runs a step of the history; when memory runs out on the way the history
+// starts again from the document as it is, which then counts as unsaved.
+template <typename Step>
+bool guarded(AppState& state, Step step)
+{
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        state.history.steps.clear();
+        resetHistory(state.history, state.mesh, state.currentFileName);
+        state.history.savedAt = -1;
+        return false;
+    }
+}
+
 void recordChange(AppState& state)
 {
-    recordStep(state.history, state.mesh, state.currentFileName);
+    guarded(state, [&state] { return recordStep(state.history, state.mesh, state.currentFileName); });
     state.changePending = false;
 }
 
@@ -103,7 +119,7 @@ void recordAfterEvent(AppState& state)
 
 void undoCommand(AppState& state)
 {
-    if (!undoStep(state.history, state.mesh, state.currentFileName)) return;
+    if (!guarded(state, [&state] { return undoStep(state.history, state.mesh, state.currentFileName); })) return;
     state.changePending = false;
     showDocumentInToolWindows(state);
     updateEditMenu(state);
@@ -111,7 +127,8 @@ void undoCommand(AppState& state)
 
 void redoCommand(AppState& state)
 {
-    const bool moved = redoStep(state.history, state.mesh, state.currentFileName);
+    const bool moved =
+        guarded(state, [&state] { return redoStep(state.history, state.mesh, state.currentFileName); });
     state.changePending = false;
     if (moved) showDocumentInToolWindows(state);
     updateEditMenu(state);

@@ -98,6 +98,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     checkGlVersion(state);
 
     loadCommandLineFile(state, arguments);
+    resetDocumentHistory(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -109,6 +110,11 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
             if (const int32_t view = viewOfWindow(number); view >= 0)
                 markViewsDirty(state, viewBit(static_cast<ViewKind>(view)));
         redrawDirtyViews(state);
+    });
+    windows.setSessionEndHandler([&state] {
+        if (!confirmDiscardChanges(state)) return false;
+        state.closeRequested = true;
+        return true;
     });
 }
 
@@ -168,6 +174,7 @@ bool mainLoopPass(AppState& state)
 
     rememberDialogStart(state);
     setSaveEnabled(state, !state.currentFileName.empty());
+    recordBeforeEvent(state);
 
     state.frameCounter += 1;
     // eventWindow outlives passes without an event, so the Triangles window's
@@ -182,12 +189,18 @@ bool mainLoopPass(AppState& state)
     }
 
     state.shiftHeld = windows.isShiftDown() ? 1 : 0;
-    if (state.eventWindow <= window3D) dispatchEvent(state);
+    if (state.eventWindow <= window3D)
+        dispatchEvent(state);
+    else if (state.eventKind == eventKeyDown)
+        runUndoRedoKey(state, state.event);
+    recordAfterEvent(state);
     // Nothing to do until the next event: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
 
-    const bool closed = state.eventKind == eventClose && state.eventWindow <= window3D;
-    return closed || state.quitRequested;
+    // Closing asks first when there are unsaved changes; Cancel keeps the editor.
+    const bool closed =
+        state.eventKind == eventClose && state.eventWindow <= window3D && confirmDiscardChanges(state);
+    return closed || state.quitRequested || state.closeRequested;
 }
 
 void redrawViews(AppState& state)

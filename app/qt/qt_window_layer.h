@@ -47,6 +47,7 @@ public:
     void setResizeHandler(std::function<void()> handler) override;
     void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
     CursorPos maxToolClientSize() const override;
+    void setSessionEndHandler(std::function<bool()> handler) override;
     bool fetchEvent(WindowEvent& event) override;
     bool waitForEvent(int32_t timeoutMs) override;
     bool isShiftDown() const override;
@@ -58,6 +59,8 @@ public:
     void showMessage(std::string_view title, std::string_view text) override;
     std::string askText(std::string_view title, std::string_view message,
                         std::string_view defaultText) override;
+    int32_t askChoice(std::string_view title, std::string_view text,
+                      const std::vector<std::string>& buttons) override;
     std::string chooseFile(std::string_view title, std::string_view startText,
                            std::string_view filter, int32_t filterIndex, bool save) override;
     bool createMenuBar() override;
@@ -65,6 +68,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;
     void addToolbarStandardButton(int32_t standardImage, int32_t id) override;
@@ -156,6 +160,7 @@ private:
     std::optional<QPoint> eventCursor_;
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
+    std::function<bool()> sessionEndHandler_;
     bool inResizeHandler_ = false;
     std::function<void(const std::vector<int32_t>&)> exposeHandler_;
     std::vector<int32_t> exposed_;  // views uncovered since the last call of exposeHandler_

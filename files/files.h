@@ -38,8 +38,10 @@ std::string_view nextTextLine(std::string_view text, size_t& pos);
 
 // ---- native mesh file (.pq) -------------------------------------------------------------
 
-// The file's bytes for the mesh's triangle list (60 bytes per triangle),
-// leaving out a triangle still under construction.
+// The triangles a file of the mesh holds: all but one still under
+// construction, and none while the vertex list is empty.
+size_t writtenTriangleCount(const Mesh& mesh);
+// The file's bytes for those triangles, 60 bytes each.
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an

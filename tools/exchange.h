@@ -20,9 +20,12 @@ const std::vector<std::string_view>& importExtensions();
 // coordinate with V turned to the formats' bottom-up convention (corners that
 // share a position but not a coordinate become separate vertices). Companion
 // files (an OBJ's .mtl, a glTF's .bin) are written beside it. Every file is
-// replaced only once it is complete. Returns an empty text on success, else
-// what went wrong.
-std::string exportMesh(const Mesh& mesh, const std::string& path);
+// replaced only once it is complete. Each face's corners carry the face's flat
+// normal, pointing the way its winding gives. A texture path, when not empty,
+// is named in the format's material (OBJ's map_Kd, glTF's image, COLLADA's and
+// 3DS's texture map) relative to the exported file. Returns an empty text on
+// success, else what went wrong.
+std::string exportMesh(const Mesh& mesh, const std::string& path, const std::string& texture = {});
 
 // Reads a file of another tool into a new mesh: polygons triangulated, node
 // transforms applied, the first texture-coordinate channel taken with V = 0 at

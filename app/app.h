@@ -17,7 +17,7 @@
 // ---- interface texts ------------------------------------------------------------
 
 constexpr int32_t uiLanguageCount = 3;  // 0 German, 1 English, 2 French
-constexpr int32_t uiMessageCount = 29;
+constexpr int32_t uiMessageCount = 31;
 
 // Message m of language l is entries[l * uiMessageCount + m].
 struct UiText {
@@ -27,7 +27,7 @@ struct UiText {
 // Fills all three languages; called once at start-up.
 void fillUiText(UiText& table);
 // Text of a message in a language. A language outside 0 to 2 reads as German;
-// a message number outside 0 to 28 gives the empty text.
+// a message number outside 0 to 30 gives the empty text.
 std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message);
 
 // ---- commands and tools ------------------------------------------------------------
@@ -60,6 +60,8 @@ enum CommandId : int32_t {
     cmdSetTextureCoords = 23,
     cmdChooseTexture = 24,
     cmdAutoTextureCoords = 25,
+    cmdImport = 26,  // File menu only
+    cmdExport = 27,
 };
 
 enum ToolMode : int32_t {
@@ -151,5 +153,5 @@ void setSaveEnabled(AppState& state, bool enabled);
 // Routes the pass's event of window 0 to 4: clicks and drags to the tools,
 // commands to runCommand, arrow keys to the cameras.
 void dispatchEvent(AppState& state);
-// Runs command id; ids outside 0 to 25 do nothing.
+// Runs command id; ids outside 0 to 27 do nothing.
 void runCommand(AppState& state, int32_t id);

@@ -94,6 +94,8 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(9), cmdMerge);
     windows.addMenuSeparator();
     windows.addMenuItem(text(24), cmdMergeAsc);
+    windows.addMenuItem(text(29), cmdImport);
+    windows.addMenuItem(text(30), cmdExport);
     windows.addMenuSeparator();
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
@@ -247,6 +249,7 @@ void runCommand(AppState& state, int32_t id)
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    case cmdExport: files::cmdExport(state); break;
     default: break;
     }
 }

@@ -11,13 +11,14 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "Vertex bewegen", "Vertex auswählen", "Vertex löschen", "Triangle erstellen", "Vergrößern",
      "Verkleinern", "Triangleauswahl hoch", "Triangleauswahl runter", "Triangle löschen",
      "Triangle umdrehen", "Texturkoordinaten setzen", "Textur wählen", "ASC einfügen",
-     "automatische Texturekoordinatensetzung", "Triangleliste", "redimensionieren", "rotieren"},
+     "automatische Texturekoordinatensetzung", "Triangleliste", "redimensionieren", "rotieren",
+     "Importieren...", "Exportieren..."},
     {"File", "New", "Open...", "Save", "Save as...", "Preferences", "Quit", "Help", "About",
      "Merge...", "No texture found", "create vertex", "move vertex", "select vertex",
      "delete vertex", "create triangle", "zoom in", "zoom out", "triangleselection up",
      "triangleselection down", "delete triangle", "flip triangle", "set texturecoords",
      "choose texture", "Merge ASC", "automatic texture coordinate setting", "Trianglelist",
-     "scale", "rotate"},
+     "scale", "rotate", "Import...", "Export..."},
     {"Fichier", "Nouveau", "Ouvrir...", "Enregistrer", "Enregistrer sous...", "Références",
      "Quitter", "Aide", "A propos", "Fusionner...", "impossible de trouver la texture",
      "créer vertex", "déplacer vertex", "sélectionner vertex", "supprimer vertex",
@@ -25,7 +26,7 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "triangleselection vers le bas", "effacer triangle", "basculer triangle",
      "placer les coordonnées de texture", "choisissez la texture", "Fusionner ASC",
      "établissement de coordonnée de texture automatique", "Liste de triangle",
-     "redimensionner", "tourner"},
+     "redimensionner", "tourner", "Importer...", "Exporter..."},
 }};
 
 }  // namespace

@@ -1,4 +1,4 @@
-// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", the
+// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Export...", the
 // command-line file and the Save extension rule. They change state.mesh and
 // state.currentFileName and talk to the user through state.windows.
 #include "app/app.h"
@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view meshFilter = "Polyquill|*.PQ";
 constexpr std::string_view ascFilter = "ASC|*.ASC";
+constexpr std::string_view exportFilter = "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds";
 constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
@@ -105,6 +106,14 @@ void cmdMergeAsc(AppState& state)
     if (!bytes) return;
     abandonPendingTriangle(state.mesh);
     importAscText(state.mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);
+}
+
+void cmdExport(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, exportFilter, true);
+    if (path.empty()) return;
+    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
+    if (!problem.empty()) state.windows->showMessage("Export", "The file could not be written:\n" + path + "\n" + problem);
 }
 
 }  // namespace files

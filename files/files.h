@@ -64,6 +64,21 @@ void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
 // False, with nothing changed, when the file cannot be opened.
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
 
+// ---- other tools' formats, written by the export helper --------------------------------
+
+// The export helper: the program that links the exporters, so the editor does not.
+inline constexpr std::string_view exportHelperName = "pq_export_helper";
+// A helper program beside the running program, or one folder up (from a
+// build's tools/ or tests/ folder); the one beside it when neither is there.
+std::string helperProgram(std::string_view name);
+// Writes the mesh's finished triangles in the format the path's extension
+// picks, exactly as `pqtool export` writes a native file of the mesh, naming
+// the texture (when not empty) in the format's material. The export helper
+// (or `helper`, when given) does the writing, through writeFileReplacing.
+// The empty text, or why nothing was written.
+std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
+                                const std::string& helper = {});
+
 // ---- pref.txt ---------------------------------------------------------------------------
 
 inline constexpr std::string_view preferencesFileName = "pref.txt";
@@ -94,7 +109,8 @@ std::string withSaveExtension(std::string_view fileName);
 
 // ---- commands --------------------------------------------------------------------------
 
-// Open, Save, Save as, "Merge..." and "Merge ASC" with their dialogs and prompt.
+// Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and "Export..."
+// with their dialogs and prompt.
 // In a namespace because the command ids of app/app.h carry the same names:
 // the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
 namespace files {
@@ -103,6 +119,9 @@ void cmdSave(AppState& state);
 void cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
+// "Export...": the save dialog, then exportThroughHelper with the chosen
+// texture; a box titled "Export" says why when nothing was written.
+void cmdExport(AppState& state);
 }  // namespace files
 
 // Start-up: the file named on the command line becomes the current file and is loaded.

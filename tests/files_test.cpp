@@ -1098,3 +1098,68 @@ TEST(SampleCube, ShippedCubeIsTwelveTexturedTrianglesWithinTheViews)
         EXPECT_GT(n.x * (a.x + b.x + c.x) + n.y * (a.y + b.y + c.y) + n.z * (a.z + b.z + c.z), 0.0f) << i;
     }
 }
+
+TEST_F(CommandFixture, ExportWritesTheFormatOfTheNameAndNamesTheTexture)
+{
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2, {0, 1, 0}, {0, 0, 1});
+    addTriangle(state.mesh, 0, 2, 1);
+    addTriangle(state.mesh, 0, 0, 0);  // under construction
+    state.mesh.pendingCorner = 1;
+    state.textureFileName = dir / "pictures/brick.png";
+    fs::create_directories(dir / "models");
+    fake.fileAnswers.push_back(dir / "models/ship.obj");
+    files::cmdExport(state);
+    expectMeshDialog(0, true, "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds");
+    EXPECT_TRUE(fake.messages.empty());
+    const std::string obj = fileText(dir / "models/ship.obj"), mtl = fileText(dir / "models/ship.mtl");
+    EXPECT_NE(obj.find("# Mesh 'polyquill' with 2 faces"), std::string::npos) << obj;
+    EXPECT_NE(mtl.find("map_Kd ../pictures/brick.png"), std::string::npos) << mtl;
+    EXPECT_EQ(state.mesh.triangles.size(), 3u);  // the document is not touched
+}
+
+TEST_F(CommandFixture, ExportThatWritesNothingSaysWhy)
+{
+    files::cmdExport(state);  // cancelled
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2);
+    for (const std::string name : {"ship.xyz", "no/such/folder/ship.glb"}) {
+        fake.fileAnswers.push_back(dir / name);
+        files::cmdExport(state);
+    }
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages[0].title, "Export");
+    EXPECT_NE(fake.messages[0].text.find("unknown format \"xyz\""), std::string::npos) << fake.messages[0].text;
+    EXPECT_NE(fake.messages[1].text.find("no/such/folder/ship.glb"), std::string::npos) << fake.messages[1].text;
+    EXPECT_EQ(dir.entryCount(), 0u);
+}
+
+// A helper that is missing, crashes or stops reading is a clean failure, not
+// the end of the editor (a closed socket must not raise SIGPIPE here).
+TEST_F(CommandFixture, ExportHelperThatFailsIsAMessage)
+{
+    for (int i = 0; i < 20000; ++i) {
+        addVertex(state.mesh, static_cast<float>(i), 0, 0);
+        addTriangle(state.mesh, i, i, i);
+    }
+    const std::pair<std::string, std::string> helpers[] = {
+        {"", "could not be started"},
+        {"#!/bin/sh\nkill -SEGV $$\n", "the exporter crashed"},
+        {"#!/bin/sh\nexit 1\n", "the export helper failed"},
+        {"#!/bin/sh\nprintf 'disk\\nfull'\nexit 1\n", "disk full"},
+    };
+    for (const auto& [script, expected] : helpers) {
+        const std::string helper = dir / "helper.sh";
+        fs::remove(helper);
+        if (!script.empty()) {
+            ASSERT_TRUE(writeFileReplacing(helper, std::as_bytes(std::span(script))));
+            fs::permissions(helper, fs::perms::owner_all);
+        }
+        const std::string problem = exportThroughHelper(state.mesh, dir / "out.glb", "", helper);
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+    }
+}

@@ -39,13 +39,14 @@ TEST_F(Shell, GermanMenusInTheirOrderWithTheirIds)
 {
     buildMenuAndToolbar(state);
     const std::vector<std::string> expected{"Datei", "Neu", "Öffnen...", "Speichern", "Speichern unter...",
-                                            "Einfügen...", "---", "ASC einfügen", "---", "Einstellungen",
-                                            "---", "Beenden", "Hilfe", "Über"};
+                                            "Einfügen...", "---", "ASC einfügen", "Importieren...",
+                                            "Exportieren...", "---", "Einstellungen", "---", "Beenden",
+                                            "Hilfe", "Über"};
     EXPECT_EQ(menuTexts(), expected);
     std::vector<int32_t> ids;
     for (const auto& e : windows.menu)
         if (e.kind == "item") ids.push_back(e.id);
-    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 26, 27, 6, 7, 8}));
 }
 
 TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
@@ -53,15 +54,15 @@ TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
     state.prefs.language = 1;
     buildMenuAndToolbar(state);
     EXPECT_EQ(windows.menu.front().text, "File");
-    EXPECT_EQ(windows.menu[11].text, "Quit");
+    EXPECT_EQ(windows.menu[13].text, "Quit");
     EXPECT_EQ(windows.tooltips[cmdDeleteVertex], "delete vertex");
 
     windows.destroyMenuBar();
     windows.destroyToolbar();
     state.prefs.language = 2;
     buildMenuAndToolbar(state);
-    EXPECT_EQ(windows.menu[12].text, "Aide");
-    EXPECT_EQ(windows.menu[13].text, "A propos");
+    EXPECT_EQ(windows.menu[14].text, "Aide");
+    EXPECT_EQ(windows.menu[15].text, "A propos");
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "établissement de coordonnée de texture automatique");
 
     windows.destroyMenuBar();

@@ -40,10 +40,11 @@ TEST(UiText, FrenchFileMenuInOrder)
 {
     const UiText t = filled();
     std::vector<std::string_view> items;
-    for (int32_t m : {1, 2, 3, 4, 9, 24, 5, 6}) items.push_back(uiTextOf(t, 2, m));
+    for (int32_t m : {1, 2, 3, 4, 9, 24, 29, 30, 5, 6}) items.push_back(uiTextOf(t, 2, m));
     EXPECT_EQ(items, (std::vector<std::string_view>{"Nouveau", "Ouvrir...", "Enregistrer",
                                                     "Enregistrer sous...", "Fusionner...",
-                                                    "Fusionner ASC", "Références", "Quitter"}));
+                                                    "Fusionner ASC", "Importer...", "Exporter...",
+                                                    "Références", "Quitter"}));
 }
 
 TEST(UiText, OutOfRangeLanguageReadsGermanAndBadMessageIsEmpty)
@@ -51,6 +52,6 @@ TEST(UiText, OutOfRangeLanguageReadsGermanAndBadMessageIsEmpty)
     const UiText t = filled();
     EXPECT_EQ(uiTextOf(t, 3, 0), "Datei");
     EXPECT_EQ(uiTextOf(t, -1, 7), "Hilfe");
-    EXPECT_EQ(uiTextOf(t, 1, 29), "");
+    EXPECT_EQ(uiTextOf(t, 1, 31), "");
     EXPECT_EQ(uiTextOf(t, 1, -1), "");
 }

@@ -323,7 +323,7 @@ def case_asc(program, send_close, workdir, shots):
     merged = os.path.join(workdir, "merged.pq")
     editor = Session(program, send_close, workdir, shots)
     try:
-        editor.file_menu(ups=3)
+        editor.file_menu(ups=5)
         dialog = editor.window("^Open$")
         time.sleep(0.5)
         editor.shot_of(dialog, "window-file-dialog")

@@ -5,6 +5,8 @@
 // ones and the count of positions that are not finite.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <array>
 #include <bit>
 #include <cmath>
@@ -28,10 +30,10 @@ class InfoTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pq_info_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        // A folder of its own: other builds may run the same test at the same time.
+        std::string pattern = (fs::temp_directory_path() / "pq_info_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -25,7 +25,12 @@ struct Preferences {
 
 // ---- whole files ---------------------------------------------------------------------
 
+// Bytes of memory the process can still take: what the system has available
+// (free and reclaimable memory and swap), within the address-space and data limits.
+uint64_t memoryAvailable();
 // The whole content of a regular file; nothing when it cannot be opened or read.
+// Throws std::bad_alloc, having read nothing, when the file is larger than
+// memoryAvailable(): the caller tells the user and keeps what it had.
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
 // Writes the bytes to a temporary file in the target's folder and renames it over
 // the target, so the previous file survives any failure. False when it failed.
@@ -46,6 +51,8 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an
 // existing vertex exactly as findVertexAt finds it. A factor of 0 reads nothing.
+// Throws std::bad_alloc, before appending anything, when the mesh could not
+// hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
 // False when the file could not be written; the old file is then untouched.
@@ -63,6 +70,10 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
 void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
 // False, with nothing changed, when the file cannot be opened.
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+// The path readers above (loadMeshFile, mergeMeshFile, importAsc) pass on the
+// std::bad_alloc of a file too large for memory; the mesh may then hold part
+// of the file, which the caller takes back (the commands do).
+
 
 // ---- other tools' formats, written by the export helper --------------------------------
 
@@ -124,7 +135,9 @@ void cmdMergeAsc(AppState& state);
 void cmdExport(AppState& state);
 }  // namespace files
 
-// Start-up: the file named on the command line becomes the current file and is loaded.
+// Start-up: the file named on the command line becomes the current file and is
+// loaded; a file too large for memory is refused with a message and not taken
+// as the current file, so Save cannot write over it.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

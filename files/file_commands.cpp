@@ -26,8 +26,8 @@ int32_t askReductionFactor(AppState& state)
 
 void saveToCurrentFile(AppState& state)
 {
-    if (!saveMeshFile(state.mesh, state.currentFileName))
-        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName);
+    if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty())
+        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName + "\n" + problem);
 }
 
 }  // namespace

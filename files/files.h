@@ -27,9 +27,19 @@ struct Preferences {
 
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
-// Writes the bytes to a temporary file in the target's folder and renames it over
-// the target, so the previous file survives any failure. False when it failed.
-bool writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// Writes the bytes as the file the path names, never leaving a half-written
+// file and never turning a special file into a regular one. A symbolic link is
+// followed to its final target, which is created when missing. A regular file
+// (or a new one) is replaced by a complete temporary file beside it, which
+// takes the old file's mode and, where the process may, its owner; the old file
+// survives any failure. A character device, or a FIFO that a program reads, is
+// written in place. A folder, any other special file, a FIFO nobody reads and a
+// file the user may not write are refused. Returns the empty text on success,
+// else the reason (strerror's words where there are some).
+std::string writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// The name of what the path finally names after its symbolic links, which
+// need not exist; the path itself when it is no link or cannot be followed.
+std::string linkTarget(const std::string& path);
 
 // Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is
 // not part of the line. Returns the line starting at `pos` and moves `pos` past
@@ -46,8 +56,9 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // existing vertex exactly as findVertexAt finds it. A factor of 0 reads nothing.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
-// False when the file could not be written; the old file is then untouched.
-bool saveMeshFile(const Mesh& mesh, const std::string& path);
+// Writes the file with writeFileReplacing: the empty text, or why it could not
+// be written (the old file is then untouched).
+std::string saveMeshFile(const Mesh& mesh, const std::string& path);
 // Adds the file's triangles to the mesh (it does not empty it first).
 // False, with nothing changed, when the file cannot be opened.
 bool loadMeshFile(Mesh& mesh, const std::string& path);

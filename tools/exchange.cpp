@@ -315,44 +315,30 @@ std::string exportMesh(const Mesh& mesh, const std::string& path)
     const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds");
     if (scene->mMeshes[0]->mNumFaces == 0) return "the mesh has no triangles to export";
 
+    // Exported under the name the links lead to, so companions land beside
+    // the main file and the names it holds for them are right.
+    const std::string target = linkTarget(path);
     FileContents files;
     {
         Assimp::Exporter exporter;
         exporter.SetIOHandler(std::make_unique<MemoryWriter>(files).release());
-        if (exporter.Export(scene.get(), format->assimpId, path, 0) != aiReturn_SUCCESS)
+        if (exporter.Export(scene.get(), format->assimpId, target, 0) != aiReturn_SUCCESS)
             return std::string("the exporter failed: ") + exporter.GetErrorString();
     }
-    // Companions first, so the main file never refers to a missing one.
-    for (int pass = 0; pass < 2; ++pass)
-        for (const auto& [name, bytes] : files)
-            if ((name == path) == (pass == 1) && !writeFileReplacing(name, bytes))
-                return "cannot write " + name;
-    return {};
-}
-
-std::variant<Mesh, std::string> importMesh(const std::string& path, int32_t factor)
-{
-    if (factor == 0) return std::string("the factor must not be 0");
-    const std::string extension = lowerExtension(path);
-    const auto& known = importExtensions();
-    if (std::find(known.begin(), known.end(), extension) == known.end())
-        return "unknown format \"" + extension + "\": import reads " + listOf(known);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::string("no such file");
-    if (extension == "ply")
-        if (std::string problem = plyHeaderProblem(path); !problem.empty()) return problem;
-
-    Assimp::Importer importer;
-    // Each corner keeps its own vertex here; the native reader shares them below.
-    const aiScene* scene =
-        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType);
-    if (scene == nullptr) return std::string(importer.GetErrorString());
-    if (scene->mRootNode == nullptr) return std::string("the file holds no scene");
-
-    Mesh corners;
-    collectTriangles(*scene, *scene->mRootNode, aiMatrix4x4(), corners);
-    if (corners.triangles.empty()) return std::string("the file holds no triangles");
-    Mesh mesh;
-    readMeshBytes(mesh, writeMeshBytes(corners), factor);
-    return mesh;
+    // Companions first, so the main file never refers to a missing one; those
+    // this export made go again when the main file cannot be written.
+    std::vector<std::string> made;
+    for (const auto& [name, bytes] : files) {
+        if (name == target) continue;
+        const bool existed = ::access(linkTarget(name).c_str(), F_OK) == 0;
+        if (std::string problem = writeFileReplacing(name, bytes); !problem.empty())
+            return "cannot write " + name + ": " + problem;
+        if (!existed) made.push_back(linkTarget(name));
+    }
+    const auto main = files.find(target);
+    const std::string problem =
+        main == files.end() ? std::string("the exporter wrote no file") : writeFileReplacing(target, main->second);
+    if (problem.empty()) return {};
+    for (const std::string& name : made) ::unlink(name.c_str());
+    return "cannot write " + path + ": " + problem;
 }

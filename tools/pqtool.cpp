@@ -186,8 +186,8 @@ int runInfo(const ToolCommand& command)
 
 int writeMesh(const Mesh& mesh, const std::string& path)
 {
-    if (!saveMeshFile(mesh, path)) {
-        std::cerr << "pqtool: cannot write " << path << "\n";
+    if (const std::string problem = saveMeshFile(mesh, path); !problem.empty()) {
+        std::cerr << "pqtool: cannot write " << path << ": " << problem << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %zu triangles\n", path.c_str(), mesh.triangles.size());
@@ -264,8 +264,10 @@ int runRender(const ToolCommand& command)
     if (!picture.labelsLoaded)
         std::cerr << "pqtool: warning: the view labels are missing from " << labels << "; drawn blank\n";
     const std::vector<uint8_t> png = encodePng(picture.image);
-    if (png.empty() || !writeFileReplacing(command.output, std::as_bytes(std::span(png)))) {
-        std::cerr << "pqtool: cannot write " << command.output << "\n";
+    const std::string problem =
+        png.empty() ? "the picture could not be encoded" : writeFileReplacing(command.output, std::as_bytes(std::span(png)));
+    if (!problem.empty()) {
+        std::cerr << "pqtool: cannot write " << command.output << ": " << problem << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %dx%d\n", command.output.c_str(), width, height);

@@ -233,9 +233,9 @@ int runExport(const ToolCommand& command)
 
 int runImport(const ToolCommand& command)
 {
-    auto imported = importMesh(command.input, command.factor);
+    auto imported = importThroughHelper(command.input, command.factor);
     if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        std::cerr << "pqtool: cannot import " << command.input << ": " << *problem << "\n";
+        std::cerr << "pqtool: " << *problem << "\n";
         return exitFileError;
     }
     return writeMesh(std::get<Mesh>(imported), command.output);

@@ -7,13 +7,18 @@
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <memory>
+#include <new>
 #include <system_error>
 
 namespace {
@@ -197,7 +202,45 @@ std::string replaceRegularFile(const std::string& target, std::span<const std::b
     return {};
 }
 
+// The soft limit of a resource; no limit reads as the largest value.
+uint64_t softLimit(int resource)
+{
+    struct rlimit limit {};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<uint64_t>::max();
+    return limit.rlim_cur;
+}
+
+// MemAvailable plus SwapFree of /proc/meminfo; the free pages when it cannot be read.
+uint64_t systemMemoryAvailable()
+{
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen("/proc/meminfo", "r"));
+    uint64_t kilobytes = 0;
+    bool found = false;
+    char line[256];
+    while (file && std::fgets(line, sizeof line, file.get())) {
+        unsigned long long value = 0;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &value) == 1 || std::sscanf(line, "SwapFree: %llu kB", &value) == 1) {
+            kilobytes += value;
+            found = true;
+        }
+    }
+    if (found) return kilobytes * 1024;
+    const long pages = ::sysconf(_SC_AVPHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)
+                                     : std::numeric_limits<uint64_t>::max();
+}
+
 }  // namespace
+
+uint64_t memoryAvailable()
+{
+    return std::min({systemMemoryAvailable(), softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA)});
+}
 
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path)
 {
@@ -208,6 +251,8 @@ std::optional<std::vector<std::byte>> readFileBytes(const std::string& path)
     struct stat info {};
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
 
+    // Refused before any allocation: a sparse or huge file must not end the program.
+    if (static_cast<uint64_t>(info.st_size) >= memoryAvailable()) throw std::bad_alloc();
     // The size is only a hint: the file may change while it is read.
     std::vector<std::byte> bytes(static_cast<size_t>(info.st_size) + 1);
     size_t used = 0;

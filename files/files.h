@@ -27,7 +27,12 @@ struct Preferences {
 
 // ---- whole files ---------------------------------------------------------------------
 
+// Bytes of memory the process can still take: what the system has available
+// (free and reclaimable memory and swap), within the address-space and data limits.
+uint64_t memoryAvailable();
 // The whole content of a regular file; nothing when it cannot be opened or read.
+// Throws std::bad_alloc, having read nothing, when the file is larger than
+// memoryAvailable(): the caller tells the user and keeps what it had.
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
 // Writes the bytes as the file the path names, never leaving a half-written
 // file and never turning a special file into a regular one. A symbolic link is
@@ -56,6 +61,8 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an
 // existing vertex exactly as findVertexAt finds it. A factor of 0 reads nothing.
+// Throws std::bad_alloc, before appending anything, when the mesh could not
+// hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
 // Writes the file with writeFileReplacing: the empty text, or why it could not
@@ -74,6 +81,10 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
 void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
 // False, with nothing changed, when the file cannot be opened.
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+// The path readers above (loadMeshFile, mergeMeshFile, importAsc) pass on the
+// std::bad_alloc of a file too large for memory; the mesh may then hold part
+// of the file, which the caller takes back (the commands do).
+
 
 // ---- other tools' formats, read by the import helper ------------------------------------
 
@@ -173,7 +184,9 @@ void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
 }  // namespace files
 
-// Start-up: the file named on the command line becomes the current file and is loaded.
+// Start-up: the file named on the command line becomes the current file and is
+// loaded; a file too large for memory is refused with a message and not taken
+// as the current file, so Save cannot write over it.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

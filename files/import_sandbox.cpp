@@ -20,6 +20,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <sstream>
 
 extern char** environ;
@@ -310,6 +311,10 @@ std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int
     if (!reply) return crashed;
     if (reply->kind == ImportReplyKind::Message) return cannot(messageText(reply->body));
     Mesh mesh;
-    readMeshBytes(mesh, reply->body, factor);
+    try {
+        readMeshBytes(mesh, reply->body, factor);
+    } catch (const std::bad_alloc&) {
+        return path + " needs more memory than allowed";
+    }
     return mesh;
 }

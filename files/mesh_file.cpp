@@ -16,6 +16,7 @@
 
 #include <bit>
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -140,6 +141,12 @@ void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor)
     if (factor == 0) return;
     const float divisor = static_cast<float>(factor);
     const auto scaled = [&](float value) { return factor == 1 ? value : value / divisor; };
+
+    // The most it can take: every corner a new vertex, and the index at four
+    // slots per vertex.
+    const uint64_t triangles = (bytes.size() + triangleBytes - 1) / triangleBytes;
+    const uint64_t needed = triangles * (sizeof(Triangle) + 3 * (sizeof(Vertex) + 4 * sizeof(int32_t)));
+    if (needed >= memoryAvailable()) throw std::bad_alloc();
 
     VertexIndex index(mesh);
     mesh.triangles.reserve(mesh.triangles.size() + (bytes.size() + triangleBytes - 1) / triangleBytes);

@@ -249,6 +249,7 @@ void runCommand(AppState& state, int32_t id)
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    case cmdImport: files::cmdImport(state); break;
     case cmdExport: files::cmdExport(state); break;
     default: break;
     }

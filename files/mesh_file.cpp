@@ -180,7 +180,7 @@ void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor)
     }
 }
 
-bool saveMeshFile(const Mesh& mesh, const std::string& path)
+std::string saveMeshFile(const Mesh& mesh, const std::string& path)
 {
     return writeFileReplacing(path, writeMeshBytes(mesh));
 }

@@ -166,9 +166,10 @@ TEST_F(RenderTool, BadArgumentsAndFiles)
 {
     const std::string out = " \"" + path("x.png") + "\"";
     EXPECT_EQ(run("render"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 500"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 4x400"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 99999x10"), 2);
+    // Both numbers whole, in range and alone: no blanks, signs or overflow.
+    for (const char* size : {"500", "4x400", "99999x10", "4294967304x8", " 500x400", "500x400 ", "+500x400",
+                             "500x-8", "500x400x3", "x400", "500x"})
+        EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size \"" + size + "\""), 2) << size;
     EXPECT_EQ(run("render \"" + cube + "\"" + out + " --texture /no/such/texture.png"), 2);
     EXPECT_EQ(run("render /no/such/mesh.pq" + out), 1);
     EXPECT_FALSE(fs::exists(path("x.png")));

@@ -40,7 +40,7 @@ TEST(UiText, FrenchFileMenuInOrder)
 {
     const UiText t = filled();
     std::vector<std::string_view> items;
-    for (int32_t m : {1, 2, 3, 4, 9, 24, 29, 30, 5, 6}) items.push_back(uiTextOf(t, 2, m));
+    for (int32_t m : {1, 2, 3, 4, 9, 24, 41, 42, 5, 6}) items.push_back(uiTextOf(t, 2, m));
     EXPECT_EQ(items, (std::vector<std::string_view>{"Nouveau", "Ouvrir...", "Enregistrer",
                                                     "Enregistrer sous...", "Fusionner...",
                                                     "Fusionner ASC", "Importer...", "Exporter...",
@@ -52,6 +52,6 @@ TEST(UiText, OutOfRangeLanguageReadsGermanAndBadMessageIsEmpty)
     const UiText t = filled();
     EXPECT_EQ(uiTextOf(t, 3, 0), "Datei");
     EXPECT_EQ(uiTextOf(t, -1, 7), "Hilfe");
-    EXPECT_EQ(uiTextOf(t, 1, 31), "");
+    EXPECT_EQ(uiTextOf(t, 1, uiMessageCount), "");
     EXPECT_EQ(uiTextOf(t, 1, -1), "");
 }

@@ -45,9 +45,17 @@ bool parseWhole(std::string_view text, uint64_t& value)
     return !text.empty() && error == std::errc() && last == end;
 }
 
+// Lowers a limit to the values, or as far as they go below a lower one
+// inherited from the caller.
 bool setLimit(int resource, uint64_t soft, uint64_t hard)
 {
-    const rlimit limit{static_cast<rlim_t>(soft), static_cast<rlim_t>(hard)};
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0) return false;
+    const auto lower = [](rlim_t inherited, uint64_t wanted) {
+        return inherited == RLIM_INFINITY ? static_cast<rlim_t>(wanted) : std::min(inherited, static_cast<rlim_t>(wanted));
+    };
+    limit.rlim_max = lower(limit.rlim_max, hard);
+    limit.rlim_cur = std::min(lower(limit.rlim_cur, soft), limit.rlim_max);
     return ::setrlimit(resource, &limit) == 0;
 }
 

@@ -76,13 +76,14 @@ def case_delete(program, send_close, workdir, shots):
 
 
 def case_quit(program, send_close, workdir, shots):
-    """A change, then Ctrl+Q or the close box: the question; Escape keeps the editor and the file."""
+    """A new vertex, then Ctrl+Q or the close box: the question; Escape keeps the editor and the file."""
     path = os.path.join(workdir, "quad.pq")
     write_pq(path, TRIANGLES)
     original = read(path)
     editor = start(program, workdir, path)
     try:
-        keys("Delete")
+        fx, fy = editor.view_origin("Front")
+        editor.click(fx + 40, fy + 40)  # the create-vertex tool; the Front view has the keyboard now
         for leave in ("ctrl+q", "close box"):
             if leave == "ctrl+q":
                 keys("ctrl+q")
@@ -108,14 +109,10 @@ def case_drag(program, send_close, workdir, shots):
     try:
         keys("2")  # the move tool
         fx, fy = editor.view_origin("Front")
-        run(["xdotool", "mousemove", str(fx + 124), str(fy + 99)])
-        time.sleep(0.1)
-        run(["xdotool", "mousedown", "1"])
-        time.sleep(0.1)
+        # At full speed: every motion and the release count, however fast they come.
+        run(["xdotool", "mousemove", str(fx + 124), str(fy + 99), "mousedown", "1"])
         for step in range(1, 11):
             run(["xdotool", "mousemove", str(fx + 124 + 6 * step), str(fy + 99 + 3 * step)])
-            time.sleep(0.05)
-        time.sleep(0.1)  # a release in the same millisecond as the last motion is not yet told apart
         run(["xdotool", "mouseup", "1"])
         inode = os.stat(path).st_ino
         keys("ctrl+s")

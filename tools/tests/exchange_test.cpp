@@ -31,11 +31,9 @@ class ExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pq_exchange_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        // A folder of its own: other builds may run the same tests at the same time.
+        std::string pattern = (fs::temp_directory_path() / "pq_exchange_XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
     }
     void TearDown() override { fs::remove_all(dir); }
 

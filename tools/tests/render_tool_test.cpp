@@ -24,10 +24,9 @@ class RenderTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pq_render_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        // A folder of its own: other builds may run the same tests at the same time.
+        std::string pattern = (fs::temp_directory_path() / "pq_render_XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
         // A texture of four coloured quarters, so a wrong orientation shows.
         RgbImage texture{64, 64, {}};
         for (int y = 0; y < 64; ++y)

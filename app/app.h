@@ -18,9 +18,9 @@
 
 constexpr int32_t uiLanguageCount = 3;  // 0 German, 1 English, 2 French
 // Messages 0 to 28 are the menus and tooltips; 29 on the Edit menu, the
-// unsaved-changes and replace questions, the key names of accelerators, and
-// 41 the Edit menu's Frame all.
-constexpr int32_t uiMessageCount = 42;
+// unsaved-changes and replace questions and the key names of accelerators;
+// 41 and 42 Import and Export on the File menu; 43 the Edit menu's Frame all.
+constexpr int32_t uiMessageCount = 44;
 
 // Message m of language l is entries[l * uiMessageCount + m].
 struct UiText {
@@ -71,7 +71,9 @@ enum CommandId : int32_t {
     cmdAutoTextureCoords = 25,
     cmdUndo = 26,  // Edit menu and accelerators only
     cmdRedo = 27,
-    cmdFrameAll = 28,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    cmdImport = 28,  // File menu only
+    cmdExport = 29,
+    cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
 };
 
 enum ToolMode : int32_t {

@@ -116,7 +116,7 @@ constexpr int32_t controlKeyName = 39;
 constexpr int32_t shiftKeyName = 40;
 
 // The Edit menu's items and their UiText messages, in menu order.
-constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 41}}};
+constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 43}}};
 constexpr int32_t editMenuTitle = 29;
 
 // Tool commands and the modes they choose, by ToolMode value.
@@ -152,6 +152,8 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(9), cmdMerge);
     windows.addMenuSeparator();
     windows.addMenuItem(text(24), cmdMergeAsc);
+    windows.addMenuItem(text(41), cmdImport);
+    windows.addMenuItem(text(42), cmdExport);
     windows.addMenuSeparator();
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
@@ -432,6 +434,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
     case cmdFrameAll: frameMesh(state.camera, state.mesh); break;
+    case cmdImport: files::cmdImport(state); break;
+    case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
     default: break;

@@ -3,12 +3,14 @@
 // wrappers that read or write a whole file. The commands take the state record.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -32,9 +34,19 @@ uint64_t memoryAvailable();
 // Throws std::bad_alloc, having read nothing, when the file is larger than
 // memoryAvailable(): the caller tells the user and keeps what it had.
 std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
-// Writes the bytes to a temporary file in the target's folder and renames it over
-// the target, so the previous file survives any failure. False when it failed.
-bool writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// Writes the bytes as the file the path names, never leaving a half-written
+// file and never turning a special file into a regular one. A symbolic link is
+// followed to its final target, which is created when missing. A regular file
+// (or a new one) is replaced by a complete temporary file beside it, which
+// takes the old file's mode and, where the process may, its owner; the old file
+// survives any failure. A character device, or a FIFO that a program reads, is
+// written in place. A folder, any other special file, a FIFO nobody reads and a
+// file the user may not write are refused. Returns the empty text on success,
+// else the reason (strerror's words where there are some).
+std::string writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// The name of what the path finally names after its symbolic links, which
+// need not exist; the path itself when it is no link or cannot be followed.
+std::string linkTarget(const std::string& path);
 
 // Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is
 // not part of the line. Returns the line starting at `pos` and moves `pos` past
@@ -43,8 +55,10 @@ std::string_view nextTextLine(std::string_view text, size_t& pos);
 
 // ---- native mesh file (.pq) -------------------------------------------------------------
 
-// The file's bytes for the mesh's triangle list (60 bytes per triangle),
-// leaving out a triangle still under construction.
+// The triangles a file of the mesh holds: all but one still under
+// construction, and none while the vertex list is empty.
+size_t writtenTriangleCount(const Mesh& mesh);
+// The file's bytes for those triangles, 60 bytes each.
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an
@@ -53,8 +67,9 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
-// False when the file could not be written; the old file is then untouched.
-bool saveMeshFile(const Mesh& mesh, const std::string& path);
+// Writes the file with writeFileReplacing: the empty text, or why it could not
+// be written (the old file is then untouched).
+std::string saveMeshFile(const Mesh& mesh, const std::string& path);
 // Adds the file's triangles to the mesh (it does not empty it first).
 // False, with nothing changed, when the file cannot be opened.
 bool loadMeshFile(Mesh& mesh, const std::string& path);
@@ -72,6 +87,77 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
 // std::bad_alloc of a file too large for memory; the mesh may then hold part
 // of the file, which the caller takes back (the commands do).
 
+
+// ---- other tools' formats, read by the import helper ------------------------------------
+
+// The lower-case extensions (without the dot) the import helper reads.
+const std::vector<std::string_view>& importExtensions();
+
+// What one run of the import helper may use.
+struct ImportLimits {
+    uint64_t memoryBytes = 0;  // address space beyond what the helper's program and libraries take
+    uint32_t cpuSeconds = 0;
+};
+// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU time.
+ImportLimits importLimitsFor(uint64_t fileBytes);
+
+// A helper program beside the running program, or one folder up (from a
+// build's tools/ or tests/ folder); the one beside it when neither is there.
+std::string helperProgram(std::string_view name);
+// The executable that parses other tools' files, found by helperProgram.
+inline constexpr std::string_view importHelperName = "pq_import_helper";
+// Its exit status when an allocation failed under the memory limit.
+inline constexpr int importHelperOutOfMemory = 3;
+
+// Reads a file of another tool, chosen by its extension, into a new mesh:
+// polygons triangulated, node transforms applied, the first texture-coordinate
+// channel with V = 0 at the top of the picture, positions divided by the
+// factor and shared as the native reader shares them. The parsing library is
+// not trusted with this process: it runs in the import helper, under the
+// limits, with no way to write a file, and sends the triangles back through
+// a pipe; a crash, an overrun or a damaged reply is a clean failure. The mesh, or one sentence
+// naming the file that says why not: "the importer crashed on FILE", "FILE
+// needs more memory than allowed", "FILE took too long" or "cannot import
+// FILE: reason".
+struct ImportRun {
+    std::string helper;   // the helper program; empty: importHelperName, found as above
+    ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
+};
+std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
+                                                    const ImportRun& how = {});
+
+// The helper's reply; files/import_reply.cpp describes its bytes.
+enum class ImportReplyKind : uint32_t { Triangles = 1, Message = 2 };
+struct ImportReply {
+    ImportReplyKind kind = ImportReplyKind::Message;
+    std::span<const std::byte> body;  // native file records, or the message's text
+};
+inline constexpr size_t importReplyHeaderBytes = 20;
+inline constexpr size_t importReplyTrailerBytes = 4;
+inline constexpr uint64_t maxImportMessageBytes = 1000;
+
+// The bytes before and after the body, for the helper to write around it.
+std::array<std::byte, importReplyHeaderBytes> importReplyHeader(ImportReplyKind kind, uint64_t bodyBytes);
+std::array<std::byte, importReplyTrailerBytes> importReplyTrailer(std::span<const std::byte> body);
+// The length of the whole reply that begins with these bytes (at least
+// importReplyHeaderBytes of them), or nothing when they cannot begin a valid
+// reply with at most maxBodyBytes of triangles. Read before allocating.
+std::optional<uint64_t> importReplyLength(std::span<const std::byte> header, uint64_t maxBodyBytes);
+// The reply's kind and body, or nothing unless every check holds: header,
+// lengths, hash, and no byte before or after.
+std::optional<ImportReply> parseImportReply(std::span<const std::byte> reply, uint64_t maxBodyBytes);
+
+// ---- other tools' formats, written by the export helper --------------------------------
+
+// The export helper: the program that links the exporters, so the editor does not.
+inline constexpr std::string_view exportHelperName = "pq_export_helper";
+// Writes the mesh's finished triangles in the format the path's extension
+// picks, exactly as `pqtool export` writes a native file of the mesh, naming
+// the texture (when not empty) in the format's material. The export helper
+// (or `helper`, when given) does the writing, through writeFileReplacing.
+// The empty text, or why nothing was written.
+std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
+                                const std::string& helper = {});
 
 // ---- pref.txt ---------------------------------------------------------------------------
 
@@ -103,7 +189,8 @@ std::string withSaveExtension(std::string_view fileName);
 
 // ---- commands --------------------------------------------------------------------------
 
-// Open, Save, Save as, "Merge..." and "Merge ASC" with their dialogs and prompt.
+// Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and "Export..."
+// with their dialogs and prompt.
 // In a namespace because the command ids of app/app.h carry the same names:
 // the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
 namespace files {
@@ -113,6 +200,13 @@ bool cmdSave(AppState& state);
 bool cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
+// "Import...": the open dialog, the reduction-factor prompt, then the file
+// read by importThroughHelper and merged as "Merge..." merges a native file;
+// a box titled "Import" says why when it could not be read.
+void cmdImport(AppState& state);
+// "Export...": the save dialog, then exportThroughHelper with the chosen
+// texture; a box titled "Export" says why when nothing was written.
+void cmdExport(AppState& state);
 }  // namespace files
 
 // Start-up: the file named on the command line becomes the current file and is

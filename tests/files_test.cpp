@@ -2,8 +2,14 @@
 // rules and the file commands over the scripted window layer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <clocale>
@@ -11,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <new>
 #include <random>
@@ -113,7 +120,7 @@ std::string fileText(const std::string& path)
 
 void writeText(const std::string& path, std::string_view text)
 {
-    ASSERT_TRUE(writeFileReplacing(path, asBytes(text)));
+    ASSERT_EQ(writeFileReplacing(path, asBytes(text)), "");
 }
 
 std::string dataFile(std::string_view name) { return std::string(PQ_TEST_DATA_DIR) + "/" + std::string(name); }
@@ -339,11 +346,11 @@ TEST(NativeFile, SaveAndLoadThroughFiles)
     addVertex(mesh, 1, 2, 3);
     addTriangle(mesh, 0, 0, 0, {0.5f, 0.5f, 0.5f});
     const std::string path = dir / "one.pq";
-    ASSERT_TRUE(saveMeshFile(mesh, path));
+    ASSERT_EQ(saveMeshFile(mesh, path), "");
     EXPECT_EQ(fs::file_size(path), 60u);
 
     addTriangle(mesh, 0, 0, 0);
-    ASSERT_TRUE(saveMeshFile(mesh, path));  // replaces the old file
+    ASSERT_EQ(saveMeshFile(mesh, path), "");  // replaces the old file
     EXPECT_EQ(fs::file_size(path), 120u);
     EXPECT_EQ(dir.entryCount(), 1u);  // no temporary file left behind
 
@@ -367,27 +374,167 @@ TEST(NativeFile, FailedSaveKeepsWhatWasThere)
     Mesh mesh;
     addVertex(mesh, 1, 2, 3);
     addTriangle(mesh, 0, 0, 0);
-    EXPECT_FALSE(saveMeshFile(mesh, ""));
-    EXPECT_FALSE(saveMeshFile(mesh, dir / "no/such/folder/m.pq"));
+    EXPECT_EQ(saveMeshFile(mesh, ""), "No such file or directory");
+    EXPECT_EQ(saveMeshFile(mesh, dir / "no/such/folder/m.pq"), "No such file or directory");
     const std::string occupied = dir / "occupied";
     fs::create_directory(occupied);
     writeText(occupied + "/keep.txt", "keep");
-    EXPECT_FALSE(saveMeshFile(mesh, occupied));  // a folder cannot be replaced
+    EXPECT_EQ(saveMeshFile(mesh, occupied), "Is a directory");
     EXPECT_EQ(fileText(occupied + "/keep.txt"), "keep");
     EXPECT_EQ(dir.entryCount(), 1u);  // the temporary file was removed
 }
 
-TEST(NativeFile, SaveThroughALinkReplacesTheFileItNames)
+// ---- saving beside links, special files and limits ---------------------------------------
+
+namespace {
+
+struct stat statOf(const std::string& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+// Runs the check as an unprivileged user (in a child process when this one is
+// root, which may write anything); false when it fails or cannot be run.
+bool asUnprivilegedUser(const std::function<bool()>& check)
+{
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool passed = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
+        ::_exit(passed ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+TEST(SaveTarget, LinksAreFollowedToTheFileTheyName)
 {
     TempDir dir;
+    fs::create_directory(dir / "sub");
     writeText(dir / "real.pq", "old");
-    fs::create_symlink(dir / "real.pq", dir / "link.pq");
-    Mesh mesh;
-    addVertex(mesh, 1, 2, 3);
-    addTriangle(mesh, 0, 0, 0);
-    ASSERT_TRUE(saveMeshFile(mesh, dir / "link.pq"));
-    EXPECT_TRUE(fs::is_symlink(dir / "link.pq"));
-    EXPECT_EQ(fs::file_size(dir / "real.pq"), 60u);
+    fs::create_symlink("../real.pq", dir / "sub/link.pq");  // relative to its folder
+    fs::create_symlink(dir / "sub/link.pq", dir / "chain.pq");
+    ASSERT_EQ(writeFileReplacing(dir / "chain.pq", asBytes("new")), "");
+    EXPECT_EQ(fileText(dir / "real.pq"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.pq"));
+    EXPECT_TRUE(fs::is_symlink(dir / "sub/link.pq"));
+
+    // A dangling link makes its target, as cp would.
+    fs::create_symlink("made.pq", dir / "sub/dangling.pq");
+    ASSERT_EQ(writeFileReplacing(dir / "sub/dangling.pq", asBytes("made")), "");
+    EXPECT_EQ(fileText(dir / "sub/made.pq"), "made");
+    EXPECT_TRUE(fs::is_symlink(dir / "sub/dangling.pq"));
+
+    fs::create_symlink(dir / "loop2.pq", dir / "loop1.pq");
+    fs::create_symlink(dir / "loop1.pq", dir / "loop2.pq");
+    EXPECT_EQ(writeFileReplacing(dir / "loop1.pq", asBytes("x")), "Too many levels of symbolic links");
+    EXPECT_TRUE(fs::is_symlink(dir / "loop1.pq"));
+    // No temporary file left: sub, real.pq, chain.pq and the loop; link, dangling and made.
+    EXPECT_EQ(dir.entryCount(), 5u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 3);
+}
+
+TEST(SaveTarget, FifosAndCharacterDevicesAreWrittenInPlace)
+{
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(writeFileReplacing(fifo, asBytes("lost")), "no program reads the FIFO");
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    fs::create_symlink(fifo, dir / "link");
+    EXPECT_EQ(writeFileReplacing(dir / "link", asBytes("through")), "");
+    char received[16] = {};
+    EXPECT_EQ(::read(reader, received, sizeof received), 7);
+    EXPECT_EQ(std::string(received), "through");
+    // A reader that has gone away ends neither the write nor the process.
+    ::close(reader);
+    EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
+
+    const std::string device = dir / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "no device nodes here";
+    }
+    EXPECT_EQ(writeFileReplacing(device, asBytes("discarded")), "");
+    EXPECT_TRUE(S_ISCHR(statOf(device).st_mode));
+    // A device that fails the write: its reason is the answer.
+    const std::string full = dir / "full";
+    ASSERT_EQ(::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)), 0);
+    EXPECT_EQ(writeFileReplacing(full, asBytes("too much")), "No space left on device");
+    EXPECT_EQ(dir.entryCount(), 4u);
+}
+
+TEST(SaveTarget, OtherSpecialFilesAreRefused)
+{
+    TempDir dir;
+    const std::string socketPath = dir / "socket";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(writeFileReplacing(socketPath, asBytes("x")), "only files, FIFOs and character devices are written");
+    EXPECT_TRUE(S_ISSOCK(statOf(socketPath).st_mode));
+    ::close(listener);
+
+    const std::string block = dir / "block";
+    if (::mknod(block.c_str(), S_IFBLK | 0600, ::makedev(7, 0)) != 0) {
+        GTEST_SKIP() << "no device nodes here";
+    }
+    EXPECT_EQ(writeFileReplacing(block, asBytes("x")), "a block device is never written");
+    EXPECT_TRUE(S_ISBLK(statOf(block).st_mode));
+}
+
+TEST(SaveTarget, ReplacementKeepsModeAndOwner)
+{
+    TempDir dir;
+    const std::string path = dir / "shared.pq";
+    writeText(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(writeFileReplacing(path, asBytes("new")), "");
+    const struct stat info = statOf(path);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+    }
+    EXPECT_EQ(fileText(path), "new");
+}
+
+TEST(SaveTarget, ReadOnlyFileIsRefusedLikeShellRedirection)
+{
+    TempDir dir;
+    const std::string path = dir / "locked.pq";
+    writeText(path, "kept");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((dir / "").c_str(), 0777), 0);  // the user could make the temporary file
+    EXPECT_TRUE(asUnprivilegedUser([&] { return writeFileReplacing(path, asBytes("lost")) == "Permission denied"; }));
+    EXPECT_EQ(fileText(path), "kept");
+    EXPECT_EQ(dir.entryCount(), 1u);
+}
+
+TEST(SaveTarget, NamesUpToTheLimitCanBeSaved)
+{
+    TempDir dir;
+    std::string accented;
+    while (accented.size() < 250) accented += "\xc3\xa9";  // é: the cut must not split it
+    for (const std::string& name : {std::string(255, 'n'), accented + "a.pq"}) {
+        SCOPED_TRACE(name.size());
+        ASSERT_EQ(writeFileReplacing(dir / name, asBytes("long")), "");
+        EXPECT_EQ(writeFileReplacing(dir / name, asBytes("again")), "");  // replacing it too
+        EXPECT_EQ(fileText(dir / name), "again");
+    }
+    EXPECT_EQ(writeFileReplacing(dir / std::string(256, 'n'), asBytes("x")), "File name too long");
+    EXPECT_EQ(dir.entryCount(), 2u);
 }
 
 // ---- ASC import ---------------------------------------------------------------------------
@@ -839,7 +986,7 @@ struct CommandFixture : ::testing::Test {
         addTriangle(mesh, 0, 1, 2, {0.5f, 0.5f, 0.5f}, {0.25f, 0.25f, 0.25f});
         addTriangle(mesh, 2, 1, 0);
         const std::string path = dir / name;
-        EXPECT_TRUE(saveMeshFile(mesh, path));
+        EXPECT_EQ(saveMeshFile(mesh, path), "");
         return path;
     }
 
@@ -994,7 +1141,8 @@ TEST_F(CommandFixture, FailedSaveTellsTheUserAndNamesThePath)
     files::cmdSave(state);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].title, "Save");
-    EXPECT_NE(fake.messages[0].text.find(dir / "missing/folder/ship.pq"), std::string::npos);
+    EXPECT_EQ(fake.messages[0].text,
+              "The file could not be written:\n" + (dir / "missing/folder/ship.pq") + "\nNo such file or directory");
 
     fake.fileAnswers.push_back(dir / "missing/other");
     files::cmdSaveAs(state);
@@ -1191,5 +1339,121 @@ TEST(SampleCube, ShippedCubeIsTwelveTexturedTrianglesWithinTheViews)
         const Vec3 e1{b.x - a.x, b.y - a.y, b.z - a.z}, e2{c.x - a.x, c.y - a.y, c.z - a.z};
         const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
         EXPECT_GT(n.x * (a.x + b.x + c.x) + n.y * (a.y + b.y + c.y) + n.z * (a.z + b.z + c.z), 0.0f) << i;
+    }
+}
+
+TEST_F(CommandFixture, ImportMergesThroughTheHelperWithTheFactor)
+{
+    addVertex(state.mesh, 1, 1, 0);
+    addTriangle(state.mesh, 0, 0, 0);  // under construction
+    state.mesh.pendingCorner = 1;
+    const std::string obj = dir / "quad.obj";
+    const std::string text = "v 0 0 0\nv 2 0 0\nv 2 2 0\nvt 0 0\nvt 1 0\nvt 1 0.25\nf 1/1 2/2 3/3\n";
+    ASSERT_EQ(writeFileReplacing(obj, std::as_bytes(std::span(text))), "");
+    fake.fileAnswers.push_back(obj);
+    fake.promptAnswers.push_back("2");
+    files::cmdImport(state);
+    expectMeshDialog(0, false, "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx");
+    expectFactorPrompt(0);
+    EXPECT_TRUE(fake.messages.empty());
+    EXPECT_EQ(state.mesh.pendingCorner, 0);
+    ASSERT_EQ(state.mesh.triangles.size(), 1u);
+    const Triangle& t = state.mesh.triangles[0];
+    EXPECT_EQ(t.vertexIndex, (std::array<int32_t, 3>{1, 2, 0}));  // (1, 1, 0) is the mesh's own vertex
+    EXPECT_EQ(state.mesh.vertices[2].x, 1.0f);
+    EXPECT_EQ(t.u, (std::array<float, 3>{0, 1, 1}));
+    EXPECT_EQ(t.v, (std::array<float, 3>{1, 1, 0.75f}));
+}
+
+TEST_F(CommandFixture, ImportOfWhatCannotBeReadSaysSoAndKeepsTheMesh)
+{
+    addVertex(state.mesh, 1, 1, 0);
+    addTriangle(state.mesh, 0, 0, 0);
+    files::cmdImport(state);  // cancelled
+    EXPECT_TRUE(fake.prompts.empty());
+    fake.fileAnswers.push_back(dir / "quad.obj");
+    fake.promptAnswers.push_back("");  // cancelled prompt
+    files::cmdImport(state);
+    std::string junk;
+    for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 7919 + 13) % 251);
+    for (const auto& [name, bytes] : {std::pair{"empty.obj", std::string()}, std::pair{"junk.glb", junk},
+                                       std::pair{"lines.obj", std::string("v 0 0 0\nv 1 0 0\nl 1 2\n")}}) {
+        ASSERT_EQ(writeFileReplacing(dir / name, std::as_bytes(std::span(bytes))), "");
+        fake.fileAnswers.push_back(dir / name);
+        fake.promptAnswers.push_back("1");
+        files::cmdImport(state);
+    }
+    fake.fileAnswers.push_back(dir / "missing.obj");
+    fake.promptAnswers.push_back("1");
+    files::cmdImport(state);
+    ASSERT_EQ(fake.messages.size(), 4u);
+    for (const auto& m : fake.messages) EXPECT_EQ(m.title, "Import");
+    EXPECT_NE(fake.messages[3].text.find("missing.obj"), std::string::npos) << fake.messages[3].text;
+    EXPECT_EQ(state.mesh.vertices.size(), 1u);
+    EXPECT_EQ(state.mesh.triangles.size(), 1u);
+}
+
+TEST_F(CommandFixture, ExportWritesTheFormatOfTheNameAndNamesTheTexture)
+{
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2, {0, 1, 0}, {0, 0, 1});
+    addTriangle(state.mesh, 0, 2, 1);
+    addTriangle(state.mesh, 0, 0, 0);  // under construction
+    state.mesh.pendingCorner = 1;
+    state.textureFileName = dir / "pictures/brick.png";
+    fs::create_directories(dir / "models");
+    fake.fileAnswers.push_back(dir / "models/ship.obj");
+    files::cmdExport(state);
+    expectMeshDialog(0, true, "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds");
+    EXPECT_TRUE(fake.messages.empty());
+    const std::string obj = fileText(dir / "models/ship.obj"), mtl = fileText(dir / "models/ship.mtl");
+    EXPECT_NE(obj.find("# Mesh 'polyquill' with 2 faces"), std::string::npos) << obj;
+    EXPECT_NE(mtl.find("map_Kd ../pictures/brick.png"), std::string::npos) << mtl;
+    EXPECT_EQ(state.mesh.triangles.size(), 3u);  // the document is not touched
+}
+
+TEST_F(CommandFixture, ExportThatWritesNothingSaysWhy)
+{
+    files::cmdExport(state);  // cancelled
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2);
+    for (const std::string name : {"ship.xyz", "no/such/folder/ship.glb"}) {
+        fake.fileAnswers.push_back(dir / name);
+        files::cmdExport(state);
+    }
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages[0].title, "Export");
+    EXPECT_NE(fake.messages[0].text.find("unknown format \"xyz\""), std::string::npos) << fake.messages[0].text;
+    EXPECT_NE(fake.messages[1].text.find("no/such/folder/ship.glb"), std::string::npos) << fake.messages[1].text;
+    EXPECT_EQ(dir.entryCount(), 0u);
+}
+
+// A helper that is missing, crashes or stops reading is a clean failure, not
+// the end of the editor (a closed socket must not raise SIGPIPE here).
+TEST_F(CommandFixture, ExportHelperThatFailsIsAMessage)
+{
+    for (int i = 0; i < 20000; ++i) {
+        addVertex(state.mesh, static_cast<float>(i), 0, 0);
+        addTriangle(state.mesh, i, i, i);
+    }
+    const std::pair<std::string, std::string> helpers[] = {
+        {"", "could not be started"},
+        {"#!/bin/sh\nkill -SEGV $$\n", "the exporter crashed"},
+        {"#!/bin/sh\nexit 1\n", "the export helper failed"},
+        {"#!/bin/sh\nprintf 'disk\\nfull'\nexit 1\n", "disk full"},
+    };
+    for (const auto& [script, expected] : helpers) {
+        const std::string helper = dir / "helper.sh";
+        fs::remove(helper);
+        if (!script.empty()) {
+            ASSERT_EQ(writeFileReplacing(helper, std::as_bytes(std::span(script))), "");
+            fs::permissions(helper, fs::perms::owner_all);
+        }
+        const std::string problem = exportThroughHelper(state.mesh, dir / "out.glb", "", helper);
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
     }
 }

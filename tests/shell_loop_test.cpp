@@ -247,11 +247,11 @@ TEST_F(Loop, OpeningAMeshOutsideTheViewsFramesThem)
     Mesh far;
     for (const float x : {40.0f, 44.0f}) appendVertex(far).x = x;
     appendTriangle(far).vertexIndex = {0, 1, 1};
-    ASSERT_TRUE(saveMeshFile(far, folder + "far.pq"));
+    ASSERT_EQ(saveMeshFile(far, folder + "far.pq"), "");
     Mesh near;
     appendVertex(near).x = 0.5f;
     appendTriangle(near);
-    ASSERT_TRUE(saveMeshFile(near, folder + "near.pq"));
+    ASSERT_EQ(saveMeshFile(near, folder + "near.pq"), "");
 
     start({folder + "far.pq"});
     EXPECT_EQ(state.camera.panX, -42.0f) << "the command-line file is framed too";
@@ -435,7 +435,7 @@ TEST_F(Loop, StartUpReadsPrefTxtFromTheWorkingDirectoryAndLoadsTheCommandLineFil
     Mesh triangle;
     appendVertex(triangle).x = 0.5f;
     appendTriangle(triangle);
-    ASSERT_TRUE(saveMeshFile(triangle, folder + "one.pq"));
+    ASSERT_EQ(saveMeshFile(triangle, folder + "one.pq"), "");
 
     start({folder + "one.pq"});
     EXPECT_EQ(state.prefs.language, 1);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -44,16 +46,26 @@ struct ToolCommand {
 constexpr int32_t minPictureSide = 8;
 constexpr int32_t maxPictureSide = 8192;
 
-// "WxH" as two numbers, or nothing when it is not that or out of range.
-std::optional<std::pair<int32_t, int32_t>> parseSize(const std::string& text)
+// A side of the picture: decimal digits only, within the range.
+std::optional<int32_t> parseSide(std::string_view text)
 {
-    int32_t width = 0, height = 0;
-    char separator = 0, rest = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) != 3) return std::nullopt;
-    if (separator != 'x' && separator != 'X') return std::nullopt;
-    if (width < minPictureSide || height < minPictureSide || width > maxPictureSide || height > maxPictureSide)
-        return std::nullopt;
-    return std::pair{width, height};
+    int32_t side = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    const auto [last, error] = std::from_chars(text.data(), end, side);
+    if (error != std::errc() || last != end || side < minPictureSide || side > maxPictureSide) return std::nullopt;
+    return side;
+}
+
+// "WxH" as two numbers, or nothing when it is not exactly that or out of range.
+std::optional<std::pair<int32_t, int32_t>> parseSize(std::string_view text)
+{
+    const size_t separator = text.find_first_of("xX");
+    if (separator == std::string_view::npos) return std::nullopt;
+    const std::optional<int32_t> width = parseSide(text.substr(0, separator));
+    const std::optional<int32_t> height = parseSide(text.substr(separator + 1));
+    if (!width || !height) return std::nullopt;
+    return std::pair{*width, *height};
 }
 
 // The command line as a command, or the exit status when there is nothing to
@@ -83,7 +95,10 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
                  "pqtool"};
     app.require_subcommand(1);
 
-    CLI::App* info = app.add_subcommand("info", "Print the triangle count, the vertex count and the bounding box");
+    CLI::App* info = app.add_subcommand(
+        "info", "Print the figures of what convert would write: its triangle count, the distinct positions among "
+                "their corners (shared as the editor shares them when it reads the file), the bounding box of those "
+                "corners, and apart from it the count of positions with a NaN or infinite coordinate");
     info->add_option("FILE", command.input, "A .pq or .asc file")->required();
 
     CLI::App* convert = app.add_subcommand("convert", "Read a .pq or .asc file into an empty mesh and write it as .pq");
@@ -98,6 +113,10 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     exporting->add_option("OUT", command.output, "An .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to write")
         ->required()
         ->check(extensionIn(exportExtensions()));
+    exporting->add_option("--texture", command.texture,
+                          "A picture to name in the material (.obj's .mtl, .gltf, .glb, .dae, .3ds), by its path "
+                          "relative to OUT")
+        ->check(CLI::ExistingFile);
 
     CLI::App* importing = app.add_subcommand("import", "Read another tool's mesh file, triangulated, into a new .pq");
     importing->add_option("IN", command.input, "An .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file")
@@ -166,37 +185,56 @@ bool readAnyMesh(Mesh& mesh, const std::string& path, int32_t factor)
     return false;
 }
 
+// The figures of what convert would write: the triangles it keeps, the
+// positions among their corners shared as the native reader shares them (a
+// NaN position is never shared), and the box of the finite ones.
 int runInfo(const ToolCommand& command)
 {
     Mesh mesh;
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
-    std::printf("file: %s\n", command.input.c_str());
-    std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
-    std::printf("triangles: %zu\n", mesh.triangles.size());
-    std::printf("vertices: %zu\n", mesh.vertices.size());
-    if (mesh.vertices.empty()) {
-        std::printf("bounding box: none\n");
-        return 0;
+    // A native file read into an empty mesh is already shared that way, every
+    // vertex a corner's; an ASC mesh keeps unused and repeated vertices.
+    if (isAscName(command.input)) {
+        Mesh shared;
+        readMeshBytes(shared, writeMeshBytes(mesh), 1);
+        mesh = std::move(shared);
     }
-    Vec3 low{mesh.vertices[0].x, mesh.vertices[0].y, mesh.vertices[0].z};
-    Vec3 high = low;
+    size_t notFinite = 0;
+    std::optional<std::pair<Vec3, Vec3>> box;
     for (const Vertex& v : mesh.vertices) {
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
+            ++notFinite;
+            continue;
+        }
+        if (!box) box = std::pair{Vec3{v.x, v.y, v.z}, Vec3{v.x, v.y, v.z}};
+        auto& [low, high] = *box;
         low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
         high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
     }
-    std::printf("bounding box: x %g to %g, y %g to %g, z %g to %g\n", static_cast<double>(low.x),
-                static_cast<double>(high.x), static_cast<double>(low.y), static_cast<double>(high.y),
-                static_cast<double>(low.z), static_cast<double>(high.z));
+    std::printf("file: %s\n", command.input.c_str());
+    std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
+    std::printf("triangles: %zu\n", writtenTriangleCount(mesh));
+    std::printf("vertices: %zu\n", mesh.vertices.size());
+    if (box) {
+        // + 0.0 prints -0 as 0: which of two equal zeros came first must not show.
+        const auto shown = [](float value) { return static_cast<double>(value) + 0.0; };
+        const auto& [low, high] = *box;
+        std::printf("bounding box: x %g to %g, y %g to %g, z %g to %g\n", shown(low.x), shown(high.x), shown(low.y),
+                    shown(high.y), shown(low.z), shown(high.z));
+    } else {
+        std::printf("bounding box: none\n");
+    }
+    std::printf("not finite: %zu\n", notFinite);
     return 0;
 }
 
 int writeMesh(const Mesh& mesh, const std::string& path)
 {
-    if (!saveMeshFile(mesh, path)) {
-        std::cerr << "pqtool: cannot write " << path << "\n";
+    if (const std::string problem = saveMeshFile(mesh, path); !problem.empty()) {
+        std::cerr << "pqtool: cannot write " << path << ": " << problem << "\n";
         return exitFileError;
     }
-    std::printf("wrote %s: %zu triangles\n", path.c_str(), mesh.triangles.size());
+    std::printf("wrote %s: %zu triangles\n", path.c_str(), writtenTriangleCount(mesh));
     return 0;
 }
 
@@ -211,20 +249,20 @@ int runExport(const ToolCommand& command)
 {
     Mesh mesh;
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
-    const std::string problem = exportMesh(mesh, command.output);
+    const std::string problem = exportMesh(mesh, command.output, command.texture);
     if (!problem.empty()) {
         std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
         return exitFileError;
     }
-    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), mesh.triangles.size());
+    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), writtenTriangleCount(mesh));
     return 0;
 }
 
 int runImport(const ToolCommand& command)
 {
-    auto imported = importMesh(command.input, command.factor);
+    auto imported = importThroughHelper(command.input, command.factor);
     if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        std::cerr << "pqtool: cannot import " << command.input << ": " << *problem << "\n";
+        std::cerr << "pqtool: " << *problem << "\n";
         return exitFileError;
     }
     return writeMesh(std::get<Mesh>(imported), command.output);
@@ -261,8 +299,10 @@ int runRender(const ToolCommand& command)
     if (!picture.labelsLoaded)
         std::cerr << "pqtool: warning: the view labels are missing from " << labels << "; drawn blank\n";
     const std::vector<uint8_t> png = encodePng(picture.image);
-    if (png.empty() || !writeFileReplacing(command.output, std::as_bytes(std::span(png)))) {
-        std::cerr << "pqtool: cannot write " << command.output << "\n";
+    const std::string problem =
+        png.empty() ? "the picture could not be encoded" : writeFileReplacing(command.output, std::as_bytes(std::span(png)));
+    if (!problem.empty()) {
+        std::cerr << "pqtool: cannot write " << command.output << ": " << problem << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %dx%d\n", command.output.c_str(), width, height);

@@ -569,7 +569,7 @@ def case_navigate(program, send_close, workdir, shots):
                     "Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
                     "Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\n"
                     "Face 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-        editor.file_menu(ups=3)
+        editor.file_menu(ups=5)
         editor.answer_file_dialog(asc)
         editor.answer_prompt("Size", "5")
 

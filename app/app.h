@@ -30,6 +30,12 @@ void fillUiText(UiText& table);
 // a message number outside 0 to 28 gives the empty text.
 std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message);
 
+// Messages about a file the user named, beside the table: the file cannot be
+// read, or it does not fit in memory.
+enum class FileProblem : int32_t { CannotRead = 0, NoMemory = 1 };
+// The message in a language (outside 0 to 2 German) with the file name in it.
+std::string fileProblemText(int32_t language, FileProblem problem, std::string_view fileName);
+
 // ---- commands and tools ------------------------------------------------------------
 
 // Menu items and toolbar buttons share these ids.
@@ -94,6 +100,8 @@ struct AppState {
     ViewCamera camera;          // pan, orbit and zoom of the views
     GlTexture textureName;      // the mesh texture, in the 3D view's context
     std::string textureFileName;
+    int32_t textureTriangle = -1;  // the triangle the Texture window's fields belong to
+    int32_t textureCorner = -1;    // the corner whose field the user focused last; -1: none
     float uvMin = 0.0f;
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows

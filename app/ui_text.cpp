@@ -28,6 +28,13 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "redimensionner", "tourner"},
 }};
 
+// Per language: the text before and after the file name, for each FileProblem.
+constexpr std::array<std::array<std::array<std::string_view, 2>, 2>, uiLanguageCount> kFileProblems = {{
+    {{{"Die Datei ", " kann nicht gelesen werden"}, {"Nicht genug Speicher, um ", " zu lesen"}}},
+    {{{"cannot read ", ""}, {"not enough memory to read ", ""}}},
+    {{{"impossible de lire ", ""}, {"pas assez de mémoire pour lire ", ""}}},
+}};
+
 }  // namespace
 
 void fillUiText(UiText& table)
@@ -43,4 +50,14 @@ std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message
     if (message < 0 || message >= uiMessageCount) return {};
     if (language < 0 || language >= uiLanguageCount) language = 0;
     return table.entries[static_cast<size_t>(language * uiMessageCount + message)];
+}
+
+std::string fileProblemText(int32_t language, FileProblem problem, std::string_view fileName)
+{
+    if (language < 0 || language >= uiLanguageCount) language = 0;
+    const auto& parts = kFileProblems[static_cast<size_t>(language)][static_cast<size_t>(problem)];
+    std::string text(parts[0]);
+    text += fileName;
+    text += parts[1];
+    return text;
 }

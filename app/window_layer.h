@@ -175,6 +175,8 @@ public:
 
     // Numbered images (icons and pictures); false when the file cannot be read.
     virtual bool loadImage(int32_t slot, const std::string& path) = 0;
+    // Puts pixels (RGB, top row first) into a numbered image.
+    virtual void setImage(int32_t slot, const RgbImage& image) = 0;
     virtual void freeImage(int32_t slot) = 0;
     virtual bool hasImage(int32_t slot) const = 0;
     virtual int32_t imageWidth(int32_t slot) const = 0;

@@ -76,6 +76,11 @@ using PlatformImageReader = std::function<bool(const std::string& path, RgbImage
 // texture name without an image; nothing is reported.
 uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
                      const PlatformImageReader& readPlatformImage);
+// The two halves of loadTexture: the file's pixels as it reads them (0 x 0
+// when unreadable), and a new texture of the current context from pixels.
+RgbImage readTextureImage(Engine& engine, const std::string& fileName,
+                          const PlatformImageReader& readPlatformImage);
+uint32_t uploadTexture(Engine& engine, const RgbImage& image, int32_t mode);
 
 // The text after the last "." of the last path component, with A-Z and the
 // Latin-1 capitals lower-cased; empty when there is none.

@@ -95,15 +95,18 @@ std::string fileExtension(const std::string& fileName)
     return extension;
 }
 
-uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
-                     const PlatformImageReader& readPlatformImage)
+RgbImage readTextureImage(Engine& engine, const std::string& fileName,
+                          const PlatformImageReader& readPlatformImage)
 {
     const std::string extension = fileExtension(fileName);
     if (extension == "jpg") enableDecoder(engine, ImageDecoder::Jpeg);
     else if (extension == "png") enableDecoder(engine, ImageDecoder::Png);
+    return readImage(engine, fileName, readPlatformImage);
+}
 
-    const RgbImage image = readImage(engine, fileName, readPlatformImage);
-    const size_t size = image.rgb.size() >= 3 ? static_cast<size_t>(image.width) * image.height * 3 : 0;
+uint32_t uploadTexture(Engine& engine, const RgbImage& image, int32_t mode)
+{
+    const size_t size = isUsable(image) ? static_cast<size_t>(image.width) * image.height * 3 : 0;
     engine.pixels.assign(size, 0);
     std::copy_n(image.rgb.begin(), size, engine.pixels.begin());
 
@@ -133,4 +136,10 @@ uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     return name;
+}
+
+uint32_t loadTexture(Engine& engine, const std::string& fileName, int32_t mode,
+                     const PlatformImageReader& readPlatformImage)
+{
+    return uploadTexture(engine, readTextureImage(engine, fileName, readPlatformImage), mode);
 }

@@ -1,6 +1,8 @@
 // file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", the
 // command-line file and the Save extension rule. They change state.mesh and
 // state.currentFileName and talk to the user through state.windows.
+#include <new>
+
 #include "app/app.h"
 #include "files/files.h"
 
@@ -22,6 +24,49 @@ std::string chooseMeshFile(AppState& state, std::string_view filter, bool save)
 int32_t askReductionFactor(AppState& state)
 {
     return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
+}
+
+void tell(AppState& state, FileProblem problem, const std::string& path)
+{
+    state.windows->showMessage("Polyquill", fileProblemText(state.prefs.language, problem, path));
+}
+
+// The whole file, or nothing after telling the user why it cannot be had.
+std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
+{
+    try {
+        if (auto bytes = readFileBytes(path)) return bytes;
+        tell(state, FileProblem::CannotRead, path);
+    } catch (const std::bad_alloc&) {
+        tell(state, FileProblem::NoMemory, path);
+    }
+    return std::nullopt;
+}
+
+// Appends the file's contents with `read` after setting a half-built triangle
+// aside. When memory runs out on the way, everything read is taken back (the
+// vectors only shrink, so that cannot fail) and the mesh is as it was before.
+template <typename Read>
+void appendToMesh(AppState& state, const std::string& path, Read read)
+{
+    Mesh& mesh = state.mesh;
+    const int32_t pendingCorner = mesh.pendingCorner;
+    const std::optional<Triangle> pending =
+        pendingCorner != 0 && !mesh.triangles.empty() ? std::optional(mesh.triangles.back()) : std::nullopt;
+    abandonPendingTriangle(mesh);
+    const size_t vertices = mesh.vertices.size();
+    const size_t triangles = mesh.triangles.size();
+    try {
+        read(mesh);
+    } catch (const std::bad_alloc&) {
+        mesh.vertices.resize(vertices);
+        mesh.triangles.resize(triangles);
+        if (pending) {
+            mesh.triangles.push_back(*pending);
+            mesh.pendingCorner = pendingCorner;
+        }
+        tell(state, FileProblem::NoMemory, path);
+    }
 }
 
 void saveToCurrentFile(AppState& state)
@@ -60,9 +105,18 @@ void cmdOpen(AppState& state)
 {
     const std::string path = chooseMeshFile(state, meshFilter, false);
     if (path.empty()) return;
-    clearMesh(state.mesh);
+    // Read first: the mesh and its name change only for a file that was read whole.
+    const auto bytes = readForCommand(state, path);
+    if (!bytes) return;
+    Mesh opened;
+    try {
+        readMeshBytes(opened, *bytes, 1);
+    } catch (const std::bad_alloc&) {
+        tell(state, FileProblem::NoMemory, path);
+        return;
+    }
+    state.mesh = std::move(opened);
     state.currentFileName = path;
-    loadMeshFile(state.mesh, path);
 }
 
 void cmdSave(AppState& state)
@@ -87,12 +141,12 @@ void cmdSaveAs(AppState& state)
 void cmdMerge(AppState& state)
 {
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    const auto bytes = readFileBytes(path);
+    if (path.empty()) return;
+    const auto bytes = readForCommand(state, path);
     if (!bytes) return;
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    abandonPendingTriangle(state.mesh);
-    readMeshBytes(state.mesh, *bytes, factor);
+    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, *bytes, factor); });
 }
 
 void cmdMergeAsc(AppState& state)
@@ -101,10 +155,10 @@ void cmdMergeAsc(AppState& state)
     if (path.empty()) return;
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    const auto bytes = readFileBytes(path);
+    const auto bytes = readForCommand(state, path);
     if (!bytes) return;
-    abandonPendingTriangle(state.mesh);
-    importAscText(state.mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);
+    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
 }
 
 }  // namespace files
@@ -112,7 +166,14 @@ void cmdMergeAsc(AppState& state)
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
     state.currentFileName = commandLineFileName(parameters);
-    if (!state.currentFileName.empty()) loadMeshFile(state.mesh, state.currentFileName);
+    if (state.currentFileName.empty()) return;
+    try {
+        loadMeshFile(state.mesh, state.currentFileName);
+    } catch (const std::bad_alloc&) {
+        clearMesh(state.mesh);
+        tell(state, FileProblem::NoMemory, state.currentFileName);
+        state.currentFileName.clear();
+    }
 }
 
 void rememberDialogStart(AppState& state)

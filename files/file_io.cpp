@@ -4,14 +4,19 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -49,6 +54,39 @@ mode_t replacementMode(const std::string& target)
     return 0666 & ~mask;
 }
 
+// The soft limit of a resource; no limit reads as the largest value.
+uint64_t softLimit(int resource)
+{
+    struct rlimit limit {};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<uint64_t>::max();
+    return limit.rlim_cur;
+}
+
+// MemAvailable plus SwapFree of /proc/meminfo; the free pages when it cannot be read.
+uint64_t systemMemoryAvailable()
+{
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen("/proc/meminfo", "r"));
+    uint64_t kilobytes = 0;
+    bool found = false;
+    char line[256];
+    while (file && std::fgets(line, sizeof line, file.get())) {
+        unsigned long long value = 0;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &value) == 1 || std::sscanf(line, "SwapFree: %llu kB", &value) == 1) {
+            kilobytes += value;
+            found = true;
+        }
+    }
+    if (found) return kilobytes * 1024;
+    const long pages = ::sysconf(_SC_AVPHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)
+                                     : std::numeric_limits<uint64_t>::max();
+}
+
 // Opens a regular file for reading and gives its length; -1 for anything else.
 // Non-blocking, so that naming a FIFO cannot hang the open.
 int openRegularFile(const std::string& path, size_t& length)
@@ -77,12 +115,19 @@ std::optional<size_t> readFully(int fd, std::span<std::byte> buffer)
 
 }  // namespace
 
+uint64_t memoryAvailable()
+{
+    return std::min({systemMemoryAvailable(), softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA)});
+}
+
 std::optional<FileBytes> readFileBytes(const std::string& path)
 {
     size_t length = 0;
     FileDescriptor file(openRegularFile(path, length));
     if (file.fd < 0) return std::nullopt;
 
+    // Refused before any allocation: a sparse or huge file must not end the program.
+    if (length >= memoryAvailable()) throw std::bad_alloc();
     // The length is only a hint: the file may change while it is read. The
     // storage is not zero-filled, since the read overwrites what is kept.
     size_t capacity = length + 1;

@@ -37,7 +37,12 @@ struct FileBytes {
     const std::byte* end() const { return data() + length; }
 };
 
+// Bytes of memory the process can still take: what the system has available
+// (free and reclaimable memory and swap), within the address-space and data limits.
+uint64_t memoryAvailable();
 // The whole content of a regular file; nothing when it cannot be opened or read.
+// Throws std::bad_alloc, having read nothing, when the file is larger than
+// memoryAvailable(): the caller tells the user and keeps what it had.
 std::optional<FileBytes> readFileBytes(const std::string& path);
 // Reads a regular file through `buffer`, up to the length it had when opened:
 // `start` gets that length, then `piece` each piece in order. Every piece but
@@ -73,6 +78,8 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an
 // existing vertex exactly as findVertexAt finds it. A factor of 0 reads nothing.
+// Throws std::bad_alloc, before appending anything, when the mesh could not
+// hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
 // False when the file could not be written; the old file is then untouched.
@@ -90,6 +97,10 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
 void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
 // False, with nothing changed, when the file cannot be opened.
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+// The path readers above (loadMeshFile, mergeMeshFile, importAsc) pass on the
+// std::bad_alloc of a file too large for memory; the mesh may then hold part
+// of the file, which the caller takes back (the commands do).
+
 
 // ---- pref.txt ---------------------------------------------------------------------------
 
@@ -132,7 +143,9 @@ void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
 }  // namespace files
 
-// Start-up: the file named on the command line becomes the current file and is loaded.
+// Start-up: the file named on the command line becomes the current file and is
+// loaded; a file too large for memory is refused with a message and not taken
+// as the current file, so Save cannot write over it.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

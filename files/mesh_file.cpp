@@ -18,6 +18,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <new>
 #include <optional>
 
 namespace {
@@ -132,10 +133,14 @@ void appendRecords(Mesh& mesh, VertexIndex& index, std::span<const std::byte> re
 }
 
 // Makes room in both lists for all a file of `length` bytes can add, once,
-// and returns how many vertices that is.
+// and returns how many vertices that is. Throws std::bad_alloc, with the mesh
+// unchanged, when that and the index would not fit in memory.
 size_t roomForRead(Mesh& mesh, size_t length)
 {
     const size_t records = (length + triangleBytes - 1) / triangleBytes;
+    // Every corner a new vertex, and the index at four slots per vertex.
+    const uint64_t needed = records * (sizeof(Triangle) + 3 * (sizeof(Vertex) + 4 * sizeof(int32_t)));
+    if (needed >= memoryAvailable()) throw std::bad_alloc();
     mesh.triangles.reserve(mesh.triangles.size() + records);
     mesh.vertices.reserve(mesh.vertices.size() + 3 * records);
     adviseLargePages(mesh.triangles);

@@ -4,6 +4,8 @@
 #include "app/app.h"
 #include "files/files.h"
 
+#include <new>
+
 #include <charconv>
 
 namespace {
@@ -46,10 +48,14 @@ Preferences readPreferencesText(std::string_view text)
 
 bool readPreferences(Preferences& prefs, const std::string& path)
 {
-    const auto bytes = readFileBytes(path);
-    if (!bytes) return false;
-    prefs = readPreferencesText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    return true;
+    try {
+        const auto bytes = readFileBytes(path);
+        if (!bytes) return false;
+        prefs = readPreferencesText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;  // a pref.txt larger than memory is no settings file
+    }
 }
 
 bool writePreferences(const Preferences& prefs, const std::string& path)

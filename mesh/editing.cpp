@@ -67,7 +67,9 @@ void deleteSelectedTriangles(Mesh& mesh)
 void flipSelectedTriangle(Mesh& mesh)
 {
     const int32_t k = firstSelectedTriangle(mesh);
-    if (k < 0) return;
+    // A half-built triangle has unset slots; swapping would move a given corner into one.
+    const bool underConstruction = mesh.pendingCorner != 0 && static_cast<size_t>(k) + 1 == mesh.triangles.size();
+    if (k < 0 || underConstruction) return;
     Triangle& t = mesh.triangles[static_cast<size_t>(k)];
     std::swap(t.vertexIndex[0], t.vertexIndex[2]);
 }

@@ -89,6 +89,7 @@ void deleteSelectedVertices(Mesh& mesh);
 // Removes the selected triangle(s); vertices stay.
 void deleteSelectedTriangles(Mesh& mesh);
 // Exchanges corners 0 and 2 of the first selected triangle; u and v stay put.
+// A selected triangle still under construction is left alone.
 void flipSelectedTriangle(Mesh& mesh);
 // Steps the triangle selection: first, ..., last, none, first, ...
 void selectNextTriangle(Mesh& mesh);
@@ -158,6 +159,7 @@ void scaleSelection(AppState& state);
 void rotateSelection(AppState& state);
 // "automatic texture coordinate setting": asks for the minimum and maximum,
 // keeps them as uvMin and uvMax and lays the pattern on every triangle.
+// Cancelling either prompt (an empty answer) changes nothing.
 void autoTexCoordsCommand(AppState& state);
 // "Trianglelist": opens window 12 with the selected triangle's number (from 1;
 // 0 for none) and an up-down from 0 to the count now; nothing without triangles.

@@ -65,9 +65,14 @@ void rotateSelection(AppState& state)
 void autoTexCoordsCommand(AppState& state)
 {
     WindowLayer& w = *state.windows;
-    // A cancelled prompt answers the empty text, which reads as 0.
-    state.uvMin = readDecimalFloat(w.askText("Minimum", "Give me the minimum of UV-coords", "0.0"));
-    state.uvMax = readDecimalFloat(w.askText("Maximum", "Give me the maximum of UV-coords", "0.0"));
+    // A cancelled prompt answers the empty text: the command ends there and
+    // every coordinate keeps its value.
+    const std::string min = w.askText("Minimum", "Give me the minimum of UV-coords", "0.0");
+    if (min.empty()) return;
+    const std::string max = w.askText("Maximum", "Give me the maximum of UV-coords", "0.0");
+    if (max.empty()) return;
+    state.uvMin = readDecimalFloat(min);
+    state.uvMax = readDecimalFloat(max);
     autoTexCoords(state.mesh, state.uvMin, state.uvMax);
 }
 

@@ -238,6 +238,8 @@ bool FakeWindowLayer::loadImage(int32_t slot, const std::string& path)
     return true;
 }
 
+void FakeWindowLayer::setImage(int32_t slot, const RgbImage& image) { images[slot] = {image.width, image.height}; }
+
 void FakeWindowLayer::freeImage(int32_t slot) { images.erase(slot); }
 
 bool FakeWindowLayer::hasImage(int32_t slot) const { return images.count(slot) != 0; }

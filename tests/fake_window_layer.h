@@ -133,6 +133,7 @@ public:
     void destroyToolbar() override;
     bool readPlatformImage(const std::string& path, RgbImage& out) const override;
     bool loadImage(int32_t slot, const std::string& path) override;
+    void setImage(int32_t slot, const RgbImage& image) override;
     void freeImage(int32_t slot) override;
     bool hasImage(int32_t slot) const override;
     int32_t imageWidth(int32_t slot) const override;

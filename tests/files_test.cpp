@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <limits>
+#include <new>
 #include <random>
 
 #include "app/app.h"
@@ -882,6 +885,33 @@ struct CommandFixture : ::testing::Test {
         EXPECT_EQ(d.save, save);
     }
 
+    // A file of a terabyte that takes no disk space: larger than any memory.
+    std::string hugeFile(std::string_view name)
+    {
+        const std::string path = dir / name;
+        std::ofstream(path).put('x');
+        fs::resize_file(path, 1ull << 40);
+        return path;
+    }
+
+    // Runs a command that must refuse, and checks it changed nothing and said `text`.
+    template <typename Command>
+    void expectRefused(Command command, const std::string& text)
+    {
+        const std::vector<std::byte> before = writeMeshBytes(state.mesh);
+        const Mesh mesh = state.mesh;
+        const std::string name = state.currentFileName;
+        fake.messages.clear();
+        command(state);
+        EXPECT_EQ(writeMeshBytes(state.mesh), before) << text;
+        EXPECT_EQ(state.mesh.triangles.size(), mesh.triangles.size()) << text;
+        EXPECT_EQ(state.mesh.vertices.size(), mesh.vertices.size()) << text;
+        EXPECT_EQ(state.mesh.pendingCorner, mesh.pendingCorner) << text;
+        EXPECT_EQ(state.currentFileName, name) << text;
+        ASSERT_EQ(fake.messages.size(), 1u) << text;
+        EXPECT_EQ(fake.messages[0].text, text);
+    }
+
     void expectFactorPrompt(size_t index)
     {
         ASSERT_LT(index, fake.prompts.size());
@@ -917,13 +947,29 @@ TEST_F(CommandFixture, CancelledOpenChangesNothing)
     EXPECT_EQ(state.currentFileName, "/old/name.pq");
 }
 
-TEST_F(CommandFixture, OpenOfANewNameStartsAnEmptyMeshUnderIt)
+TEST_F(CommandFixture, OpenOfAFileThatCannotBeReadChangesNothingAndSaysSo)
 {
     giveWork();
-    fake.fileAnswers.push_back(dir / "new.pq");
-    files::cmdOpen(state);
-    EXPECT_TRUE(state.mesh.triangles.empty());
-    EXPECT_EQ(state.currentFileName, dir / "new.pq");
+    ASSERT_EQ(::mkfifo((dir / "fifo.pq").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.pq");
+    const std::string huge = hugeFile("huge.pq");
+    const struct {
+        std::string path;
+        int32_t language;
+        std::string text;
+    } cases[] = {
+        {dir / "missing.pq", 1, "cannot read " + dir / "missing.pq"},
+        {dir / "fifo.pq", 0, "Die Datei " + dir / "fifo.pq" + " kann nicht gelesen werden"},
+        {dir / "folder.pq", 2, "impossible de lire " + dir / "folder.pq"},
+        {huge, 1, "not enough memory to read " + huge},
+        {huge, 0, "Nicht genug Speicher, um " + huge + " zu lesen"},
+        {huge, 2, "pas assez de mémoire pour lire " + huge},
+    };
+    for (const auto& c : cases) {
+        state.prefs.language = c.language;
+        fake.fileAnswers.push_back(c.path);
+        expectRefused(files::cmdOpen, c.text);
+    }
 }
 
 TEST_F(CommandFixture, SaveAsksForANameOnceAndAddsTheExtension)
@@ -1036,9 +1082,12 @@ TEST_F(CommandFixture, MergeWithNothingToDoChangesNothing)
     state.mesh.pendingCorner = 1;
     files::cmdMerge(state);  // dialog cancelled: no prompt
     EXPECT_TRUE(fake.prompts.empty());
+    EXPECT_TRUE(fake.messages.empty());
     fake.fileAnswers.push_back(dir / "missing.pq");
-    files::cmdMerge(state);  // unreadable: no prompt
+    files::cmdMerge(state);  // unreadable: no prompt, but a word why
     EXPECT_TRUE(fake.prompts.empty());
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, "Die Datei " + dir / "missing.pq" + " kann nicht gelesen werden");
     for (const char* answer : {"", "0.4", "abc", "-0.5"}) {  // factors that round to 0
         fake.fileAnswers.push_back(path);
         fake.promptAnswers.push_back(answer);
@@ -1077,6 +1126,50 @@ TEST_F(CommandFixture, MergeAscCancelledOrZeroOrMissing)
     files::cmdMergeAsc(state);  // the prompt comes first, then nothing
     EXPECT_EQ(fake.prompts.size(), 2u);
     EXPECT_TRUE(state.mesh.vertices.empty());
+}
+
+TEST_F(CommandFixture, MergingAFileLargerThanMemoryIsRefusedWithTheHalfBuiltTriangleKept)
+{
+    state.prefs.language = 1;
+    giveWork();
+    addVertex(state.mesh, 2, 2, 2, 1);
+    addCorner(state.mesh);  // a half-built triangle on vertex 1
+    const std::string pq = hugeFile("huge.pq");
+    const std::string asc = hugeFile("huge.asc");
+    fake.fileAnswers.push_back(pq);
+    expectRefused(files::cmdMerge, "not enough memory to read " + pq);
+    fake.fileAnswers.push_back(asc);
+    fake.promptAnswers.push_back("1");
+    expectRefused(files::cmdMergeAsc, "not enough memory to read " + asc);
+    EXPECT_EQ(state.mesh.triangles.back().vertexIndex[0], 1);
+}
+
+TEST_F(CommandFixture, CommandLineFileLargerThanMemoryIsNotTaken)
+{
+    const std::string huge = hugeFile("huge.pq");
+    loadCommandLineFile(state, {huge});
+    EXPECT_TRUE(state.mesh.triangles.empty());
+    EXPECT_EQ(state.currentFileName, "") << "Save must not write over it";
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, "Nicht genug Speicher, um " + huge + " zu lesen");
+}
+
+TEST(ReadFileBytes, AFileLargerThanMemoryIsRefusedBeforeReading)
+{
+    TempDir dir;
+    const std::string path = dir / "huge";
+    std::ofstream(path).put('x');
+    fs::resize_file(path, 1ull << 40);
+    EXPECT_THROW(readFileBytes(path), std::bad_alloc);
+    Mesh mesh;
+    EXPECT_THROW(loadMeshFile(mesh, path), std::bad_alloc);
+    EXPECT_THROW(importAsc(mesh, path, 1), std::bad_alloc);
+    EXPECT_TRUE(mesh.vertices.empty());
+    Preferences prefs;
+    prefs.language = 2;
+    EXPECT_FALSE(readPreferences(prefs, path));
+    EXPECT_EQ(prefs.language, 2);
+    EXPECT_GT(memoryAvailable(), 0u);
 }
 
 TEST_F(CommandFixture, CommandLineFileAndDialogStart)

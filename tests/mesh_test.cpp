@@ -182,6 +182,20 @@ TEST(FlipTriangle, SwapsCornersZeroAndTwoButNotTextureCoordinates)
     EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{0, 1, 2}));
 }
 
+TEST(FlipTriangle, LeavesATriangleUnderConstructionAlone)
+{
+    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    m.vertices[2].selected = 1;
+    addCorner(m);  // corner 0 is vertex 2; slots 1 and 2 are unset
+    selectNextTriangle(m);
+    flipSelectedTriangle(m);
+    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{2, 0, 0}));
+    EXPECT_EQ(m.pendingCorner, 1);
+    deleteSelectedVertices(m);  // vertex 2 goes, and the half-built triangle with it
+    for (const Triangle& t : m.triangles)
+        for (int32_t corner : t.vertexIndex) EXPECT_LT(corner, static_cast<int32_t>(m.vertices.size()));
+}
+
 TEST(TriangleSelection, BothDirectionsCycleThroughNone)
 {
     Mesh m = meshWithVertices({{0, 0, 0}});

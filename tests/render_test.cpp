@@ -281,7 +281,7 @@ TEST(RenderMesh, TriangleUnderConstructionIsLeftOutAndItsFirstEdgeShown)
     Mesh mesh;
     addTriangle(mesh, {{{0.25f, 0.25f, 0.0f}, {0.75f, 0.25f, 0.0f}, {0.25f, 0.75f, 0.0f}}}, 1);
     mesh.pendingCorner = 1;
-    const RgbImage image = f.draw(mesh);
+    RgbImage image = f.draw(mesh);
     EXPECT_TRUE(findPixels(image, exactly(yellow)).empty());
 
     mesh.pendingCorner = 2;

@@ -18,10 +18,19 @@ class TextureWindow : public ::testing::Test {
 protected:
     FakeWindowLayer fake;
     AppState state;
-    std::vector<std::string> uploads;  // files handed to the texture loader
-    TextureLoader loader = [this](const std::string& file) {
-        uploads.push_back(file);
-        return fake.imageFiles.count(file) != 0 ? 40u + static_cast<uint32_t>(uploads.size()) : 0u;
+    std::map<std::string, std::pair<int32_t, int32_t>> decodable;  // what the texture reader decodes
+    std::vector<std::string> reads;     // files handed to the texture reader
+    std::vector<int32_t> uploads;       // widths of the images uploaded
+    TextureReader reader = [this](const std::string& file) {
+        reads.push_back(file);
+        const auto it = decodable.find(file);
+        if (it == decodable.end()) return RgbImage{};
+        const auto [width, height] = it->second;
+        return RgbImage{width, height, std::vector<uint8_t>(static_cast<size_t>(width * height * 3))};
+    };
+    TextureUploader uploader = [this](const RgbImage& image) {
+        uploads.push_back(image.width);
+        return 40u + static_cast<uint32_t>(uploads.size());
     };
 
     void SetUp() override
@@ -29,8 +38,8 @@ protected:
         fake.attach(state);
         state.prefs.language = 1;
         for (int32_t n = windowFront; n <= window3D; ++n) fake.openWindow(n, WindowSpec{});
-        fake.imageFiles[picture] = {256, 128};
-        fake.imageFiles[otherPicture] = {64, 32};
+        decodable[picture] = {256, 128};
+        decodable[otherPicture] = {64, 32};
         for (int32_t i = 0; i < 4; ++i) appendVertex(state.mesh);
         Triangle& t = appendTriangle(state.mesh);
         t.vertexIndex = {1, 2, 3};
@@ -42,7 +51,7 @@ protected:
     void choose(const std::string& answer)
     {
         fake.fileAnswers.push_back(answer);
-        chooseTextureWith(state, loader);
+        chooseTextureWith(state, reader, uploader);
     }
 
     // One main-loop pass as the loop calls the step: the event of the pass, if any.
@@ -91,7 +100,8 @@ TEST_F(TextureWindow, ChooseTextureLoadsPictureAndTextureInThe3DContext)
     EXPECT_EQ(state.textureFileName, picture);
     EXPECT_EQ(fake.imageWidth(imageTexture), 256);
     EXPECT_EQ(fake.imageHeight(imageTexture), 128);
-    EXPECT_EQ(uploads, std::vector<std::string>{picture});
+    EXPECT_EQ(reads, std::vector<std::string>{picture}) << "one decode for texture and picture";
+    EXPECT_EQ(uploads, std::vector<int32_t>{256});
     EXPECT_EQ(state.textureName.name(), 41u);
 }
 
@@ -106,6 +116,20 @@ TEST_F(TextureWindow, CancelledChooseTextureKeepsTheLoadedTexture)
     openTextureWindow(state);
     EXPECT_TRUE(fake.isWindowOpen(windowTexture));
     EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST_F(TextureWindow, APictureTheTextureReaderRefusesIsNoTexture)
+{
+    // The platform would show a GIF; the texture reader takes none.
+    fake.imageFiles["/textures/anim.gif"] = {32, 32};
+    choose("/textures/anim.gif");
+    EXPECT_FALSE(fake.hasImage(imageTexture));
+    EXPECT_EQ(state.textureName.name(), 0u);
+    EXPECT_TRUE(uploads.empty());
+    openTextureWindow(state);
+    EXPECT_FALSE(fake.isWindowOpen(windowTexture));
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].text, "No texture found");
 }
 
 TEST_F(TextureWindow, ChoosingAnotherOrAnUnreadableFileReplacesTheTexture)
@@ -293,16 +317,24 @@ TEST_F(TextureWindow, StaysInFrontWhileTheLatestEventIsAnotherWindows)
     EXPECT_TRUE(fake.isWindowOpen(windowTexture));
 }
 
-TEST_F(TextureWindow, FieldsGoToWhicheverTriangleIsSelectedNow)
+TEST_F(TextureWindow, AnotherSelectedTriangleIsShownNotOverwritten)
 {
     Triangle& second = appendTriangle(state.mesh);
     second.vertexIndex = {0, 1, 2};
+    second.u = {0.75f, 0.5f, 0.25f};
+    second.v = {0.125f, 0.0f, 1.0f};
     choose(picture);
     openTextureWindow(state);
+    pass(eventControl, windowTexture, 203, notifySetFocus);  // corner 1: vertex 2
     selectNextTriangle(state.mesh);
     pass(eventNone, windowTexture);
     const Triangle& now = state.mesh.triangles[1];
-    EXPECT_EQ(now.u, (std::array<float, 3>{0.0f, 1.0f, 0.123457f}));
-    EXPECT_EQ(now.v, (std::array<float, 3>{0.25f, 0.5f, 1.0f}));
-    EXPECT_EQ(triangle().u[2], 0.1234567f) << "the first keeps its own values";
+    EXPECT_EQ(now.u, (std::array<float, 3>{0.75f, 0.5f, 0.25f}));
+    EXPECT_EQ(now.v, (std::array<float, 3>{0.125f, 0.0f, 1.0f}));
+    EXPECT_EQ(fake.gadgetText(windowTexture, 200), "0.750000");
+    EXPECT_EQ(triangle().u[0], 0.0f) << "the first keeps its own values";
+    EXPECT_EQ(marks(), (std::array<int32_t, 4>{0, 1, 0, 0})) << "the mark moves to corner 1 of the new one";
+    fake.setGadgetText(windowTexture, 205, "0.5");
+    pass(eventNone, windowTexture);
+    EXPECT_EQ(now.v[2], 0.5f) << "typing goes to the triangle shown";
 }

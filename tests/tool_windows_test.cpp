@@ -240,11 +240,11 @@ TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximum)
     EXPECT_EQ(state.mesh.triangles[2].v, first.v);
 }
 
-TEST_F(ToolWindows, AutoTexCoordsCountsCancelledOrNonNumericAnswersAsZero)
+TEST_F(ToolWindows, AutoTexCoordsCountsNonNumericAnswersAsZero)
 {
     addTriangles(2);
     for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.5f, 0.5f};
-    fake.promptAnswers = {"", "abc"};
+    fake.promptAnswers = {"abc", "-"};
     autoTexCoordsCommand(state);
     for (const Triangle& t : state.mesh.triangles) {
         EXPECT_EQ(t.u, (std::array<float, 3>{0, 0, 0}));
@@ -253,6 +253,24 @@ TEST_F(ToolWindows, AutoTexCoordsCountsCancelledOrNonNumericAnswersAsZero)
     fake.promptAnswers = {"1", "0"};  // accepted as given: the pattern mirrors
     autoTexCoordsCommand(state);
     EXPECT_EQ(state.mesh.triangles[0].u, (std::array<float, 3>{1, 0, 1}));
+}
+
+TEST_F(ToolWindows, CancellingEitherAutoTexCoordsPromptChangesNothing)
+{
+    addTriangles(2);
+    for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.25f, 0.75f};
+    state.uvMin = 0.125f;
+    state.uvMax = 2.0f;
+    const std::vector<std::byte> before = writeMeshBytes(state.mesh);
+    for (const std::deque<std::string>& answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}}) {
+        fake.prompts.clear();
+        fake.promptAnswers = answers;
+        autoTexCoordsCommand(state);
+        EXPECT_EQ(fake.prompts.size(), answers.size()) << "no question after a cancel";
+        EXPECT_EQ(writeMeshBytes(state.mesh), before);
+        EXPECT_EQ(state.uvMin, 0.125f);
+        EXPECT_EQ(state.uvMax, 2.0f);
+    }
 }
 
 TEST_F(ToolWindows, AutoTexCoordsOnAnEmptyMeshOnlyAsks)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
@@ -342,4 +343,21 @@ TEST_F(Tools, FastGroupDragOnAGridMovesByWholeMultiples)
     dragSelectedVertices(state);
     expectVertex(0, 1.1f, -0.4f, 0.0f);
     expectVertex(1, 1.2f, -0.3f, 0.0f);
+}
+
+TEST_F(Tools, GroupDragTreatsAGridThatIsNotFiniteAndPositiveAsNone)
+{
+    for (const float grid : {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), -0.5f}) {
+        state.mesh = Mesh{};
+        state.prefs.snapGrid = grid;
+        addVertex(state.mesh, 0.1f, 0.2f, 0.3f, 1);
+        addVertex(state.mesh, 0.5f, 0.0f, 0.0f, 1);
+        fake.active = windowFront;
+        fake.cursor[windowFront] = {100, 100};
+        beginDragAt(state);
+        fake.cursor[windowFront].x += 10;
+        dragSelectedVertices(state);
+        expectVertex(0, 0.2f, 0.2f, 0.3f);
+        expectVertex(1, 0.6f, 0.0f, 0.0f);
+    }
 }

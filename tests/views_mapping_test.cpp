@@ -124,6 +124,7 @@ TEST(SnapToGrid, NearestLineOnBothSidesOfZero)
     EXPECT_FLOAT_EQ(snapToGrid(1.2f, 0.5f), 1.0f);
     EXPECT_EQ(snapToGrid(0.3f, std::numeric_limits<float>::infinity()), 0.3f);
     EXPECT_EQ(snapToGrid(0.3f, std::numeric_limits<float>::quiet_NaN()), 0.3f);
+    EXPECT_EQ(snapToGrid(0.3f, -0.25f), 0.3f);
 }
 
 TEST(PickRadius, InclusiveEuclideanDistance)

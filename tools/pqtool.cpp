@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -151,19 +152,24 @@ bool isAscName(const std::string& path)
     return extension == ".asc";
 }
 
-// Reads a .pq or .asc file (by its extension) into the mesh; false when unreadable.
+// Reads a .pq or .asc file (by its extension) into the mesh; false, with the
+// reason printed, when it cannot be read or does not fit in memory.
 bool readAnyMesh(Mesh& mesh, const std::string& path, int32_t factor)
 {
-    return isAscName(path) ? importAsc(mesh, path, factor) : mergeMeshFile(mesh, path, factor);
+    try {
+        if (isAscName(path) ? importAsc(mesh, path, factor) : mergeMeshFile(mesh, path, factor)) return true;
+        std::cerr << "pqtool: cannot read " << path << "\n";
+    } catch (const std::bad_alloc&) {
+        mesh = Mesh{};
+        std::cerr << "pqtool: not enough memory to read " << path << "\n";
+    }
+    return false;
 }
 
 int runInfo(const ToolCommand& command)
 {
     Mesh mesh;
-    if (!readAnyMesh(mesh, command.input, 1)) {
-        std::cerr << "pqtool: cannot read " << command.input << "\n";
-        return exitFileError;
-    }
+    if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
     std::printf("file: %s\n", command.input.c_str());
     std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
     std::printf("triangles: %zu\n", mesh.triangles.size());
@@ -197,20 +203,14 @@ int writeMesh(const Mesh& mesh, const std::string& path)
 int runConvert(const ToolCommand& command)
 {
     Mesh mesh;
-    if (!readAnyMesh(mesh, command.input, command.factor)) {
-        std::cerr << "pqtool: cannot read " << command.input << "\n";
-        return exitFileError;
-    }
+    if (!readAnyMesh(mesh, command.input, command.factor)) return exitFileError;
     return writeMesh(mesh, command.output);
 }
 
 int runExport(const ToolCommand& command)
 {
     Mesh mesh;
-    if (!readAnyMesh(mesh, command.input, 1)) {
-        std::cerr << "pqtool: cannot read " << command.input << "\n";
-        return exitFileError;
-    }
+    if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
     const std::string problem = exportMesh(mesh, command.output);
     if (!problem.empty()) {
         std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
@@ -245,10 +245,7 @@ std::string defaultLabelFolder()
 int runRender(const ToolCommand& command)
 {
     Mesh mesh;
-    if (!readAnyMesh(mesh, command.input, 1)) {
-        std::cerr << "pqtool: cannot read " << command.input << "\n";
-        return exitFileError;
-    }
+    if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
     const auto [width, height] = *parseSize(command.size);
     const std::string labels = command.labels.empty() ? defaultLabelFolder() : command.labels;
     const ViewsPicture picture = renderViewsPicture(mesh, labels, command.texture, width, height);

@@ -4,7 +4,8 @@
 
 void chooseTexture(AppState& state)
 {
-    chooseTextureWith(state, [&state](const std::string& fileName) {
-        return loadTexture(state.engine, fileName, 0, platformReader(state));
-    });
+    chooseTextureWith(
+        state,
+        [&state](const std::string& fileName) { return readTextureImage(state.engine, fileName, platformReader(state)); },
+        [&state](const RgbImage& image) { return uploadTexture(state.engine, image, 0); });
 }

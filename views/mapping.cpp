@@ -78,10 +78,12 @@ ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float w
     return {px, py, px - previous.x, py - previous.y};
 }
 
+float gridStep(float grid) { return std::isfinite(grid) && grid > 0.0f ? grid : 0.0f; }
+
 float snapToGrid(float value, float grid)
 {
-    // A grid that is not a finite step (a hand-edited pref.txt) snaps nothing.
-    if (grid == 0.0f || !std::isfinite(grid)) return value;
+    grid = gridStep(grid);
+    if (grid == 0.0f) return value;
     const double n = std::floor(static_cast<double>(value) / grid + 0.5);
     return static_cast<float>(n * grid);
 }

@@ -31,6 +31,22 @@ void markCorner(Mesh& mesh, const Triangle& t, int32_t corner)
     setVertexMarked(mesh, t.vertexIndex[static_cast<size_t>(corner)], 1);
 }
 
+// The fields take the values of the selected triangle, which the window edits
+// from now on; the mark moves to the same corner of it.
+void showTriangle(AppState& state, int32_t selected)
+{
+    WindowLayer& w = *state.windows;
+    const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
+    for (int32_t k = 0; k < 3; ++k) {
+        const auto corner = static_cast<size_t>(k);
+        w.setGadgetText(windowTexture, firstField + 2 * k, formatDecimal(t.u[corner]));
+        w.setGadgetText(windowTexture, firstField + 2 * k + 1, formatDecimal(t.v[corner]));
+    }
+    for (Vertex& v : state.mesh.vertices) v.marked = 0;
+    if (state.textureCorner >= 0) markCorner(state.mesh, t, state.textureCorner);
+    state.textureTriangle = selected;
+}
+
 void closeTextureWindow(AppState& state)
 {
     state.windows->closeWindow(windowTexture);
@@ -55,7 +71,7 @@ void drawTriangleOverPicture(WindowLayer& w, const Triangle& t)
 
 }  // namespace
 
-void chooseTextureWith(AppState& state, const TextureLoader& load)
+void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload)
 {
     WindowLayer& w = *state.windows;
     w.makeCurrent(window3D);
@@ -65,8 +81,11 @@ void chooseTextureWith(AppState& state, const TextureLoader& load)
     state.textureName.reset();
     w.freeImage(imageTexture);
     state.textureFileName = file;
-    w.loadImage(imageTexture, file);
-    state.textureName.reset(load(file));
+    // One decode feeds both, so the window never edits over a picture the 3D view lacks.
+    const RgbImage image = read(file);
+    if (image.width <= 0 || image.height <= 0) return;
+    state.textureName.reset(upload(image));
+    if (state.textureName.name() != 0) w.setImage(imageTexture, image);
 }
 
 void openTextureWindow(AppState& state)
@@ -96,6 +115,8 @@ void openTextureWindow(AppState& state)
         w.createTextField(windowTexture, firstField + 2 * k + 1, half, fieldHeight * k, half,
                           fieldHeight, formatDecimal(t.v[corner]), false);
     }
+    state.textureTriangle = selected;
+    state.textureCorner = -1;
     w.showWindow(windowTexture);
     w.activateWindow(windowTexture);
 }
@@ -109,6 +130,9 @@ void textureWindowStep(AppState& state)
         closeTextureWindow(state);
         return;
     }
+    // Another triangle selected under the window: its own values come first;
+    // nothing is carried over from the one edited before.
+    if (selected != state.textureTriangle) showTriangle(state, selected);
     Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
     for (int32_t k = 0; k < 3; ++k) {
         const auto corner = static_cast<size_t>(k);
@@ -127,6 +151,9 @@ void textureWindowStep(AppState& state)
         closeTextureWindow(state);
     } else if (state.eventKind == eventControl && state.event.notification == notifySetFocus) {
         const int32_t field = state.event.control - firstField;
-        if (field >= 0 && field < 6) markCorner(state.mesh, t, field / 2);
+        if (field >= 0 && field < 6) {
+            state.textureCorner = field / 2;
+            markCorner(state.mesh, t, state.textureCorner);
+        }
     }
 }

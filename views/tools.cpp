@@ -134,7 +134,7 @@ void dragSelectedVertices(AppState& state)
     const ViewPoint motion = cursorChangeToModel(*view, dx, dy);
     state.dragRestA += motion.a;
     state.dragRestB += motion.b;
-    const double grid = state.prefs.snapGrid;
+    const double grid = gridStep(state.prefs.snapGrid);
     const double moveA = wholeGridSteps(state.dragRestA, grid);
     const double moveB = wholeGridSteps(state.dragRestB, grid);
     state.dragRestA -= moveA;

@@ -73,8 +73,11 @@ ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 // New ViewMouse from the cursor (pixels from the view's top-left corner).
 ViewMouse updateViewMouse(const ViewMouse& previous, float mx, float my, float width, float height);
 
+// The snap step in use: the grid when it is finite and positive; 0, no grid,
+// for anything else (a hand-edited pref.txt may hold 1e999 or -1).
+float gridStep(float grid);
 // Nearest grid line, on both sides of zero: floor(v / g + 0.5) * g as a float;
-// unchanged when the grid is 0 or not finite.
+// unchanged when gridStep(grid) is 0.
 float snapToGrid(float value, float grid);
 
 // True when (a, b) lies within pickRadius of the point (va, vb).
@@ -154,19 +157,23 @@ void dragSelectedVertex(AppState& state);
 // the last click or drag event, in whole grid steps when the grid is set.
 void dragSelectedVertices(AppState& state);
 
-// Makes a texture of the 3D view's context from an image file; 0 if it cannot.
-using TextureLoader = std::function<uint32_t(const std::string& fileName)>;
+// Reads an image file as the texture loader does; 0 x 0 when it cannot.
+using TextureReader = std::function<RgbImage(const std::string& fileName)>;
+// Makes a texture of the 3D view's context from an image; 0 if it cannot.
+using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 
-// "choose texture": asks for an image file and makes it the mesh texture and
-// the Texture window's picture. A cancelled dialog keeps the texture there was.
+// "choose texture": asks for an image file and makes it the mesh texture and,
+// from the same decoded pixels, the Texture window's picture; a file that gives
+// no texture gives no picture either. A cancelled dialog keeps the texture there was.
 void chooseTexture(AppState& state);
-// chooseTexture with the texture upload given, so it runs without OpenGL.
-void chooseTextureWith(AppState& state, const TextureLoader& load);
+// chooseTexture with the reading and the upload given, so it runs without OpenGL.
+void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, nothing without a selection.
 void openTextureWindow(AppState& state);
 // Every main-loop pass while window 11 is open: fields into the triangle,
-// picture and triangle drawn, corner marks, close and re-activation.
+// picture and triangle drawn, corner marks, close and re-activation. When
+// another triangle has been selected the fields first show its values.
 void textureWindowStep(AppState& state);
 
 // ---- view contexts (OpenGL) --------------------------------------------------------

@@ -361,7 +361,7 @@ CursorPos QtWindowLayer::cursorPos(int32_t number) const
     if (!w) return {};
     const QWidget* origin = w->topLevel ? w->topLevel.get() : w->client.data();
     if (!origin) return {};
-    const QPoint p = origin->mapFromGlobal(QCursor::pos());
+    const QPoint p = origin->mapFromGlobal(eventCursor_ ? *eventCursor_ : QCursor::pos());
     return {p.x(), p.y()};
 }
 
@@ -378,18 +378,13 @@ void QtWindowLayer::layoutToolbarStrip()
 
 // ---- input ------------------------------------------------------------------------------
 
-void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param)
+void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor)
 {
-    // Like the platform the program was made for, a waiting mouse move is
-    // replaced by a newer one rather than queued behind it.
-    if (kind == eventMouseMove && !events_.empty() && events_.back().kind == eventMouseMove &&
-        events_.back().window == window && events_.back().param == param)
-        return;
     WindowEvent e;
     e.kind = kind;
     e.window = window;
     e.param = param;
-    events_.push_back(e);
+    events_.push_back({e, cursor});
 }
 
 void QtWindowLayer::pushControl(int32_t window, int32_t control, int32_t notification)
@@ -399,23 +394,24 @@ void QtWindowLayer::pushControl(int32_t window, int32_t control, int32_t notific
     e.window = window;
     e.control = control;
     e.notification = notification;
-    events_.push_back(e);
+    events_.push_back({e, std::nullopt});
 }
 
-int32_t QtWindowLayer::numberOfObject(QObject* object) const
+int32_t QtWindowLayer::numberOfWindow(const QWindow* window) const
 {
-    if (auto* window = qobject_cast<QWindow*>(object)) {
-        for (const auto& [number, w] : windows_)
-            if (w.glWindow == window) return number;
-        return windowNone;
-    }
-    // Walk up to the widget's window; popups and dialogs of their own have no number.
-    for (auto* widget = qobject_cast<QWidget*>(object); widget; widget = widget->parentWidget()) {
-        for (const auto& [number, w] : windows_)
-            if (w.topLevel.get() == widget || (w.container && w.container == widget)) return number;
-        if (widget->isWindow()) break;
-    }
+    if (!window) return windowNone;
+    for (const auto& [number, w] : windows_)
+        if (w.glWindow == window || (w.topLevel && w.topLevel->windowHandle() == window)) return number;
     return windowNone;
+}
+
+int32_t QtWindowLayer::gadgetId(int32_t number, const QObject* object) const
+{
+    const Window* w = find(number);
+    if (!w) return -1;
+    for (const auto& [id, g] : w->gadgets)
+        if (g == object) return id;
+    return -1;
 }
 
 bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
@@ -432,20 +428,25 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::KeyPress) {
-        auto* input = static_cast<QInputEvent*>(event);
-        // An ignored event travels on to the parents; report it once.
-        if (event == lastInput_ && input->timestamp() == lastInputTime_) return false;
-        const int32_t number = numberOfObject(watched);
+        // A click on a text field is the user choosing that field, also when
+        // it has the focus already.
+        if (type == QEvent::MouseButtonPress && qobject_cast<QLineEdit*>(watched)) {
+            const int32_t number = numberOfWindow(static_cast<QWidget*>(watched)->window()->windowHandle());
+            const int32_t id = gadgetId(number, watched);
+            if (id >= 0) pushControl(number, id, notifySetFocus);
+        }
+        // Every input event reaches its QWindow first, exactly once; the copies
+        // Qt then hands to the widgets inside it, and on to their parents, are
+        // not reported again.
+        const int32_t number = numberOfWindow(qobject_cast<QWindow*>(watched));
         if (number == windowNone) return false;
-        lastInput_ = event;
-        lastInputTime_ = input->timestamp();
         if (type == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (const int32_t vk = virtualKeyOf(key->key())) push(eventKeyDown, number, vk);
             if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
-                const Window* w = find(number);
-                for (const auto& [id, g] : w->gadgets) {
-                    if (g != watched || !g->property("pqMinimum").isValid()) continue;
+                const int32_t id = gadgetId(number, QApplication::focusWidget());
+                const QWidget* field = gadget(number, id);
+                if (field && field->property("pqMinimum").isValid()) {
                     stepUpDown(number, id, key->key() == Qt::Key_Up ? 1 : -1);
                     return true;
                 }
@@ -453,20 +454,23 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
             return false;
         }
         auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint global = mouse->globalPosition().toPoint();
         if (type == QEvent::MouseMove) {
-            push(eventMouseMove, number, mouseFlags(*mouse));
+            push(eventMouseMove, number, mouseFlags(*mouse), global);
             return false;
         }
         const int32_t kind = mouse->button() == Qt::LeftButton    ? eventLeftDown
                              : mouse->button() == Qt::RightButton ? eventRightDown
                                                                   : eventNone;
-        if (kind != eventNone) {
-            active_ = number;
-            push(kind, number, mouseFlags(*mouse));
-        }
+        if (kind != eventNone) push(kind, number, mouseFlags(*mouse), global);
         return false;
     }
     if (type == QEvent::FocusIn) {
+        // Only the keyboard's focus changes here: a window that opens or comes
+        // back to the front focuses a field without the user choosing it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason)
+            return false;
         for (const auto& [number, w] : windows_)
             for (const auto& [id, g] : w.gadgets)
                 if (g == watched && qobject_cast<QLineEdit*>(watched)) pushControl(number, id, notifySetFocus);
@@ -502,9 +506,18 @@ bool QtWindowLayer::fetchEvent(WindowEvent& event)
         // exec() loop runs to do it, so do it here.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    if (events_.empty()) return false;
-    event = events_.front();
+    if (events_.empty()) {
+        eventCursor_.reset();
+        return false;
+    }
+    const QueuedEvent queued = events_.front();
     events_.pop_front();
+    event = queued.event;
+    // The program sees the input as it was when the event happened: a click
+    // makes its window the active one, and the cursor is where it was then,
+    // however many events came in since.
+    if (queued.cursor) eventCursor_ = queued.cursor;
+    if (event.kind == eventLeftDown || event.kind == eventRightDown) active_ = event.window;
     return true;
 }
 
@@ -812,6 +825,15 @@ bool QtWindowLayer::loadImage(int32_t slot, const std::string& path)
     if (image.isNull()) return false;
     images_[slot] = std::move(image);
     return true;
+}
+
+void QtWindowLayer::setImage(int32_t slot, const RgbImage& image)
+{
+    if (image.width <= 0 || image.height <= 0 ||
+        image.rgb.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3)
+        return;
+    const QImage view(image.rgb.data(), image.width, image.height, image.width * 3, QImage::Format_RGB888);
+    images_[slot] = view.copy();
 }
 
 void QtWindowLayer::freeImage(int32_t slot) { images_.erase(slot); }

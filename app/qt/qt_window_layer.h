@@ -5,12 +5,14 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "app/window_layer.h"
 
@@ -70,6 +72,7 @@ public:
     void destroyToolbar() override;
     bool readPlatformImage(const std::string& path, RgbImage& out) const override;
     bool loadImage(int32_t slot, const std::string& path) override;
+    void setImage(int32_t slot, const RgbImage& image) override;
     void freeImage(int32_t slot) override;
     bool hasImage(int32_t slot) const override;
     int32_t imageWidth(int32_t slot) const override;
@@ -110,8 +113,12 @@ private:
     Window* find(int32_t number);
     const Window* find(int32_t number) const;
     QWidget* outerWidget(const Window& w) const;
-    int32_t numberOfObject(QObject* object) const;
-    void push(int32_t kind, int32_t window, int32_t param);
+    // The number of a top-level window's or a view's QWindow; windowNone for others.
+    int32_t numberOfWindow(const QWindow* window) const;
+    // The id of a gadget of window `number`; -1 when the object is none of them.
+    int32_t gadgetId(int32_t number, const QObject* object) const;
+    // Queues an event; mouse events carry the cursor's screen position at the event.
+    void push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor = std::nullopt);
     void pushControl(int32_t window, int32_t control, int32_t notification);
     QWidget* gadget(int32_t window, int32_t id) const;
     // Steps the whole number of a text field that has an up-down control.
@@ -129,15 +136,18 @@ private:
     QWidget* dialogOwner() const;
 
     std::map<int32_t, Window> windows_;
-    std::deque<WindowEvent> events_;
+    struct QueuedEvent {
+        WindowEvent event;
+        std::optional<QPoint> cursor;
+    };
+    std::deque<QueuedEvent> events_;
+    // Cursor of the mouse event fetched last; cursorPos answers with it until
+    // a fetch finds nothing waiting, then with the cursor as it is now.
+    std::optional<QPoint> eventCursor_;
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
     bool inResizeHandler_ = false;
     int32_t active_ = windowNone;
-    // The input event last turned into a WindowEvent; Qt hands an ignored
-    // event on to the parents, which must not report it again.
-    const QEvent* lastInput_ = nullptr;
-    quint64 lastInputTime_ = 0;
     QPointer<QMenuBar> menuBar_;
     QPointer<QMenu> currentMenu_;
     std::map<int32_t, QPointer<QAction>> menuActions_;

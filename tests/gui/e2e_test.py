@@ -476,8 +476,110 @@ def case_quad(program, send_close, workdir, shots):
         editor.stop()
 
 
+def case_fast(program, send_close, workdir, shots):
+    """Input at full speed, in one xdotool call without a pause: eight arrow keys
+    in the Side view, three vertices, the triangle tool, three corners and Save.
+    Every key and click counts, each where the cursor was when it happened."""
+    path = os.path.join(workdir, "fast.pq")
+    editor = Session(program, send_close, workdir, shots, [path])
+    try:
+        fx, fy = editor.view_origin("Front")
+        sx, sy = editor.view_origin("Side")
+        points = ["%d %d" % (fx + x, fy + y) for x, y in CORNERS]
+        script = ("mousemove %d %d click 3 key --delay 0 %s " % (sx + 120, sy + 100, " ".join(["Down"] * 8)) +
+                  "".join("mousemove %s click 1 " % p for p in points) +
+                  "mousemove %d %d click 1 " % editor.button_position("createtriangle") +
+                  "".join("mousemove %s click 1 " % p for p in points) +
+                  "mousemove %d %d click 1" % editor.button_position("save"))
+        run(["xdotool"] + script.split())
+        triangles = editor.wait_saved(path, 60, timeout=30.0)
+        # Down in the Side view pans every view by 0.125 per press.
+        for corner, (x, y) in zip(triangles[0], CORNERS):
+            mx, my = front_model(x, y)
+            expect(corner == (0.0, 0.0, mx, f32(my - 1.0), 0.0),
+                   "corner %r saved, expected (0, 0, %r, %r, 0)" % (corner, mx, f32(my - 1.0)))
+    finally:
+        editor.stop()
+
+
+def case_refused_open(program, send_close, workdir, shots):
+    """Open of a name that cannot be read says so and keeps the mesh and its name."""
+    path = os.path.join(workdir, "kept.pq")
+    kept = [[(0.5, 0.25, -0.5, -0.5, 0.0), (0.5, 0.25, -0.5, 0.5, 0.0), (0.5, 0.25, 0.5, -0.5, 0.0)]]
+    write_pq(path, kept)
+    with open(path, "rb") as f:
+        original = f.read()
+    missing = os.path.join(workdir, "mistyped.pq")
+    editor = Session(program, send_close, workdir, shots, [path])
+    try:
+        editor.button("open")
+        editor.answer_file_dialog(missing)
+        box = find_window("^Polyquill$", 15.0, visible=True)
+        time.sleep(0.5)
+        editor.shot_of(box, "window-cannot-read")
+        run(["xdotool", "key", "Return"])
+        time.sleep(0.8)
+        os.remove(path)
+        editor.button("save")
+        editor.wait_saved(path, 60)
+        with open(path, "rb") as f:
+            expect(f.read() == original, "the mesh saved after the refused Open is not the one before")
+        expect(not os.path.exists(missing), "Save wrote to the name that could not be read")
+    finally:
+        editor.stop()
+
+
+def green_pixels(shot, editor):
+    """Pixels of marked (green) vertex markers in the Front view, below its label."""
+    fx, fy = editor.view_origin("Front")
+    return [(x - fx, y - fy) for y in range(fy + 30, fy + FRONT_H - 2) for x in range(fx, fx + FRONT_W - 2)
+            if shot.at(x, y) == (0, 255, 0)]
+
+
+def case_texture_selection(program, send_close, workdir, shots):
+    """With the Texture window open, "triangleselection up" shows the next triangle's
+    coordinates and writes nothing into it; marks follow only fields the user chose."""
+    png = os.path.join(workdir, "texture.png")
+    texture_png(png)
+    path = os.path.join(workdir, "two.pq")
+    first = [(0.25, 0.75, -0.8, -0.8, 0.0), (0.25, 0.25, -0.8, 0.6, 0.0), (0.75, 0.75, -0.2, -0.8, 0.0)]
+    second = [(0.5, 0.5, 0.2, -0.4, 0.0), (1.0, 0.0, 0.2, 0.4, 0.0), (0.0, 1.0, 0.8, -0.4, 0.0)]
+    write_pq(path, [first, second])
+    editor = Session(program, send_close, workdir, shots, [path])
+    try:
+        editor.front(20, 180, button=3)  # vertices read from a file start selected
+        editor.button("choosetexture")
+        editor.answer_file_dialog(png, "^Texture$")
+        editor.button("triangleup")
+        editor.button("settexcoords")
+        window = editor.window("^Texture$")
+        time.sleep(1.0)
+        x, y, _, _ = geometry(window)
+        shot = Shot(os.path.join(shots, "texture-selection-open.png"))
+        expect(not green_pixels(shot, editor), "opening the window marked a vertex")
+        os.remove(shot.path)
+        editor.click(x + 96, y + 30)  # field 203: V of corner 1
+        editor.button("triangleup")
+        time.sleep(1.0)
+        shot = Shot(os.path.join(shots, "texture-selection-next.png"))
+        marked = green_pixels(shot, editor)
+        # Only corner 1 of the second triangle, (0.2, 0.4): pixel (149, 59) of the Front view.
+        expect(marked and all(abs(px - 149) <= 8 and abs(py - 59) <= 8 for px, py in marked),
+               "marked pixels at %r" % sorted(set(marked))[:12])
+        os.remove(shot.path)
+        os.remove(path)
+        editor.button("save")
+        triangles = editor.wait_saved(path, 120)
+        for got, want in zip(triangles, [first, second]):
+            expect([c[:2] for c in got] == [c[:2] for c in want],
+                   "texture coordinates %r, expected %r" % ([c[:2] for c in got], [c[:2] for c in want]))
+    finally:
+        editor.stop()
+
+
 CASES = {"triangle": case_triangle, "move": case_move, "transform": case_transform,
-         "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad}
+         "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad,
+         "fast": case_fast, "refused_open": case_refused_open, "texture_selection": case_texture_selection}
 
 
 if __name__ == "__main__":

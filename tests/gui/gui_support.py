@@ -26,10 +26,10 @@ def run(args, timeout=10):
     return subprocess.run(args, capture_output=True, text=True, timeout=timeout).stdout
 
 
-def find_window(name, timeout=30.0):
+def find_window(name, timeout=30.0, visible=False):
     end = time.time() + timeout
     while time.time() < end:
-        ids = run(["xdotool", "search", "--name", name]).split()
+        ids = run(["xdotool", "search"] + (["--onlyvisible"] if visible else []) + ["--name", name]).split()
         if ids:
             return ids[0]
         time.sleep(0.2)
@@ -137,17 +137,19 @@ class Editor:
         run(["xdotool", "click", str(button)])
         time.sleep(0.8)
 
-    def button(self, name):
-        """Clicks a toolbar button, found by the toolbar's fixed layout above the Front view."""
+    def button_position(self, name):
+        """The middle of a toolbar button, by the toolbar's fixed layout above the Front view."""
         _, fy = self.view_origin("Front")
         mx, _, _, _ = geometry(self.main)
         x = mx
         for entry in TOOLBAR:
             if entry == name:
-                self.click(x + 10, fy - 25 + 11)
-                return
+                return x + 10, fy - 25 + 11
             x += 6 if entry == "|" else 20
         raise Failure("no toolbar button %r" % name)
+
+    def button(self, name):
+        self.click(*self.button_position(name))
 
     def answer_file_dialog(self, path, title="^(Open|Save As)$"):
         """Types a whole path into the file dialog of that title and confirms it."""

@@ -17,7 +17,9 @@
 // ---- interface texts ------------------------------------------------------------
 
 constexpr int32_t uiLanguageCount = 3;  // 0 German, 1 English, 2 French
-constexpr int32_t uiMessageCount = 29;
+// Messages 0 to 28 are the menus and tooltips; 29 on the Edit menu, the
+// unsaved-changes and replace questions and the key names of accelerators.
+constexpr int32_t uiMessageCount = 41;
 
 // Message m of language l is entries[l * uiMessageCount + m].
 struct UiText {
@@ -27,7 +29,7 @@ struct UiText {
 // Fills all three languages; called once at start-up.
 void fillUiText(UiText& table);
 // Text of a message in a language. A language outside 0 to 2 reads as German;
-// a message number outside 0 to 28 gives the empty text.
+// an unknown message number gives the empty text.
 std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message);
 
 // Messages about a file the user named, beside the table: the file cannot be
@@ -66,6 +68,8 @@ enum CommandId : int32_t {
     cmdSetTextureCoords = 23,
     cmdChooseTexture = 24,
     cmdAutoTextureCoords = 25,
+    cmdUndo = 26,  // Edit menu and accelerators only
+    cmdRedo = 27,
 };
 
 enum ToolMode : int32_t {
@@ -106,6 +110,10 @@ struct AppState {
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
     bool quitRequested = false;   // Quit: the loop ends and nothing is written
+
+    // ---- undo and redo (app/history.cpp) ----
+    MeshHistory history;
+    bool changePending = false;  // an action under way may have changed the document
 
     // ---- mouse tools: the group drag (views/tools.cpp) ----
     // A group drag moves by the cursor's motion between the events it handles;
@@ -159,5 +167,35 @@ void setSaveEnabled(AppState& state, bool enabled);
 // Routes the pass's event of window 0 to 4: clicks and drags to the tools,
 // commands to runCommand, arrow keys to the cameras.
 void dispatchEvent(AppState& state);
-// Runs command id; ids outside 0 to 25 do nothing.
+// Runs command id; unknown ids do nothing.
 void runCommand(AppState& state, int32_t id);
+// The command a key with modifiers (mk* flags) stands for in the main window
+// and the views; -1 for none.
+int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
+// A key in a tool window: runs undo or redo when it is their accelerator.
+// True when it did.
+bool runUndoRedoKey(AppState& state, const WindowEvent& event);
+
+// ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
+
+// The document as it is becomes the start of an empty history, unmodified.
+void resetDocumentHistory(AppState& state);
+// Records what changed since the last step as one step.
+void recordChange(AppState& state);
+// Once per pass, before anything acts on the pass's event, and after: an event
+// that does not carry on the action under way (a drag, typing in a tool
+// window) ends it, and the action is recorded as a step.
+void recordBeforeEvent(AppState& state);
+void recordAfterEvent(AppState& state);
+// Edit menu: Undo and Redo; the open tool windows then show the document.
+void undoCommand(AppState& state);
+void redoCommand(AppState& state);
+// Greys Undo and Redo when there is nothing to undo or redo.
+void updateEditMenu(AppState& state);
+// After a successful Open, Save or Save as: the document is what the file holds.
+void markDocumentSaved(AppState& state);
+// True when the document differs from what was last opened or saved.
+bool isDocumentModified(AppState& state);
+// Before New, Open and leaving: asks "Save changes to NAME?" when the document
+// is modified. True to go on: nothing to save, Discard, or Save that worked.
+bool confirmDiscardChanges(AppState& state);

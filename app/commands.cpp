@@ -77,9 +77,64 @@ constexpr std::array<std::pair<int32_t, int32_t>, 22> toolbarTooltips{{
     {cmdAutoTextureCoords, 25}, {cmdTriangleList, 26}, {cmdScale, 27}, {cmdRotate, 28},
 }};
 
+// Keyboard accelerators of the main window and the views.
+enum class ShiftRule { Without, With, Either };
+
+struct Accelerator {
+    int32_t key;  // virtual-key code
+    bool control;
+    ShiftRule shift;
+    int32_t command;
+    bool inMenu;  // the one shown beside the command's menu item
+};
+
+constexpr std::array<Accelerator, 17> accelerators{{
+    {'N', true, ShiftRule::Without, cmdNew, true},
+    {'O', true, ShiftRule::Without, cmdOpen, true},
+    {'S', true, ShiftRule::Without, cmdSave, true},
+    {'S', true, ShiftRule::With, cmdSaveAs, true},
+    {'Q', true, ShiftRule::Without, cmdQuit, true},
+    {'Z', true, ShiftRule::Without, cmdUndo, true},
+    {'Z', true, ShiftRule::With, cmdRedo, true},
+    {'Y', true, ShiftRule::Without, cmdRedo, false},
+    {vkDelete, false, ShiftRule::Without, cmdDeleteVertex, false},
+    {'1', false, ShiftRule::Without, cmdToolCreateVertex, false},
+    {'2', false, ShiftRule::Without, cmdToolMoveVertex, false},
+    {'3', false, ShiftRule::Without, cmdToolSelectVertex, false},
+    {'4', false, ShiftRule::Without, cmdToolCreateTriangle, false},
+    // Shift makes the + of many keyboards, so it does not matter for zoom.
+    {vkOemPlus, false, ShiftRule::Either, cmdZoomIn, false},
+    {vkAdd, false, ShiftRule::Either, cmdZoomIn, false},
+    {vkOemMinus, false, ShiftRule::Either, cmdZoomOut, false},
+    {vkSubtract, false, ShiftRule::Either, cmdZoomOut, false},
+}};
+
+constexpr int32_t controlKeyName = 39;
+constexpr int32_t shiftKeyName = 40;
+
+// The Edit menu's items and their UiText messages, in menu order.
+constexpr std::array<std::pair<int32_t, int32_t>, 2> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}}};
+constexpr int32_t editMenuTitle = 29;
+
 // Tool commands and the modes they choose, by ToolMode value.
 constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
                                               cmdToolCreateTriangle};
+
+// "Ctrl+Shift+S" in the interface's language.
+std::string shortcutText(const AppState& state, const Accelerator& a)
+{
+    std::string keys;
+    if (a.control) keys += std::string(uiTextOf(state.uiText, state.prefs.language, controlKeyName)) + "+";
+    if (a.shift == ShiftRule::With) keys += std::string(uiTextOf(state.uiText, state.prefs.language, shiftKeyName)) + "+";
+    keys += static_cast<char>(a.key);
+    return keys;
+}
+
+void showMenuShortcuts(AppState& state)
+{
+    for (const Accelerator& a : accelerators)
+        if (a.inMenu) state.windows->setMenuItemShortcut(a.command, shortcutText(state, a));
+}
 
 void buildMenuBar(AppState& state)
 {
@@ -98,8 +153,11 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
     windows.addMenuItem(text(6), cmdQuit);
+    windows.addMenu(text(editMenuTitle));
+    for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
     windows.addMenu(text(7));
     windows.addMenuItem(text(8), cmdAbout);
+    showMenuShortcuts(state);
 }
 
 // Loads the icons not loaded yet; a rebuild reuses the slots.
@@ -134,6 +192,7 @@ void buildMenuAndToolbar(AppState& state)
     buildToolbar(state);
     state.windows->setToolbarButtonEnabled(cmdToolCreateVertex, false);
     state.toolMode = CreateVertex;
+    updateEditMenu(state);
 }
 
 void setToolMode(AppState& state, int32_t mode)
@@ -208,24 +267,52 @@ void dispatchEvent(AppState& state)
         if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
         break;
     case eventCommand: runCommand(state, state.event.param); break;
-    case eventKeyDown: applyArrowKey(state.camera, window, state.event.param); break;
+    case eventKeyDown:
+        if (const int32_t command = acceleratorCommand(state.event.param, state.event.modifiers); command >= 0)
+            runCommand(state, command);
+        else
+            applyArrowKey(state.camera, window, state.event.param);
+        break;
     default: break;
     }
 }
 
 void quitNow(AppState& state) { state.quitRequested = true; }
 
+int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers)
+{
+    const bool control = (modifiers & mkControl) != 0;
+    const bool shift = (modifiers & mkShift) != 0;
+    for (const Accelerator& a : accelerators) {
+        if (a.key != virtualKey || a.control != control) continue;
+        if (a.shift == ShiftRule::Either || (a.shift == ShiftRule::With) == shift) return a.command;
+    }
+    return -1;
+}
+
+bool runUndoRedoKey(AppState& state, const WindowEvent& event)
+{
+    const int32_t command = acceleratorCommand(event.param, event.modifiers);
+    if (command != cmdUndo && command != cmdRedo) return false;
+    runCommand(state, command);
+    return true;
+}
+
 void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
-    case cmdNew: clearMesh(state.mesh); break;
+    case cmdNew:
+        if (confirmDiscardChanges(state)) clearMesh(state.mesh);
+        break;
     case cmdOpen: files::cmdOpen(state); break;
     case cmdSave: files::cmdSave(state); break;
     case cmdSaveAs: files::cmdSaveAs(state); break;
     case cmdMerge: files::cmdMerge(state); break;
     case cmdMergeAsc: files::cmdMergeAsc(state); break;
     case cmdPreferences: preferences(state); break;
-    case cmdQuit: quitNow(state); break;
+    case cmdQuit:
+        if (confirmDiscardChanges(state)) quitNow(state);
+        break;
     case cmdAbout:
         state.windows->showMessage("Information",
                                    "Polyquill mesh editor by the Polyquill developers\nhttps://polyquill.example");
@@ -247,6 +334,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    case cmdUndo: undoCommand(state); break;
+    case cmdRedo: redoCommand(state); break;
     default: break;
     }
 }

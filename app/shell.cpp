@@ -98,10 +98,16 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     checkGlVersion(state);
 
     loadCommandLineFile(state, arguments);
+    resetDocumentHistory(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
     windows.setResizeHandler([&state] { layoutViews(state); });
+    windows.setSessionEndHandler([&state] {
+        if (!confirmDiscardChanges(state)) return false;
+        state.closeRequested = true;
+        return true;
+    });
 }
 
 void checkGlVersion(AppState& state)
@@ -139,6 +145,7 @@ bool mainLoopPass(AppState& state)
 
     rememberDialogStart(state);
     setSaveEnabled(state, !state.currentFileName.empty());
+    recordBeforeEvent(state);
 
     state.frameCounter += 1;
     // eventWindow outlives passes without an event, so the Triangles window's
@@ -151,11 +158,17 @@ bool mainLoopPass(AppState& state)
     }
 
     state.shiftHeld = windows.isShiftDown() ? 1 : 0;
-    if (state.eventWindow <= window3D) dispatchEvent(state);
+    if (state.eventWindow <= window3D)
+        dispatchEvent(state);
+    else if (state.eventKind == eventKeyDown)
+        runUndoRedoKey(state, state.event);
+    recordAfterEvent(state);
     windows.sleepMs(10);
 
-    const bool closed = state.eventKind == eventClose && state.eventWindow <= window3D;
-    return closed || state.quitRequested;
+    // Closing asks first when there are unsaved changes; Cancel keeps the editor.
+    const bool closed =
+        state.eventKind == eventClose && state.eventWindow <= window3D && confirmDiscardChanges(state);
+    return closed || state.quitRequested || state.closeRequested;
 }
 
 void redrawViews(AppState& state)

@@ -37,6 +37,7 @@ constexpr int32_t eventClose = 16;       // close request
 constexpr int32_t eventKeyDown = 256;    // param: virtual-key code
 constexpr int32_t eventMouseMove = 512;  // param: mk* flags
 constexpr int32_t eventLeftDown = 513;   // param: mk* flags
+constexpr int32_t eventLeftUp = 514;     // param: mk* flags; ends a drag
 constexpr int32_t eventRightDown = 516;  // param: mk* flags
 constexpr int32_t eventControl = 13100;  // control and notification of a gadget
 constexpr int32_t eventCommand = 13101;  // param: command id
@@ -56,6 +57,11 @@ constexpr int32_t vkLeft = 0x25;
 constexpr int32_t vkUp = 0x26;
 constexpr int32_t vkRight = 0x27;
 constexpr int32_t vkDown = 0x28;
+constexpr int32_t vkDelete = 0x2E;
+constexpr int32_t vkAdd = 0x6B;       // + on the keypad
+constexpr int32_t vkSubtract = 0x6D;  // - on the keypad
+constexpr int32_t vkOemPlus = 0xBB;   // the + key of the main block
+constexpr int32_t vkOemMinus = 0xBD;  // the - key of the main block
 
 // Notification of a control event: a text field received the keyboard focus.
 constexpr int32_t notifySetFocus = 256;
@@ -75,6 +81,7 @@ struct WindowEvent {
     int32_t param = 0;
     int32_t control = 0;       // eventControl: the gadget id
     int32_t notification = 0;  // eventControl: notify* code
+    int32_t modifiers = 0;     // eventKeyDown: mkShift and mkControl while the key went down
 };
 
 enum class WindowStyle {
@@ -129,6 +136,9 @@ public:
     virtual CursorPos cursorPos(int32_t number) const = 0;
     // Called after the main window or any window changed size.
     virtual void setResizeHandler(std::function<void()> handler) = 0;
+    // Called when the desktop session is about to end; the handler may ask the
+    // user and returns false to ask the session manager not to end it.
+    virtual void setSessionEndHandler(std::function<bool()> handler) = 0;
 
     // Input. fetchEvent takes at most one waiting event without blocking.
     virtual bool fetchEvent(WindowEvent& event) = 0;
@@ -147,6 +157,10 @@ public:
     // The "InputRequester" prompt; the confirmed text, or empty when cancelled.
     virtual std::string askText(std::string_view title, std::string_view message,
                                 std::string_view defaultText) = 0;
+    // A question with buttons (the first is the default); returns the index of
+    // the button chosen. Escape and the close box choose the last button.
+    virtual int32_t askChoice(std::string_view title, std::string_view text,
+                              const std::vector<std::string>& buttons) = 0;
     // Open (save false) or save dialog. filter is "label|pattern|label|pattern...";
     // startText's folder part opens the dialog there, the rest is the file name.
     // Returns the chosen path, or empty when cancelled.
@@ -159,6 +173,8 @@ public:
     virtual void addMenuItem(std::string_view text, int32_t id) = 0;
     virtual void addMenuSeparator() = 0;
     virtual void setMenuItemEnabled(int32_t id, bool enabled) = 0;
+    // Shows the item's keyboard accelerator beside its text ("Ctrl+Z").
+    virtual void setMenuItemShortcut(int32_t id, std::string_view keys) = 0;
     virtual void destroyMenuBar() = 0;
 
     // Toolbar of the main window; a button shows a standard image or an icon slot.
@@ -211,5 +227,7 @@ public:
 // 10 ms per pass, and activates the window again while the latest event
 // belonged to another window. True on the window's close request (the window
 // is still open then, for its fields to be read); false when the window is
-// gone without one. Events of other windows are dropped.
-bool runWindowUntilClosed(WindowLayer& layer, int32_t number);
+// gone without one. Key events of the window go to onKey when given; other
+// events of other windows are dropped.
+bool runWindowUntilClosed(WindowLayer& layer, int32_t number,
+                          const std::function<void(const WindowEvent&)>& onKey = {});

@@ -1,7 +1,9 @@
 // file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", the
 // command-line file and the Save extension rule. They change state.mesh and
 // state.currentFileName and talk to the user through state.windows.
+#include <filesystem>
 #include <new>
+#include <utility>
 
 #include "app/app.h"
 #include "files/files.h"
@@ -14,6 +16,9 @@ constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
 constexpr std::string_view factorDefault = "5";
+constexpr int32_t cancelButton = 35;
+constexpr int32_t replaceQuestion = 37;
+constexpr int32_t replaceButton = 38;
 
 std::string chooseMeshFile(AppState& state, std::string_view filter, bool save)
 {
@@ -69,10 +74,51 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
     }
 }
 
-void saveToCurrentFile(AppState& state)
+// True when the file was written; the document is then the saved one.
+bool saveToCurrentFile(AppState& state)
 {
-    if (!saveMeshFile(state.mesh, state.currentFileName))
+    if (!saveMeshFile(state.mesh, state.currentFileName)) {
         state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName);
+        return false;
+    }
+    markDocumentSaved(state);
+    return true;
+}
+
+// A chosen save name that names another existing file is replaced only when
+// the user says so.
+bool mayReplace(AppState& state, const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return true;
+    if (!state.currentFileName.empty() && std::filesystem::equivalent(path, state.currentFileName, error)) return true;
+    const auto text = [&state](int32_t message) {
+        return std::string(uiTextOf(state.uiText, state.prefs.language, message));
+    };
+    std::string question = text(replaceQuestion);
+    if (const size_t at = question.find("%1"); at != std::string::npos)
+        question.replace(at, 2, std::filesystem::path(path).filename().string());
+    return state.windows->askChoice("Polyquill", question, {text(replaceButton), text(cancelButton)}) == 0;
+}
+
+// The save dialog's answer (with Save's extension rule when asked), after the
+// question about replacing; empty when either was cancelled.
+std::string chooseSaveName(AppState& state, bool withExtension)
+{
+    std::string path = chooseMeshFile(state, meshFilter, true);
+    if (!path.empty() && withExtension) path = withSaveExtension(path);
+    if (path.empty() || !mayReplace(state, path)) return {};
+    return path;
+}
+
+// Writes the document to `path`, which becomes the current file name when the
+// write worked; a failed write leaves the name as it was.
+bool saveAs(AppState& state, std::string path)
+{
+    std::string previous = std::exchange(state.currentFileName, std::move(path));
+    if (saveToCurrentFile(state)) return true;
+    state.currentFileName = std::move(previous);
+    return false;
 }
 
 }  // namespace
@@ -103,6 +149,7 @@ namespace files {
 
 void cmdOpen(AppState& state)
 {
+    if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
     if (path.empty()) return;
     // Read first: the mesh and its name change only for a file that was read whole.
@@ -117,25 +164,20 @@ void cmdOpen(AppState& state)
     }
     state.mesh = std::move(opened);
     state.currentFileName = path;
+    markDocumentSaved(state);
 }
 
-void cmdSave(AppState& state)
+bool cmdSave(AppState& state)
 {
-    if (state.currentFileName.empty()) {
-        std::string path = chooseMeshFile(state, meshFilter, true);
-        if (path.empty()) return;
-        state.currentFileName = std::move(path);
-    }
-    state.currentFileName = withSaveExtension(state.currentFileName);
-    saveToCurrentFile(state);
+    std::string path = state.currentFileName.empty() ? chooseSaveName(state, true)
+                                                     : withSaveExtension(state.currentFileName);
+    return !path.empty() && saveAs(state, std::move(path));
 }
 
-void cmdSaveAs(AppState& state)
+bool cmdSaveAs(AppState& state)
 {
-    std::string path = chooseMeshFile(state, meshFilter, true);
-    if (path.empty()) return;
-    state.currentFileName = std::move(path);
-    saveToCurrentFile(state);
+    std::string path = chooseSaveName(state, false);
+    return !path.empty() && saveAs(state, std::move(path));
 }
 
 void cmdMerge(AppState& state)

@@ -137,8 +137,9 @@ std::string withSaveExtension(std::string_view fileName);
 // the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
 namespace files {
 void cmdOpen(AppState& state);
-void cmdSave(AppState& state);
-void cmdSaveAs(AppState& state);
+// Save and Save as: true when the file was written.
+bool cmdSave(AppState& state);
+bool cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
 }  // namespace files

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -146,6 +148,64 @@ float readDecimalFloat(std::string_view text);
 // always a point, whatever locale the process runs in (readDecimal reads it back).
 std::string formatDecimal(float value);
 
+// ---- undo and redo (mesh/history.cpp) ------------------------------------------------
+// The document is the mesh with its selection and half-built triangle, and the
+// name of the file it belongs to; the Texture window's vertex marks are not.
+
+// `count` records at `position` of a list now, and the records that stood
+// there on the other side of the step.
+template <typename Record>
+struct ListPatch {
+    size_t position = 0;
+    size_t count = 0;
+    std::vector<Record> records;
+};
+
+// One user action. Holds the side of the change that is not in the mesh:
+// the old records while it can be undone, the new ones while it can be redone.
+struct HistoryStep {
+    std::vector<ListPatch<Vertex>> vertices;
+    std::vector<ListPatch<Triangle>> triangles;  // at most one patch when the count changed
+    int32_t pendingCorner = 0;
+    std::string fileName;
+    bool changesContent = false;  // more than the selection changed
+    size_t bytes = 0;
+};
+
+constexpr size_t historyByteLimit = size_t{256} << 20;
+
+// Steps [0, cursor) can be undone, [cursor, size) redone. Bounded by bytes:
+// the oldest steps go when the total passes byteLimit (the newest always stays).
+struct MeshHistory {
+    Mesh recorded;  // the document as the last recorded or applied step left it
+    std::string recordedFileName;
+    std::deque<HistoryStep> steps;
+    size_t cursor = 0;
+    size_t bytes = 0;  // held by the steps
+    size_t byteLimit = historyByteLimit;
+    int64_t dropped = 0;  // steps dropped at the bottom
+    int64_t savedAt = 0;  // dropped + cursor when last saved; -1 when that state is gone
+};
+
+// Empties the history; the mesh as it is becomes the start and the saved state.
+void resetHistory(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
+// Records how the document differs from the last step as a new step, dropping
+// the redo steps; false (and nothing dropped) when nothing differs.
+bool recordStep(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
+bool canUndo(const MeshHistory& history);
+bool canRedo(const MeshHistory& history);
+// Records any change not recorded yet, then takes the document one step back;
+// false when there is no step.
+bool undoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
+// Takes the document one step forward; false when there is none, or when an
+// unrecorded change was recorded instead (which drops the redo steps).
+bool redoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
+// The document as last recorded is what the file now holds.
+void markSaved(MeshHistory& history, const std::string& fileName);
+// True when a recorded step between the saved state and now changes more than
+// the selection.
+bool isModified(const MeshHistory& history);
+
 // ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----
 // Commands over the whole state record: they talk to the window layer.
 
@@ -164,6 +224,8 @@ void autoTexCoordsCommand(AppState& state);
 // "Trianglelist": opens window 12 with the selected triangle's number (from 1;
 // 0 for none) and an up-down from 0 to the count now; nothing without triangles.
 void openTriangleList(AppState& state);
+// Sets the open Triangles window's field to the selected triangle's number.
+void showTriangleListNumber(AppState& state);
 // The main loop's step while window 12 is open and the last event was its own:
 // closes it on its close request, else selects the triangle its field names.
 void triangleListStep(AppState& state);

@@ -12,11 +12,13 @@ constexpr int32_t triangleNumberField = 1;
 
 // Opens a modal 100 x 60 window with three fields, runs it until its close
 // box is used and returns the fields' texts; nothing if it could not open or
-// went away without being closed.
+// went away without being closed. Undo and redo work meanwhile; the views
+// show their result and `undone` tells the caller the document moved.
 // The main window is active again afterwards.
 std::optional<std::array<std::string, 3>> runThreeFieldWindow(
-    WindowLayer& w, int32_t number, const char* title, const std::array<const char*, 3>& start)
+    AppState& state, int32_t number, const char* title, const std::array<const char*, 3>& start, bool& undone)
 {
+    WindowLayer& w = *state.windows;
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
     spec.placement = WindowPlacement::CentreOverActive;
@@ -28,7 +30,12 @@ std::optional<std::array<std::string, 3>> runThreeFieldWindow(
         w.createTextField(number, i + 1, 0, 20 * i, 100, 20, start[static_cast<size_t>(i)], false);
     w.showWindow(number);
     w.activateWindow(number);
-    if (!runWindowUntilClosed(w, number)) {
+    const auto undoKeys = [&state, &undone](const WindowEvent& event) {
+        if (!runUndoRedoKey(state, event)) return;
+        undone = true;
+        redrawViews(state);
+    };
+    if (!runWindowUntilClosed(w, number, undoKeys)) {
         w.activateWindow(windowMain);
         return std::nullopt;
     }
@@ -43,9 +50,11 @@ std::optional<std::array<std::string, 3>> runThreeFieldWindow(
 
 void scaleSelection(AppState& state)
 {
-    const std::optional<Vec3> centre = selectionCentre(state.mesh);
-    const auto texts = runThreeFieldWindow(*state.windows, windowScale, "Scale Object",
-                                           {"1.0X", "1.0Y", "1.0Z"});
+    std::optional<Vec3> centre = selectionCentre(state.mesh);
+    bool undone = false;
+    const auto texts = runThreeFieldWindow(state, windowScale, "Scale Object", {"1.0X", "1.0Y", "1.0Z"}, undone);
+    // An undo or redo in the window may have changed the selection.
+    if (undone) centre = selectionCentre(state.mesh);
     if (!texts || !centre) return;
     scaleSelectedVertices(state.mesh, *centre, readDecimalFloat((*texts)[0]),
                           readDecimalFloat((*texts)[1]), readDecimalFloat((*texts)[2]));
@@ -53,9 +62,10 @@ void scaleSelection(AppState& state)
 
 void rotateSelection(AppState& state)
 {
-    const std::optional<Vec3> centre = selectionCentre(state.mesh);
-    const auto texts =
-        runThreeFieldWindow(*state.windows, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"});
+    std::optional<Vec3> centre = selectionCentre(state.mesh);
+    bool undone = false;
+    const auto texts = runThreeFieldWindow(state, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"}, undone);
+    if (undone) centre = selectionCentre(state.mesh);
     if (!texts || !centre) return;
     rotateSelectedVertices(state.mesh, *centre, roundAngle(readDecimalFloat((*texts)[0])),
                            roundAngle(readDecimalFloat((*texts)[1])),
@@ -95,6 +105,13 @@ void openTriangleList(AppState& state)
     w.createUpDown(windowTriangles, triangleNumberField, 0, count);
     w.showWindow(windowTriangles);
     w.activateWindow(windowTriangles);
+}
+
+void showTriangleListNumber(AppState& state)
+{
+    if (!state.windows->isWindowOpen(windowTriangles)) return;
+    state.windows->setGadgetText(windowTriangles, triangleNumberField,
+                                 std::to_string(firstSelectedTriangle(state.mesh) + 1));
 }
 
 void triangleListStep(AppState& state)

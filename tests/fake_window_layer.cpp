@@ -36,6 +36,13 @@ FakeWindowLayer& FakeWindowLayer::pushControl(int32_t window, int32_t control, i
     return *this;
 }
 
+FakeWindowLayer& FakeWindowLayer::pushKey(int32_t window, int32_t virtualKey, int32_t modifiers)
+{
+    push(eventKeyDown, window, virtualKey);
+    events.back().modifiers = modifiers;
+    return *this;
+}
+
 bool FakeWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
 {
     windows[number] = Window{spec, false, {}};
@@ -91,6 +98,8 @@ CursorPos FakeWindowLayer::cursorPos(int32_t number) const
 }
 
 void FakeWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler = std::move(handler); }
+
+void FakeWindowLayer::setSessionEndHandler(std::function<bool()> handler) { sessionEndHandler = std::move(handler); }
 
 bool FakeWindowLayer::fetchEvent(WindowEvent& event)
 {
@@ -151,6 +160,18 @@ std::string FakeWindowLayer::askText(std::string_view title, std::string_view me
     return answer;
 }
 
+int32_t FakeWindowLayer::askChoice(std::string_view title, std::string_view text,
+                                   const std::vector<std::string>& buttons)
+{
+    std::string all(text);
+    for (const std::string& b : buttons) all += "|" + b;
+    choices.push_back({std::string(title), all});
+    if (choiceAnswers.empty()) return static_cast<int32_t>(buttons.size()) - 1;
+    const int32_t answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    return answer;
+}
+
 std::string FakeWindowLayer::chooseFile(std::string_view title, std::string_view startText,
                                         std::string_view filter, int32_t filterIndex, bool save)
 {
@@ -182,9 +203,15 @@ void FakeWindowLayer::setMenuItemEnabled(int32_t id, bool enabled)
     if (menuEnabled.count(id) != 0) menuEnabled[id] = enabled;
 }
 
+void FakeWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
+{
+    if (menuEnabled.count(id) != 0) menuShortcuts[id] = std::string(keys);
+}
+
 void FakeWindowLayer::destroyMenuBar()
 {
     menu.clear();
+    menuShortcuts.clear();
     menuEnabled.clear();
     menuBarExists = false;
 }

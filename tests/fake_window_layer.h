@@ -55,6 +55,7 @@ public:
     std::deque<WindowEvent> events;
     std::deque<std::string> promptAnswers;  // an empty answer stands for cancel
     std::deque<std::string> fileAnswers;    // an empty answer stands for cancel
+    std::deque<int32_t> choiceAnswers;      // none left: the last button (Escape)
     std::map<int32_t, CursorPos> cursor;
     std::map<std::string, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
     bool shift = false;
@@ -72,6 +73,9 @@ public:
     std::vector<Message> messages;
     std::vector<Prompt> prompts;
     std::vector<FileDialog> fileDialogs;
+    std::vector<Message> choices;  // questions asked with askChoice
+    std::map<int32_t, std::string> menuShortcuts;
+    std::function<bool()> sessionEndHandler;
     std::vector<BarEntry> menu;
     std::vector<BarEntry> toolbar;
     std::map<int32_t, std::string> tooltips;
@@ -93,6 +97,7 @@ public:
     // Queues an event; returns *this to chain.
     FakeWindowLayer& push(int32_t kind, int32_t window, int32_t param = 0);
     FakeWindowLayer& pushControl(int32_t window, int32_t control, int32_t notification);
+    FakeWindowLayer& pushKey(int32_t window, int32_t virtualKey, int32_t modifiers = 0);
 
     // ---- WindowLayer ----
     bool openWindow(int32_t number, const WindowSpec& spec) override;
@@ -106,6 +111,7 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
+    void setSessionEndHandler(std::function<bool()> handler) override;
     bool fetchEvent(WindowEvent& event) override;
     bool isShiftDown() const override;
     void sleepMs(int32_t milliseconds) override;
@@ -116,6 +122,8 @@ public:
     void showMessage(std::string_view title, std::string_view text) override;
     std::string askText(std::string_view title, std::string_view message,
                         std::string_view defaultText) override;
+    int32_t askChoice(std::string_view title, std::string_view text,
+                      const std::vector<std::string>& buttons) override;
     std::string chooseFile(std::string_view title, std::string_view startText,
                            std::string_view filter, int32_t filterIndex, bool save) override;
     bool createMenuBar() override;
@@ -123,6 +131,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;
     void addToolbarStandardButton(int32_t standardImage, int32_t id) override;

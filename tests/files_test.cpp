@@ -872,6 +872,7 @@ struct CommandFixture : ::testing::Test {
         addVertex(state.mesh, 1, 1, 1);
         addTriangle(state.mesh, 0, 0, 0);
         state.currentFileName = "/old/name.pq";
+        resetDocumentHistory(state);  // as if opened from there
     }
 
     void expectMeshDialog(size_t index, bool save, std::string_view filter = "Polyquill|*.PQ")
@@ -927,6 +928,7 @@ TEST_F(CommandFixture, OpenReplacesTheMeshWithTheChosenFile)
 {
     giveWork();
     state.mesh.pendingCorner = 1;
+    fake.choiceAnswers.push_back(1);  // the half-built triangle is discarded
     const std::string path = meshFile("two.pq");
     fake.fileAnswers.push_back(path);
     files::cmdOpen(state);

@@ -40,12 +40,13 @@ TEST_F(Shell, GermanMenusInTheirOrderWithTheirIds)
     buildMenuAndToolbar(state);
     const std::vector<std::string> expected{"Datei", "Neu", "Öffnen...", "Speichern", "Speichern unter...",
                                             "Einfügen...", "---", "ASC einfügen", "---", "Einstellungen",
-                                            "---", "Beenden", "Hilfe", "Über"};
+                                            "---", "Beenden", "Bearbeiten", "Rückgängig", "Wiederherstellen",
+                                            "Hilfe", "Über"};
     EXPECT_EQ(menuTexts(), expected);
     std::vector<int32_t> ids;
     for (const auto& e : windows.menu)
         if (e.kind == "item") ids.push_back(e.id);
-    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 26, 27, 8}));
 }
 
 TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
@@ -60,8 +61,11 @@ TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
     windows.destroyToolbar();
     state.prefs.language = 2;
     buildMenuAndToolbar(state);
-    EXPECT_EQ(windows.menu[12].text, "Aide");
-    EXPECT_EQ(windows.menu[13].text, "A propos");
+    EXPECT_EQ(windows.menu[12].text, "Édition");
+    EXPECT_EQ(windows.menu[13].text, "Annuler");
+    EXPECT_EQ(windows.menu[14].text, "Rétablir");
+    EXPECT_EQ(windows.menu[15].text, "Aide");
+    EXPECT_EQ(windows.menu[16].text, "A propos");
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "établissement de coordonnée de texture automatique");
 
     windows.destroyMenuBar();
@@ -200,6 +204,7 @@ TEST_F(Shell, NewEmptiesTheMeshAndKeepsTheRest)
     addVertex(state.mesh, 0, 1, 0, 0);
     addTriangle(state.mesh, 0, 1, 2);
     state.currentFileName = "/tmp/a.pq";
+    resetDocumentHistory(state);
     state.camera.zoom = 0.5f;
     runCommand(state, cmdNew);
     EXPECT_TRUE(state.mesh.vertices.empty());
@@ -247,8 +252,8 @@ TEST_F(Shell, AboutShowsTheInformationBoxWithTwoLines)
 TEST_F(Shell, QuitEndsWithoutShutDownAndUnknownIdsDoNothing)
 {
     addVertex(state.mesh, 1, 2, 3, 0);
+    resetDocumentHistory(state);
     runCommand(state, -1);
-    runCommand(state, 26);
     runCommand(state, 1000);
     EXPECT_EQ(state.mesh.vertices.size(), 1u);
     EXPECT_FALSE(state.quitRequested);

@@ -51,6 +51,6 @@ TEST(UiText, OutOfRangeLanguageReadsGermanAndBadMessageIsEmpty)
     const UiText t = filled();
     EXPECT_EQ(uiTextOf(t, 3, 0), "Datei");
     EXPECT_EQ(uiTextOf(t, -1, 7), "Hilfe");
-    EXPECT_EQ(uiTextOf(t, 1, 29), "");
+    EXPECT_EQ(uiTextOf(t, 1, uiMessageCount), "");
     EXPECT_EQ(uiTextOf(t, 1, -1), "");
 }

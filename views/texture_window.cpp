@@ -121,6 +121,12 @@ void openTextureWindow(AppState& state)
     w.activateWindow(windowTexture);
 }
 
+void showTextureWindowValues(AppState& state)
+{
+    const int32_t selected = firstSelectedTriangle(state.mesh);
+    if (state.windows->isWindowOpen(windowTexture) && selected >= 0) showTriangle(state, selected);
+}
+
 void textureWindowStep(AppState& state)
 {
     WindowLayer& w = *state.windows;

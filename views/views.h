@@ -171,6 +171,9 @@ void chooseTextureWith(AppState& state, const TextureReader& read, const Texture
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, nothing without a selection.
 void openTextureWindow(AppState& state);
+// Sets the open Texture window's fields to the selected triangle's values, so
+// a change made elsewhere (undo, redo) is not written back over.
+void showTextureWindowValues(AppState& state);
 // Every main-loop pass while window 11 is open: fields into the triangle,
 // picture and triangle drawn, corner marks, close and re-activation. When
 // another triangle has been selected the fields first show its values.

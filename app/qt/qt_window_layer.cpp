@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSessionManager>
 #include <QStyle>
 #include <QThread>
 #include <QToolBar>
@@ -88,9 +89,13 @@ QSurfaceFormat viewFormat()
     return format;
 }
 
-// The Win32 virtual-key code of a Qt key; 0 for keys the program has no code for.
-int32_t virtualKeyOf(int key)
+// The Win32 virtual-key code of a key; 0 for keys the program has no code for.
+int32_t virtualKeyOf(const QKeyEvent& event)
 {
+    const int key = event.key();
+    const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
+    if (key == Qt::Key_Plus || key == Qt::Key_Equal) return keypad ? vkAdd : vkOemPlus;
+    if (key == Qt::Key_Minus) return keypad ? vkSubtract : vkOemMinus;
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 0x41 + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return 0x30 + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 0x70 + (key - Qt::Key_F1);
@@ -113,9 +118,24 @@ int32_t virtualKeyOf(int key)
     case Qt::Key_End: return 0x23;
     case Qt::Key_Home: return 0x24;
     case Qt::Key_Insert: return 0x2D;
-    case Qt::Key_Delete: return 0x2E;
+    case Qt::Key_Delete: return vkDelete;
     default: return 0;
     }
+}
+
+int32_t keyModifiers(const QKeyEvent& e)
+{
+    int32_t flags = 0;
+    if (e.modifiers() & Qt::ShiftModifier) flags |= mkShift;
+    if (e.modifiers() & Qt::ControlModifier) flags |= mkControl;
+    return flags;
+}
+
+// Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z: the program's undo and redo, also while a
+// text field has the focus (which would otherwise undo its own typing).
+bool isUndoRedoKey(const QKeyEvent& e)
+{
+    return (e.modifiers() & Qt::ControlModifier) != 0 && (e.key() == Qt::Key_Z || e.key() == Qt::Key_Y);
 }
 
 int32_t mouseFlags(const QMouseEvent& e)
@@ -181,6 +201,13 @@ QtWindowLayer::QtWindowLayer()
 {
     QApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(this);
+    // The session manager waits for the answer, so the handler runs right here.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!sessionEndHandler_ || !manager.allowsInteraction()) return;
+        const bool goOn = sessionEndHandler_();
+        manager.release();
+        if (!goOn) manager.cancel();
+    }, Qt::DirectConnection);
 }
 
 QtWindowLayer::~QtWindowLayer()
@@ -367,6 +394,8 @@ CursorPos QtWindowLayer::cursorPos(int32_t number) const
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }
 
+void QtWindowLayer::setSessionEndHandler(std::function<bool()> handler) { sessionEndHandler_ = std::move(handler); }
+
 void QtWindowLayer::layoutToolbarStrip()
 {
     const Window* main = find(windowMain);
@@ -427,7 +456,8 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::KeyPress) {
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ||
+        type == QEvent::KeyPress) {
         // A click on a text field is the user choosing that field, also when
         // it has the focus already.
         if (type == QEvent::MouseButtonPress && qobject_cast<QLineEdit*>(watched)) {
@@ -442,7 +472,11 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         if (number == windowNone) return false;
         if (type == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
-            if (const int32_t vk = virtualKeyOf(key->key())) push(eventKeyDown, number, vk);
+            if (const int32_t vk = virtualKeyOf(*key)) {
+                push(eventKeyDown, number, vk);
+                events_.back().event.modifiers = keyModifiers(*key);
+            }
+            if (isUndoRedoKey(*key)) return true;
             if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
                 const int32_t id = gadgetId(number, QApplication::focusWidget());
                 const QWidget* field = gadget(number, id);
@@ -457,6 +491,10 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         const QPoint global = mouse->globalPosition().toPoint();
         if (type == QEvent::MouseMove) {
             push(eventMouseMove, number, mouseFlags(*mouse), global);
+            return false;
+        }
+        if (type == QEvent::MouseButtonRelease) {
+            if (mouse->button() == Qt::LeftButton) push(eventLeftUp, number, mouseFlags(*mouse), global);
             return false;
         }
         const int32_t kind = mouse->button() == Qt::LeftButton    ? eventLeftDown
@@ -638,6 +676,25 @@ std::string QtWindowLayer::askText(std::string_view title, std::string_view mess
     return confirmed ? utf8(field->text()) : std::string();
 }
 
+int32_t QtWindowLayer::askChoice(std::string_view title, std::string_view text,
+                                 const std::vector<std::string>& buttons)
+{
+    QWidget* owner = dialogOwner();
+    const auto disabled = disableWindows();
+    QMessageBox box(QMessageBox::Question, qs(title), qs(text), QMessageBox::NoButton, owner);
+    std::vector<QPushButton*> added;
+    for (const std::string& label : buttons) added.push_back(box.addButton(qs(label), QMessageBox::ActionRole));
+    if (!added.empty()) {
+        box.setDefaultButton(added.front());
+        box.setEscapeButton(added.back());
+    }
+    box.exec();
+    enableAgain(disabled);
+    const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+    if (chosen == added.end()) return static_cast<int32_t>(buttons.size()) - 1;
+    return static_cast<int32_t>(chosen - added.begin());
+}
+
 std::string QtWindowLayer::chooseFile(std::string_view title, std::string_view startText,
                                       std::string_view filter, int32_t filterIndex, bool save)
 {
@@ -705,6 +762,14 @@ void QtWindowLayer::setMenuItemEnabled(int32_t id, bool enabled)
 {
     auto it = menuActions_.find(id);
     if (it != menuActions_.end() && it->second) it->second->setEnabled(enabled);
+}
+
+void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
+{
+    auto it = menuActions_.find(id);
+    // A menu shows the text after a tab as the item's shortcut, right-aligned.
+    if (it != menuActions_.end() && it->second)
+        it->second->setText(it->second->text().section(QLatin1Char('\t'), 0, 0) + QLatin1Char('\t') + qs(keys));
 }
 
 void QtWindowLayer::destroyMenuBar()

@@ -45,6 +45,7 @@ public:
     int32_t clientHeight(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
+    void setSessionEndHandler(std::function<bool()> handler) override;
     bool fetchEvent(WindowEvent& event) override;
     bool isShiftDown() const override;
     void sleepMs(int32_t milliseconds) override;
@@ -55,6 +56,8 @@ public:
     void showMessage(std::string_view title, std::string_view text) override;
     std::string askText(std::string_view title, std::string_view message,
                         std::string_view defaultText) override;
+    int32_t askChoice(std::string_view title, std::string_view text,
+                      const std::vector<std::string>& buttons) override;
     std::string chooseFile(std::string_view title, std::string_view startText,
                            std::string_view filter, int32_t filterIndex, bool save) override;
     bool createMenuBar() override;
@@ -62,6 +65,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;
     void addToolbarStandardButton(int32_t standardImage, int32_t id) override;
@@ -146,6 +150,7 @@ private:
     std::optional<QPoint> eventCursor_;
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
+    std::function<bool()> sessionEndHandler_;
     bool inResizeHandler_ = false;
     int32_t active_ = windowNone;
     QPointer<QMenuBar> menuBar_;

@@ -23,6 +23,11 @@ bool isAcceptableSize(uint64_t width, uint64_t height)
 
 // ---- PNG ------------------------------------------------------------------------------------
 
+constexpr png_alloc_size_t maxPngChunkBytes = 4 << 20;
+constexpr png_uint_32 maxPngKeptChunks = 64;
+// Text, suggested palettes, colour profiles and metadata: the decoder uses none of them.
+constexpr png_byte unusedPngChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0iCCP\0eXIf\0tIME\0pHYs\0";
+
 struct PngSource {
     const uint8_t* data = nullptr;
     size_t size = 0;
@@ -108,6 +113,14 @@ bool decodePngInto(PngWork& work, RgbImage& image)
     png_infop info = work.info;
     png_set_read_fn(png, &work.source, pngRead);
     png_set_user_limits(png, maxImageSide, maxImageSide);
+    // A chunk's length field alone could ask for gigabytes, which libpng
+    // allocates and clears before reading a byte of it. Pixel data is exempt
+    // (libpng bounds it by the image size); any other chunk gets a few
+    // megabytes, and the ones never used here are skipped without being kept.
+    png_set_chunk_malloc_max(png, maxPngChunkBytes);
+    png_set_chunk_cache_max(png, maxPngKeptChunks);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedPngChunks,
+                                static_cast<int>(sizeof unusedPngChunks / 5));
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);

@@ -77,8 +77,8 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
 // True when the file was written; the document is then the saved one.
 bool saveToCurrentFile(AppState& state)
 {
-    if (!saveMeshFile(state.mesh, state.currentFileName)) {
-        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName);
+    if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty()) {
+        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName + "\n" + problem);
         return false;
     }
     markDocumentSaved(state);

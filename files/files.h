@@ -3,6 +3,7 @@
 // wrappers that read or write a whole file. The commands take the state record.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -51,9 +53,19 @@ std::optional<FileBytes> readFileBytes(const std::string& path);
 bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
                       const std::function<void(size_t length)>& start,
                       const std::function<void(std::span<const std::byte> piece)>& piece);
-// Writes the bytes to a temporary file in the target's folder and renames it over
-// the target, so the previous file survives any failure. False when it failed.
-bool writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// Writes the bytes as the file the path names, never leaving a half-written
+// file and never turning a special file into a regular one. A symbolic link is
+// followed to its final target, which is created when missing. A regular file
+// (or a new one) is replaced by a complete temporary file beside it, which
+// takes the old file's mode and, where the process may, its owner; the old file
+// survives any failure. A character device, or a FIFO that a program reads, is
+// written in place. A folder, any other special file, a FIFO nobody reads and a
+// file the user may not write are refused. Returns the empty text on success,
+// else the reason (strerror's words where there are some).
+std::string writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// The name of what the path finally names after its symbolic links, which
+// need not exist; the path itself when it is no link or cannot be followed.
+std::string linkTarget(const std::string& path);
 
 // Asks the system to back the untouched memory of a large buffer with large
 // pages: filling fresh memory is otherwise dominated by one page fault per
@@ -82,8 +94,9 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
 
-// False when the file could not be written; the old file is then untouched.
-bool saveMeshFile(const Mesh& mesh, const std::string& path);
+// Writes the file with writeFileReplacing: the empty text, or why it could not
+// be written (the old file is then untouched).
+std::string saveMeshFile(const Mesh& mesh, const std::string& path);
 // Adds the file's triangles to the mesh (it does not empty it first).
 // False, with nothing changed, when the file cannot be opened.
 bool loadMeshFile(Mesh& mesh, const std::string& path);
@@ -101,6 +114,63 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
 // std::bad_alloc of a file too large for memory; the mesh may then hold part
 // of the file, which the caller takes back (the commands do).
 
+
+// ---- other tools' formats, read by the import helper ------------------------------------
+
+// The lower-case extensions (without the dot) the import helper reads.
+const std::vector<std::string_view>& importExtensions();
+
+// What one run of the import helper may use.
+struct ImportLimits {
+    uint64_t memoryBytes = 0;  // address space beyond what the helper's program and libraries take
+    uint32_t cpuSeconds = 0;
+};
+// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU time.
+ImportLimits importLimitsFor(uint64_t fileBytes);
+
+// The executable that parses other tools' files, found beside the running
+// program or one folder up (a build's tools/ folder).
+inline constexpr std::string_view importHelperName = "pq_import_helper";
+// Its exit status when an allocation failed under the memory limit.
+inline constexpr int importHelperOutOfMemory = 3;
+
+// Reads a file of another tool, chosen by its extension, into a new mesh:
+// polygons triangulated, node transforms applied, the first texture-coordinate
+// channel with V = 0 at the top of the picture, positions divided by the
+// factor and shared as the native reader shares them. The parsing library is
+// not trusted with this process: it runs in the import helper, under the
+// limits, with no way to write a file, and sends the triangles back through
+// a pipe; a crash, an overrun or a damaged reply is a clean failure. The mesh, or one sentence
+// naming the file that says why not: "the importer crashed on FILE", "FILE
+// needs more memory than allowed", "FILE took too long" or "cannot import
+// FILE: reason".
+struct ImportRun {
+    std::string helper;   // the helper program; empty: importHelperName, found as above
+    ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
+};
+std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
+                                                    const ImportRun& how = {});
+
+// The helper's reply; files/import_reply.cpp describes its bytes.
+enum class ImportReplyKind : uint32_t { Triangles = 1, Message = 2 };
+struct ImportReply {
+    ImportReplyKind kind = ImportReplyKind::Message;
+    std::span<const std::byte> body;  // native file records, or the message's text
+};
+inline constexpr size_t importReplyHeaderBytes = 20;
+inline constexpr size_t importReplyTrailerBytes = 4;
+inline constexpr uint64_t maxImportMessageBytes = 1000;
+
+// The bytes before and after the body, for the helper to write around it.
+std::array<std::byte, importReplyHeaderBytes> importReplyHeader(ImportReplyKind kind, uint64_t bodyBytes);
+std::array<std::byte, importReplyTrailerBytes> importReplyTrailer(std::span<const std::byte> body);
+// The length of the whole reply that begins with these bytes (at least
+// importReplyHeaderBytes of them), or nothing when they cannot begin a valid
+// reply with at most maxBodyBytes of triangles. Read before allocating.
+std::optional<uint64_t> importReplyLength(std::span<const std::byte> header, uint64_t maxBodyBytes);
+// The reply's kind and body, or nothing unless every check holds: header,
+// lengths, hash, and no byte before or after.
+std::optional<ImportReply> parseImportReply(std::span<const std::byte> reply, uint64_t maxBodyBytes);
 
 // ---- pref.txt ---------------------------------------------------------------------------
 

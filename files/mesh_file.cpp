@@ -199,7 +199,7 @@ void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor)
     appendBytes(mesh, index, bytes, factor);
 }
 
-bool saveMeshFile(const Mesh& mesh, const std::string& path)
+std::string saveMeshFile(const Mesh& mesh, const std::string& path)
 {
     return writeFileReplacing(path, writeMeshBytes(mesh));
 }

@@ -61,7 +61,7 @@ bool readPreferences(Preferences& prefs, const std::string& path)
 bool writePreferences(const Preferences& prefs, const std::string& path)
 {
     const std::string text = writePreferencesText(prefs);
-    return writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size())));
+    return writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size()))).empty();
 }
 
 void readPreferences(AppState& state)

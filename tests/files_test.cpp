@@ -2,8 +2,14 @@
 // rules and the file commands over the scripted window layer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <clocale>
@@ -11,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <new>
 #include <random>
@@ -113,7 +120,7 @@ std::string fileText(const std::string& path)
 
 void writeText(const std::string& path, std::string_view text)
 {
-    ASSERT_TRUE(writeFileReplacing(path, asBytes(text)));
+    ASSERT_EQ(writeFileReplacing(path, asBytes(text)), "");
 }
 
 std::string dataFile(std::string_view name) { return std::string(PQ_TEST_DATA_DIR) + "/" + std::string(name); }
@@ -274,7 +281,7 @@ TEST(NativeFile, FileReadInPiecesGivesWhatTheBytesGive)
     bytes.resize(bytes.size() - 7);
     TempDir dir;
     const std::string path = dir / "large.pq";
-    ASSERT_TRUE(writeFileReplacing(path, bytes));
+    ASSERT_EQ(writeFileReplacing(path, bytes), "");
     for (const int32_t factor : {1, 3}) {
         Mesh fromFile, fromBytes;
         addVertex(fromFile, 5, 155, 0);  // already there: later corners share it
@@ -360,11 +367,11 @@ TEST(NativeFile, SaveAndLoadThroughFiles)
     addVertex(mesh, 1, 2, 3);
     addTriangle(mesh, 0, 0, 0, {0.5f, 0.5f, 0.5f});
     const std::string path = dir / "one.pq";
-    ASSERT_TRUE(saveMeshFile(mesh, path));
+    ASSERT_EQ(saveMeshFile(mesh, path), "");
     EXPECT_EQ(fs::file_size(path), 60u);
 
     addTriangle(mesh, 0, 0, 0);
-    ASSERT_TRUE(saveMeshFile(mesh, path));  // replaces the old file
+    ASSERT_EQ(saveMeshFile(mesh, path), "");  // replaces the old file
     EXPECT_EQ(fs::file_size(path), 120u);
     EXPECT_EQ(dir.entryCount(), 1u);  // no temporary file left behind
 
@@ -388,27 +395,167 @@ TEST(NativeFile, FailedSaveKeepsWhatWasThere)
     Mesh mesh;
     addVertex(mesh, 1, 2, 3);
     addTriangle(mesh, 0, 0, 0);
-    EXPECT_FALSE(saveMeshFile(mesh, ""));
-    EXPECT_FALSE(saveMeshFile(mesh, dir / "no/such/folder/m.pq"));
+    EXPECT_EQ(saveMeshFile(mesh, ""), "No such file or directory");
+    EXPECT_EQ(saveMeshFile(mesh, dir / "no/such/folder/m.pq"), "No such file or directory");
     const std::string occupied = dir / "occupied";
     fs::create_directory(occupied);
     writeText(occupied + "/keep.txt", "keep");
-    EXPECT_FALSE(saveMeshFile(mesh, occupied));  // a folder cannot be replaced
+    EXPECT_EQ(saveMeshFile(mesh, occupied), "Is a directory");
     EXPECT_EQ(fileText(occupied + "/keep.txt"), "keep");
     EXPECT_EQ(dir.entryCount(), 1u);  // the temporary file was removed
 }
 
-TEST(NativeFile, SaveThroughALinkReplacesTheFileItNames)
+// ---- saving beside links, special files and limits ---------------------------------------
+
+namespace {
+
+struct stat statOf(const std::string& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+// Runs the check as an unprivileged user (in a child process when this one is
+// root, which may write anything); false when it fails or cannot be run.
+bool asUnprivilegedUser(const std::function<bool()>& check)
+{
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool passed = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
+        ::_exit(passed ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+TEST(SaveTarget, LinksAreFollowedToTheFileTheyName)
 {
     TempDir dir;
+    fs::create_directory(dir / "sub");
     writeText(dir / "real.pq", "old");
-    fs::create_symlink(dir / "real.pq", dir / "link.pq");
-    Mesh mesh;
-    addVertex(mesh, 1, 2, 3);
-    addTriangle(mesh, 0, 0, 0);
-    ASSERT_TRUE(saveMeshFile(mesh, dir / "link.pq"));
-    EXPECT_TRUE(fs::is_symlink(dir / "link.pq"));
-    EXPECT_EQ(fs::file_size(dir / "real.pq"), 60u);
+    fs::create_symlink("../real.pq", dir / "sub/link.pq");  // relative to its folder
+    fs::create_symlink(dir / "sub/link.pq", dir / "chain.pq");
+    ASSERT_EQ(writeFileReplacing(dir / "chain.pq", asBytes("new")), "");
+    EXPECT_EQ(fileText(dir / "real.pq"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.pq"));
+    EXPECT_TRUE(fs::is_symlink(dir / "sub/link.pq"));
+
+    // A dangling link makes its target, as cp would.
+    fs::create_symlink("made.pq", dir / "sub/dangling.pq");
+    ASSERT_EQ(writeFileReplacing(dir / "sub/dangling.pq", asBytes("made")), "");
+    EXPECT_EQ(fileText(dir / "sub/made.pq"), "made");
+    EXPECT_TRUE(fs::is_symlink(dir / "sub/dangling.pq"));
+
+    fs::create_symlink(dir / "loop2.pq", dir / "loop1.pq");
+    fs::create_symlink(dir / "loop1.pq", dir / "loop2.pq");
+    EXPECT_EQ(writeFileReplacing(dir / "loop1.pq", asBytes("x")), "Too many levels of symbolic links");
+    EXPECT_TRUE(fs::is_symlink(dir / "loop1.pq"));
+    // No temporary file left: sub, real.pq, chain.pq and the loop; link, dangling and made.
+    EXPECT_EQ(dir.entryCount(), 5u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 3);
+}
+
+TEST(SaveTarget, FifosAndCharacterDevicesAreWrittenInPlace)
+{
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(writeFileReplacing(fifo, asBytes("lost")), "no program reads the FIFO");
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    fs::create_symlink(fifo, dir / "link");
+    EXPECT_EQ(writeFileReplacing(dir / "link", asBytes("through")), "");
+    char received[16] = {};
+    EXPECT_EQ(::read(reader, received, sizeof received), 7);
+    EXPECT_EQ(std::string(received), "through");
+    // A reader that has gone away ends neither the write nor the process.
+    ::close(reader);
+    EXPECT_TRUE(S_ISFIFO(statOf(fifo).st_mode));
+
+    const std::string device = dir / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "no device nodes here";
+    }
+    EXPECT_EQ(writeFileReplacing(device, asBytes("discarded")), "");
+    EXPECT_TRUE(S_ISCHR(statOf(device).st_mode));
+    // A device that fails the write: its reason is the answer.
+    const std::string full = dir / "full";
+    ASSERT_EQ(::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)), 0);
+    EXPECT_EQ(writeFileReplacing(full, asBytes("too much")), "No space left on device");
+    EXPECT_EQ(dir.entryCount(), 4u);
+}
+
+TEST(SaveTarget, OtherSpecialFilesAreRefused)
+{
+    TempDir dir;
+    const std::string socketPath = dir / "socket";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(writeFileReplacing(socketPath, asBytes("x")), "only files, FIFOs and character devices are written");
+    EXPECT_TRUE(S_ISSOCK(statOf(socketPath).st_mode));
+    ::close(listener);
+
+    const std::string block = dir / "block";
+    if (::mknod(block.c_str(), S_IFBLK | 0600, ::makedev(7, 0)) != 0) {
+        GTEST_SKIP() << "no device nodes here";
+    }
+    EXPECT_EQ(writeFileReplacing(block, asBytes("x")), "a block device is never written");
+    EXPECT_TRUE(S_ISBLK(statOf(block).st_mode));
+}
+
+TEST(SaveTarget, ReplacementKeepsModeAndOwner)
+{
+    TempDir dir;
+    const std::string path = dir / "shared.pq";
+    writeText(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(writeFileReplacing(path, asBytes("new")), "");
+    const struct stat info = statOf(path);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+    }
+    EXPECT_EQ(fileText(path), "new");
+}
+
+TEST(SaveTarget, ReadOnlyFileIsRefusedLikeShellRedirection)
+{
+    TempDir dir;
+    const std::string path = dir / "locked.pq";
+    writeText(path, "kept");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((dir / "").c_str(), 0777), 0);  // the user could make the temporary file
+    EXPECT_TRUE(asUnprivilegedUser([&] { return writeFileReplacing(path, asBytes("lost")) == "Permission denied"; }));
+    EXPECT_EQ(fileText(path), "kept");
+    EXPECT_EQ(dir.entryCount(), 1u);
+}
+
+TEST(SaveTarget, NamesUpToTheLimitCanBeSaved)
+{
+    TempDir dir;
+    std::string accented;
+    while (accented.size() < 250) accented += "\xc3\xa9";  // é: the cut must not split it
+    for (const std::string& name : {std::string(255, 'n'), accented + "a.pq"}) {
+        SCOPED_TRACE(name.size());
+        ASSERT_EQ(writeFileReplacing(dir / name, asBytes("long")), "");
+        EXPECT_EQ(writeFileReplacing(dir / name, asBytes("again")), "");  // replacing it too
+        EXPECT_EQ(fileText(dir / name), "again");
+    }
+    EXPECT_EQ(writeFileReplacing(dir / std::string(256, 'n'), asBytes("x")), "File name too long");
+    EXPECT_EQ(dir.entryCount(), 2u);
 }
 
 // ---- ASC import ---------------------------------------------------------------------------
@@ -863,7 +1010,7 @@ struct CommandFixture : ::testing::Test {
         addTriangle(mesh, 0, 1, 2, {0.5f, 0.5f, 0.5f}, {0.25f, 0.25f, 0.25f});
         addTriangle(mesh, 2, 1, 0);
         const std::string path = dir / name;
-        EXPECT_TRUE(saveMeshFile(mesh, path));
+        EXPECT_EQ(saveMeshFile(mesh, path), "");
         return path;
     }
 
@@ -1018,7 +1165,8 @@ TEST_F(CommandFixture, FailedSaveTellsTheUserAndNamesThePath)
     files::cmdSave(state);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].title, "Save");
-    EXPECT_NE(fake.messages[0].text.find(dir / "missing/folder/ship.pq"), std::string::npos);
+    EXPECT_EQ(fake.messages[0].text,
+              "The file could not be written:\n" + (dir / "missing/folder/ship.pq") + "\nNo such file or directory");
 
     fake.fileAnswers.push_back(dir / "missing/other");
     files::cmdSaveAs(state);

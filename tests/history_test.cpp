@@ -216,7 +216,7 @@ struct Editing : ::testing::Test {
         }
         state.mesh = twoQuads();
         state.currentFileName = folder + "quads.pq";
-        ASSERT_TRUE(saveMeshFile(state.mesh, state.currentFileName));
+        ASSERT_EQ(saveMeshFile(state.mesh, state.currentFileName), "");
         resetDocumentHistory(state);
     }
 

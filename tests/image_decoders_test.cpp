@@ -1,6 +1,8 @@
 // Tests of the PNG and JPEG decoders on good and bad bytes; no OpenGL.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
 
 #include "engine/engine.h"
@@ -140,6 +142,42 @@ TEST(PngDecoder, RefusesHugeHeadersBeforeAllocating)
     expectEmpty(decodePng(pngClaiming(0, 3)));
     // Within the limits but with too little data: refused by the data, not the size.
     expectEmpty(decodePng(pngClaiming(8000, 8000)));
+}
+
+// The process's peak resident memory so far, in megabytes.
+long peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+TEST(PngDecoder, AncillaryChunksCannotAskForGigabytes)
+{
+    const std::vector<uint8_t> good = encodeTestPng(stripes());
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "iCCP"}) {
+        SCOPED_TRACE(type);
+        // Signature, header, then a chunk whose length says 2 GB and three bytes of it: 44 bytes.
+        std::vector<uint8_t> png(good.begin(), good.begin() + 33);
+        png.insert(png.end(), {0x7F, 0xFF, 0xFF, 0xFF});
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), {'a', 0, 'b'});
+        ASSERT_EQ(png.size(), 44u);
+        const long before = peakMegabytes();
+        expectEmpty(decodePng(png));
+        EXPECT_LT(peakMegabytes() - before, 64);
+    }
+    // A real text chunk before the pixels is passed over.
+    std::vector<uint8_t> texted(good.begin(), good.begin() + 33);
+    const std::string text = "Comment\0a picture";
+    const size_t at = texted.size();
+    texted.resize(at + 8 + text.size() + 4);
+    putBigEndian32(texted, at, static_cast<uint32_t>(text.size()));
+    std::copy_n("tEXt", 4, texted.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+    std::copy(text.begin(), text.end(), texted.begin() + static_cast<std::ptrdiff_t>(at) + 8);
+    putBigEndian32(texted, texted.size() - 4, crc32Of(texted.data() + at + 4, 4 + text.size()));
+    texted.insert(texted.end(), good.begin() + 33, good.end());
+    expectNear(decodePng(texted), stripes(), 0);
 }
 
 TEST(JpegDecoder, DecodesColourAndGrayToRgb)

@@ -339,7 +339,7 @@ TEST_F(Loop, StartUpReadsPrefTxtFromTheWorkingDirectoryAndLoadsTheCommandLineFil
     Mesh triangle;
     appendVertex(triangle).x = 0.5f;
     appendTriangle(triangle);
-    ASSERT_TRUE(saveMeshFile(triangle, folder + "one.pq"));
+    ASSERT_EQ(saveMeshFile(triangle, folder + "one.pq"), "");
 
     start({folder + "one.pq"});
     EXPECT_EQ(state.prefs.language, 1);

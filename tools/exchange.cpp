@@ -1,24 +1,22 @@
-// exchange.cpp: the assimp bridge: builds an aiScene from the mesh for the
-// exporters and walks an imported scene's nodes back into triangles.
+// exchange.cpp: the assimp bridge for export: builds an aiScene from the mesh
+// and writes what the exporters produce. (Import runs assimp in the import
+// helper, tools/import_helper.cpp.)
 #include "tools/exchange.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
 #include <assimp/IOSystem.hpp>
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
 #include <assimp/scene.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <span>
-#include <sstream>
-#include <system_error>
 #include <unordered_map>
 
 #include "files/files.h"
@@ -196,112 +194,11 @@ std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
     return scene;
 }
 
-// ---- import ---------------------------------------------------------------------------
-
-// Bytes of one PLY scalar type; 0 when unknown.
-size_t plyTypeSize(std::string_view type)
-{
-    if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") return 1;
-    if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") return 2;
-    if (type == "int" || type == "uint" || type == "float" || type == "int32" || type == "uint32" ||
-        type == "float32")
-        return 4;
-    if (type == "double" || type == "float64") return 8;
-    return 0;
-}
-
-// assimp's PLY reader believes the header's element counts and reads on past
-// the end for as many elements as it promises. Checks the promise against the
-// bytes that follow the header: each element needs at least its scalars (or
-// in text, a character and a blank per property). Empty when it can hold.
-std::string plyHeaderProblem(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    bool binary = false;
-    std::vector<std::pair<double, double>> elements;  // count, smallest bytes of one
-    size_t headerBytes = 0;
-    for (int lines = 0; std::getline(in, line) && lines < 10000; ++lines) {
-        headerBytes += line.size() + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
-        if (keyword == "format") {
-            std::string kind;
-            words >> kind;
-            binary = kind != "ascii";
-        } else if (keyword == "element") {
-            std::string name;
-            double count = 0;
-            words >> name >> count;
-            elements.emplace_back(count, 0.0);
-        } else if (keyword == "property" && !elements.empty()) {
-            std::string type, countType;
-            words >> type;
-            if (type == "list") words >> countType;
-            const size_t size = plyTypeSize(type == "list" ? countType : type);
-            elements.back().second += binary ? static_cast<double>(size) : 2.0;
-        } else if (keyword == "end_header") {
-            std::error_code error;
-            const auto fileBytes = static_cast<double>(std::filesystem::file_size(path, error));
-            double needed = 0;
-            for (const auto& [count, bytes] : elements) needed += count * bytes;
-            // Text may end without the last blank.
-            if (!error && needed - 1 > fileBytes - static_cast<double>(headerBytes))
-                return "the header promises more data than the file holds";
-            return {};
-        }
-    }
-    return "the header has no end_header line";
-}
-
-// Appends the triangles of `node` and its children, each corner on its own
-// vertex, positions moved by the node transforms from the root down.
-void collectTriangles(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, Mesh& out)
-{
-    const aiMatrix4x4 transform = parent * node.mTransformation;
-    for (unsigned m = 0; m < node.mNumMeshes; ++m) {
-        if (node.mMeshes[m] >= scene.mNumMeshes) continue;
-        const aiMesh& mesh = *scene.mMeshes[node.mMeshes[m]];
-        const aiVector3D* uvs = mesh.mTextureCoords[0];
-        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-            const aiFace& face = mesh.mFaces[f];
-            // Points and lines are left out: the mesh holds triangles only.
-            if (face.mNumIndices != 3) continue;
-            if (std::any_of(face.mIndices, face.mIndices + 3, [&](unsigned i) { return i >= mesh.mNumVertices; }))
-                continue;
-            Triangle& t = appendTriangle(out);  // stays valid: only vertices are added below
-            for (size_t k = 0; k < 3; ++k) {
-                const unsigned i = face.mIndices[k];
-                const aiVector3D p = transform * mesh.mVertices[i];
-                Vertex& v = appendVertex(out);
-                v.x = p.x;
-                v.y = p.y;
-                v.z = p.z;
-                t.vertexIndex[k] = static_cast<int32_t>(out.vertices.size() - 1);
-                if (uvs != nullptr) {
-                    t.u[k] = uvs[i].x;
-                    t.v[k] = 1.0f - uvs[i].y;
-                }
-            }
-        }
-    }
-    for (unsigned c = 0; c < node.mNumChildren; ++c)
-        if (node.mChildren[c] != nullptr) collectTriangles(scene, *node.mChildren[c], transform, out);
-}
-
 }  // namespace
 
 const std::vector<std::string_view>& exportExtensions()
 {
     static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
-    return list;
-}
-
-const std::vector<std::string_view>& importExtensions()
-{
-    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds", "fbx"};
     return list;
 }
 
@@ -315,44 +212,30 @@ std::string exportMesh(const Mesh& mesh, const std::string& path)
     const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds");
     if (scene->mMeshes[0]->mNumFaces == 0) return "the mesh has no triangles to export";
 
+    // Exported under the name the links lead to, so companions land beside
+    // the main file and the names it holds for them are right.
+    const std::string target = linkTarget(path);
     FileContents files;
     {
         Assimp::Exporter exporter;
         exporter.SetIOHandler(std::make_unique<MemoryWriter>(files).release());
-        if (exporter.Export(scene.get(), format->assimpId, path, 0) != aiReturn_SUCCESS)
+        if (exporter.Export(scene.get(), format->assimpId, target, 0) != aiReturn_SUCCESS)
             return std::string("the exporter failed: ") + exporter.GetErrorString();
     }
-    // Companions first, so the main file never refers to a missing one.
-    for (int pass = 0; pass < 2; ++pass)
-        for (const auto& [name, bytes] : files)
-            if ((name == path) == (pass == 1) && !writeFileReplacing(name, bytes))
-                return "cannot write " + name;
-    return {};
-}
-
-std::variant<Mesh, std::string> importMesh(const std::string& path, int32_t factor)
-{
-    if (factor == 0) return std::string("the factor must not be 0");
-    const std::string extension = lowerExtension(path);
-    const auto& known = importExtensions();
-    if (std::find(known.begin(), known.end(), extension) == known.end())
-        return "unknown format \"" + extension + "\": import reads " + listOf(known);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::string("no such file");
-    if (extension == "ply")
-        if (std::string problem = plyHeaderProblem(path); !problem.empty()) return problem;
-
-    Assimp::Importer importer;
-    // Each corner keeps its own vertex here; the native reader shares them below.
-    const aiScene* scene =
-        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType);
-    if (scene == nullptr) return std::string(importer.GetErrorString());
-    if (scene->mRootNode == nullptr) return std::string("the file holds no scene");
-
-    Mesh corners;
-    collectTriangles(*scene, *scene->mRootNode, aiMatrix4x4(), corners);
-    if (corners.triangles.empty()) return std::string("the file holds no triangles");
-    Mesh mesh;
-    readMeshBytes(mesh, writeMeshBytes(corners), factor);
-    return mesh;
+    // Companions first, so the main file never refers to a missing one; those
+    // this export made go again when the main file cannot be written.
+    std::vector<std::string> made;
+    for (const auto& [name, bytes] : files) {
+        if (name == target) continue;
+        const bool existed = ::access(linkTarget(name).c_str(), F_OK) == 0;
+        if (std::string problem = writeFileReplacing(name, bytes); !problem.empty())
+            return "cannot write " + name + ": " + problem;
+        if (!existed) made.push_back(linkTarget(name));
+    }
+    const auto main = files.find(target);
+    const std::string problem =
+        main == files.end() ? std::string("the exporter wrote no file") : writeFileReplacing(target, main->second);
+    if (problem.empty()) return {};
+    for (const std::string& name : made) ::unlink(name.c_str());
+    return "cannot write " + path + ": " + problem;
 }

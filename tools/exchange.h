@@ -1,31 +1,25 @@
-// exchange.h: meshes to and from other tools' formats (OBJ, STL, PLY, glTF,
-// COLLADA, 3DS, FBX) through assimp. Only pqtool links this; the editor stays
-// free of assimp.
+// exchange.h: meshes written in other tools' formats (OBJ, STL, PLY, glTF,
+// COLLADA, 3DS) through assimp. Only pqtool links this; the editor stays free
+// of assimp. Reading them is importThroughHelper's (files/files.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "mesh/mesh.h"
 
-// The lower-case extensions (without the dot) each direction accepts.
+// The lower-case extensions (without the dot) export writes; importExtensions
+// (files/files.h) are those the import helper reads.
 const std::vector<std::string_view>& exportExtensions();
-const std::vector<std::string_view>& importExtensions();
 
 // Writes the mesh's finished triangles in the format of the path's extension:
 // positions, triangle order and winding as they are, every corner's texture
 // coordinate with V turned to the formats' bottom-up convention (corners that
 // share a position but not a coordinate become separate vertices). Companion
-// files (an OBJ's .mtl, a glTF's .bin) are written beside it. Every file is
-// replaced only once it is complete. Returns an empty text on success, else
-// what went wrong.
+// files (an OBJ's .mtl, a glTF's .bin) are written first, beside the file the
+// path's links lead to; those the export made are removed again when the main
+// file cannot be written. Every file goes through writeFileReplacing. Returns
+// an empty text on success, else what went wrong.
 std::string exportMesh(const Mesh& mesh, const std::string& path);
-
-// Reads a file of another tool into a new mesh: polygons triangulated, node
-// transforms applied, the first texture-coordinate channel taken with V = 0 at
-// the top of the picture, positions divided by the factor and shared exactly as
-// the native reader shares them. The mesh, or the message why it could not be read.
-std::variant<Mesh, std::string> importMesh(const std::string& path, int32_t factor);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -44,16 +45,26 @@ struct ToolCommand {
 constexpr int32_t minPictureSide = 8;
 constexpr int32_t maxPictureSide = 8192;
 
-// "WxH" as two numbers, or nothing when it is not that or out of range.
-std::optional<std::pair<int32_t, int32_t>> parseSize(const std::string& text)
+// A side of the picture: decimal digits only, within the range.
+std::optional<int32_t> parseSide(std::string_view text)
 {
-    int32_t width = 0, height = 0;
-    char separator = 0, rest = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &width, &separator, &height, &rest) != 3) return std::nullopt;
-    if (separator != 'x' && separator != 'X') return std::nullopt;
-    if (width < minPictureSide || height < minPictureSide || width > maxPictureSide || height > maxPictureSide)
-        return std::nullopt;
-    return std::pair{width, height};
+    int32_t side = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    const auto [last, error] = std::from_chars(text.data(), end, side);
+    if (error != std::errc() || last != end || side < minPictureSide || side > maxPictureSide) return std::nullopt;
+    return side;
+}
+
+// "WxH" as two numbers, or nothing when it is not exactly that or out of range.
+std::optional<std::pair<int32_t, int32_t>> parseSize(std::string_view text)
+{
+    const size_t separator = text.find_first_of("xX");
+    if (separator == std::string_view::npos) return std::nullopt;
+    const std::optional<int32_t> width = parseSide(text.substr(0, separator));
+    const std::optional<int32_t> height = parseSide(text.substr(separator + 1));
+    if (!width || !height) return std::nullopt;
+    return std::pair{*width, *height};
 }
 
 // The command line as a command, or the exit status when there is nothing to
@@ -192,8 +203,8 @@ int runInfo(const ToolCommand& command)
 
 int writeMesh(const Mesh& mesh, const std::string& path)
 {
-    if (!saveMeshFile(mesh, path)) {
-        std::cerr << "pqtool: cannot write " << path << "\n";
+    if (const std::string problem = saveMeshFile(mesh, path); !problem.empty()) {
+        std::cerr << "pqtool: cannot write " << path << ": " << problem << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %zu triangles\n", path.c_str(), mesh.triangles.size());
@@ -222,9 +233,9 @@ int runExport(const ToolCommand& command)
 
 int runImport(const ToolCommand& command)
 {
-    auto imported = importMesh(command.input, command.factor);
+    auto imported = importThroughHelper(command.input, command.factor);
     if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        std::cerr << "pqtool: cannot import " << command.input << ": " << *problem << "\n";
+        std::cerr << "pqtool: " << *problem << "\n";
         return exitFileError;
     }
     return writeMesh(std::get<Mesh>(imported), command.output);
@@ -261,8 +272,10 @@ int runRender(const ToolCommand& command)
     if (!picture.labelsLoaded)
         std::cerr << "pqtool: warning: the view labels are missing from " << labels << "; drawn blank\n";
     const std::vector<uint8_t> png = encodePng(picture.image);
-    if (png.empty() || !writeFileReplacing(command.output, std::as_bytes(std::span(png)))) {
-        std::cerr << "pqtool: cannot write " << command.output << "\n";
+    const std::string problem =
+        png.empty() ? "the picture could not be encoded" : writeFileReplacing(command.output, std::as_bytes(std::span(png)));
+    if (!problem.empty()) {
+        std::cerr << "pqtool: cannot write " << command.output << ": " << problem << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %dx%d\n", command.output.c_str(), width, height);

@@ -1,8 +1,14 @@
 // exchange_test.cpp: export and import through assimp: round trips through
-// every format, files written with other tools' conventions, and bad input.
+// every format, files written with other tools' conventions, and bad input;
+// the import helper's limits and reply, and the hostile corpus.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,11 +27,9 @@ class ExchangeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pq_exchange_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        // A folder of its own: other builds may run the same tests at the same time.
+        std::string pattern = (fs::temp_directory_path() / "pq_exchange_XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -41,7 +45,7 @@ protected:
 
 Mesh imported(const std::string& path, int32_t factor = 1)
 {
-    auto result = importMesh(path, factor);
+    auto result = importThroughHelper(path, factor);
     if (const auto* problem = std::get_if<std::string>(&result)) {
         ADD_FAILURE() << path << ": " << *problem;
         return {};
@@ -49,9 +53,9 @@ Mesh imported(const std::string& path, int32_t factor = 1)
     return std::get<Mesh>(result);
 }
 
-std::string importError(const std::string& path, int32_t factor = 1)
+std::string importError(const std::string& path, int32_t factor = 1, const ImportRun& how = {})
 {
-    auto result = importMesh(path, factor);
+    auto result = importThroughHelper(path, factor, how);
     const auto* problem = std::get_if<std::string>(&result);
     return problem != nullptr ? *problem : std::string();
 }
@@ -326,7 +330,7 @@ TEST_F(ExchangeTest, BadInputGivesAMessage)
         ASSERT_EQ(exportMesh(seamMesh(), path(name)), "");
         const auto size = fs::file_size(path(name));
         fs::resize_file(path(name), size / 2);
-        auto result = importMesh(path(name), 1);
+        auto result = importThroughHelper(path(name), 1);
         if (const Mesh* mesh = std::get_if<Mesh>(&result)) {
             EXPECT_LT(mesh->triangles.size(), 3u);
         }
@@ -348,4 +352,166 @@ TEST_F(ExchangeTest, ExportRefusalsKeepTheOldFile)
     const std::string kept = write("kept.stl", "previous");
     ASSERT_EQ(exportMesh(seamMesh(), kept), "");
     EXPECT_EQ(imported(kept).triangles.size(), 3u);
+}
+
+// ---- the import helper: limits, crashes and its reply ------------------------------------
+
+namespace {
+
+std::span<const std::byte> bytesOf(const std::string& text)
+{
+    return std::as_bytes(std::span(text.data(), text.size()));
+}
+
+std::string replyOf(ImportReplyKind kind, const std::string& body)
+{
+    const auto header = importReplyHeader(kind, body.size());
+    const auto trailer = importReplyTrailer(bytesOf(body));
+    return std::string(reinterpret_cast<const char*>(header.data()), header.size()) + body +
+           std::string(reinterpret_cast<const char*>(trailer.data()), trailer.size());
+}
+
+// Exit status and what pqtool said on its error stream.
+std::pair<int, std::string> runPqtool(const std::string& arguments, const std::string& errors)
+{
+    const int status = std::system((std::string("\"") + PQTOOL_PATH + "\" " + arguments + " 2> \"" + errors + "\" > \"" + errors + ".out\"").c_str());
+    std::ifstream in(errors);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+}  // namespace
+
+TEST(ImportReply, AnyDamageIsRefused)
+{
+    const std::string triangles = replyOf(ImportReplyKind::Triangles, std::string(120, '\1'));
+    const std::optional<ImportReply> good = parseImportReply(bytesOf(triangles), 1000);
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->kind, ImportReplyKind::Triangles);
+    EXPECT_EQ(good->body.size(), 120u);
+    EXPECT_EQ(importReplyLength(bytesOf(triangles), 1000), triangles.size());
+    EXPECT_TRUE(parseImportReply(bytesOf(replyOf(ImportReplyKind::Message, "no scene")), 0));
+
+    std::vector<std::string> damaged{
+        "",
+        triangles.substr(0, 19),
+        triangles.substr(0, triangles.size() - 1),
+        triangles + '\0',
+        replyOf(ImportReplyKind::Triangles, std::string(61, '\1')),   // not whole records
+        replyOf(ImportReplyKind::Triangles, ""),                      // none at all
+        replyOf(ImportReplyKind::Triangles, std::string(1020, '\1')),  // beyond the allowed body
+        replyOf(ImportReplyKind::Message, ""),
+        replyOf(ImportReplyKind::Message, std::string(maxImportMessageBytes + 1, 'm')),
+        replyOf(ImportReplyKind::Message, std::string("nul\0inside", 10)),
+        replyOf(static_cast<ImportReplyKind>(3), "x"),
+    };
+    for (size_t at : {0, 8, 12, 19, 40, 143}) {
+        damaged.push_back(triangles);
+        damaged.back()[at] ^= 0x10;
+    }
+    for (size_t i = 0; i < damaged.size(); ++i)
+        EXPECT_FALSE(parseImportReply(bytesOf(damaged[i]), 1000)) << "case " << i;
+    // A header that asks for more than allowed is refused before the body is read.
+    EXPECT_FALSE(importReplyLength(bytesOf(triangles.substr(0, importReplyHeaderBytes)), 60));
+}
+
+TEST(ImportReply, LimitsGrowWithTheFile)
+{
+    EXPECT_EQ(importLimitsFor(0).memoryBytes, 64u << 20);
+    EXPECT_EQ(importLimitsFor(1000).memoryBytes, (64u << 20) + 200000u);
+    EXPECT_EQ(importLimitsFor(1ull << 40).memoryBytes, 4ull << 30);
+    EXPECT_EQ(importLimitsFor(0).cpuSeconds, 30u);
+}
+
+TEST_F(ExchangeTest, HelperThatFailsGivesOneSentence)
+{
+    const std::string file = write("cube.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    const std::string reply = write("reply", replyOf(ImportReplyKind::Triangles, std::string(60, '\0')));
+    std::string damaged = replyOf(ImportReplyKind::Triangles, std::string(60, '\0'));
+    damaged[30] = 'x';
+    write("damaged", damaged);
+    const std::string huge = replyOf(ImportReplyKind::Triangles, std::string(60, '\0')).substr(0, 12) +
+                             std::string("\xf0\xff\xff\xff\xff\xff\xff\x0f", 8);
+    write("huge", huge);
+    write("message", replyOf(ImportReplyKind::Message, "line one\nline two"));
+    const struct {
+        std::string script;
+        std::string expected;
+    } cases[] = {
+        {"cat '" + reply + "'", ""},
+        {"cat '" + path("damaged") + "'", "the importer crashed on " + file},
+        {"cat '" + path("huge") + "'", "the importer crashed on " + file},
+        {"cat '" + reply + "'; echo more", "the importer crashed on " + file},
+        {"cat '" + path("message") + "'", "cannot import " + file + ": line one line two"},
+        {"kill -SEGV $$", "the importer crashed on " + file},
+        {"cat '" + reply + "'; exit 1", "the importer crashed on " + file},
+        {"exit 3", file + " needs more memory than allowed"},
+        {"kill -XCPU $$", file + " took too long"},
+        {"exec sleep 60", file + " took too long"},  // no CPU time used: the wall clock ends it
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].script);
+        const std::string helper = write("helper" + std::to_string(i), "#!/bin/sh\n" + cases[i].script + "\n");
+        fs::permissions(helper, fs::perms::owner_all);
+        EXPECT_EQ(importError(file, 1, {helper, {1 << 20, 1}}), cases[i].expected);
+    }
+    EXPECT_NE(importError(file, 1, {path("no_helper"), {}}).find("could not be started"), std::string::npos);
+}
+
+TEST_F(ExchangeTest, LimitsEndTheImporter)
+{
+    const std::string corpus = PQ_SOURCE_DIR "/tools/tests/hostile/";
+    EXPECT_EQ(importError(corpus + "tree_bomb.gltf"), corpus + "tree_bomb.gltf needs more memory than allowed");
+    EXPECT_EQ(importError(corpus + "slow_polygon.obj", 1, {"", {64 << 20, 1}}),
+              corpus + "slow_polygon.obj took too long");
+    EXPECT_EQ(importError(corpus + "deep_json.gltf"), "the importer crashed on " + corpus + "deep_json.gltf");
+}
+
+// Every file of the hostile corpus (tools/tests/hostile/make_hostile.py)
+// ends pqtool import cleanly: a mesh, or one line and the old output kept.
+TEST_F(ExchangeTest, HostileFilesEndCleanly)
+{
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(PQ_SOURCE_DIR "/tools/tests/hostile")) {
+        if (entry.path().extension() == ".py") continue;
+        ++files;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string out = write("out.pq", "previous");
+        const auto [status, said] = runPqtool("import \"" + entry.path().string() + "\" \"" + out + "\"", path("said"));
+        if (status == 0) {
+            EXPECT_EQ(said, "");
+            continue;
+        }
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(said.rfind("pqtool: ", 0), 0u) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(entry.path().string()), std::string::npos) << said;
+        EXPECT_EQ(readFileBytes(out).value_or(FileBytes{}).size(), 8u);
+    }
+    EXPECT_EQ(files, 13u);
+}
+
+TEST_F(ExchangeTest, CompanionsGoWhereTheMainFileGoes)
+{
+    // Through a dangling link the OBJ and its .mtl are both made at the target.
+    fs::create_directory(dir / "real");
+    fs::create_symlink(dir / "real/model.obj", dir / "link.obj");
+    ASSERT_EQ(exportMesh(seamMesh(), path("link.obj")), "");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.obj"));
+    EXPECT_TRUE(fs::exists(dir / "real/model.mtl"));
+    EXPECT_FALSE(fs::exists(path("link.mtl")));
+    std::ifstream obj(dir / "real/model.obj");
+    const std::string text((std::istreambuf_iterator<char>(obj)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("mtllib model.mtl"), std::string::npos);
+
+    // A main file that cannot be written takes away the companion it brought;
+    // the refusal names its reason, in pqtool's words too.
+    ASSERT_EQ(::mkfifo(path("pipe.gltf").c_str(), 0600), 0);
+    EXPECT_EQ(exportMesh(seamMesh(), path("pipe.gltf")), "cannot write " + path("pipe.gltf") + ": no program reads the FIFO");
+    EXPECT_FALSE(fs::exists(path("pipe.bin")));
+    ASSERT_EQ(::mkfifo(path("pipe.pq").c_str(), 0600), 0);
+    const auto [status, said] = runPqtool("cube \"" + path("pipe.pq") + "\"", path("said"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(said, "pqtool: cannot write " + path("pipe.pq") + ": no program reads the FIFO\n");
+    EXPECT_TRUE(fs::is_fifo(path("pipe.pq")));
 }

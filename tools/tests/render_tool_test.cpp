@@ -24,10 +24,9 @@ class RenderTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pq_render_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        // A folder of its own: other builds may run the same tests at the same time.
+        std::string pattern = (fs::temp_directory_path() / "pq_render_XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
         // A texture of four coloured quarters, so a wrong orientation shows.
         RgbImage texture{64, 64, {}};
         for (int y = 0; y < 64; ++y)
@@ -166,9 +165,10 @@ TEST_F(RenderTool, BadArgumentsAndFiles)
 {
     const std::string out = " \"" + path("x.png") + "\"";
     EXPECT_EQ(run("render"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 500"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 4x400"), 2);
-    EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size 99999x10"), 2);
+    // Both numbers whole, in range and alone: no blanks, signs or overflow.
+    for (const char* size : {"500", "4x400", "99999x10", "4294967304x8", " 500x400", "500x400 ", "+500x400",
+                             "500x-8", "500x400x3", "x400", "500x"})
+        EXPECT_EQ(run("render \"" + cube + "\"" + out + " --size \"" + size + "\""), 2) << size;
     EXPECT_EQ(run("render \"" + cube + "\"" + out + " --texture /no/such/texture.png"), 2);
     EXPECT_EQ(run("render /no/such/mesh.pq" + out), 1);
     EXPECT_FALSE(fs::exists(path("x.png")));

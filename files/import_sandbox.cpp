@@ -1,0 +1,320 @@
+// import_sandbox.cpp: other tools' mesh files read by the import helper, a
+// child process started with posix_spawn (the editor has threads, so it never
+// forks itself). The child gets the input's name and limits, no standard input
+// or error, and no other descriptor than the pipe of its reply; the reply is
+// checked before anything is allocated for it. No state.
+#include "files/files.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+constexpr uint64_t baseImportMemory = 64ull << 20;
+constexpr uint64_t importMemoryPerFileByte = 200;
+constexpr uint64_t maxImportMemory = 4ull << 30;
+constexpr uint32_t importCpuSeconds = 30;
+constexpr uint64_t recordBytes = 60;
+// Triangles beyond this would overflow the mesh's 32-bit corner positions.
+constexpr uint64_t maxReplyTriangles = INT32_MAX / 3;
+// The PLY check reads no more of the file than this.
+constexpr size_t maxPlyHeaderBytes = 64 * 1024;
+
+std::string lowerExtension(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return {};
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// Bytes of one PLY scalar type; 0 when unknown.
+size_t plyTypeSize(std::string_view type)
+{
+    if (type == "char" || type == "uchar" || type == "int8" || type == "uint8") return 1;
+    if (type == "short" || type == "ushort" || type == "int16" || type == "uint16") return 2;
+    if (type == "int" || type == "uint" || type == "float" || type == "int32" || type == "uint32" ||
+        type == "float32")
+        return 4;
+    if (type == "double" || type == "float64") return 8;
+    return 0;
+}
+
+// The PLY reader believes the header's element counts. Checks the promise
+// against the bytes after the header: each element needs at least its scalars
+// (in text, a character and a blank per property). Empty when it can hold.
+std::string plyHeaderProblem(const std::string& path, uint64_t fileBytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::generic_category().message(errno);
+    std::string head(maxPlyHeaderBytes, '\0');
+    const ssize_t n = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    head.resize(n > 0 ? static_cast<size_t>(n) : 0);
+
+    std::istringstream lines(head);
+    std::string line;
+    bool binary = false;
+    std::vector<std::pair<double, double>> elements;  // count, smallest bytes of one
+    size_t headerBytes = 0;
+    while (std::getline(lines, line) && !lines.eof()) {
+        headerBytes += line.size() + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        if (keyword == "format") {
+            std::string kind;
+            words >> kind;
+            binary = kind != "ascii";
+        } else if (keyword == "element") {
+            std::string name;
+            double count = 0;
+            words >> name >> count;
+            elements.emplace_back(count, 0.0);
+        } else if (keyword == "property" && !elements.empty()) {
+            std::string type, countType;
+            words >> type;
+            if (type == "list") words >> countType;
+            const size_t size = plyTypeSize(type == "list" ? countType : type);
+            elements.back().second += binary ? static_cast<double>(size) : 2.0;
+        } else if (keyword == "end_header") {
+            double needed = 0;
+            for (const auto& [count, bytes] : elements) needed += count * bytes;
+            // Text may end without the last blank.
+            if (needed - 1 > static_cast<double>(fileBytes) - static_cast<double>(headerBytes))
+                return "the header promises more data than the file holds";
+            return {};
+        }
+    }
+    return "the header has no end_header line";
+}
+
+// The helper beside the running program, or one folder up (from a build's
+// tools/ or tests/ folder).
+std::string findImportHelper()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return std::string(importHelperName);
+    const std::filesystem::path beside = program.parent_path() / importHelperName;
+    for (const std::filesystem::path& candidate : {beside, program.parent_path().parent_path() / importHelperName})
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+    return beside.string();
+}
+
+// Closes a POSIX descriptor when it goes out of scope.
+struct PipeEnd {
+    int fd = -1;
+    PipeEnd() = default;
+    PipeEnd(const PipeEnd&) = delete;
+    PipeEnd& operator=(const PipeEnd&) = delete;
+    ~PipeEnd() { close(); }
+    void close()
+    {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+// How the helper's run ended, as far as the parent can tell.
+struct HelperRun {
+    std::string startProblem;  // the helper could not be started
+    std::vector<std::byte> reply;
+    bool replyRefused = false;  // longer than its header allows, or a header no reply has
+    bool timedOut = false;      // killed here after the wall-clock allowance
+    int status = 0;             // as waitpid reports it
+    double cpuSeconds = 0;
+};
+
+// Reads the reply until the helper closes the pipe, refusing it as soon as it
+// cannot be valid, within a wall-clock allowance of twice the CPU limit (and a
+// little): a helper that sleeps or waits uses no CPU time.
+void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, HelperRun& run)
+{
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(2 * static_cast<int64_t>(limits.cpuSeconds) + 5);
+    std::optional<uint64_t> length;
+    std::vector<std::byte> chunk(64 * 1024);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            run.timedOut = true;
+            return;
+        }
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
+        if (polled < 0 && errno != EINTR) {
+            run.replyRefused = true;
+            return;
+        }
+        if (polled <= 0) continue;
+        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n < 0) {
+            run.replyRefused = true;
+            return;
+        }
+        if (n == 0) return;
+        const auto bytes = static_cast<size_t>(n);
+        if (length && run.reply.size() + bytes > *length) {
+            run.replyRefused = true;
+            return;
+        }
+        run.reply.insert(run.reply.end(), chunk.begin(), chunk.begin() + n);
+        if (!length && run.reply.size() >= importReplyHeaderBytes) {
+            length = importReplyLength(run.reply, maxBodyBytes);
+            if (!length || run.reply.size() > *length) {
+                run.replyRefused = true;
+                return;
+            }
+        }
+    }
+}
+
+HelperRun runHelper(const std::string& helper, const std::string& path, const ImportLimits& limits,
+                    uint64_t maxBodyBytes)
+{
+    HelperRun run;
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        run.startProblem = std::generic_category().message(errno);
+        return run;
+    }
+    PipeEnd readEnd, writeEnd;
+    readEnd.fd = ends[0];
+    writeEnd.fd = ends[1];
+
+    // The child's standard output is the pipe; nothing else stays open.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // Default signal handling and none blocked, whatever this process set up.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::string memory = std::to_string(limits.memoryBytes), cpu = std::to_string(limits.cpuSeconds);
+    std::string program = helper, input = path;
+    char* arguments[] = {program.data(), input.data(), memory.data(), cpu.data(), nullptr};
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, helper.c_str(), &actions, &attributes, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    writeEnd.close();
+    if (spawned != 0) {
+        run.startProblem = std::generic_category().message(spawned);
+        return run;
+    }
+
+    readReply(readEnd.fd, limits, maxBodyBytes, run);
+    readEnd.close();
+    if (run.timedOut || run.replyRefused) ::kill(child, SIGKILL);
+    rusage usage{};
+    while (::wait4(child, &run.status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return run;
+}
+
+// The importer's own words as one line of text.
+std::string messageText(std::span<const std::byte> body)
+{
+    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < ' ') c = ' ';
+    return text;
+}
+
+}  // namespace
+
+const std::vector<std::string_view>& importExtensions()
+{
+    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds", "fbx"};
+    return list;
+}
+
+ImportLimits importLimitsFor(uint64_t fileBytes)
+{
+    const uint64_t scaled = fileBytes > (maxImportMemory - baseImportMemory) / importMemoryPerFileByte
+                                ? maxImportMemory
+                                : baseImportMemory + importMemoryPerFileByte * fileBytes;
+    return {scaled, importCpuSeconds};
+}
+
+std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor, const ImportRun& how)
+{
+    const auto cannot = [&path](const std::string& reason) { return "cannot import " + path + ": " + reason; };
+    if (factor == 0) return cannot("the factor must not be 0");
+    const std::string extension = lowerExtension(path);
+    const auto& known = importExtensions();
+    if (std::find(known.begin(), known.end(), extension) == known.end()) {
+        std::string list;
+        for (std::string_view e : known) list += (list.empty() ? "" : ", ") + std::string(e);
+        return cannot("unknown format \"" + extension + "\": import reads " + list);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return cannot(std::generic_category().message(errno));
+    if (!S_ISREG(info.st_mode)) return cannot("it is not a regular file");
+    const auto fileBytes = static_cast<uint64_t>(info.st_size);
+    if (extension == "ply")
+        if (std::string problem = plyHeaderProblem(path, fileBytes); !problem.empty()) return cannot(problem);
+
+    const ImportLimits limits = how.limits.memoryBytes != 0 ? how.limits : importLimitsFor(fileBytes);
+    const std::string helper = how.helper.empty() ? findImportHelper() : how.helper;
+    const uint64_t maxBodyBytes = std::min(limits.memoryBytes, maxReplyTriangles * recordBytes);
+    const HelperRun run = runHelper(helper, path, limits, maxBodyBytes);
+    if (!run.startProblem.empty())
+        return cannot("the import helper " + helper + " could not be started: " + run.startProblem);
+
+    const std::string crashed = "the importer crashed on " + path;
+    if (run.timedOut) return path + " took too long";
+    if (WIFSIGNALED(run.status)) {
+        const int signal = WTERMSIG(run.status);
+        if (signal == SIGXCPU || (signal == SIGKILL && run.cpuSeconds >= limits.cpuSeconds))
+            return path + " took too long";
+        return crashed;
+    }
+    if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == importHelperOutOfMemory)
+        return path + " needs more memory than allowed";
+    if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused) return crashed;
+    const std::optional<ImportReply> reply = parseImportReply(run.reply, maxBodyBytes);
+    if (!reply) return crashed;
+    if (reply->kind == ImportReplyKind::Message) return cannot(messageText(reply->body));
+    Mesh mesh;
+    try {
+        readMeshBytes(mesh, reply->body, factor);
+    } catch (const std::bad_alloc&) {
+        return path + " needs more memory than allowed";
+    }
+    return mesh;
+}

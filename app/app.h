@@ -18,8 +18,9 @@
 
 constexpr int32_t uiLanguageCount = 3;  // 0 German, 1 English, 2 French
 // Messages 0 to 28 are the menus and tooltips; 29 on the Edit menu, the
-// unsaved-changes and replace questions and the key names of accelerators.
-constexpr int32_t uiMessageCount = 41;
+// unsaved-changes and replace questions and the key names of accelerators;
+// 41 and 42 Import and Export on the File menu.
+constexpr int32_t uiMessageCount = 43;
 
 // Message m of language l is entries[l * uiMessageCount + m].
 struct UiText {
@@ -70,6 +71,8 @@ enum CommandId : int32_t {
     cmdAutoTextureCoords = 25,
     cmdUndo = 26,  // Edit menu and accelerators only
     cmdRedo = 27,
+    cmdImport = 28,  // File menu only
+    cmdExport = 29,
 };
 
 enum ToolMode : int32_t {

@@ -149,6 +149,8 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(9), cmdMerge);
     windows.addMenuSeparator();
     windows.addMenuItem(text(24), cmdMergeAsc);
+    windows.addMenuItem(text(41), cmdImport);
+    windows.addMenuItem(text(42), cmdExport);
     windows.addMenuSeparator();
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
@@ -334,6 +336,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
+    case cmdImport: files::cmdImport(state); break;
+    case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
     default: break;

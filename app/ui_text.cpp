@@ -14,14 +14,15 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "automatische Texturekoordinatensetzung", "Triangleliste", "redimensionieren", "rotieren",
      "Bearbeiten", "Rückgängig", "Wiederherstellen", "Änderungen an %1 speichern?", "Speichern",
      "Verwerfen", "Abbrechen", "Unbenannt", "%1 existiert bereits. Ersetzen?", "Ersetzen", "Strg",
-     "Umschalt"},
+     "Umschalt", "Importieren...", "Exportieren..."},
     {"File", "New", "Open...", "Save", "Save as...", "Preferences", "Quit", "Help", "About",
      "Merge...", "No texture found", "create vertex", "move vertex", "select vertex",
      "delete vertex", "create triangle", "zoom in", "zoom out", "triangleselection up",
      "triangleselection down", "delete triangle", "flip triangle", "set texturecoords",
      "choose texture", "Merge ASC", "automatic texture coordinate setting", "Trianglelist",
      "scale", "rotate", "Edit", "Undo", "Redo", "Save changes to %1?", "Save", "Discard", "Cancel",
-     "Untitled", "%1 already exists. Replace it?", "Replace", "Ctrl", "Shift"},
+     "Untitled", "%1 already exists. Replace it?", "Replace", "Ctrl", "Shift",
+     "Import...", "Export..."},
     {"Fichier", "Nouveau", "Ouvrir...", "Enregistrer", "Enregistrer sous...", "Références",
      "Quitter", "Aide", "A propos", "Fusionner...", "impossible de trouver la texture",
      "créer vertex", "déplacer vertex", "sélectionner vertex", "supprimer vertex",
@@ -31,7 +32,8 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "établissement de coordonnée de texture automatique", "Liste de triangle",
      "redimensionner", "tourner", "Édition", "Annuler", "Rétablir",
      "Enregistrer les modifications de %1 ?", "Enregistrer", "Ne pas enregistrer", "Annuler",
-     "Sans titre", "%1 existe déjà. Le remplacer ?", "Remplacer", "Ctrl", "Maj"},
+     "Sans titre", "%1 existe déjà. Le remplacer ?", "Remplacer", "Ctrl", "Maj",
+     "Importer...", "Exporter..."},
 }};
 
 // Per language: the text before and after the file name, for each FileProblem.

@@ -1,6 +1,6 @@
-// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", the
-// command-line file and the Save extension rule. They change state.mesh and
-// state.currentFileName and talk to the user through state.windows.
+// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Import...",
+// "Export...", the command-line file and the Save extension rule. They change
+// state.mesh and state.currentFileName and talk to the user through state.windows.
 #include <filesystem>
 #include <new>
 #include <utility>
@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::string_view meshFilter = "Polyquill|*.PQ";
 constexpr std::string_view ascFilter = "ASC|*.ASC";
+constexpr std::string_view importFilter =
+    "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx";
+constexpr std::string_view exportFilter = "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds";
 constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
@@ -201,6 +204,30 @@ void cmdMergeAsc(AppState& state)
     if (!bytes) return;
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
+}
+
+void cmdImport(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, importFilter, false);
+    if (path.empty()) return;
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    const auto imported = importThroughHelper(path, factor);
+    if (const std::string* problem = std::get_if<std::string>(&imported)) {
+        state.windows->showMessage("Import", *problem);
+        return;
+    }
+    // Shared with the mesh's own vertices as a merged native file would be.
+    const std::vector<std::byte> records = writeMeshBytes(std::get<Mesh>(imported));
+    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, records, 1); });
+}
+
+void cmdExport(AppState& state)
+{
+    const std::string path = chooseMeshFile(state, exportFilter, true);
+    if (path.empty() || !mayReplace(state, path)) return;
+    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
+    if (!problem.empty()) state.windows->showMessage("Export", "The file could not be written:\n" + path + "\n" + problem);
 }
 
 }  // namespace files

@@ -84,8 +84,10 @@ std::string_view nextTextLine(std::string_view text, size_t& pos);
 
 // ---- native mesh file (.pq) -------------------------------------------------------------
 
-// The file's bytes for the mesh's triangle list (60 bytes per triangle),
-// leaving out a triangle still under construction.
+// The triangles a file of the mesh holds: all but one still under
+// construction, and none while the vertex list is empty.
+size_t writtenTriangleCount(const Mesh& mesh);
+// The file's bytes for those triangles, 60 bytes each.
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
 // position divided by the factor (1 keeps the stored bits). Corners share an
@@ -128,8 +130,10 @@ struct ImportLimits {
 // 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU time.
 ImportLimits importLimitsFor(uint64_t fileBytes);
 
-// The executable that parses other tools' files, found beside the running
-// program or one folder up (a build's tools/ folder).
+// A helper program beside the running program, or one folder up (from a
+// build's tools/ or tests/ folder); the one beside it when neither is there.
+std::string helperProgram(std::string_view name);
+// The executable that parses other tools' files, found by helperProgram.
 inline constexpr std::string_view importHelperName = "pq_import_helper";
 // Its exit status when an allocation failed under the memory limit.
 inline constexpr int importHelperOutOfMemory = 3;
@@ -172,6 +176,18 @@ std::optional<uint64_t> importReplyLength(std::span<const std::byte> header, uin
 // lengths, hash, and no byte before or after.
 std::optional<ImportReply> parseImportReply(std::span<const std::byte> reply, uint64_t maxBodyBytes);
 
+// ---- other tools' formats, written by the export helper --------------------------------
+
+// The export helper: the program that links the exporters, so the editor does not.
+inline constexpr std::string_view exportHelperName = "pq_export_helper";
+// Writes the mesh's finished triangles in the format the path's extension
+// picks, exactly as `pqtool export` writes a native file of the mesh, naming
+// the texture (when not empty) in the format's material. The export helper
+// (or `helper`, when given) does the writing, through writeFileReplacing.
+// The empty text, or why nothing was written.
+std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
+                                const std::string& helper = {});
+
 // ---- pref.txt ---------------------------------------------------------------------------
 
 inline constexpr std::string_view preferencesFileName = "pref.txt";
@@ -202,7 +218,8 @@ std::string withSaveExtension(std::string_view fileName);
 
 // ---- commands --------------------------------------------------------------------------
 
-// Open, Save, Save as, "Merge..." and "Merge ASC" with their dialogs and prompt.
+// Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and "Export..."
+// with their dialogs and prompt.
 // In a namespace because the command ids of app/app.h carry the same names:
 // the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
 namespace files {
@@ -212,6 +229,13 @@ bool cmdSave(AppState& state);
 bool cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
+// "Import...": the open dialog, the reduction-factor prompt, then the file
+// read by importThroughHelper and merged as "Merge..." merges a native file;
+// a box titled "Import" says why when it could not be read.
+void cmdImport(AppState& state);
+// "Export...": the save dialog, then exportThroughHelper with the chosen
+// texture; a box titled "Export" says why when nothing was written.
+void cmdExport(AppState& state);
 }  // namespace files
 
 // Start-up: the file named on the command line becomes the current file and is

@@ -110,19 +110,6 @@ std::string plyHeaderProblem(const std::string& path, uint64_t fileBytes)
     return "the header has no end_header line";
 }
 
-// The helper beside the running program, or one folder up (from a build's
-// tools/ or tests/ folder).
-std::string findImportHelper()
-{
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return std::string(importHelperName);
-    const std::filesystem::path beside = program.parent_path() / importHelperName;
-    for (const std::filesystem::path& candidate : {beside, program.parent_path().parent_path() / importHelperName})
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    return beside.string();
-}
-
 // Closes a POSIX descriptor when it goes out of scope.
 struct PipeEnd {
     int fd = -1;
@@ -290,7 +277,7 @@ std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int
         if (std::string problem = plyHeaderProblem(path, fileBytes); !problem.empty()) return cannot(problem);
 
     const ImportLimits limits = how.limits.memoryBytes != 0 ? how.limits : importLimitsFor(fileBytes);
-    const std::string helper = how.helper.empty() ? findImportHelper() : how.helper;
+    const std::string helper = how.helper.empty() ? helperProgram(importHelperName) : how.helper;
     const uint64_t maxBodyBytes = std::min(limits.memoryBytes, maxReplyTriangles * recordBytes);
     const HelperRun run = runHelper(helper, path, limits, maxBodyBytes);
     if (!run.startProblem.empty())

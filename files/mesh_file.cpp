@@ -169,13 +169,18 @@ void putFloat(std::byte* out, float value)
 
 }  // namespace
 
-std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
+size_t writtenTriangleCount(const Mesh& mesh)
 {
     // A triangle under construction is not part of the document yet, and
     // triangles without any vertex to stand on (an ASC file of faces only)
     // have no positions to write.
     const size_t pending = mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0;
-    const size_t count = mesh.vertices.empty() ? 0 : mesh.triangles.size() - pending;
+    return mesh.vertices.empty() ? 0 : mesh.triangles.size() - pending;
+}
+
+std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
+{
+    const size_t count = writtenTriangleCount(mesh);
     std::vector<std::byte> bytes(count * triangleBytes);
     std::byte* out = bytes.data();
     for (const Triangle& t : std::span(mesh.triangles).first(count)) {

@@ -1365,3 +1365,119 @@ TEST(SampleCube, ShippedCubeIsTwelveTexturedTrianglesWithinTheViews)
         EXPECT_GT(n.x * (a.x + b.x + c.x) + n.y * (a.y + b.y + c.y) + n.z * (a.z + b.z + c.z), 0.0f) << i;
     }
 }
+
+TEST_F(CommandFixture, ImportMergesThroughTheHelperWithTheFactor)
+{
+    addVertex(state.mesh, 1, 1, 0);
+    addTriangle(state.mesh, 0, 0, 0);  // under construction
+    state.mesh.pendingCorner = 1;
+    const std::string obj = dir / "quad.obj";
+    const std::string text = "v 0 0 0\nv 2 0 0\nv 2 2 0\nvt 0 0\nvt 1 0\nvt 1 0.25\nf 1/1 2/2 3/3\n";
+    ASSERT_EQ(writeFileReplacing(obj, std::as_bytes(std::span(text))), "");
+    fake.fileAnswers.push_back(obj);
+    fake.promptAnswers.push_back("2");
+    files::cmdImport(state);
+    expectMeshDialog(0, false, "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx");
+    expectFactorPrompt(0);
+    EXPECT_TRUE(fake.messages.empty());
+    EXPECT_EQ(state.mesh.pendingCorner, 0);
+    ASSERT_EQ(state.mesh.triangles.size(), 1u);
+    const Triangle& t = state.mesh.triangles[0];
+    EXPECT_EQ(t.vertexIndex, (std::array<int32_t, 3>{1, 2, 0}));  // (1, 1, 0) is the mesh's own vertex
+    EXPECT_EQ(state.mesh.vertices[2].x, 1.0f);
+    EXPECT_EQ(t.u, (std::array<float, 3>{0, 1, 1}));
+    EXPECT_EQ(t.v, (std::array<float, 3>{1, 1, 0.75f}));
+}
+
+TEST_F(CommandFixture, ImportOfWhatCannotBeReadSaysSoAndKeepsTheMesh)
+{
+    addVertex(state.mesh, 1, 1, 0);
+    addTriangle(state.mesh, 0, 0, 0);
+    files::cmdImport(state);  // cancelled
+    EXPECT_TRUE(fake.prompts.empty());
+    fake.fileAnswers.push_back(dir / "quad.obj");
+    fake.promptAnswers.push_back("");  // cancelled prompt
+    files::cmdImport(state);
+    std::string junk;
+    for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 7919 + 13) % 251);
+    for (const auto& [name, bytes] : {std::pair{"empty.obj", std::string()}, std::pair{"junk.glb", junk},
+                                       std::pair{"lines.obj", std::string("v 0 0 0\nv 1 0 0\nl 1 2\n")}}) {
+        ASSERT_EQ(writeFileReplacing(dir / name, std::as_bytes(std::span(bytes))), "");
+        fake.fileAnswers.push_back(dir / name);
+        fake.promptAnswers.push_back("1");
+        files::cmdImport(state);
+    }
+    fake.fileAnswers.push_back(dir / "missing.obj");
+    fake.promptAnswers.push_back("1");
+    files::cmdImport(state);
+    ASSERT_EQ(fake.messages.size(), 4u);
+    for (const auto& m : fake.messages) EXPECT_EQ(m.title, "Import");
+    EXPECT_NE(fake.messages[3].text.find("missing.obj"), std::string::npos) << fake.messages[3].text;
+    EXPECT_EQ(state.mesh.vertices.size(), 1u);
+    EXPECT_EQ(state.mesh.triangles.size(), 1u);
+}
+
+TEST_F(CommandFixture, ExportWritesTheFormatOfTheNameAndNamesTheTexture)
+{
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2, {0, 1, 0}, {0, 0, 1});
+    addTriangle(state.mesh, 0, 2, 1);
+    addTriangle(state.mesh, 0, 0, 0);  // under construction
+    state.mesh.pendingCorner = 1;
+    state.textureFileName = dir / "pictures/brick.png";
+    fs::create_directories(dir / "models");
+    fake.fileAnswers.push_back(dir / "models/ship.obj");
+    files::cmdExport(state);
+    expectMeshDialog(0, true, "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds");
+    EXPECT_TRUE(fake.messages.empty());
+    const std::string obj = fileText(dir / "models/ship.obj"), mtl = fileText(dir / "models/ship.mtl");
+    EXPECT_NE(obj.find("# Mesh 'polyquill' with 2 faces"), std::string::npos) << obj;
+    EXPECT_NE(mtl.find("map_Kd ../pictures/brick.png"), std::string::npos) << mtl;
+    EXPECT_EQ(state.mesh.triangles.size(), 3u);  // the document is not touched
+}
+
+TEST_F(CommandFixture, ExportThatWritesNothingSaysWhy)
+{
+    files::cmdExport(state);  // cancelled
+    addVertex(state.mesh, 0, 0, 0);
+    addVertex(state.mesh, 1, 0, 0);
+    addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2);
+    for (const std::string name : {"ship.xyz", "no/such/folder/ship.glb"}) {
+        fake.fileAnswers.push_back(dir / name);
+        files::cmdExport(state);
+    }
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.messages[0].title, "Export");
+    EXPECT_NE(fake.messages[0].text.find("unknown format \"xyz\""), std::string::npos) << fake.messages[0].text;
+    EXPECT_NE(fake.messages[1].text.find("no/such/folder/ship.glb"), std::string::npos) << fake.messages[1].text;
+    EXPECT_EQ(dir.entryCount(), 0u);
+}
+
+// A helper that is missing, crashes or stops reading is a clean failure, not
+// the end of the editor (a closed socket must not raise SIGPIPE here).
+TEST_F(CommandFixture, ExportHelperThatFailsIsAMessage)
+{
+    for (int i = 0; i < 20000; ++i) {
+        addVertex(state.mesh, static_cast<float>(i), 0, 0);
+        addTriangle(state.mesh, i, i, i);
+    }
+    const std::pair<std::string, std::string> helpers[] = {
+        {"", "could not be started"},
+        {"#!/bin/sh\nkill -SEGV $$\n", "the exporter crashed"},
+        {"#!/bin/sh\nexit 1\n", "the export helper failed"},
+        {"#!/bin/sh\nprintf 'disk\\nfull'\nexit 1\n", "disk full"},
+    };
+    for (const auto& [script, expected] : helpers) {
+        const std::string helper = dir / "helper.sh";
+        fs::remove(helper);
+        if (!script.empty()) {
+            ASSERT_EQ(writeFileReplacing(helper, std::as_bytes(std::span(script))), "");
+            fs::permissions(helper, fs::perms::owner_all);
+        }
+        const std::string problem = exportThroughHelper(state.mesh, dir / "out.glb", "", helper);
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+    }
+}

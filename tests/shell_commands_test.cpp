@@ -39,14 +39,15 @@ TEST_F(Shell, GermanMenusInTheirOrderWithTheirIds)
 {
     buildMenuAndToolbar(state);
     const std::vector<std::string> expected{"Datei", "Neu", "Öffnen...", "Speichern", "Speichern unter...",
-                                            "Einfügen...", "---", "ASC einfügen", "---", "Einstellungen",
-                                            "---", "Beenden", "Bearbeiten", "Rückgängig", "Wiederherstellen",
+                                            "Einfügen...", "---", "ASC einfügen", "Importieren...",
+                                            "Exportieren...", "---", "Einstellungen", "---", "Beenden",
+                                            "Bearbeiten", "Rückgängig", "Wiederherstellen",
                                             "Hilfe", "Über"};
     EXPECT_EQ(menuTexts(), expected);
     std::vector<int32_t> ids;
     for (const auto& e : windows.menu)
         if (e.kind == "item") ids.push_back(e.id);
-    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 26, 27, 8}));
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 28, 29, 6, 7, 26, 27, 8}));
 }
 
 TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
@@ -54,18 +55,18 @@ TEST_F(Shell, MenusFollowTheLanguageAndAnUnknownOneReadsAsGerman)
     state.prefs.language = 1;
     buildMenuAndToolbar(state);
     EXPECT_EQ(windows.menu.front().text, "File");
-    EXPECT_EQ(windows.menu[11].text, "Quit");
+    EXPECT_EQ(windows.menu[13].text, "Quit");
     EXPECT_EQ(windows.tooltips[cmdDeleteVertex], "delete vertex");
 
     windows.destroyMenuBar();
     windows.destroyToolbar();
     state.prefs.language = 2;
     buildMenuAndToolbar(state);
-    EXPECT_EQ(windows.menu[12].text, "Édition");
-    EXPECT_EQ(windows.menu[13].text, "Annuler");
-    EXPECT_EQ(windows.menu[14].text, "Rétablir");
-    EXPECT_EQ(windows.menu[15].text, "Aide");
-    EXPECT_EQ(windows.menu[16].text, "A propos");
+    EXPECT_EQ(windows.menu[14].text, "Édition");
+    EXPECT_EQ(windows.menu[15].text, "Annuler");
+    EXPECT_EQ(windows.menu[16].text, "Rétablir");
+    EXPECT_EQ(windows.menu[17].text, "Aide");
+    EXPECT_EQ(windows.menu[18].text, "A propos");
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "établissement de coordonnée de texture automatique");
 
     windows.destroyMenuBar();

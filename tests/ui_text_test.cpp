@@ -40,10 +40,11 @@ TEST(UiText, FrenchFileMenuInOrder)
 {
     const UiText t = filled();
     std::vector<std::string_view> items;
-    for (int32_t m : {1, 2, 3, 4, 9, 24, 5, 6}) items.push_back(uiTextOf(t, 2, m));
+    for (int32_t m : {1, 2, 3, 4, 9, 24, 41, 42, 5, 6}) items.push_back(uiTextOf(t, 2, m));
     EXPECT_EQ(items, (std::vector<std::string_view>{"Nouveau", "Ouvrir...", "Enregistrer",
                                                     "Enregistrer sous...", "Fusionner...",
-                                                    "Fusionner ASC", "Références", "Quitter"}));
+                                                    "Fusionner ASC", "Importer...", "Exporter...",
+                                                    "Références", "Quitter"}));
 }
 
 TEST(UiText, OutOfRangeLanguageReadsGermanAndBadMessageIsEmpty)

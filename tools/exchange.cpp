@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -20,6 +22,8 @@
 #include <unordered_map>
 
 #include "files/files.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -119,41 +123,62 @@ T* newArray(size_t count)
     return std::make_unique<T[]>(count).release();
 }
 
-// One vertex per distinct (position, texture coordinate) pair, in the order
-// corners first use them.
+// One vertex per distinct (position, texture coordinate, normal), in the
+// order corners first use them.
 struct CornerKey {
     int32_t vertex;
-    uint32_t u, v;
+    std::array<uint32_t, 5> bits;  // u, v and the normal's x, y, z
     bool operator==(const CornerKey&) const = default;
 };
 struct CornerKeyHash {
     size_t operator()(const CornerKey& k) const
     {
-        return std::hash<uint64_t>()((static_cast<uint64_t>(static_cast<uint32_t>(k.vertex)) << 32) ^
-                                     (static_cast<uint64_t>(k.u) << 16) ^ k.v);
+        uint64_t h = static_cast<uint32_t>(k.vertex);
+        for (uint32_t b : k.bits) h = (h ^ b) * 0x100000001B3ull;
+        return static_cast<size_t>(h ^ (h >> 29));
     }
 };
 
+// The unit normal of the face its winding gives: (b - a) x (c - a), so every
+// exporter writes it instead of making smooth normals of its own. A face
+// without area (or with a position that is not finite) has no direction; it
+// gets +Z, so that every normal written is a unit vector.
+aiVector3D faceNormal(Vec3 a, Vec3 b, Vec3 c)
+{
+    const double ux = double{b.x} - a.x, uy = double{b.y} - a.y, uz = double{b.z} - a.z;
+    const double vx = double{c.x} - a.x, vy = double{c.y} - a.y, vz = double{c.z} - a.z;
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(length > 0.0) || !std::isfinite(length)) return {0.0f, 0.0f, 1.0f};
+    return {static_cast<float>(nx / length), static_cast<float>(ny / length), static_cast<float>(nz / length)};
+}
+
 // zUp stands the mesh on the Z axis for formats whose exporter writes the
 // vertices unchanged while their importer turns Z-up into Y-up (3DS).
-std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
+// `texture`, when not empty, is the picture's name as the material gives it.
+std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp, const std::string& texture)
 {
-    const size_t count =
-        mesh.triangles.size() - (mesh.pendingCorner != 0 && !mesh.triangles.empty() ? 1 : 0);
-    const std::span<const Triangle> triangles(mesh.triangles.data(), count);
+    const auto triangles = std::span(mesh.triangles).first(writtenTriangleCount(mesh));
+    const auto turned = [zUp](Vec3 p) { return zUp ? aiVector3D(p.x, -p.z, p.y) : aiVector3D(p.x, p.y, p.z); };
 
     std::unordered_map<CornerKey, uint32_t, CornerKeyHash> vertexOf;
     std::vector<CornerKey> corners;
     std::vector<uint32_t> indices;
-    indices.reserve(count * 3);
-    for (const Triangle& t : triangles)
+    indices.reserve(triangles.size() * 3);
+    for (const Triangle& t : triangles) {
+        const aiVector3D f = faceNormal(vertexPosition(mesh, t.vertexIndex[0]),
+                                        vertexPosition(mesh, t.vertexIndex[1]), vertexPosition(mesh, t.vertexIndex[2]));
+        const aiVector3D normal = turned(Vec3{f.x, f.y, f.z});
         for (size_t k = 0; k < 3; ++k) {
-            const CornerKey key{clampVertexPosition(mesh, t.vertexIndex[k]), std::bit_cast<uint32_t>(t.u[k]),
-                                std::bit_cast<uint32_t>(t.v[k])};
+            const CornerKey key{clampVertexPosition(mesh, t.vertexIndex[k]),
+                                {std::bit_cast<uint32_t>(t.u[k]), std::bit_cast<uint32_t>(t.v[k]),
+                                 std::bit_cast<uint32_t>(normal.x), std::bit_cast<uint32_t>(normal.y),
+                                 std::bit_cast<uint32_t>(normal.z)}};
             const auto [it, added] = vertexOf.try_emplace(key, static_cast<uint32_t>(corners.size()));
             if (added) corners.push_back(key);
             indices.push_back(it->second);
         }
+    }
 
     auto out = std::make_unique<aiMesh>();
     out->mName = "polyquill";
@@ -161,17 +186,20 @@ std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
     out->mMaterialIndex = 0;
     out->mNumVertices = static_cast<unsigned>(corners.size());
     out->mVertices = newArray<aiVector3D>(corners.size());
+    out->mNormals = newArray<aiVector3D>(corners.size());
     out->mTextureCoords[0] = newArray<aiVector3D>(corners.size());
     out->mNumUVComponents[0] = 2;
     for (size_t i = 0; i < corners.size(); ++i) {
-        const Vec3 p = vertexPosition(mesh, corners[i].vertex);
-        out->mVertices[i] = zUp ? aiVector3D(p.x, -p.z, p.y) : aiVector3D(p.x, p.y, p.z);
+        const std::array<uint32_t, 5>& bits = corners[i].bits;
+        out->mVertices[i] = turned(vertexPosition(mesh, corners[i].vertex));
+        out->mNormals[i] = aiVector3D(std::bit_cast<float>(bits[2]), std::bit_cast<float>(bits[3]),
+                                      std::bit_cast<float>(bits[4]));
         out->mTextureCoords[0][i] =
-            aiVector3D(std::bit_cast<float>(corners[i].u), 1.0f - std::bit_cast<float>(corners[i].v), 0.0f);
+            aiVector3D(std::bit_cast<float>(bits[0]), 1.0f - std::bit_cast<float>(bits[1]), 0.0f);
     }
-    out->mNumFaces = static_cast<unsigned>(count);
-    out->mFaces = newArray<aiFace>(count);
-    for (size_t f = 0; f < count; ++f) {
+    out->mNumFaces = static_cast<unsigned>(triangles.size());
+    out->mFaces = newArray<aiFace>(triangles.size());
+    for (size_t f = 0; f < triangles.size(); ++f) {
         aiFace& face = out->mFaces[f];
         face.mNumIndices = 3;
         face.mIndices = newArray<unsigned>(3);
@@ -188,10 +216,43 @@ std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp)
     auto material = std::make_unique<aiMaterial>();
     const aiString materialName("polyquill");
     material->AddProperty(&materialName, AI_MATKEY_NAME);
+    // White, so that the picture shows in its own colours.
+    const aiColor3D white(1.0f, 1.0f, 1.0f);
+    material->AddProperty(&white, 1, AI_MATKEY_COLOR_DIFFUSE);
+    if (!texture.empty()) {
+        const aiString picture(texture);
+        material->AddProperty(&picture, AI_MATKEY_TEXTURE_DIFFUSE(0));
+    }
     scene->mNumMaterials = 1;
     scene->mMaterials = newArray<aiMaterial*>(1);
     scene->mMaterials[0] = material.release();
     return scene;
+}
+
+// How the exported file names the picture: its path relative to the file's
+// folder, with "/" between folders. glTF names it by URI, so there every byte
+// but letters, digits, "-._~" and "/" is percent-escaped.
+std::string pictureReference(const std::string& texture, const std::string& path, std::string_view extension)
+{
+    std::error_code error;
+    const fs::path folder = fs::absolute(path, error).parent_path();
+    fs::path relative = fs::relative(fs::absolute(texture, error), folder, error);
+    if (error || relative.empty()) relative = fs::absolute(texture, error);
+    const std::string name = relative.generic_string();
+    if (extension != "gltf" && extension != "glb") return name;
+    std::string uri;
+    for (const char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           std::string_view("-._~/").find(c) != std::string_view::npos;
+        if (plain) {
+            uri += c;
+        } else {
+            constexpr char hex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            uri += {'%', hex[byte >> 4], hex[byte & 15]};
+        }
+    }
+    return uri;
 }
 
 }  // namespace
@@ -202,19 +263,20 @@ const std::vector<std::string_view>& exportExtensions()
     return list;
 }
 
-std::string exportMesh(const Mesh& mesh, const std::string& path)
+std::string exportMesh(const Mesh& mesh, const std::string& path, const std::string& texture)
 {
     const std::string extension = lowerExtension(path);
     const auto format = std::find_if(std::begin(exportFormats), std::end(exportFormats),
                                      [&](const FormatName& f) { return f.extension == extension; });
     if (format == std::end(exportFormats))
         return "unknown format \"" + extension + "\": export writes " + listOf(exportExtensions());
-    const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds");
+    // Exported under the name the links lead to, so companions land beside
+    // the main file and the names it holds for them (and the picture) are right.
+    const std::string target = linkTarget(path);
+    const std::string picture = texture.empty() ? std::string() : pictureReference(texture, target, extension);
+    const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds", picture);
     if (scene->mMeshes[0]->mNumFaces == 0) return "the mesh has no triangles to export";
 
-    // Exported under the name the links lead to, so companions land beside
-    // the main file and the names it holds for them are right.
-    const std::string target = linkTarget(path);
     FileContents files;
     {
         Assimp::Exporter exporter;

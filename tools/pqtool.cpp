@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -94,7 +95,10 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
                  "pqtool"};
     app.require_subcommand(1);
 
-    CLI::App* info = app.add_subcommand("info", "Print the triangle count, the vertex count and the bounding box");
+    CLI::App* info = app.add_subcommand(
+        "info", "Print the figures of what convert would write: its triangle count, the distinct positions among "
+                "their corners (shared as the editor shares them when it reads the file), the bounding box of those "
+                "corners, and apart from it the count of positions with a NaN or infinite coordinate");
     info->add_option("FILE", command.input, "A .pq or .asc file")->required();
 
     CLI::App* convert = app.add_subcommand("convert", "Read a .pq or .asc file into an empty mesh and write it as .pq");
@@ -109,6 +113,10 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     exporting->add_option("OUT", command.output, "An .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to write")
         ->required()
         ->check(extensionIn(exportExtensions()));
+    exporting->add_option("--texture", command.texture,
+                          "A picture to name in the material (.obj's .mtl, .gltf, .glb, .dae, .3ds), by its path "
+                          "relative to OUT")
+        ->check(CLI::ExistingFile);
 
     CLI::App* importing = app.add_subcommand("import", "Read another tool's mesh file, triangulated, into a new .pq");
     importing->add_option("IN", command.input, "An .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file")
@@ -177,27 +185,46 @@ bool readAnyMesh(Mesh& mesh, const std::string& path, int32_t factor)
     return false;
 }
 
+// The figures of what convert would write: the triangles it keeps, the
+// positions among their corners shared as the native reader shares them (a
+// NaN position is never shared), and the box of the finite ones.
 int runInfo(const ToolCommand& command)
 {
     Mesh mesh;
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
-    std::printf("file: %s\n", command.input.c_str());
-    std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
-    std::printf("triangles: %zu\n", mesh.triangles.size());
-    std::printf("vertices: %zu\n", mesh.vertices.size());
-    if (mesh.vertices.empty()) {
-        std::printf("bounding box: none\n");
-        return 0;
+    // A native file read into an empty mesh is already shared that way, every
+    // vertex a corner's; an ASC mesh keeps unused and repeated vertices.
+    if (isAscName(command.input)) {
+        Mesh shared;
+        readMeshBytes(shared, writeMeshBytes(mesh), 1);
+        mesh = std::move(shared);
     }
-    Vec3 low{mesh.vertices[0].x, mesh.vertices[0].y, mesh.vertices[0].z};
-    Vec3 high = low;
+    size_t notFinite = 0;
+    std::optional<std::pair<Vec3, Vec3>> box;
     for (const Vertex& v : mesh.vertices) {
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
+            ++notFinite;
+            continue;
+        }
+        if (!box) box = std::pair{Vec3{v.x, v.y, v.z}, Vec3{v.x, v.y, v.z}};
+        auto& [low, high] = *box;
         low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
         high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
     }
-    std::printf("bounding box: x %g to %g, y %g to %g, z %g to %g\n", static_cast<double>(low.x),
-                static_cast<double>(high.x), static_cast<double>(low.y), static_cast<double>(high.y),
-                static_cast<double>(low.z), static_cast<double>(high.z));
+    std::printf("file: %s\n", command.input.c_str());
+    std::printf("format: %s\n", isAscName(command.input) ? "3D-Studio ASCII export" : "Polyquill mesh");
+    std::printf("triangles: %zu\n", writtenTriangleCount(mesh));
+    std::printf("vertices: %zu\n", mesh.vertices.size());
+    if (box) {
+        // + 0.0 prints -0 as 0: which of two equal zeros came first must not show.
+        const auto shown = [](float value) { return static_cast<double>(value) + 0.0; };
+        const auto& [low, high] = *box;
+        std::printf("bounding box: x %g to %g, y %g to %g, z %g to %g\n", shown(low.x), shown(high.x), shown(low.y),
+                    shown(high.y), shown(low.z), shown(high.z));
+    } else {
+        std::printf("bounding box: none\n");
+    }
+    std::printf("not finite: %zu\n", notFinite);
     return 0;
 }
 
@@ -207,7 +234,7 @@ int writeMesh(const Mesh& mesh, const std::string& path)
         std::cerr << "pqtool: cannot write " << path << ": " << problem << "\n";
         return exitFileError;
     }
-    std::printf("wrote %s: %zu triangles\n", path.c_str(), mesh.triangles.size());
+    std::printf("wrote %s: %zu triangles\n", path.c_str(), writtenTriangleCount(mesh));
     return 0;
 }
 
@@ -222,12 +249,12 @@ int runExport(const ToolCommand& command)
 {
     Mesh mesh;
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
-    const std::string problem = exportMesh(mesh, command.output);
+    const std::string problem = exportMesh(mesh, command.output, command.texture);
     if (!problem.empty()) {
         std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
         return exitFileError;
     }
-    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), mesh.triangles.size());
+    std::printf("wrote %s: %zu triangles\n", command.output.c_str(), writtenTriangleCount(mesh));
     return 0;
 }
 

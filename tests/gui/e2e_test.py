@@ -152,13 +152,16 @@ class Session(Editor):
 
 
 def private_copy(program, workdir):
-    """The program and its Images in a folder of their own, where its pref.txt goes."""
+    """The program, its helpers and its Images in a folder of their own, where its pref.txt goes."""
     folder = os.path.join(workdir, "program")
     if not os.path.isdir(folder):
         os.makedirs(folder)
         shutil.copy2(program, folder)
-        shutil.copytree(os.path.join(os.path.dirname(os.path.abspath(program)), "Images"),
-                        os.path.join(folder, "Images"))
+        beside = os.path.dirname(os.path.abspath(program))
+        for name in os.listdir(beside):
+            if name.startswith("pq_") and name.endswith("_helper"):
+                shutil.copy2(os.path.join(beside, name), folder)
+        shutil.copytree(os.path.join(beside, "Images"), os.path.join(folder, "Images"))
     return os.path.join(folder, os.path.basename(program))
 
 
@@ -323,7 +326,7 @@ def case_asc(program, send_close, workdir, shots):
     merged = os.path.join(workdir, "merged.pq")
     editor = Session(program, send_close, workdir, shots)
     try:
-        editor.file_menu(ups=3)
+        editor.file_menu(ups=5)
         dialog = editor.window("^Open$")
         time.sleep(0.5)
         editor.shot_of(dialog, "window-file-dialog")
@@ -577,7 +580,56 @@ def case_texture_selection(program, send_close, workdir, shots):
         editor.stop()
 
 
-CASES = {"triangle": case_triangle, "move": case_move, "transform": case_transform,
+# Three triangles with a texture coordinate of their own at every corner, the
+# OBJ's V counted from the bottom of the picture.
+OBJ_CORNERS = [[((-0.5, -0.5, 0.0), (0.0, 0.0)), ((0.5, -0.5, 0.0), (1.0, 0.0)), ((0.5, 0.5, 0.0), (1.0, 1.0))],
+               [((-0.5, -0.5, 0.0), (0.25, 0.75)), ((0.5, 0.5, 0.0), (0.75, 0.5)), ((-0.5, 0.5, 0.0), (0.0, 1.0))],
+               [((0.5, 0.5, 0.0), (0.5, 0.25)), ((0.75, 0.0, -0.5), (1.0, 0.5)), ((0.5, -0.5, 0.0), (0.75, 0.0))]]
+
+
+def case_exchange(program, send_close, workdir, shots, pqtool):
+    """File menu: Import an OBJ, undo it, redo it, Export it as glb; pqtool reads the glb back the same."""
+    obj = os.path.join(workdir, "corners.obj")
+    with open(obj, "w") as f:
+        for triangle in OBJ_CORNERS:
+            for (x, y, z), _ in triangle:
+                f.write("v %g %g %g\n" % (x, y, z))
+        for triangle in OBJ_CORNERS:
+            for _, (u, v) in triangle:
+                f.write("vt %g %g\n" % (u, v))
+        for t in range(len(OBJ_CORNERS)):
+            f.write("f %s\n" % " ".join("%d/%d" % (3 * t + k + 1, 3 * t + k + 1) for k in range(3)))
+    expected = [[(u, 1.0 - v, x, y, z) for (x, y, z), (u, v) in triangle] for triangle in OBJ_CORNERS]
+    document = os.path.join(workdir, "document.pq")
+    glb = os.path.join(workdir, "exported.glb")
+    editor = Session(program, send_close, workdir, shots, arguments=[document])
+    try:
+        editor.file_menu(ups=4)
+        editor.answer_file_dialog(obj)
+        editor.answer_prompt("Size", "1")
+        # A click on the greyed create-vertex button gives the main window the keyboard.
+        editor.button("createvertex")
+        # Saved after the import, after undoing it and after redoing it.
+        for keys, holds in ((["ctrl+s"], expected), (["ctrl+z", "ctrl+s"], []),
+                            (["ctrl+shift+z", "ctrl+s"], expected)):
+            run(["xdotool", "key"] + keys)
+            triangles = editor.wait_saved(document, 60 * len(holds))
+            expect(triangles == holds, "after %s the document holds %r" % ("+".join(keys), triangles))
+        editor.shot_of(editor.main, "exchange-imported")
+        editor.file_menu(ups=3)
+        editor.answer_file_dialog(glb)
+        # Written whole under a temporary name, then renamed: there means complete.
+        end = time.time() + 30
+        while not os.path.exists(glb) and time.time() < end:
+            time.sleep(0.2)
+        back = os.path.join(workdir, "back.pq")
+        subprocess.run([pqtool, "import", glb, back], check=True, timeout=60, capture_output=True)
+        expect(read_pq(back) == expected, "the exported glb reads back as %r" % read_pq(back))
+    finally:
+        editor.stop()
+
+
+CASES = {"exchange": case_exchange, "triangle": case_triangle, "move": case_move, "transform": case_transform,
          "preferences": case_preferences, "asc": case_asc, "texture": case_texture, "quad": case_quad,
          "fast": case_fast, "refused_open": case_refused_open, "texture_selection": case_texture_selection}
 

@@ -3,6 +3,9 @@
 // the import helper's limits and reply, and the hostile corpus.
 #include <gtest/gtest.h>
 
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 #include <variant>
 
@@ -118,13 +122,16 @@ struct FormatCase {
     const char* extension;
     bool keepsUv;
     float tolerance;
+    bool holdsNormals;
 };
 
 // Binary formats and glTF keep floats exactly; the text formats print enough
-// digits to land within a float's rounding.
+// digits to land within a float's rounding. 3DS holds no normals (and the
+// exporter writes no smoothing groups), so readers make their own.
 constexpr FormatCase formats[] = {
-    {"obj", true, 1e-6f}, {"stl", false, 0.0f}, {"ply", true, 0.0f},   {"glb", true, 0.0f},
-    {"gltf", true, 0.0f}, {"dae", true, 1e-6f}, {"3ds", true, 1e-6f},
+    {"obj", true, 1e-6f, true},  {"stl", false, 0.0f, true}, {"ply", true, 0.0f, true},
+    {"glb", true, 0.0f, true},   {"gltf", true, 0.0f, true}, {"dae", true, 1e-6f, true},
+    {"3ds", true, 1e-6f, false},
 };
 
 }  // namespace
@@ -143,6 +150,42 @@ TEST_F(ExchangeTest, TexturedMeshRoundTripsThroughEveryFormat)
             EXPECT_EQ(back.vertices.size(), mesh.vertices.size());
         }
     }
+}
+
+// Every normal a file holds, read back as it stands, is the unit normal of
+// its face's winding in that file: smooth normals (or ones lying in the
+// face's plane) light corners black in an engine.
+TEST_F(ExchangeTest, NormalsAgreeWithEachFacesWinding)
+{
+    Mesh cube;
+    ASSERT_TRUE(loadMeshFile(cube, PQ_SOURCE_DIR "/samples/cube.pq"));
+    for (const Mesh& mesh : {cube, seamMesh()})
+        for (const FormatCase& f : formats) {
+            if (!f.holdsNormals) continue;
+            SCOPED_TRACE(f.extension);
+            const std::string file = path(std::string("normals.") + f.extension);
+            ASSERT_EQ(exportMesh(mesh, file), "");
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(file, 0);
+            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+            size_t faces = 0;
+            for (const aiMesh* m : std::span(scene->mMeshes, scene->mNumMeshes)) {
+                ASSERT_TRUE(m->HasNormals());
+                for (const aiFace& face : std::span(m->mFaces, m->mNumFaces)) {
+                    ASSERT_EQ(face.mNumIndices, 3u);
+                    const aiVector3D a = m->mVertices[face.mIndices[0]], b = m->mVertices[face.mIndices[1]],
+                                     c = m->mVertices[face.mIndices[2]];
+                    const aiVector3D winding = ((b - a) ^ (c - a)).Normalize();
+                    for (unsigned k = 0; k < 3; ++k) {
+                        const aiVector3D n = m->mNormals[face.mIndices[k]];
+                        EXPECT_NEAR(n.Length(), 1.0f, 1e-5f) << "face " << faces << " corner " << k;
+                        EXPECT_GT(n * winding, 0.9999f) << "face " << faces << " corner " << k;
+                    }
+                    ++faces;
+                }
+            }
+            EXPECT_EQ(faces, mesh.triangles.size());
+        }
 }
 
 TEST_F(ExchangeTest, ExportSplitsSeamsAndFlipsV)
@@ -172,6 +215,28 @@ TEST_F(ExchangeTest, GltfWritesItsBufferBesideIt)
     std::ifstream in(path("seam.gltf"));
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("seam.bin"), std::string::npos);
+}
+
+TEST_F(ExchangeTest, TextureIsNamedRelativeToTheExportedFile)
+{
+    fs::create_directories(dir / "pictures");
+    fs::create_directories(dir / "models");
+    const std::string picture = write("pictures/brick wall.png", "a picture");
+    // The file that holds the material, and how it names the picture.
+    const std::pair<const char*, const char*> cases[] = {
+        {"obj", "map_Kd ../pictures/brick wall.png"},   {"gltf", "\"../pictures/brick%20wall.png\""},
+        {"glb", "\"../pictures/brick%20wall.png\""},    {"dae", ">../pictures/brick%20wall.png<"},
+        {"3ds", "../pictures/brick wall.png"},
+    };
+    for (const auto& [extension, reference] : cases) {
+        SCOPED_TRACE(extension);
+        const std::string file = path(std::string("models/seam.") + extension);
+        ASSERT_EQ(exportMesh(seamMesh(), file, picture), "");
+        const auto bytes = readFileBytes(std::string_view(extension) == "obj" ? path("models/seam.mtl") : file);
+        ASSERT_TRUE(bytes);
+        const std::string text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        EXPECT_NE(text.find(reference), std::string::npos) << text;
+    }
 }
 
 TEST_F(ExchangeTest, HalfBuiltTriangleIsLeftOut)

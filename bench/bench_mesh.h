@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "mesh/mesh.h"
 
@@ -37,4 +39,26 @@ inline Mesh benchGridMesh(int32_t count)
     mesh.triangles.front().selected = 1;
     mesh.vertices.front().selected = 1;
     return mesh;
+}
+
+// The same mesh as a 3D-Studio ASCII export with one object.
+inline std::string gridAsc(const Mesh& mesh)
+{
+    std::string text = "Named object: \"Grid\"\r\nTri-mesh, Vertices: " + std::to_string(mesh.vertices.size()) +
+                       "     Faces: " + std::to_string(mesh.triangles.size()) + "\r\nVertex list:\r\n";
+    char line[160];
+    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const Vertex& v = mesh.vertices[i];
+        std::snprintf(line, sizeof line, "Vertex %zu:  X: %f     Y: %f     Z: %f\r\n", i, static_cast<double>(v.x),
+                      static_cast<double>(v.y), static_cast<double>(v.z));
+        text += line;
+    }
+    text += "Face list:\r\n";
+    for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+        const auto& c = mesh.triangles[i].vertexIndex;
+        std::snprintf(line, sizeof line, "Face %zu:    A:%d B:%d C:%d AB:1 BC:1 CA:0\r\nSmoothing:  1\r\n", i, c[0],
+                      c[1], c[2]);
+        text += line;
+    }
+    return text;
 }

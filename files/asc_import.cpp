@@ -12,11 +12,14 @@
 
 namespace {
 
-bool keywordIs(std::string_view keyword, std::string_view lowerCase)
+// True when the line's keyword (the text before its first blank) is
+// `lowerCase`, compared without regard to case.
+bool keywordIs(std::string_view line, std::string_view lowerCase)
 {
-    if (keyword.size() != lowerCase.size()) return false;
-    for (size_t i = 0; i < keyword.size(); ++i) {
-        char c = keyword[i];
+    if (line.size() < lowerCase.size()) return false;
+    if (line.size() > lowerCase.size() && line[lowerCase.size()] != ' ') return false;
+    for (size_t i = 0; i < lowerCase.size(); ++i) {
+        char c = line[i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (c != lowerCase[i]) return false;
     }
@@ -26,18 +29,38 @@ bool keywordIs(std::string_view keyword, std::string_view lowerCase)
 // Fields 2, 3 and 4 of a line; empty where the rest has fewer pieces.
 std::array<std::string_view, 3> fieldsOf(std::string_view line)
 {
+    // The first five colons end the keyword part, pieces 1 to 3 and field 4.
+    std::array<size_t, 5> colons{};
+    size_t found = 0;
+    for (size_t i = 0; i < line.size() && found < colons.size(); ++i)
+        if (line[i] == ':') colons[found++] = i;
+    if (found < colons.size()) colons[found] = line.size();
     std::array<std::string_view, 3> fields{};
-    size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return fields;
-    std::string_view rest = line.substr(colon + 1);
-    colon = rest.find(':');  // end of piece 1
-    for (std::string_view& field : fields) {
-        if (colon == std::string_view::npos) break;
-        rest = rest.substr(colon + 1);
-        colon = rest.find(':');
-        field = rest.substr(0, colon);
-    }
+    for (size_t n = 0; n < fields.size() && n + 2 <= found; ++n)
+        fields[n] = line.substr(colons[n + 1] + 1, colons[n + 2] - colons[n + 1] - 1);
     return fields;
+}
+
+enum class AscLine { Other, Named, Vertex, Face };
+
+// What a line does, by its keyword: the text before its first blank.
+AscLine kindOf(std::string_view line)
+{
+    if (keywordIs(line, "vertex")) return AscLine::Vertex;
+    if (keywordIs(line, "face")) return AscLine::Face;
+    if (keywordIs(line, "named")) return AscLine::Named;
+    return AscLine::Other;
+}
+
+// Calls visit(kind, line) for every line of the text, in order.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit)
+{
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const std::string_view line = nextTextLine(text, pos);
+        visit(kindOf(line), line);
+    }
 }
 
 // A corner number plus the object start and one, saturated to 32 bits; reading
@@ -54,27 +77,32 @@ int32_t cornerPosition(std::string_view field, int64_t objectStart)
 void importAscText(Mesh& mesh, std::string_view text, int32_t factor)
 {
     if (factor == 0) return;
+    // Both lists are sized once, from a first pass that only counts.
+    size_t vertices = 0, faces = 0;
+    forEachLine(text, [&](AscLine kind, std::string_view) {
+        vertices += kind == AscLine::Vertex ? 1 : 0;
+        faces += kind == AscLine::Face ? 1 : 0;
+    });
+    mesh.vertices.reserve(mesh.vertices.size() + vertices);
+    mesh.triangles.reserve(mesh.triangles.size() + faces);
+    adviseLargePages(mesh.vertices);
+    adviseLargePages(mesh.triangles);
+
     const float divisor = static_cast<float>(factor);
     int64_t objectStart = static_cast<int64_t>(mesh.vertices.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view line = nextTextLine(text, pos);
-        const std::string_view keyword = line.substr(0, line.find(' '));
-        if (keywordIs(keyword, "named")) {
+    forEachLine(text, [&](AscLine kind, std::string_view line) {
+        if (kind == AscLine::Named) {
             objectStart = static_cast<int64_t>(mesh.vertices.size());
-        } else if (keywordIs(keyword, "vertex")) {
+        } else if (kind == AscLine::Vertex) {
             const auto fields = fieldsOf(line);
-            Vertex& v = appendVertex(mesh);
-            v.x = readDecimalFloat(fields[0]) / divisor;
-            v.y = readDecimalFloat(fields[1]) / divisor;
-            v.z = readDecimalFloat(fields[2]) / divisor;
-            v.selected = 1;
-        } else if (keywordIs(keyword, "face")) {
+            mesh.vertices.push_back({readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
+                                     readDecimalFloat(fields[2]) / divisor, 1, 0});
+        } else if (kind == AscLine::Face) {
             const auto fields = fieldsOf(line);
-            Triangle& t = appendTriangle(mesh);
+            Triangle& t = mesh.triangles.emplace_back();
             for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = cornerPosition(fields[k], objectStart);
         }
-    }
+    });
 }
 
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)

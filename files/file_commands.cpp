@@ -40,7 +40,7 @@ void tell(AppState& state, FileProblem problem, const std::string& path)
 }
 
 // The whole file, or nothing after telling the user why it cannot be had.
-std::optional<std::vector<std::byte>> readForCommand(AppState& state, const std::string& path)
+std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
 {
     try {
         if (auto bytes = readFileBytes(path)) return bytes;

@@ -7,19 +7,23 @@
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -235,6 +239,32 @@ uint64_t systemMemoryAvailable()
                                      : std::numeric_limits<uint64_t>::max();
 }
 
+// Opens a regular file for reading and gives its length; -1 for anything else.
+// Non-blocking, so that naming a FIFO cannot hang the open.
+int openRegularFile(const std::string& path, size_t& length)
+{
+    if (path.empty()) return -1;
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    length = static_cast<size_t>(info.st_size);
+    return std::exchange(file.fd, -1);
+}
+
+// Reads until the buffer is full or the file ends; the count read, or nothing on an error.
+std::optional<size_t> readFully(int fd, std::span<std::byte> buffer)
+{
+    size_t used = 0;
+    while (used < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    return used;
+}
+
 }  // namespace
 
 uint64_t memoryAvailable()
@@ -242,30 +272,49 @@ uint64_t memoryAvailable()
     return std::min({systemMemoryAvailable(), softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA)});
 }
 
-std::optional<std::vector<std::byte>> readFileBytes(const std::string& path)
+std::optional<FileBytes> readFileBytes(const std::string& path)
 {
-    if (path.empty()) return std::nullopt;
-    // Non-blocking, so that naming a FIFO cannot hang the read; it is refused below.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    size_t length = 0;
+    FileDescriptor file(openRegularFile(path, length));
     if (file.fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
 
     // Refused before any allocation: a sparse or huge file must not end the program.
-    if (static_cast<uint64_t>(info.st_size) >= memoryAvailable()) throw std::bad_alloc();
-    // The size is only a hint: the file may change while it is read.
-    std::vector<std::byte> bytes(static_cast<size_t>(info.st_size) + 1);
-    size_t used = 0;
+    if (length >= memoryAvailable()) throw std::bad_alloc();
+    // The length is only a hint: the file may change while it is read. The
+    // storage is not zero-filled, since the read overwrites what is kept.
+    size_t capacity = length + 1;
+    FileBytes bytes{std::make_unique_for_overwrite<std::byte[]>(capacity), 0};
+    adviseLargePages(bytes.data(), capacity);
     for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        const ssize_t n = ::read(file.fd, bytes.data() + used, bytes.size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
+        if (bytes.length == capacity) {
+            capacity *= 2;
+            auto larger = std::make_unique_for_overwrite<std::byte[]>(capacity);
+            std::copy_n(bytes.storage.get(), bytes.length, larger.get());
+            bytes.storage = std::move(larger);
+        }
+        const auto n = readFully(file.fd, std::span(bytes.storage.get() + bytes.length, capacity - bytes.length));
+        if (!n) return std::nullopt;
+        bytes.length += *n;
+        if (bytes.length < capacity) return bytes;
     }
-    bytes.resize(used);
-    return bytes;
+}
+
+bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
+                      const std::function<void(size_t length)>& start,
+                      const std::function<void(std::span<const std::byte> piece)>& piece)
+{
+    size_t length = 0;
+    FileDescriptor file(openRegularFile(path, length));
+    if (file.fd < 0) return false;
+    start(length);
+    while (length > 0) {
+        const auto n = readFully(file.fd, buffer.first(std::min(buffer.size(), length)));
+        if (!n) return false;
+        if (*n > 0) piece(std::span<const std::byte>(buffer.first(*n)));
+        if (*n < buffer.size()) break;  // the end, or the file became shorter
+        length -= *n;
+    }
+    return true;
 }
 
 std::string linkTarget(const std::string& path)
@@ -304,10 +353,32 @@ std::string writeFileReplacing(const std::string& path, std::span<const std::byt
     return S_ISBLK(info.st_mode) ? "a block device is never written" : "only files, FIFOs and character devices are written";
 }
 
+void adviseLargePages(const void* data, size_t bytes)
+{
+    constexpr uintptr_t largePage = uintptr_t{2} << 20;
+    const auto start = (reinterpret_cast<uintptr_t>(data) + largePage - 1) & ~(largePage - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(largePage - 1);
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
 std::string_view nextTextLine(std::string_view text, size_t& pos)
 {
     const size_t start = pos;
     size_t end = start;
+    // Eight bytes at a time: in x ^ (b * ones) the bytes equal to b are zero,
+    // and zeroBytes flags exactly the zero bytes of a word with their high bit.
+    constexpr uint64_t ones = 0x0101010101010101ull, lows = 0x7F7F7F7F7F7F7F7Full;
+    const auto zeroBytes = [](uint64_t y) { return ~(((y & lows) + lows) | y | lows); };
+    for (; end + 8 <= text.size(); end += 8) {
+        uint64_t x = 0;
+        std::memcpy(&x, text.data() + end, sizeof x);
+        const uint64_t found = zeroBytes(x) | zeroBytes(x ^ (ones * '\r')) | zeroBytes(x ^ (ones * '\n'));
+        if (found != 0) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(found) : std::countl_zero(found);
+            end += static_cast<size_t>(bit) / 8;
+            break;
+        }
+    }
     while (end < text.size() && text[end] != '\r' && text[end] != '\n' && text[end] != '\0') ++end;
     pos = end;
     if (pos < text.size()) {

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,13 +29,30 @@ struct Preferences {
 
 // ---- whole files ---------------------------------------------------------------------
 
+// A whole file's bytes, in storage that was never zero-filled.
+struct FileBytes {
+    std::unique_ptr<std::byte[]> storage;
+    size_t length = 0;
+    const std::byte* data() const { return storage.get(); }
+    size_t size() const { return length; }
+    const std::byte* begin() const { return data(); }
+    const std::byte* end() const { return data() + length; }
+};
+
 // Bytes of memory the process can still take: what the system has available
 // (free and reclaimable memory and swap), within the address-space and data limits.
 uint64_t memoryAvailable();
 // The whole content of a regular file; nothing when it cannot be opened or read.
 // Throws std::bad_alloc, having read nothing, when the file is larger than
 // memoryAvailable(): the caller tells the user and keeps what it had.
-std::optional<std::vector<std::byte>> readFileBytes(const std::string& path);
+std::optional<FileBytes> readFileBytes(const std::string& path);
+// Reads a regular file through `buffer`, up to the length it had when opened:
+// `start` gets that length, then `piece` each piece in order. Every piece but
+// the last fills the buffer. False when the file cannot be opened (nothing is
+// called) or a read fails (the pieces given so far stay given).
+bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
+                      const std::function<void(size_t length)>& start,
+                      const std::function<void(std::span<const std::byte> piece)>& piece);
 // Writes the bytes as the file the path names, never leaving a half-written
 // file and never turning a special file into a regular one. A symbolic link is
 // followed to its final target, which is created when missing. A regular file
@@ -47,6 +66,16 @@ std::string writeFileReplacing(const std::string& path, std::span<const std::byt
 // The name of what the path finally names after its symbolic links, which
 // need not exist; the path itself when it is no link or cannot be followed.
 std::string linkTarget(const std::string& path);
+
+// Asks the system to back the untouched memory of a large buffer with large
+// pages: filling fresh memory is otherwise dominated by one page fault per
+// 4 KB. Only a hint; smaller buffers are left alone.
+void adviseLargePages(const void* data, size_t bytes);
+template <typename T>
+void adviseLargePages(const std::vector<T>& list)
+{
+    adviseLargePages(list.data(), list.capacity() * sizeof(T));
+}
 
 // Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is
 // not part of the line. Returns the line starting at `pos` and moves `pos` past

@@ -14,9 +14,12 @@
 // the vertex list is empty.
 #include "files/files.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -26,40 +29,22 @@ constexpr size_t triangleBytes = 3 * cornerBytes;
 // Finds vertices by exact position in O(1), returning what findVertexAt would:
 // open addressing over positions in the mesh's vertex list, where each distinct
 // position is held once, by its earliest vertex. NaN positions are never held.
+// Sized once, for the vertices there are and all a read may add; never grows.
 class VertexIndex {
 public:
-    explicit VertexIndex(const Mesh& mesh) : mesh_(mesh)
+    VertexIndex(const Mesh& mesh, size_t added) : vertices_(mesh.vertices)
     {
-        grow(mesh.vertices.size() + 1024);
+        const size_t slots = std::bit_ceil(2 * (mesh.vertices.size() + added) + 2);
+        slots_.reserve(slots);
+        adviseLargePages(slots_);
+        slots_.assign(slots, -1);
+        mask_ = slots_.size() - 1;
         for (size_t i = 0; i < mesh.vertices.size(); ++i) {
             const Vertex& v = mesh.vertices[i];
-            if (find(v.x, v.y, v.z) < 0) insert(static_cast<int32_t>(i));
+            findOrClaim(hash(v.x, v.y, v.z), v.x, v.y, v.z, static_cast<int32_t>(i));
         }
     }
 
-    // Position of the first vertex at (x, y, z), or -1.
-    int32_t find(float x, float y, float z) const
-    {
-        if (std::isnan(x) || std::isnan(y) || std::isnan(z)) return -1;
-        for (size_t slot = hash(x, y, z) & mask_;; slot = (slot + 1) & mask_) {
-            const int32_t p = slots_[slot];
-            if (p < 0) return -1;
-            const Vertex& v = mesh_.vertices[static_cast<size_t>(p)];
-            if (v.x == x && v.y == y && v.z == z) return p;
-        }
-    }
-
-    // Adds the vertex at this position of the list; find() must have missed it.
-    void insert(int32_t position)
-    {
-        const Vertex& v = mesh_.vertices[static_cast<size_t>(position)];
-        if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z)) return;
-        if (2 * (used_ + 1) > slots_.size()) grow(slots_.size());
-        place(position);
-        ++used_;
-    }
-
-private:
     // Equal floats hash equally: -0 is folded into +0 first.
     static size_t hash(float x, float y, float z)
     {
@@ -72,37 +57,108 @@ private:
         return static_cast<size_t>(h);
     }
 
-    void place(int32_t position)
+    // Starts fetching the slot a later lookup of this hash reads first.
+    void prefetch(size_t h) const { __builtin_prefetch(&slots_[h & mask_]); }
+
+    // Position of the first vertex at (x, y, z), whose hash is h. When there is
+    // none, the position becomes `position`'s (unless it holds a NaN) and -1 is
+    // returned: the caller puts that vertex there before the next lookup.
+    int32_t findOrClaim(size_t h, float x, float y, float z, int32_t position)
     {
-        const Vertex& v = mesh_.vertices[static_cast<size_t>(position)];
-        size_t slot = hash(v.x, v.y, v.z) & mask_;
-        while (slots_[slot] >= 0) slot = (slot + 1) & mask_;
-        slots_[slot] = position;
+        if (std::isnan(x) || std::isnan(y) || std::isnan(z)) return -1;
+        for (size_t slot = h & mask_;; slot = (slot + 1) & mask_) {
+            const int32_t p = slots_[slot];
+            if (p < 0) {
+                slots_[slot] = position;
+                return -1;
+            }
+            const Vertex& v = vertices_[static_cast<size_t>(p)];
+            if (v.x == x && v.y == y && v.z == z) return p;
+        }
     }
 
-    // At least twice `wanted` slots, a power of two; re-places what is held.
-    void grow(size_t wanted)
-    {
-        std::vector<int32_t> old = std::move(slots_);
-        slots_.assign(std::bit_ceil(2 * wanted), -1);
-        mask_ = slots_.size() - 1;
-        for (int32_t p : old)
-            if (p >= 0) place(p);
-    }
-
-    const Mesh& mesh_;
+private:
+    const std::vector<Vertex>& vertices_;
     std::vector<int32_t> slots_;
     size_t mask_ = 0;
-    size_t used_ = 0;
 };
 
-// Reads the float at `offset`; bytes past the end read as zero.
-float floatAt(std::span<const std::byte> bytes, size_t offset)
+// The little-endian float at p.
+float floatAt(const std::byte* p)
 {
-    uint32_t bits = 0;
-    for (size_t i = 0; i < 4 && offset + i < bytes.size(); ++i)
-        bits |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
-    return std::bit_cast<float>(bits);
+    const auto byte = [p](int i) { return static_cast<uint32_t>(p[i]) << (8 * i); };
+    return std::bit_cast<float>(byte(0) | byte(1) | byte(2) | byte(3));
+}
+
+// Appends the triangles of whole records, and the vertices they need.
+void appendRecords(Mesh& mesh, VertexIndex& index, std::span<const std::byte> records, int32_t factor)
+{
+    const float divisor = static_cast<float>(factor);
+    const auto positionAt = [&](size_t corner) {
+        const std::byte* p = records.data() + corner * cornerBytes + 8;
+        const Vec3 v{floatAt(p), floatAt(p + 4), floatAt(p + 8)};
+        return factor == 1 ? v : Vec3{v.x / divisor, v.y / divisor, v.z / divisor};
+    };
+    const auto hashOf = [](Vec3 v) { return VertexIndex::hash(v.x, v.y, v.z); };
+
+    // The slots of the next few corners are fetched while this one is looked up.
+    constexpr size_t ahead = 16;
+    const size_t corners = records.size() / cornerBytes;
+    std::array<size_t, ahead> hashes{};
+    for (size_t c = 0; c < std::min(ahead, corners); ++c) {
+        hashes[c] = hashOf(positionAt(c));
+        index.prefetch(hashes[c]);
+    }
+    Triangle t;
+    for (size_t c = 0; c < corners; ++c) {
+        const Vec3 p = positionAt(c);
+        const size_t h = hashes[c % ahead];
+        if (c + ahead < corners) {
+            hashes[c % ahead] = hashOf(positionAt(c + ahead));
+            index.prefetch(hashes[c % ahead]);
+        }
+        const auto next = static_cast<int32_t>(mesh.vertices.size());
+        int32_t position = index.findOrClaim(h, p.x, p.y, p.z, next);
+        if (position < 0) {
+            mesh.vertices.push_back({p.x, p.y, p.z, 1, 0});
+            position = next;
+        }
+        const size_t k = c % 3;
+        const std::byte* corner = records.data() + c * cornerBytes;
+        t.u[k] = floatAt(corner);
+        t.v[k] = floatAt(corner + 4);
+        t.vertexIndex[k] = position;
+        if (k == 2) mesh.triangles.push_back(t);
+    }
+}
+
+// Makes room in both lists for all a file of `length` bytes can add, once,
+// and returns how many vertices that is. Throws std::bad_alloc, with the mesh
+// unchanged, when that and the index would not fit in memory.
+size_t roomForRead(Mesh& mesh, size_t length)
+{
+    const size_t records = (length + triangleBytes - 1) / triangleBytes;
+    // Every corner a new vertex, and the index at four slots per vertex.
+    const uint64_t needed = records * (sizeof(Triangle) + 3 * (sizeof(Vertex) + 4 * sizeof(int32_t)));
+    if (needed >= memoryAvailable()) throw std::bad_alloc();
+    mesh.triangles.reserve(mesh.triangles.size() + records);
+    mesh.vertices.reserve(mesh.vertices.size() + 3 * records);
+    adviseLargePages(mesh.triangles);
+    adviseLargePages(mesh.vertices);
+    return 3 * records;
+}
+
+// Appends the triangles of whole records, perhaps followed by the start of
+// one more, whose missing bytes read as zero.
+void appendBytes(Mesh& mesh, VertexIndex& index, std::span<const std::byte> bytes, int32_t factor)
+{
+    const size_t whole = bytes.size() / triangleBytes;
+    appendRecords(mesh, index, bytes.first(whole * triangleBytes), factor);
+    if (bytes.size() > whole * triangleBytes) {
+        std::array<std::byte, triangleBytes> last{};
+        std::copy(bytes.begin() + static_cast<ptrdiff_t>(whole * triangleBytes), bytes.end(), last.begin());
+        appendRecords(mesh, index, last, factor);
+    }
 }
 
 void putFloat(std::byte* out, float value)
@@ -144,40 +200,8 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor)
 {
     if (factor == 0) return;
-    const float divisor = static_cast<float>(factor);
-    const auto scaled = [&](float value) { return factor == 1 ? value : value / divisor; };
-
-    // The most it can take: every corner a new vertex, and the index at four
-    // slots per vertex.
-    const uint64_t triangles = (bytes.size() + triangleBytes - 1) / triangleBytes;
-    const uint64_t needed = triangles * (sizeof(Triangle) + 3 * (sizeof(Vertex) + 4 * sizeof(int32_t)));
-    if (needed >= memoryAvailable()) throw std::bad_alloc();
-
-    VertexIndex index(mesh);
-    mesh.triangles.reserve(mesh.triangles.size() + (bytes.size() + triangleBytes - 1) / triangleBytes);
-    for (size_t record = 0; record < bytes.size(); record += triangleBytes) {
-        Triangle t;
-        for (size_t k = 0; k < 3; ++k) {
-            const size_t at = record + k * cornerBytes;
-            t.u[k] = floatAt(bytes, at);
-            t.v[k] = floatAt(bytes, at + 4);
-            const float x = scaled(floatAt(bytes, at + 8));
-            const float y = scaled(floatAt(bytes, at + 12));
-            const float z = scaled(floatAt(bytes, at + 16));
-            int32_t position = index.find(x, y, z);
-            if (position < 0) {
-                position = static_cast<int32_t>(mesh.vertices.size());
-                Vertex& v = appendVertex(mesh);
-                v.x = x;
-                v.y = y;
-                v.z = z;
-                v.selected = 1;
-                index.insert(position);
-            }
-            t.vertexIndex[k] = position;
-        }
-        appendTriangle(mesh) = t;
-    }
+    VertexIndex index(mesh, roomForRead(mesh, bytes.size()));
+    appendBytes(mesh, index, bytes, factor);
 }
 
 std::string saveMeshFile(const Mesh& mesh, const std::string& path)
@@ -192,8 +216,16 @@ bool loadMeshFile(Mesh& mesh, const std::string& path)
 
 bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor)
 {
-    const auto bytes = readFileBytes(path);
-    if (!bytes) return false;
-    readMeshBytes(mesh, *bytes, factor);
-    return true;
+    // Read in pieces of whole records, so the file is never held in memory.
+    std::vector<std::byte> buffer(16384 * triangleBytes);
+    std::optional<VertexIndex> index;
+    const size_t vertices = mesh.vertices.size(), triangles = mesh.triangles.size();
+    const bool read = readFileInPieces(
+        path, buffer, [&](size_t length) { if (factor != 0) index.emplace(mesh, roomForRead(mesh, length)); },
+        [&](std::span<const std::byte> piece) { if (index) appendBytes(mesh, *index, piece, factor); });
+    if (!read) {  // a file that cannot be read changes nothing
+        mesh.vertices.resize(vertices);
+        mesh.triangles.resize(triangles);
+    }
+    return read;
 }

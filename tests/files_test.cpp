@@ -125,7 +125,7 @@ void writeText(const std::string& path, std::string_view text)
 
 std::string dataFile(std::string_view name) { return std::string(PQ_TEST_DATA_DIR) + "/" + std::string(name); }
 
-std::string_view asText(const std::vector<std::byte>& bytes)
+std::string_view asText(std::span<const std::byte> bytes)
 {
     return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
@@ -269,6 +269,27 @@ TEST(NativeFile, IndexAgreesWithFindVertexAtOnRandomFiles)
         readMeshBytes(fast, bytes, 1);
         readWithFindVertexAt(reference, bytes);
         expectSameMesh(fast, reference);
+    }
+}
+
+TEST(NativeFile, FileReadInPiecesGivesWhatTheBytesGive)
+{
+    // Several of the reader's pieces, positions repeating across them, and a short last record.
+    std::vector<float> floats;
+    for (int i = 0; i < 15 * 40'000; ++i) floats.push_back(static_cast<float>(i % 7 == 4 ? i : (i * 31) % 389));
+    auto bytes = floatsToBytes(floats);
+    bytes.resize(bytes.size() - 7);
+    TempDir dir;
+    const std::string path = dir / "large.pq";
+    ASSERT_EQ(writeFileReplacing(path, bytes), "");
+    for (const int32_t factor : {1, 3}) {
+        Mesh fromFile, fromBytes;
+        addVertex(fromFile, 5, 155, 0);  // already there: later corners share it
+        addVertex(fromBytes, 5, 155, 0);
+        ASSERT_TRUE(mergeMeshFile(fromFile, path, factor));
+        readMeshBytes(fromBytes, bytes, factor);
+        EXPECT_EQ(fromFile.triangles.size(), 40'000u);
+        expectSameMesh(fromFile, fromBytes);
     }
 }
 
@@ -723,17 +744,20 @@ TEST(AscImport, KeywordsFieldsAndFactor)
 
 TEST(AscImport, EveryLineEndSeparatesLines)
 {
-    for (std::string_view end : {std::string_view("\r\n"), std::string_view("\r"), std::string_view("\n"), std::string_view("\0", 1)}) {
-        std::string text = "vertex 0: x:1 y:2 z:3";
-        text += end;
-        text += "face 0: a:0 b:0 c:0";
-        text += end;
-        text += "vertex 1: x:4 y:5 z:6";
-        Mesh mesh;
-        importAscText(mesh, text, 1);
-        EXPECT_EQ(mesh.vertices.size(), 2u);
-        EXPECT_EQ(mesh.triangles.size(), 1u);
-        EXPECT_EQ(mesh.vertices[1].z, 6.0f);
+    // Line ends at every place within eight-byte steps of the text.
+    for (size_t zeros = 0; zeros < 9; ++zeros) {
+        for (std::string_view end : {std::string_view("\r\n"), std::string_view("\r"), std::string_view("\n"), std::string_view("\0", 1)}) {
+            std::string text = "vertex 0: x:1 y:2 z:3." + std::string(zeros, '0');
+            text += end;
+            text += "face 0: a:0 b:0 c:0";
+            text += end;
+            text += "vertex 1: x:4 y:5 z:6";
+            Mesh mesh;
+            importAscText(mesh, text, 1);
+            EXPECT_EQ(mesh.vertices.size(), 2u);
+            EXPECT_EQ(mesh.triangles.size(), 1u);
+            EXPECT_EQ(mesh.vertices[1].z, 6.0f);
+        }
     }
     Mesh trailing;
     importAscText(trailing, "vertex 0: x:1 y:2 z:3\r", 1);

@@ -237,7 +237,11 @@ struct Editing : ::testing::Test {
     void undo(int32_t window = windowFront) { key(window, 'Z', mkControl); }
     void redo(int32_t window = windowFront) { key(window, 'Z', mkControl | mkShift); }
 
-    std::vector<std::byte> fileBytes(const std::string& path) const { return *readFileBytes(path); }
+    std::vector<std::byte> fileBytes(const std::string& path) const
+    {
+        const auto bytes = readFileBytes(path);
+        return {bytes->begin(), bytes->end()};
+    }
 };
 
 }  // namespace

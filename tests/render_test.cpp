@@ -222,6 +222,24 @@ TEST_P(BatchedDrawing, WireframeGivesTheSamePixelsAsTrianglesInLineMode)
 INSTANTIATE_TEST_SUITE_P(RenderMesh, BatchedDrawing,
                          ::testing::Values(ViewKind::Front, ViewKind::Side, ViewKind::Top));
 
+TEST(RenderMesh, RedrawFollowsChangesMadeInPlace)
+{
+    // The arrays are kept between redraws; changes that keep both lists' sizes must still show.
+    ViewFixture f(ViewKind::Front);
+    PQ_REQUIRE_GL(f.gl);
+    Mesh mesh;
+    addTriangle(mesh, {{{0.25f, 0.25f, 0.0f}, {0.75f, 0.25f, 0.0f}, {0.25f, 0.75f, 0.0f}}});
+    EXPECT_FALSE(markerNear(f.draw(mesh), white, 155, 74).empty());
+    mesh.vertices[0].selected = 1;
+    EXPECT_FALSE(markerNear(f.draw(mesh), red, 155, 74).empty());
+    mesh.vertices[0].x = -0.5f;
+    const RgbImage image = f.draw(mesh);
+    EXPECT_FALSE(markerNear(image, red, 62, 74).empty());
+    EXPECT_TRUE(markerNear(image, red, 155, 74).empty());
+    mesh.triangles[0].selected = 1;
+    EXPECT_FALSE(findPixels(f.draw(mesh), exactly(yellow), 184, 47, 188, 52).empty());
+}
+
 TEST(RenderMesh, EmptyMeshShowsOnlyTheOriginCrossAndLabel)
 {
     ViewFixture f(ViewKind::Front);

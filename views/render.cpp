@@ -1,12 +1,16 @@
-// render.cpp: draws the mesh into the current view context. The geometry of a
-// pass is gathered into RenderBuffers and sent with OpenGL 1.1 vertex arrays,
-// in the order and colours corner-by-corner drawing would use, so the pixels
-// are the same. Reads the mesh only; leaves the state the label drawing expects.
+// render.cpp: draws the mesh into the current view context. The geometry is
+// gathered into RenderBuffers once per change of the mesh and sent with
+// OpenGL 1.1 vertex arrays, in the order and colours corner-by-corner drawing
+// would use, so the pixels are the same. Reads the mesh only; leaves the state
+// the label drawing expects.
 #include "views/views.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <span>
 
 #include "engine/engine.h"
@@ -38,51 +42,74 @@ void push(std::vector<float>& out, float a, float b, float c) { out.insert(out.e
 void push(std::vector<float>& out, Vec3 p) { push(out, p.x, p.y, p.z); }
 void push(std::vector<float>& out, Rgb c) { push(out, c.r, c.g, c.b); }
 
-void clear(RenderBuffers& b)
-{
-    b.positions.clear();
-    b.colors.clear();
-    b.texCoords.clear();
-}
+void setColour(Rgb c) { glColor3f(c.r, c.g, c.b); }
 
-// Draws what the buffers hold as `mode`; colours and texture coordinates are
-// used when their buffers are filled for every vertex.
-void drawBuffers(const RenderBuffers& b, GLenum mode)
+// Client arrays for one draw: positions of `stride` bytes, colours and texture
+// coordinates only where given.
+void setArrays(const float* positions, GLsizei stride, const float* colours, const float* texCoords)
 {
-    const auto count = static_cast<GLsizei>(b.positions.size() / 3);
-    if (count == 0) return;
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, b.positions.data());
-    const bool withColours = b.colors.size() == b.positions.size();
-    const bool withTexCoords = b.texCoords.size() / 2 == b.positions.size() / 3;
-    if (withColours) {
+    glVertexPointer(3, GL_FLOAT, stride, positions);
+    if (colours != nullptr) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, b.colors.data());
+        glColorPointer(3, GL_FLOAT, 0, colours);
     } else {
         glDisableClientState(GL_COLOR_ARRAY);
     }
-    if (withTexCoords) {
+    if (texCoords != nullptr) {
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, b.texCoords.data());
+        glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
     } else {
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
     glDisableClientState(GL_NORMAL_ARRAY);
-    glDrawArrays(mode, 0, count);
 }
 
-void drawOriginCross(RenderBuffers& b, float arm)
+void drawLines(std::span<const uint32_t> indices)
 {
-    clear(b);
-    push(b.positions, -arm, 0.0f, 0.0f);
-    push(b.positions, arm, 0.0f, 0.0f);
-    push(b.positions, 0.0f, arm, 0.0f);
-    push(b.positions, 0.0f, -arm, 0.0f);
-    push(b.positions, 0.0f, 0.0f, arm);
-    push(b.positions, 0.0f, 0.0f, -arm);
-    glColor3f(white.r, white.g, white.b);
-    drawBuffers(b, GL_LINES);
+    if (!indices.empty()) glDrawElements(GL_LINES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
 }
+
+void drawLine(Vec3 a, Vec3 b)
+{
+    const std::array<float, 6> ends{a.x, a.y, a.z, b.x, b.y, b.z};
+    setArrays(ends.data(), 0, nullptr, nullptr);
+    glDrawArrays(GL_LINES, 0, 2);
+}
+
+void drawOriginCross(float arm)
+{
+    const std::array<float, 18> arms{-arm, 0, 0, arm, 0, 0, 0, arm, 0, 0, -arm, 0, 0, 0, arm, 0, 0, -arm};
+    setColour(white);
+    setArrays(arms.data(), 0, nullptr, nullptr);
+    glDrawArrays(GL_LINES, 0, 6);
+}
+
+constexpr bool samePlace(size_t a, size_t b)
+{
+    for (size_t i = 0; i < 3; ++i)
+        if (cubeCorners[a].position[i] != cubeCorners[b].position[i]) return false;
+    return true;
+}
+
+// drawCube's corners each once: for each of its 24 corners the number of the
+// first corner at the same place, counted among those first ones (0 to 7).
+struct MarkerCorners {
+    std::array<size_t, 8> corner{};
+    std::array<uint32_t, 24> placeOf{};
+};
+constexpr MarkerCorners markerPlaces = [] {
+    MarkerCorners m{};
+    size_t count = 0;
+    for (size_t c = 0; c < cubeCorners.size(); ++c) {
+        size_t place = count;
+        for (size_t p = 0; p < count; ++p)
+            if (samePlace(m.corner[p], c)) place = p;
+        if (place == count) m.corner[count++] = c;
+        m.placeOf[c] = static_cast<uint32_t>(place);
+    }
+    return m;
+}();
 
 // The twelve edges of drawCube's cube, each once, as pairs of corner numbers.
 // In line mode the cube draws each edge twice (once per face); the second
@@ -91,11 +118,6 @@ void drawOriginCross(RenderBuffers& b, float arm)
 constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
     std::array<std::array<size_t, 2>, 12> edges{};
     size_t count = 0;
-    const auto samePlace = [](size_t a, size_t b) {
-        for (size_t i = 0; i < 3; ++i)
-            if (cubeCorners[a].position[i] != cubeCorners[b].position[i]) return false;
-        return true;
-    };
     for (size_t face = 0; face < cubeCorners.size(); face += 4) {
         for (size_t k = 0; k < 4; ++k) {
             const size_t a = face + k, b = face + (k + 1) % 4;
@@ -109,26 +131,99 @@ constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
     return edges;
 }();
 
-// Every vertex as drawCube at the vertex with scale markerSize in line mode,
-// as one batch of lines.
-void drawVertexMarkers(const Mesh& mesh, float markerSize, RenderBuffers& b)
+// Every vertex as drawCube at the vertex with scale builtMarkerSize in line mode:
+// each marker's eight corners in the vertex's colour, and its twelve edges.
+void buildMarkers(const Mesh& mesh, RenderBuffers& b)
 {
-    clear(b);
-    b.positions.reserve(mesh.vertices.size() * cubeEdges.size() * 6);
-    b.colors.reserve(b.positions.capacity());
+    b.markerCorners.clear();
+    b.markerColours.clear();
+    b.markerEdges.clear();
+    b.markerCorners.reserve(mesh.vertices.size() * 8 * 3);
+    b.markerColours.reserve(mesh.vertices.size() * 8 * 3);
+    b.markerEdges.reserve(mesh.vertices.size() * cubeEdges.size() * 2);
     for (const Vertex& v : mesh.vertices) {
+        const auto first = static_cast<uint32_t>(b.markerCorners.size() / 3);
         const Rgb colour = markerColour(v);
-        for (const auto& edge : cubeEdges) {
-            for (const size_t corner : edge) {
-                const float* p = cubeCorners[corner].position;
-                push(b.positions, markerSize * p[0] + v.x, markerSize * p[1] + v.y, markerSize * p[2] + v.z);
-                push(b.colors, colour);
-            }
+        for (const size_t corner : markerPlaces.corner) {
+            const float* p = cubeCorners[corner].position;
+            const float size = b.builtMarkerSize;
+            push(b.markerCorners, size * p[0] + v.x, size * p[1] + v.y, size * p[2] + v.z);
+            push(b.markerColours, colour);
         }
+        for (const auto& edge : cubeEdges)
+            for (const size_t corner : edge) b.markerEdges.push_back(first + markerPlaces.placeOf[corner]);
     }
-    drawBuffers(b, GL_LINES);
 }
 
+// Each edge of the finished triangles once, in the order and colour of the
+// first triangle that draws it: as lines, the three edges of each triangle in
+// corner order give the pixels of line mode without the polygon-to-line
+// stage, and a later copy of an edge adds no pixel, its fragments failing the
+// depth test. A copy running the other way is kept: a line is rasterised
+// differently from its reverse at a pixel here and there.
+void buildWireframe(const Mesh& mesh, size_t drawn, RenderBuffers& b)
+{
+    b.wireEdges.clear();
+    b.wireRuns.clear();
+    if (mesh.vertices.empty()) return;
+    // Open addressing over (from, to) position pairs; all ones is empty.
+    std::vector<uint64_t> seen(std::bit_ceil(6 * drawn + 2), ~uint64_t{0});
+    const size_t mask = seen.size() - 1;
+    const auto firstTime = [&](uint32_t a, uint32_t c) {
+        const uint64_t key = (uint64_t{a} << 32) | c;
+        for (size_t slot = ((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;; slot = (slot + 1) & mask) {
+            if (seen[slot] == key) return false;
+            if (seen[slot] == ~uint64_t{0}) {
+                seen[slot] = key;
+                return true;
+            }
+        }
+    };
+    b.wireEdges.reserve(6 * drawn);
+    for (size_t k = 0; k < drawn; ++k) {
+        const Triangle& t = mesh.triangles[k];
+        const Rgb c = triangleColour(t);
+        const std::array<float, 3> colour{c.r, c.g, c.b};
+        for (size_t corner = 0; corner < 3; ++corner) {
+            const auto from = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[corner]));
+            const auto to = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[(corner + 1) % 3]));
+            if (!firstTime(from, to)) continue;
+            if (b.wireRuns.empty() || b.wireRuns.back().colour != colour)
+                b.wireRuns.push_back({static_cast<uint32_t>(b.wireEdges.size()), 0, colour});
+            b.wireEdges.insert(b.wireEdges.end(), {from, to});
+            b.wireRuns.back().count += 2;
+        }
+    }
+}
+
+// The finished triangles' corners for the 3D view.
+void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
+{
+    b.positions.clear();
+    b.texCoords.clear();
+    b.colors.clear();
+    if (mesh.vertices.empty()) return;
+    b.positions.reserve(drawn * 9);
+    b.colors.reserve(drawn * 9);
+    b.texCoords.reserve(drawn * 6);
+    for (size_t k = 0; k < drawn; ++k) {
+        const Triangle& t = mesh.triangles[k];
+        const Rgb c = triangleColour(t);
+        for (size_t corner = 0; corner < 3; ++corner) {
+            push(b.texCoords, t.u[corner], t.v[corner]);
+            push(b.positions, vertexPosition(mesh, t.vertexIndex[corner]));
+            push(b.colors, c);
+        }
+    }
+}
+
+template <typename T>
+bool sameBytes(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+// Rebuilds the arrays when the mesh is not, byte for byte, what they were built from.
 // Puts the orthographic zoom in front of the camera's projection; at the
 // start zoom the matrix stays exactly as setCamera left it.
 void applyOrthoZoom(const ViewCamera& camera)
@@ -144,23 +239,46 @@ void applyOrthoZoom(const ViewCamera& camera)
     glMatrixMode(GL_MODELVIEW);
 }
 
+void updateBuffers(const Mesh& mesh, size_t drawn, RenderBuffers& b)
+{
+    if (b.built && b.builtPendingCorner == mesh.pendingCorner && sameBytes(b.builtVertices, mesh.vertices) &&
+        sameBytes(b.builtTriangles, mesh.triangles))
+        return;
+    buildMarkers(mesh, b);
+    buildWireframe(mesh, drawn, b);
+    buildTriangles(mesh, drawn, b);
+    b.builtVertices = mesh.vertices;
+    b.builtTriangles = mesh.triangles;
+    b.builtPendingCorner = mesh.pendingCorner;
+    b.built = true;
+}
+
 }  // namespace
 
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers)
 {
+    if (const float markerSize = markerScale / orthoZoom; buffers.builtMarkerSize != markerSize) {
+        buffers.builtMarkerSize = markerSize;
+        buffers.built = false;
+    }
     const bool ortho = viewFlag == 0;
     const bool threeD = viewFlag == 1;
+    // The last triangle is still being built while pendingCorner is not 0.
+    const size_t count = mesh.triangles.size();
+    const size_t drawn = mesh.pendingCorner != 0 && count > 0 ? count - 1 : count;
+    updateBuffers(mesh, drawn, buffers);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
 
     glLoadIdentity();
     if (ortho) {
-        glColor3f(white.r, white.g, white.b);
+        setColour(white);
         glDisable(GL_CULL_FACE);
         glDisable(GL_TEXTURE_2D);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        drawOriginCross(buffers, crossArm / orthoZoom);
-        drawVertexMarkers(mesh, markerScale / orthoZoom, buffers);
+        drawOriginCross(crossArm / orthoZoom);
+        setArrays(buffers.markerCorners.data(), 0, buffers.markerColours.data(), nullptr);
+        drawLines(buffers.markerEdges);
     }
     if (threeD) glBindTexture(GL_TEXTURE_2D, textureName);
 
@@ -170,37 +288,22 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
         glScalef(s, s, s);
     }
 
-    // The last triangle is still being built while pendingCorner is not 0.
-    const size_t count = mesh.triangles.size();
-    const size_t drawn = mesh.pendingCorner != 0 && count > 0 ? count - 1 : count;
-    clear(buffers);
     Rgb colour = white;
     if (count > 0) colour = triangleColour(mesh.triangles.back());
-    if (!mesh.vertices.empty()) {
-        // The orthographic views draw triangles in line mode: as lines, the
-        // three edges of each in corner order give the same pixels without
-        // the polygon-to-line stage.
-        constexpr std::array<size_t, 3> fillOrder{0, 1, 2};
-        constexpr std::array<size_t, 6> edgeOrder{0, 1, 1, 2, 2, 0};
-        const std::span<const size_t> order =
-            threeD ? std::span<const size_t>(fillOrder) : std::span<const size_t>(edgeOrder);
-        buffers.positions.reserve(drawn * order.size() * 3);
-        buffers.colors.reserve(drawn * order.size() * 3);
-        if (threeD) buffers.texCoords.reserve(drawn * 6);
-        for (size_t k = 0; k < drawn; ++k) {
-            const Triangle& t = mesh.triangles[k];
-            const Rgb c = triangleColour(t);
-            for (const size_t corner : order) {
-                if (threeD) push(buffers.texCoords, t.u[corner], t.v[corner]);
-                push(buffers.positions, vertexPosition(mesh, t.vertexIndex[corner]));
-                push(buffers.colors, c);
-            }
+    if (ortho && !buffers.wireEdges.empty()) {
+        setArrays(&mesh.vertices.front().x, sizeof(Vertex), nullptr, nullptr);
+        for (const ColourRun& run : buffers.wireRuns) {
+            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
+            drawLines(std::span(buffers.wireEdges).subspan(run.first, run.count));
         }
-        drawBuffers(buffers, threeD ? GL_TRIANGLES : GL_LINES);
+    }
+    if (threeD && !buffers.positions.empty()) {
+        setArrays(buffers.positions.data(), 0, buffers.colors.data(), buffers.texCoords.data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(buffers.positions.size() / 3));
     }
     // Arrays leave the current colour and texture coordinate undefined; the
     // construction line takes those of the last triangle visited.
-    glColor3f(colour.r, colour.g, colour.b);
+    setColour(colour);
     if (threeD && drawn > 0) {
         const Triangle& t = mesh.triangles[drawn - 1];
         glTexCoord2f(t.u[2], t.v[2]);
@@ -208,10 +311,7 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
 
     if (mesh.pendingCorner == 2 && count > 0 && !mesh.vertices.empty()) {
         const Triangle& t = mesh.triangles.back();
-        clear(buffers);
-        push(buffers.positions, vertexPosition(mesh, t.vertexIndex[0]));
-        push(buffers.positions, vertexPosition(mesh, t.vertexIndex[1]));
-        drawBuffers(buffers, GL_LINES);
+        drawLine(vertexPosition(mesh, t.vertexIndex[0]), vertexPosition(mesh, t.vertexIndex[1]));
     }
 
     glPopClientAttrib();

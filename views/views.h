@@ -125,8 +125,33 @@ void zoomOut(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
-// Arrays rebuilt by every renderMesh, kept between redraws to save allocations.
+// A stretch of an index array drawn in one colour.
+struct ColourRun {
+    uint32_t first = 0;
+    uint32_t count = 0;
+    std::array<float, 3> colour{};
+};
+
+// The arrays renderMesh draws, built from the mesh and kept until it changes:
+// a redraw of unchanged geometry only compares the mesh with the copy of its
+// lists the arrays were built from. One set serves all four views.
 struct RenderBuffers {
+    std::vector<Vertex> builtVertices;
+    std::vector<Triangle> builtTriangles;
+    int32_t builtPendingCorner = 0;
+    float builtMarkerSize = 0.0f;  // markers keep their size on screen, so a zoom rebuilds them
+    bool built = false;
+
+    // Orthographic views: the eight corners of every vertex's marker cube with
+    // the vertex's colour, and each marker's twelve edges as pairs of corners.
+    std::vector<float> markerCorners;
+    std::vector<float> markerColours;
+    std::vector<uint32_t> markerEdges;
+    // The wireframe: every edge of the finished triangles once, as a pair of
+    // vertex positions, in the order and colour the triangles first give it.
+    std::vector<uint32_t> wireEdges;
+    std::vector<ColourRun> wireRuns;
+    // The 3D view: the finished triangles' corners.
     std::vector<float> positions;
     std::vector<float> texCoords;
     std::vector<float> colors;

@@ -274,14 +274,15 @@ TEST_F(ExchangeTest, CorpusMeshesRoundTrip)
 
 TEST_F(ExchangeTest, SampleCubeComesBackBitForBit)
 {
-    const auto original = readFileBytes(PQ_SOURCE_DIR "/samples/cube.pq");
-    ASSERT_TRUE(original);
+    const auto file = readFileBytes(PQ_SOURCE_DIR "/samples/cube.pq");
+    ASSERT_TRUE(file);
+    const std::vector<std::byte> original(file->begin(), file->end());
     Mesh cube;
-    readMeshBytes(cube, *original, 1);
+    readMeshBytes(cube, original, 1);
     for (const char* extension : {"obj", "ply", "glb", "gltf", "dae", "3ds"}) {
         SCOPED_TRACE(extension);
         ASSERT_EQ(exportMesh(cube, path(std::string("cube.") + extension)), "");
-        EXPECT_EQ(writeMeshBytes(imported(path(std::string("cube.") + extension))), *original);
+        EXPECT_EQ(writeMeshBytes(imported(path(std::string("cube.") + extension))), original);
     }
 }
 
@@ -550,7 +551,7 @@ TEST_F(ExchangeTest, HostileFilesEndCleanly)
         EXPECT_EQ(said.rfind("pqtool: ", 0), 0u) << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_NE(said.find(entry.path().string()), std::string::npos) << said;
-        EXPECT_EQ(readFileBytes(out).value_or(std::vector<std::byte>{}).size(), 8u);
+        EXPECT_EQ(readFileBytes(out).value_or(FileBytes{}).size(), 8u);
     }
     EXPECT_EQ(files, 13u);
 }

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,7 @@ std::string pqRecord(std::array<float, 9> positions)
     return bytes;
 }
 
-float floatAt(const std::vector<std::byte>& bytes, size_t offset)
+float floatAt(std::span<const std::byte> bytes, size_t offset)
 {
     float value = 0;
     std::memcpy(&value, bytes.data() + offset, 4);
@@ -76,7 +77,7 @@ float floatAt(const std::vector<std::byte>& bytes, size_t offset)
 }
 
 // info's lines from "triangles:" on, as the native file's bytes give them.
-std::string figuresOf(const std::vector<std::byte>& bytes)
+std::string figuresOf(std::span<const std::byte> bytes)
 {
     std::set<std::array<uint32_t, 3>> positions;
     std::set<std::array<uint32_t, 3>> infinite;

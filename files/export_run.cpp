@@ -4,6 +4,7 @@
 // pair, which is both its standard input and its standard output, and answers
 // there. No state.
 #include "files/files.h"
+#include "files/file_descriptor.h"
 
 #include <spawn.h>
 #include <sys/socket.h>
@@ -20,20 +21,6 @@ extern char** environ;
 namespace {
 
 constexpr size_t maxAnswerBytes = 1000;
-
-// Closes a POSIX descriptor when it goes out of scope.
-struct SocketEnd {
-    int fd = -1;
-    SocketEnd() = default;
-    SocketEnd(const SocketEnd&) = delete;
-    SocketEnd& operator=(const SocketEnd&) = delete;
-    ~SocketEnd() { close(); }
-    void close()
-    {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-};
 
 // Sends every byte; false when the other end went away. MSG_NOSIGNAL: a child
 // that died must not end this process with SIGPIPE.
@@ -85,7 +72,7 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     int ends[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return std::generic_category().message(errno);
-    SocketEnd mine, theirs;
+    FileDescriptor mine, theirs;
     mine.fd = ends[0];
     theirs.fd = ends[1];
 

@@ -2,6 +2,7 @@
 // shared by the ASC reader and pref.txt. POSIX file calls; no other state
 // (writing a FIFO holds back SIGPIPE in the calling thread for its duration).
 #include "files/files.h"
+#include "files/file_descriptor.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -26,18 +27,6 @@
 #include <utility>
 
 namespace {
-
-// Closes a POSIX descriptor when it goes out of scope.
-struct FileDescriptor {
-    int fd = -1;
-    explicit FileDescriptor(int descriptor) : fd(descriptor) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor()
-    {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 bool writeAll(int fd, std::span<const std::byte> bytes)
 {

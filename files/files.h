@@ -121,6 +121,9 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
 
 // The lower-case extensions (without the dot) the import helper reads.
 const std::vector<std::string_view>& importExtensions();
+// The text after the last "." of the path's file name, lower-cased (ASCII);
+// empty when there is none. Import and export pick their format by it.
+std::string lowerExtension(const std::string& path);
 
 // What one run of the import helper may use.
 struct ImportLimits {

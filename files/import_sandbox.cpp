@@ -4,6 +4,7 @@
 // or error, and no other descriptor than the pipe of its reply; the reply is
 // checked before anything is allocated for it. No state.
 #include "files/files.h"
+#include "files/file_descriptor.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -36,17 +37,6 @@ constexpr uint64_t recordBytes = 60;
 constexpr uint64_t maxReplyTriangles = INT32_MAX / 3;
 // The PLY check reads no more of the file than this.
 constexpr size_t maxPlyHeaderBytes = 64 * 1024;
-
-std::string lowerExtension(const std::string& path)
-{
-    const std::string name = std::filesystem::path(path).filename().string();
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) return {};
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
 
 // Bytes of one PLY scalar type; 0 when unknown.
 size_t plyTypeSize(std::string_view type)
@@ -109,20 +99,6 @@ std::string plyHeaderProblem(const std::string& path, uint64_t fileBytes)
     }
     return "the header has no end_header line";
 }
-
-// Closes a POSIX descriptor when it goes out of scope.
-struct PipeEnd {
-    int fd = -1;
-    PipeEnd() = default;
-    PipeEnd(const PipeEnd&) = delete;
-    PipeEnd& operator=(const PipeEnd&) = delete;
-    ~PipeEnd() { close(); }
-    void close()
-    {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-};
 
 // How the helper's run ended, as far as the parent can tell.
 struct HelperRun {
@@ -188,7 +164,7 @@ HelperRun runHelper(const std::string& helper, const std::string& path, const Im
         run.startProblem = std::generic_category().message(errno);
         return run;
     }
-    PipeEnd readEnd, writeEnd;
+    FileDescriptor readEnd, writeEnd;
     readEnd.fd = ends[0];
     writeEnd.fd = ends[1];
 
@@ -243,6 +219,17 @@ std::string messageText(std::span<const std::byte> body)
 }
 
 }  // namespace
+
+std::string lowerExtension(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return {};
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
 
 const std::vector<std::string_view>& importExtensions()
 {

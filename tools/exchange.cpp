@@ -38,17 +38,6 @@ constexpr FormatName exportFormats[] = {
     {"gltf", "gltf2"}, {"dae", "collada"}, {"3ds", "3ds"},
 };
 
-std::string lowerExtension(const std::string& path)
-{
-    const std::string name = std::filesystem::path(path).filename().string();
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) return {};
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 std::string listOf(const std::vector<std::string_view>& extensions)
 {
     std::string text;

@@ -4,7 +4,7 @@
 // pair, which is both its standard input and its standard output, and answers
 // there. No state.
 #include "files/files.h"
-#include "files/file_descriptor.h"
+#include "files/process_io.h"
 
 #include <spawn.h>
 #include <sys/socket.h>
@@ -15,8 +15,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-
-extern char** environ;
 
 namespace {
 
@@ -81,22 +79,12 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     posix_spawn_file_actions_adddup2(&actions, theirs.fd, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, theirs.fd, STDOUT_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    // Default signal handling and none blocked, whatever this process set up.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     std::string programArgument = program, output = path, picture = texture;
     char* arguments[] = {programArgument.data(), output.data(), texture.empty() ? nullptr : picture.data(), nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, &attributes, arguments, environ);
+    const int spawned = spawnHelper(child, program, actions, arguments);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     theirs.close();
     if (spawned != 0)
         return "the export helper " + program + " could not be started: " + std::generic_category().message(spawned);

@@ -2,7 +2,7 @@
 // shared by the ASC reader and pref.txt. POSIX file calls; no other state
 // (writing a FIFO holds back SIGPIPE in the calling thread for its duration).
 #include "files/files.h"
-#include "files/file_descriptor.h"
+#include "files/process_io.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -4,7 +4,7 @@
 // or error, and no other descriptor than the pipe of its reply; the reply is
 // checked before anything is allocated for it. No state.
 #include "files/files.h"
-#include "files/file_descriptor.h"
+#include "files/process_io.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -23,8 +23,6 @@
 #include <filesystem>
 #include <new>
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
@@ -175,23 +173,13 @@ HelperRun runHelper(const std::string& helper, const std::string& path, const Im
     posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
     posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    // Default signal handling and none blocked, whatever this process set up.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     std::string memory = std::to_string(limits.memoryBytes), cpu = std::to_string(limits.cpuSeconds);
     std::string program = helper, input = path;
     char* arguments[] = {program.data(), input.data(), memory.data(), cpu.data(), nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, helper.c_str(), &actions, &attributes, arguments, environ);
+    const int spawned = spawnHelper(child, helper, actions, arguments);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     writeEnd.close();
     if (spawned != 0) {
         run.startProblem = std::generic_category().message(spawned);

@@ -123,7 +123,15 @@ class Editor:
         self.log = open(os.path.join(workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([program] + arguments, cwd=workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
-        self.main = find_window("^Polyquill - Editor v. 1.1$")
+        try:
+            # A sanitizer build on a loaded machine can take long to show its window.
+            self.main = find_window("^Polyquill - Editor v. 1.1$", timeout=60.0)
+        except Failure as error:
+            status = self.process.poll()
+            with open(self.log.name, errors="replace") as f:
+                output = f.read()[-2000:]
+            raise Failure("%s (the editor %s; its output: %r)" % (
+                error, "is still running" if status is None else "ended with %d" % status, output))
         self.views = {name: find_window("^%s$" % name) for name in ("Front", "Side", "Top", "3D")}
         time.sleep(1.5)  # several redraws
 

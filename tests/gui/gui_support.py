@@ -52,10 +52,10 @@ def windows(name):
 
 
 def geometry(window):
-    """Absolute position and size; xwininfo, because xdotool misplaces child windows."""
+    """Absolute position and size (zeros once gone); xwininfo, as xdotool misplaces child windows."""
     info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True, timeout=30).stdout
     values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
-    return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    return tuple(int(values.get(k, 0)) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
 class Shot:
@@ -172,9 +172,10 @@ class Editor:
     def menu(self, ups):
         """Picks the item `ups` places above the end of the first menu."""
         mx, my, _, _ = geometry(self.main)
-        before = len(windows(""))
+        before = set(windows(""))
         xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
-        wait_for("the menu", lambda: len(windows("")) > before)
+        # A new window taller than a tooltip.
+        wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
         xdo("key", *["Up"] * ups, "Return")
 
     def answer(self, title, text, another=False):

@@ -1,8 +1,6 @@
-"""gui_support.py: what the GUI journeys share: the real polyquill started from a
-private copy in a fresh folder (its pref.txt goes there), xdotool input,
-screenshots as pixels, and the files it reads. Standard library only; every
-wait polls for the state it needs, with a generous bound.
-"""
+"""gui_support.py: what the GUI journeys share: an X server, the real polyquill run from a private
+copy (its pref.txt goes there), xdotool input, screenshots as pixels, the files it reads. Standard
+library only; every wait polls for the state it needs, with a generous bound."""
 import os
 import pathlib
 import re
@@ -38,12 +36,10 @@ def xdo(*words):
 def wait_for(what, test, timeout=45.0):
     """Polls test() until it gives something true; a sanitizer build on a loaded machine is slow."""
     end = time.time() + timeout
-    while True:
-        value = test()
-        if value or time.time() > end:
-            expect(value, "timed out waiting for " + what)
-            return value
+    while not (value := test()) and time.time() < end:
         time.sleep(0.1)
+    expect(value, "timed out waiting for " + what)
+    return value
 
 
 def windows(name):
@@ -156,15 +152,12 @@ class Editor:
             else "a view without its label")
 
     def at(self, view, x, y):
-        vx, vy = self.origin[view]
-        return vx + x, vy + y
+        return self.origin[view][0] + x, self.origin[view][1] + y
 
     def button_position(self, name):
         """The middle of a toolbar button, by the toolbar's fixed layout above the Front view."""
-        x, fy = geometry(self.main)[0], self.origin["Front"][1]
-        for entry in TOOLBAR[:TOOLBAR.index(name)]:
-            x += 6 if entry == "|" else 20
-        return x + 10, fy - 14
+        x = geometry(self.main)[0] + sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
+        return x + 10, self.origin["Front"][1] - 14
 
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
@@ -232,12 +225,20 @@ class Journey:
 
 
 def run_journey(journeys):
-    """Runs the journey named first on the command line; leaves a screenshot when it fails."""
+    """Runs the journey named first on the command line in an X server of its own (Xvfb picks
+    a free display and says which); leaves a screenshot when it fails."""
     name = sys.argv[1]
     os.makedirs(sys.argv[4], exist_ok=True)
-    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir:
+    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
+        reader, writer = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten",
+                                   "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+        os.close(writer)
+        with os.fdopen(reader) as display:
+            os.environ["DISPLAY"] = ":" + display.readline().strip()
         journey = None
         try:
+            expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
             journey = Journey(workdir)
             journeys[name](journey)
         except (Failure, subprocess.SubprocessError, OSError) as error:
@@ -248,5 +249,7 @@ def run_journey(journeys):
         finally:
             for editor in journey.editors if journey else []:
                 editor.stop()
+            server.terminate()  # so that it removes its lock file
+            server.wait(timeout=30)
     print("passed", name)
     return 0

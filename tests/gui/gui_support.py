@@ -171,11 +171,16 @@ class Editor:
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
         xdo("key", *["Up"] * ups, "Return")
 
+    def focused(self, title):
+        """The window of that title once it has the keyboard."""
+        window = wait_for("the window " + title, lambda: windows(title))[0]
+        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == window)
+        return window
+
     def answer(self, title, text, another=False):
         """Types the text into the dialog of that title (file dialog or prompt) and confirms it;
         then waits for the main window unless another dialog follows."""
-        dialog = wait_for("the window " + title, lambda: windows(title))[0]
-        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
+        dialog = self.focused(title)
         xdo("key", "ctrl+a", "type", "--delay", "10", text)
         xdo("key", "Return")
         wait_for(title + " to close", lambda: dialog not in windows(title))
@@ -198,9 +203,10 @@ class Editor:
 
     def reply(self, title, key):
         """Answers the message box or question of that title with a key."""
-        box = wait_for(title, lambda: windows(title))[0]
+        box = self.focused(title)
         xdo("key", key)
         wait_for(title + " to close", lambda: box not in windows(title))
+        self.enabled()
 
     def ended(self):
         wait_for("the editor to end", lambda: self.process.poll() is not None)

@@ -18,10 +18,9 @@ QUAD = [[(0.0, 0.0, -0.5, -0.5, 0.0), (1.0, 1.0, 0.5, 0.5, 0.0), (0.0, 1.0, -0.5
 
 
 def build(journey):
-    """From nothing at full speed, in one xdotool call without a pause: eight arrow keys
-    in the Side view, three vertices, the triangle tool, three corners and Save. Every key
-    and click counts, each where the cursor was. The file named on the command line in two
-    words is one name."""
+    """From nothing in one xdotool call without a pause: eight arrow keys in the Side view, three
+    vertices, the triangle tool, three corners and Save. Every key and click counts, each where
+    the cursor was; the file named on the command line in two words is one name."""
     path = journey.path("fast triangle.pq")
     editor = Editor(journey, path.split(" "))
     words = ["mousemove", *editor.at("Side", 120, 100), "click", 3, "key", "--delay", 0] + ["Down"] * 8
@@ -114,10 +113,9 @@ def texels_shown(colours):
 
 
 def render(journey):
-    """pqtool render draws without a display the very pixels the editor's views show for the
-    sample cube with a PNG (libpng in both) and a BMP texture (the window layer's
-    reader in the editor, pqtool's own without a display) chosen in the editor. The close box
-    then ends the editor without a question, and pref.txt keeps the file's name beside the program."""
+    """pqtool render draws without a display the very pixels the editor shows for the sample cube
+    with a PNG (libpng in both) and a BMP texture (in the editor read by the window layer) chosen
+    in the editor. The close box ends it without a question; pref.txt beside it keeps the name."""
     cube = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
     write(journey.path("texels.png"), png_bytes(5, 3, lambda x, y: TEXELS[y][x]))
     write(journey.path("texels.bmp"), bmp_bytes(TEXELS))

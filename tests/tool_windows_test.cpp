@@ -1,6 +1,9 @@
-// The Scale and Rotate windows, the prompts of the automatic texture
-// coordinates and the Triangles window, over the scripted window layer.
+// The tool windows over the scripted window layer: Scale and Rotate, the prompts of the
+// automatic texture coordinates, the Triangles window, "choose texture" and the Texture window.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
@@ -8,349 +11,285 @@
 
 namespace {
 
-class ToolWindows : public ::testing::Test {
-protected:
+// Title, size and every field of a window: "Title WxH id@x,y,w,h=text ...".
+std::string describe(const FakeWindowLayer::Window& w)
+{
+    std::string out = w.spec.title + ' ' + std::to_string(w.spec.width) + 'x' + std::to_string(w.spec.height);
+    for (const auto& [id, g] : w.gadgets)
+        out += ' ' + std::to_string(id) + '@' + std::to_string(g.x) + ',' + std::to_string(g.y) + ',' +
+               std::to_string(g.width) + ',' + std::to_string(g.height) + '=' + g.text;
+    return out;
+}
+
+struct ToolWindows : ::testing::Test {
     FakeWindowLayer fake;
     AppState state;
-    FakeWindowLayer::Window seen;  // the modal window as it looked while waiting
-    int32_t activeWhileWaiting = windowNone;
+    std::string seen;  // the modal window as it waited, " active" added when it had the focus
+    std::map<std::string, std::pair<int32_t, int32_t>> decodable{{"/wall.png", {256, 128}}, {"/floor.bmp", {64, 32}}};
+    std::vector<std::string> reads;  // files handed to the texture reader
 
     void SetUp() override
     {
         fake.attach(state);
+        state.prefs.language = 1;
     }
 
-    // When the modal window first waits for input, types the non-empty texts
-    // into its fields from the top down and uses its close box.
+    // When the modal window first waits, notes how it looks, types the non-empty texts into
+    // its fields from the top and uses its close box.
     void answer(int32_t number, std::vector<std::string> texts)
     {
         fake.onIdle = [this, number, texts, done = false](FakeWindowLayer& f) mutable {
             if (done || !f.isWindowOpen(number)) return;
             done = true;
-            seen = f.windows[number];
-            activeWhileWaiting = f.active;
-            std::vector<std::pair<int32_t, int32_t>> byRow;  // (y, id)
-            for (const auto& [id, gadget] : seen.gadgets) byRow.emplace_back(gadget.y, id);
-            std::sort(byRow.begin(), byRow.end());
-            for (size_t i = 0; i < texts.size() && i < byRow.size(); ++i)
-                if (!texts[i].empty()) f.setGadgetText(number, byRow[i].second, texts[i]);
+            seen = describe(f.windows[number]) + (f.active == number && f.windows[number].shown ? " active" : "");
+            for (size_t i = 0; i < texts.size(); ++i)
+                if (!texts[i].empty()) f.setGadgetText(number, static_cast<int32_t>(i) + 1, texts[i]);
             f.push(eventClose, number);
         };
     }
 
-    void expectVertex(size_t i, float x, float y, float z, float tolerance = 1e-6f)
+    void expectVertex(size_t i, Vec3 want)
     {
-        const Vertex& v = state.mesh.vertices.at(i);
-        EXPECT_NEAR(v.x, x, tolerance) << "vertex " << i;
-        EXPECT_NEAR(v.y, y, tolerance) << "vertex " << i;
-        EXPECT_NEAR(v.z, z, tolerance) << "vertex " << i;
+        const Vec3 v = vertexPosition(state.mesh, static_cast<int32_t>(i));
+        EXPECT_LT(std::fabs(v.x - want.x) + std::fabs(v.y - want.y) + std::fabs(v.z - want.z), 3e-6f) << i;
     }
 
-    void addTriangles(int32_t count)
+    // Four vertices and a selected triangle on the last three, then the picture chosen (the
+    // reader decodes the files in `decodable` to black pictures) and the Texture window opened.
+    void openTextureWindowOn(const std::string& picture)
     {
-        addVertex(state.mesh, 0, 0, 0, 0);
-        for (int32_t i = 0; i < count; ++i) appendTriangle(state.mesh);
+        if (state.mesh.vertices.empty()) {
+            for (int32_t i = 0; i < 4; ++i) appendVertex(state.mesh);
+            addTriangle(state.mesh, 1, 2, 3, {0.0f, 1.0f, 0.1234567f}, {0.25f, 0.5f, 1.0f}).selected = 1;
+        }
+        fake.fileAnswers.push_back(picture);
+        const auto read = [this](const std::string& file) {
+            reads.push_back(file);
+            const auto [width, height] = decodable.contains(file) ? decodable[file] : std::pair(0, 0);
+            return RgbImage{width, height, std::vector<uint8_t>(static_cast<size_t>(width * height * 3))};
+        };
+        chooseTextureWith(state, read, [this](const RgbImage&) { return 40u + static_cast<uint32_t>(reads.size()); });
+        openTextureWindow(state);
     }
 
-    std::vector<int32_t> selectedTriangles() const
+    // One main-loop pass with the Texture window open; returns what it drew.
+    std::string pass(int32_t kind = eventNone, int32_t window = windowTexture, int32_t control = 0, int32_t note = 0)
     {
-        std::vector<int32_t> out;
-        for (size_t i = 0; i < state.mesh.triangles.size(); ++i)
-            if (state.mesh.triangles[i].selected == 1) out.push_back(static_cast<int32_t>(i));
+        state.eventKind = kind;
+        state.eventWindow = window;
+        state.event = WindowEvent{kind, window, 0, control, note};
+        fake.drawing.clear();
+        textureWindowStep(state);
+        std::string out;
+        for (const auto& op : fake.drawing)
+            out += op.kind + '(' + std::to_string(op.x0) + ',' + std::to_string(op.y0) + ',' + std::to_string(op.x1) +
+                   ',' + std::to_string(op.y1) + ',' + std::to_string(op.value) + ")";
+        return out;
+    }
+
+    std::string marks() const
+    {
+        std::string out;
+        for (const Vertex& v : state.mesh.vertices) out += std::to_string(v.marked);
         return out;
     }
 };
 
 }  // namespace
 
-// ---- Scale and Rotate -----------------------------------------------------------------
-
-TEST_F(ToolWindows, ScaleAndRotateWindowsHaveThreeFieldsWithTheirDefaults)
-{
-    const struct {
-        void (*command)(AppState&);
-        int32_t window;
-        const char* title;
-        std::array<const char*, 3> texts;
-    } cases[] = {{scaleSelection, windowScale, "Scale Object", {"1.0X", "1.0Y", "1.0Z"}},
-                 {rotateSelection, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"}}};
-    for (const auto& c : cases) {
-        answer(c.window, {});
-        c.command(state);
-        EXPECT_EQ(seen.spec.title, c.title);
-        EXPECT_EQ(seen.spec.width, 100);
-        EXPECT_EQ(seen.spec.height, 60);
-        EXPECT_EQ(seen.spec.style, WindowStyle::Tool);
-        EXPECT_EQ(seen.spec.placement, WindowPlacement::CentreOverActive);
-        EXPECT_TRUE(seen.shown);
-        EXPECT_EQ(activeWhileWaiting, c.window);
-        ASSERT_EQ(seen.gadgets.size(), 3u);
-        int32_t row = 0;
-        for (const auto& [id, g] : seen.gadgets) {
-            EXPECT_EQ(g.kind, "text");
-            EXPECT_EQ(g.text, c.texts[static_cast<size_t>(row)]);
-            EXPECT_EQ(g.x, 0);
-            EXPECT_EQ(g.y, 20 * row);
-            EXPECT_EQ(g.width, 100);
-            EXPECT_EQ(g.height, 20);
-            ++row;
-        }
-        EXPECT_FALSE(fake.isWindowOpen(c.window));
-        EXPECT_EQ(fake.active, windowMain);
-    }
-}
-
-TEST_F(ToolWindows, ClosingUneditedOrWithoutSelectionChangesNothing)
-{
-    addVertex(state.mesh, 0.5f, -0.25f, 2.0f, 1);
-    addVertex(state.mesh, -1.0f, 3.0f, 0.125f, 1);
-    addVertex(state.mesh, 7.0f, 7.0f, 7.0f, 0);
-    const std::vector<Vertex> before = state.mesh.vertices;
-    answer(windowScale, {});
-    scaleSelection(state);
-    answer(windowRotate, {});
-    rotateSelection(state);
-    for (size_t i = 0; i < before.size(); ++i)
-        expectVertex(i, before[i].x, before[i].y, before[i].z);
-
-    deselectAllVertices(state.mesh);
-    answer(windowScale, {"3", "3", "3"});
-    scaleSelection(state);
-    EXPECT_TRUE(seen.shown) << "the window opens without a selection too";
-    answer(windowRotate, {"90", "90", "90"});
-    rotateSelection(state);
-    for (size_t i = 0; i < before.size(); ++i)
-        expectVertex(i, before[i].x, before[i].y, before[i].z);
-}
-
-TEST_F(ToolWindows, ScaleAboutTheSelectionCentre)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 5.0f, 5.0f, 5.0f, 0);
-    answer(windowScale, {"2", "1", "1"});
-    scaleSelection(state);
-    expectVertex(0, -1.0f, 0.0f, 0.0f);
-    expectVertex(1, 3.0f, 0.0f, 0.0f);
-    expectVertex(2, 5.0f, 5.0f, 5.0f);
-    // "1,5" reads 1, "X" reads 0: y flattens onto the centre, z is mirrored.
-    state.mesh.vertices[0].y = 1.0f;
-    state.mesh.vertices[1].z = 4.0f;
-    answer(windowScale, {"1,5", "X", "-1"});
-    scaleSelection(state);
-    expectVertex(0, -1.0f, 0.5f, 4.0f);
-    expectVertex(1, 3.0f, 0.5f, 0.0f);
-}
-
-TEST_F(ToolWindows, OneSelectedVertexIsItsOwnCentre)
-{
-    addVertex(state.mesh, 0.3f, 0.6f, 0.9f, 1);
-    answer(windowScale, {"5", "5", "5"});
-    scaleSelection(state);
-    answer(windowRotate, {"30", "60", "90"});
-    rotateSelection(state);
-    expectVertex(0, 0.3f, 0.6f, 0.9f);
-}
-
-TEST_F(ToolWindows, RotateExamples)
+TEST_F(ToolWindows, ScaleAndRotateTurnTheSelectionAboutItsCentreWhenClosed)
 {
     addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1);
-    addVertex(state.mesh, 0.0f, -1.0f, 0.0f, 1);
-    answer(windowRotate, {"90", "0", "0"});
-    rotateSelection(state);
-    expectVertex(0, 0.0f, 0.0f, 1.0f, 1e-6f);
-    expectVertex(1, 0.0f, 0.0f, -1.0f, 1e-6f);
-
-    state.mesh.vertices[0] = {1.0f, 0.0f, 0.0f, 1, 0};
-    state.mesh.vertices[1] = {-1.0f, 0.0f, 0.0f, 1, 0};
-    answer(windowRotate, {"90", "0", "90"});
-    rotateSelection(state);
-    expectVertex(0, 0.0f, 0.0f, 1.0f, 1e-6f);
-    expectVertex(1, 0.0f, 0.0f, -1.0f, 1e-6f);
-}
-
-TEST_F(ToolWindows, RotationAnglesRoundToWholeDegreesHalvesToEven)
-{
-    const struct {
-        const char* text;
-        int32_t degrees;
-    } cases[] = {{"44.5", 44}, {"45.5", 46}, {"0.4", 0}, {"-2.5Z", -2}};
-    for (const auto& c : cases) {
-        state.mesh.vertices.clear();
-        addVertex(state.mesh, 1.0f, 0.0f, 0.0f, 1);
-        addVertex(state.mesh, -1.0f, 0.0f, 0.0f, 1);
-        answer(windowRotate, {"", "", c.text});
-        rotateSelection(state);
-        const Vec3 want = rotateVector(1.0f, 0.0f, 0.0f, 0, 0, c.degrees);
-        expectVertex(0, want.x, want.y, want.z, 0.0f);
-    }
-}
-
-TEST_F(ToolWindows, ModalWindowTakesTheFocusBackFromOtherWindows)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
+    addVertex(state.mesh, 2.0f, 0.0f, 4.0f, 1);
+    addVertex(state.mesh, 5.0f, 5.0f, 5.0f);
     fake.openWindow(windowFront, WindowSpec{});
     fake.push(eventLeftDown, windowFront, mkLButton);  // the fake activates the clicked view
-    fake.push(eventClose, windowMain);                 // not its own: ignored
-    answer(windowScale, {"2"});
+    fake.push(eventClose, windowMain);                 // not the modal window's own: ignored
+    answer(windowScale, {"2", "1,5", "X"});            // "1,5" reads 1, "X" reads 0
     scaleSelection(state);
-    EXPECT_EQ(activeWhileWaiting, windowScale);
-    expectVertex(1, 3.0f, 0.0f, 0.0f);
-    EXPECT_TRUE(state.mesh.vertices.size() == 2u);
-}
+    EXPECT_EQ(seen, "Scale Object 100x60 1@0,0,100,20=1.0X 2@0,20,100,20=1.0Y 3@0,40,100,20=1.0Z active");
+    expectVertex(0, {-1.0f, 1.0f, 2.0f});
+    expectVertex(1, {3.0f, 0.0f, 2.0f});
+    answer(windowRotate, {"44.5", "45.5", "-2.5Z"});  // whole degrees, halves to even
+    rotateSelection(state);
+    EXPECT_EQ(seen, "Rotate Object 100x60 1@0,0,100,20=0X 2@0,20,100,20=0Y 3@0,40,100,20=0Z active");
+    const Vec3 r = rotateVector(-2.0f, 0.5f, 0.0f, 44, 46, -2);
+    expectVertex(0, {1.0f + r.x, 0.5f + r.y, 2.0f + r.z});
+    expectVertex(2, {5.0f, 5.0f, 5.0f});
+    EXPECT_EQ(std::pair(fake.isWindowOpen(windowRotate), fake.active), std::pair(false, windowMain));
 
-TEST_F(ToolWindows, AWindowGoneWithoutItsCloseBoxAppliesNothing)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
+    // Gone without its close box, or closed with nothing selected, a window applies nothing.
+    const Vec3 before = vertexPosition(state.mesh, 1);
     fake.onIdle = [](FakeWindowLayer& f) {
         f.setGadgetText(windowScale, 1, "0");
         f.closeWindow(windowScale);
     };
     scaleSelection(state);
-    expectVertex(1, 2.0f, 0.0f, 0.0f);
+    deselectAllVertices(state.mesh);
+    answer(windowScale, {"3", "3", "3"});
+    scaleSelection(state);
+    answer(windowRotate, {"90", "90", "90"});
+    rotateSelection(state);
+    expectVertex(1, before);
     EXPECT_EQ(fake.active, windowMain);
 }
 
-// ---- automatic texture coordinates -----------------------------------------------------
-
-TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximum)
+TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximumAndACancelChangesNothing)
 {
-    addTriangles(3);
-    fake.promptAnswers = {"0", "1"};
-    autoTexCoordsCommand(state);
-    ASSERT_EQ(fake.prompts.size(), 2u);
-    EXPECT_EQ(fake.prompts[0].title, "Minimum");
-    EXPECT_EQ(fake.prompts[0].message, "Give me the minimum of UV-coords");
-    EXPECT_EQ(fake.prompts[0].defaultText, "0.0");
-    EXPECT_EQ(fake.prompts[1].title, "Maximum");
-    EXPECT_EQ(fake.prompts[1].message, "Give me the maximum of UV-coords");
-    EXPECT_EQ(fake.prompts[1].defaultText, "0.0");
-    EXPECT_EQ(state.uvMin, 0.0f);
-    EXPECT_EQ(state.uvMax, 1.0f);
-    const Triangle& first = state.mesh.triangles[0];
-    const Triangle& second = state.mesh.triangles[1];
-    EXPECT_EQ(first.u, (std::array<float, 3>{0, 1, 0}));
-    EXPECT_EQ(first.v, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(second.u, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(second.v, (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(state.mesh.triangles[2].u, first.u);
-    EXPECT_EQ(state.mesh.triangles[2].v, first.v);
-}
-
-TEST_F(ToolWindows, AutoTexCoordsCountsNonNumericAnswersAsZero)
-{
-    addTriangles(2);
-    for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.5f, 0.5f};
-    fake.promptAnswers = {"abc", "-"};
-    autoTexCoordsCommand(state);
-    for (const Triangle& t : state.mesh.triangles) {
-        EXPECT_EQ(t.u, (std::array<float, 3>{0, 0, 0}));
-        EXPECT_EQ(t.v, (std::array<float, 3>{0, 0, 0}));
-    }
-    fake.promptAnswers = {"1", "0"};  // accepted as given: the pattern mirrors
-    autoTexCoordsCommand(state);
-    EXPECT_EQ(state.mesh.triangles[0].u, (std::array<float, 3>{1, 0, 1}));
-}
-
-TEST_F(ToolWindows, CancellingEitherAutoTexCoordsPromptChangesNothing)
-{
-    addTriangles(2);
-    for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.25f, 0.75f};
+    addVertex(state.mesh, 0, 0, 0);
+    for (int32_t i = 0; i < 3; ++i) addTriangle(state.mesh, 0, 0, 0, {0.5f, 0.25f, 0.75f}, {0.5f, 0.5f, 0.5f});
     state.uvMin = 0.125f;
     state.uvMax = 2.0f;
     const std::vector<std::byte> before = writeMeshBytes(state.mesh);
-    for (const std::deque<std::string>& answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}}) {
-        fake.prompts.clear();
+    for (std::deque<std::string> answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}}) {
         fake.promptAnswers = answers;
         autoTexCoordsCommand(state);
-        EXPECT_EQ(fake.prompts.size(), answers.size()) << "no question after a cancel";
         EXPECT_EQ(writeMeshBytes(state.mesh), before);
-        EXPECT_EQ(state.uvMin, 0.125f);
-        EXPECT_EQ(state.uvMax, 2.0f);
+        EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.125f, 2.0f));
+    }
+    EXPECT_EQ(fake.prompts.size(), 3u) << "no question after a cancel";
+    fake.promptAnswers = {"abc", "3"};
+    autoTexCoordsCommand(state);
+    ASSERT_EQ(fake.prompts.size(), 5u);
+    for (size_t i : {3u, 4u}) seen += fake.prompts[i].title + '|' + fake.prompts[i].message + '|' + fake.prompts[i].defaultText + '|';
+    EXPECT_EQ(seen, "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
+    EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
+    // Every other triangle takes the other half of the square.
+    for (const Triangle& t : state.mesh.triangles) {
+        const bool second = &t == &state.mesh.triangles[1];
+        EXPECT_EQ(t.u, (second ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
+        EXPECT_EQ(t.v, (second ? std::array<float, 3>{0, 0, 3} : std::array<float, 3>{0, 3, 3}));
     }
 }
 
-TEST_F(ToolWindows, AutoTexCoordsOnAnEmptyMeshOnlyAsks)
-{
-    autoTexCoordsCommand(state);  // the fake accepts both defaults
-    EXPECT_EQ(fake.prompts.size(), 2u);
-    EXPECT_TRUE(state.mesh.triangles.empty());
-    EXPECT_TRUE(state.mesh.vertices.empty());
-}
-
-// ---- the Triangles window ---------------------------------------------------------------
-
-TEST_F(ToolWindows, TriangleListOpensNothingWithoutTriangles)
+TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
 {
     openTriangleList(state);
-    EXPECT_FALSE(fake.isWindowOpen(windowTriangles));
-}
-
-TEST_F(ToolWindows, TriangleListShowsTheSelectedNumberAndTheCountAtOpening)
-{
-    addTriangles(4);
-    openTriangleList(state);
-    ASSERT_TRUE(fake.isWindowOpen(windowTriangles));
-    const FakeWindowLayer::Window& w = fake.windows[windowTriangles];
-    EXPECT_EQ(w.spec.title, "Triangles");
-    EXPECT_EQ(w.spec.width, 100);
-    EXPECT_EQ(w.spec.height, 23);
-    EXPECT_EQ(w.spec.style, WindowStyle::Tool);
-    EXPECT_TRUE(w.shown);
-    ASSERT_EQ(w.gadgets.size(), 1u);
-    const FakeWindowLayer::Gadget& field = w.gadgets.begin()->second;
-    EXPECT_EQ(field.text, "0");
-    EXPECT_TRUE(field.digitsOnly);
-    EXPECT_EQ(field.width, 120);
-    EXPECT_EQ(field.height, 23);
-    EXPECT_EQ(field.minimum, 0);
-    EXPECT_EQ(field.maximum, 4);
-
-    state.mesh.triangles[2].selected = 1;
-    addTriangles(2);  // opening again replaces the window, with the new count
-    openTriangleList(state);
-    EXPECT_EQ(fake.windows[windowTriangles].gadgets.begin()->second.text, "3");
-    EXPECT_EQ(fake.windows[windowTriangles].gadgets.begin()->second.maximum, 6);
-}
-
-TEST_F(ToolWindows, TriangleListStepSelectsTheNumberedTriangleAlone)
-{
-    addTriangles(4);
+    EXPECT_FALSE(fake.isWindowOpen(windowTriangles)) << "nothing without triangles";
+    addVertex(state.mesh, 0, 0, 0);
+    for (int32_t i = 0; i < 4; ++i) appendTriangle(state.mesh);
     state.mesh.triangles[2].selected = 1;
     openTriangleList(state);
-    const int32_t field = fake.windows[windowTriangles].gadgets.begin()->first;
+    EXPECT_EQ(describe(fake.windows[windowTriangles]), "Triangles 100x23 1@0,0,120,23=3");
+    const FakeWindowLayer::Gadget& field = fake.windows[windowTriangles].gadgets.at(1);
+    EXPECT_EQ(std::tuple(field.digitsOnly, field.minimum, field.maximum), std::tuple(true, 0, 4));
     state.eventWindow = windowTriangles;
-    state.eventKind = eventNone;  // also on passes without a new event
-    fake.setGadgetText(windowTriangles, field, "4");
-    triangleListStep(state);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{3});
-    for (const char* none : {"", "0", "5", "999999999999"}) {
+    state.eventKind = eventNone;  // the step runs on passes without a new event too
+    const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
+    for (const auto& [text, selected] : steps) {
         state.mesh.triangles[0].selected = 1;
-        fake.setGadgetText(windowTriangles, field, none);
+        fake.setGadgetText(windowTriangles, 1, text);
         triangleListStep(state);
-        EXPECT_TRUE(selectedTriangles().empty()) << "field \"" << none << "\"";
+        EXPECT_EQ(firstSelectedTriangle(state.mesh), selected) << text;
     }
-    // A later selection command is undone as soon as the window's event comes again.
-    fake.setGadgetText(windowTriangles, field, "2");
-    triangleListStep(state);
-    selectNextTriangle(state.mesh);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{2});
-    triangleListStep(state);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{1});
-}
-
-TEST_F(ToolWindows, TriangleListCloseBoxClosesAndKeepsTheSelection)
-{
-    addTriangles(2);
-    state.mesh.triangles[1].selected = 1;
-    openTriangleList(state);
-    fake.setGadgetText(windowTriangles, fake.windows[windowTriangles].gadgets.begin()->first, "1");
-    state.eventWindow = windowTriangles;
     state.eventKind = eventClose;
+    fake.setGadgetText(windowTriangles, 1, "3");
     triangleListStep(state);
     EXPECT_FALSE(fake.isWindowOpen(windowTriangles));
     EXPECT_EQ(fake.active, windowMain);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{1});
+    EXPECT_EQ(firstSelectedTriangle(state.mesh), 1) << "closing keeps the selection";
+}
+
+TEST_F(ToolWindows, ChooseTextureDecodesOnceForTheTextureAndThePicture)
+{
+    openTextureWindowOn("/wall.png");
+    ASSERT_EQ(fake.fileDialogs.size(), 1u);
+    const auto& d = fake.fileDialogs[0];
+    EXPECT_EQ(d.title + '|' + d.startText + '|' + d.filter + '|' + std::to_string(d.filterIndex + d.save),
+              "Texture||BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png|0");
+    EXPECT_EQ(fake.current, window3D);
+    EXPECT_EQ(std::tuple(fake.imageWidth(imageTexture), fake.imageHeight(imageTexture), state.textureName.name()),
+              std::tuple(256, 128, 41u));
+    openTextureWindowOn("");  // cancelled: the texture stays
+    openTextureWindowOn("/floor.bmp");
+    EXPECT_EQ(reads, (std::vector<std::string>{"/wall.png", "/floor.bmp"}));
+    EXPECT_EQ(std::tuple(fake.imageWidth(imageTexture), state.textureName.name()), std::tuple(64, 42u));
+    EXPECT_TRUE(fake.messages.empty());
+    openTextureWindowOn("/broken.jpg");
+    EXPECT_FALSE(fake.hasImage(imageTexture)) << "no stale picture of the previous file";
+    EXPECT_EQ(std::tuple(state.textureName.name(), state.textureFileName), std::tuple(0u, "/broken.jpg"));
+    state.prefs.language = 0;
+    openTextureWindow(state);
+    state.mesh.triangles[0].selected = 0;
+    openTextureWindowOn("/wall.png");
+    ASSERT_EQ(fake.messages.size(), 2u) << "no selection: nothing is said";
+    EXPECT_EQ(fake.messages[0].title + '|' + fake.messages[0].text + '|' + fake.messages[1].text,
+              "Texture|No texture found|Keine Textur vorhanden");
+}
+
+TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesThemBack)
+{
+    openTextureWindowOn("/wall.png");
+    EXPECT_EQ(describe(fake.windows[windowTexture]),
+              "Texture 256x188 200@0,0,128,20=0.000000 201@128,0,128,20=0.250000 202@0,20,128,20=1.000000 "
+              "203@128,20,128,20=0.500000 204@0,40,128,20=0.123457 205@128,40,128,20=1.000000");
+    EXPECT_EQ(std::pair(fake.active, marks()), std::pair(windowTexture, std::string("0000"))) << "opening marks nothing";
+    EXPECT_EQ(pass(), "image(0,60,0,0,100)rect(-3,89,6,6,16711680)rect(253,121,6,6,16711680)rect(29,185,6,6,16711680)"
+                      "line(0,92,256,124,1)line(256,124,32,188,1)line(0,92,32,188,1)");
+    EXPECT_EQ(state.mesh.triangles[0].u[2], 0.123457f) << "the first pass rounds to the fields' six decimals";
+
+    state.dirtyViews = 0;
+    pass();
+    EXPECT_EQ(state.dirtyViews, 0u) << "fields as they were change no view";
+    const std::pair<int32_t, const char*> typed[] = {{200, "1e300"}, {201, "-1e30"}, {202, "-2"}, {205, "abc"}};
+    for (const auto& [field, text] : typed) fake.setGadgetText(windowTexture, field, text);
+    const std::string drawn = pass();
+    const Triangle& t = state.mesh.triangles[0];
+    EXPECT_EQ(std::tuple(t.u[0], t.v[0], t.u[1], t.v[2]), std::tuple(INFINITY, -1e30f, -2.0f, 0.0f));
+    EXPECT_EQ(state.dirtyViews, viewBit(ViewKind::ThreeD)) << "texture coordinates show in 3D only";
+    EXPECT_NE(drawn.find("rect(1000000,-1000000,6,6,16711680)rect(-515,121,6,6,16711680)"), std::string::npos)
+        << drawn << ": far corners are held where they cannot overflow";
+}
+
+TEST_F(ToolWindows, ALargePictureIsScaledDownToFitTheScreen)
+{
+    fake.maxToolClient = {1000, 760};
+    decodable["/wall.png"] = {4000, 1000};
+    openTextureWindowOn("/wall.png");
+    EXPECT_EQ(describe(fake.windows[windowTexture]).substr(0, 32), "Texture 1000x310 200@0,0,500,20=");
+    EXPECT_EQ(pass(), "image(0,60,1000,250,100)rect(-3,120,6,6,16711680)rect(997,182,6,6,16711680)rect(120,307,6,6,16711680)"
+                      "line(0,123,1000,185,1)line(1000,185,123,310,1)line(0,123,123,310,1)");
+    decodable["/wall.png"] = {300, 2000};  // too tall: scaled by the height left below the fields
+    openTextureWindowOn("/wall.png");
+    EXPECT_EQ(describe(fake.windows[windowTexture]).substr(0, 15), "Texture 105x760");
+}
+
+TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
+{
+    openTextureWindowOn("/wall.png");
+    addTriangle(state.mesh, 0, 1, 2, {0.75f, 0.5f, 0.25f}, {0.125f, 0.0f, 1.0f});
+    const std::pair<int32_t, const char*> focus[] = {{203, "0010"}, {204, "0001"}, {199, "0001"}, {206, "0001"}, {201, "0100"}};
+    for (const auto& [field, want] : focus) {
+        state.dirtyViews = 0;
+        pass(eventControl, windowTexture, field, notifySetFocus);
+        EXPECT_EQ(marks(), want) << field;
+    }
+    EXPECT_EQ(state.dirtyViews, orthoViews) << "marks show in Front, Side and Top";
+    pass(eventControl, windowTexture, 203, notifyChange);
+    EXPECT_EQ(marks(), "0100") << "only the focus moves the mark";
+
+    // Another triangle selected under the window: its own values are shown, not overwritten.
+    selectNextTriangle(state.mesh);
+    pass();
+    EXPECT_EQ(state.mesh.triangles[1].u, (std::array<float, 3>{0.75f, 0.5f, 0.25f}));
+    EXPECT_EQ(std::pair(state.mesh.triangles[0].u[0], fake.gadgetText(windowTexture, 200)), std::pair(0.0f, std::string("0.750000")));
+    EXPECT_EQ(marks(), "1000") << "the mark moves to corner 0 of the new one";
+    fake.setGadgetText(windowTexture, 205, "0.5");
+    pass();
+    EXPECT_EQ(state.mesh.triangles[1].v[2], 0.5f) << "typing goes to the triangle shown";
+
+    fake.active = windowFront;
+    pass(eventLeftDown, windowFront);
+    EXPECT_EQ(fake.active, windowTexture) << "it stays in front while the latest event is another window's";
+    pass(eventClose, windowTexture);
+    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0000"));
+
+    openTextureWindowOn("/wall.png");
+    pass(eventControl, windowTexture, 205, notifySetFocus);
+    state.mesh.triangles[1].selected = 0;
+    pass(eventNone, windowMain);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].title + '|' + fake.messages[0].text, "Triangle-Selection|No triangle selected");
+    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0010"))
+        << "a lost selection closes the window and keeps the mark";
 }

@@ -136,12 +136,11 @@ TEST(MeshEditing, TriangleSelectionStepsThroughNoneAndByNumber)
 TEST(MeshEditing, CornersBuildTrianglesInClickOrder)
 {
     Mesh m = numbered(4);
-    for (int32_t p : {3, 1, 2, 0}) cornerAt(m, p);
-    EXPECT_EQ(describe(m), "0* 1 2 3 | 312 000 pending 1");
-    m.vertices[0].selected = 0;
-    m.vertices[2].selected = m.vertices[1].selected = 1;
+    for (int32_t p : {3, 1, 2, 1}) cornerAt(m, p);
+    EXPECT_EQ(describe(m), "0 1* 2 3 | 312 100 pending 1");
+    m.vertices[2].selected = 1;
     addCorner(m);
-    EXPECT_EQ(describe(m), "0 1* 2* 3 | 312 010 pending 2") << "several selected: the lowest position";
+    EXPECT_EQ(describe(m), "0 1* 2* 3 | 312 110 pending 2") << "several selected: the lowest position";
 
     Mesh empty;
     addCorner(empty);
@@ -157,16 +156,12 @@ TEST(ScaleRotate, AnglesRoundToWholeDegreesWithTheFloatPi)
     for (const auto& [degrees, want] : angles) EXPECT_EQ(roundAngle(degrees), want) << degrees;
     EXPECT_EQ(roundAngle(1e30f) % 360, roundAngle(1e30f)) << "huge angles stay in range";
     EXPECT_EQ(degCos(90), std::cos(static_cast<float>(4.0 * std::atan(1.0)) / 2.0)) << "float pi: not quite 0";
-    EXPECT_LT(distance(rotateVector(0, 1, 0, 90, 0, 0), {0, 0, 1}), 3e-6f);
-    EXPECT_LT(distance(rotateVector(1, 0, 0, 0, 0, 90), {0, 1, 0}), 3e-6f);
-    EXPECT_LT(distance(rotateVector(1, 0, 0, 0, 90, 0), {0, 0, -1}), 3e-6f);
     EXPECT_LT(distance(rotateVector(1, 0, 0, 90, 0, 90), {0, 0, 1}), 3e-6f) << "Z first, then X";
 }
 
 namespace {
 constexpr int32_t maxWhole = std::numeric_limits<int32_t>::max();
 constexpr int32_t minWhole = std::numeric_limits<int32_t>::min();
-constexpr float inf = std::numeric_limits<float>::infinity();
 }  // namespace
 
 TEST(Numbers, ReadDecimalTakesTheLongestLeadingPlainNumber)
@@ -193,13 +188,4 @@ TEST(Numbers, WholeNumbersSaturateAndRoundedOnesHalveToEven)
         {"2", 2}, {"2.5", 2}, {"3.5", 4}, {"0.4", 0}, {"-1.5", -2}, {"-7.6", -8}, {"", 0},
         {"1e300", maxWhole}, {"-1e300", minWhole}, {"-2147483648", minWhole}};
     for (const auto& [text, want] : rounded) EXPECT_EQ(readRoundedWhole(text), want) << text;
-}
-
-TEST(Numbers, FieldsHoldFloatsShownWithSixDecimals)
-{
-    EXPECT_EQ(formatDecimal(0.5f) + formatDecimal(0.1234567f) + formatDecimal(-2.0f), "0.5000000.123457-2.000000");
-    EXPECT_EQ(formatDecimal(std::numeric_limits<float>::max()).size(), 39u + 7u);
-    EXPECT_EQ(readDecimalFloat(formatDecimal(0.75f)), 0.75f);
-    EXPECT_EQ(std::tuple(readDecimalFloat("2.5"), readDecimalFloat("1e300"), readDecimalFloat("-1e300")),
-              std::tuple(2.5f, inf, -inf));
 }

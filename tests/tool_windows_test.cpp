@@ -1,9 +1,10 @@
-// The tool windows over the scripted window layer: Scale and Rotate, the prompts of the
-// automatic texture coordinates, the Triangles window, "choose texture" and the Texture window.
+// The mouse tools and the tool windows over the scripted window layer: the group drag, Scale
+// and Rotate, the prompts of the automatic texture coordinates, the Triangles window, "choose
+// texture" and the Texture window.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
+#include <limits>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
@@ -25,13 +26,24 @@ struct ToolWindows : ::testing::Test {
     FakeWindowLayer fake;
     AppState state;
     std::string seen;  // the modal window as it waited, " active" added when it had the focus
-    std::map<std::string, std::pair<int32_t, int32_t>> decodable{{"/wall.png", {256, 128}}, {"/floor.bmp", {64, 32}}};
     std::vector<std::string> reads;  // files handed to the texture reader
 
     void SetUp() override
     {
         fake.attach(state);
         state.prefs.language = 1;
+        WindowSpec view;
+        view.width = view.height = 200;
+        for (int32_t n = windowFront; n <= window3D; ++n) fake.openWindow(n, view);
+    }
+
+    // Puts the cursor over a view's model point (a, b), 100 pixels a unit, and makes that view active.
+    void pointAt(ViewKind view, float a, float b)
+    {
+        const float down = view == ViewKind::Top ? b : -b;  // Top's second coordinate grows downwards
+        fake.active = windowOfView(view);
+        fake.cursor[fake.active] = {static_cast<int32_t>(std::lround((a + 1) * 100)),
+                                    static_cast<int32_t>(std::lround((down + 1) * 100))};
     }
 
     // When the modal window first waits, notes how it looks, types the non-empty texts into
@@ -51,11 +63,12 @@ struct ToolWindows : ::testing::Test {
     void expectVertex(size_t i, Vec3 want)
     {
         const Vec3 v = vertexPosition(state.mesh, static_cast<int32_t>(i));
-        EXPECT_LT(std::fabs(v.x - want.x) + std::fabs(v.y - want.y) + std::fabs(v.z - want.z), 3e-6f) << i;
+        EXPECT_LT(std::fabs(v.x - want.x) + std::fabs(v.y - want.y) + std::fabs(v.z - want.z), 3e-5f)
+            << i << ": " << v.x << ' ' << v.y << ' ' << v.z;
     }
 
     // Four vertices and a selected triangle on the last three, then the picture chosen (the
-    // reader decodes the files in `decodable` to black pictures) and the Texture window opened.
+    // reader decodes the two known files to black pictures) and the Texture window opened.
     void openTextureWindowOn(const std::string& picture)
     {
         if (state.mesh.vertices.empty()) {
@@ -65,7 +78,8 @@ struct ToolWindows : ::testing::Test {
         fake.fileAnswers.push_back(picture);
         const auto read = [this](const std::string& file) {
             reads.push_back(file);
-            const auto [width, height] = decodable.contains(file) ? decodable[file] : std::pair(0, 0);
+            const int32_t width = file == "/wall.png" ? 256 : file == "/floor.bmp" ? 64 : 0;
+            const int32_t height = width / 2;
             return RgbImage{width, height, std::vector<uint8_t>(static_cast<size_t>(width * height * 3))};
         };
         chooseTextureWith(state, read, [this](const RgbImage&) { return 40u + static_cast<uint32_t>(reads.size()); });
@@ -139,26 +153,20 @@ TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximumAndACancelChangesNothing)
     addVertex(state.mesh, 0, 0, 0);
     for (int32_t i = 0; i < 3; ++i) addTriangle(state.mesh, 0, 0, 0, {0.5f, 0.25f, 0.75f}, {0.5f, 0.5f, 0.5f});
     state.uvMin = 0.125f;
-    state.uvMax = 2.0f;
     const std::vector<std::byte> before = writeMeshBytes(state.mesh);
-    for (std::deque<std::string> answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}}) {
+    for (auto answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}, std::deque<std::string>{"abc", "3"}}) {
+        EXPECT_EQ(std::pair(writeMeshBytes(state.mesh) == before, state.uvMin), std::pair(true, 0.125f));
         fake.promptAnswers = answers;
         autoTexCoordsCommand(state);
-        EXPECT_EQ(writeMeshBytes(state.mesh), before);
-        EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.125f, 2.0f));
     }
-    EXPECT_EQ(fake.prompts.size(), 3u) << "no question after a cancel";
-    fake.promptAnswers = {"abc", "3"};
-    autoTexCoordsCommand(state);
-    ASSERT_EQ(fake.prompts.size(), 5u);
-    for (size_t i : {3u, 4u}) seen += fake.prompts[i].title + '|' + fake.prompts[i].message + '|' + fake.prompts[i].defaultText + '|';
-    EXPECT_EQ(seen, "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
+    for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
+    EXPECT_EQ(seen, "Minimum|Give me the minimum of UV-coords|0.0|Minimum|Give me the minimum of UV-coords|0.0|"
+                    "Maximum|Give me the maximum of UV-coords|0.0|Minimum|Give me the minimum of UV-coords|0.0|"
+                    "Maximum|Give me the maximum of UV-coords|0.0|") << "no question after a cancel";
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
-    // Every other triangle takes the other half of the square.
-    for (const Triangle& t : state.mesh.triangles) {
-        const bool second = &t == &state.mesh.triangles[1];
-        EXPECT_EQ(t.u, (second ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
-        EXPECT_EQ(t.v, (second ? std::array<float, 3>{0, 0, 3} : std::array<float, 3>{0, 3, 3}));
+    for (size_t i = 0; i < 3; ++i) {  // every other triangle takes the other half of the square
+        EXPECT_EQ(state.mesh.triangles[i].u, (i == 1 ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
+        EXPECT_EQ(state.mesh.triangles[i].v, (i == 1 ? std::array<float, 3>{0, 0, 3} : std::array<float, 3>{0, 3, 3}));
     }
 }
 
@@ -170,9 +178,9 @@ TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
     for (int32_t i = 0; i < 4; ++i) appendTriangle(state.mesh);
     state.mesh.triangles[2].selected = 1;
     openTriangleList(state);
-    EXPECT_EQ(describe(fake.windows[windowTriangles]), "Triangles 100x23 1@0,0,120,23=3");
     const FakeWindowLayer::Gadget& field = fake.windows[windowTriangles].gadgets.at(1);
-    EXPECT_EQ(std::tuple(field.digitsOnly, field.minimum, field.maximum), std::tuple(true, 0, 4));
+    EXPECT_EQ(describe(fake.windows[windowTriangles]) + std::to_string(field.digitsOnly) + std::to_string(field.maximum),
+              "Triangles 100x23 1@0,0,120,23=314") << "digits only, up to the count";
     state.eventWindow = windowTriangles;
     state.eventKind = eventNone;  // the step runs on passes without a new event too
     const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
@@ -185,36 +193,19 @@ TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
     state.eventKind = eventClose;
     fake.setGadgetText(windowTriangles, 1, "3");
     triangleListStep(state);
-    EXPECT_FALSE(fake.isWindowOpen(windowTriangles));
-    EXPECT_EQ(fake.active, windowMain);
-    EXPECT_EQ(firstSelectedTriangle(state.mesh), 1) << "closing keeps the selection";
+    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTriangles), fake.active, firstSelectedTriangle(state.mesh)),
+              std::tuple(false, windowMain, 1)) << "closing keeps the selection";
 }
 
-TEST_F(ToolWindows, ChooseTextureDecodesOnceForTheTextureAndThePicture)
+TEST_F(ToolWindows, ChooseTextureDecodesOnceAndAnUnreadableFileLeavesNoPicture)
 {
     openTextureWindowOn("/wall.png");
-    ASSERT_EQ(fake.fileDialogs.size(), 1u);
-    const auto& d = fake.fileDialogs[0];
-    EXPECT_EQ(d.title + '|' + d.startText + '|' + d.filter + '|' + std::to_string(d.filterIndex + d.save),
-              "Texture||BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png|0");
-    EXPECT_EQ(fake.current, window3D);
-    EXPECT_EQ(std::tuple(fake.imageWidth(imageTexture), fake.imageHeight(imageTexture), state.textureName.name()),
-              std::tuple(256, 128, 41u));
     openTextureWindowOn("");  // cancelled: the texture stays
-    openTextureWindowOn("/floor.bmp");
-    EXPECT_EQ(reads, (std::vector<std::string>{"/wall.png", "/floor.bmp"}));
-    EXPECT_EQ(std::tuple(fake.imageWidth(imageTexture), state.textureName.name()), std::tuple(64, 42u));
-    EXPECT_TRUE(fake.messages.empty());
+    EXPECT_EQ(std::tuple(fake.fileDialogs.at(1).filter, fake.current, reads.size(), state.textureName.name()),
+              std::tuple("BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", window3D, 1u, 41u));
     openTextureWindowOn("/broken.jpg");
-    EXPECT_FALSE(fake.hasImage(imageTexture)) << "no stale picture of the previous file";
-    EXPECT_EQ(std::tuple(state.textureName.name(), state.textureFileName), std::tuple(0u, "/broken.jpg"));
-    state.prefs.language = 0;
-    openTextureWindow(state);
-    state.mesh.triangles[0].selected = 0;
-    openTextureWindowOn("/wall.png");
-    ASSERT_EQ(fake.messages.size(), 2u) << "no selection: nothing is said";
-    EXPECT_EQ(fake.messages[0].title + '|' + fake.messages[0].text + '|' + fake.messages[1].text,
-              "Texture|No texture found|Keine Textur vorhanden");
+    EXPECT_EQ(std::tuple(fake.hasImage(imageTexture), state.textureName.name(), fake.messages.at(0).text),
+              std::tuple(false, 0u, "No texture found")) << "no stale picture of the previous file";
 }
 
 TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesThemBack)
@@ -223,14 +214,12 @@ TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesT
     EXPECT_EQ(describe(fake.windows[windowTexture]),
               "Texture 256x188 200@0,0,128,20=0.000000 201@128,0,128,20=0.250000 202@0,20,128,20=1.000000 "
               "203@128,20,128,20=0.500000 204@0,40,128,20=0.123457 205@128,40,128,20=1.000000");
-    EXPECT_EQ(std::pair(fake.active, marks()), std::pair(windowTexture, std::string("0000"))) << "opening marks nothing";
+    EXPECT_EQ(marks(), "0000") << "opening marks nothing";
     EXPECT_EQ(pass(), "image(0,60,0,0,100)rect(-3,89,6,6,16711680)rect(253,121,6,6,16711680)rect(29,185,6,6,16711680)"
                       "line(0,92,256,124,1)line(256,124,32,188,1)line(0,92,32,188,1)");
     EXPECT_EQ(state.mesh.triangles[0].u[2], 0.123457f) << "the first pass rounds to the fields' six decimals";
 
     state.dirtyViews = 0;
-    pass();
-    EXPECT_EQ(state.dirtyViews, 0u) << "fields as they were change no view";
     const std::pair<int32_t, const char*> typed[] = {{200, "1e300"}, {201, "-1e30"}, {202, "-2"}, {205, "abc"}};
     for (const auto& [field, text] : typed) fake.setGadgetText(windowTexture, field, text);
     const std::string drawn = pass();
@@ -239,19 +228,6 @@ TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesT
     EXPECT_EQ(state.dirtyViews, viewBit(ViewKind::ThreeD)) << "texture coordinates show in 3D only";
     EXPECT_NE(drawn.find("rect(1000000,-1000000,6,6,16711680)rect(-515,121,6,6,16711680)"), std::string::npos)
         << drawn << ": far corners are held where they cannot overflow";
-}
-
-TEST_F(ToolWindows, ALargePictureIsScaledDownToFitTheScreen)
-{
-    fake.maxToolClient = {1000, 760};
-    decodable["/wall.png"] = {4000, 1000};
-    openTextureWindowOn("/wall.png");
-    EXPECT_EQ(describe(fake.windows[windowTexture]).substr(0, 32), "Texture 1000x310 200@0,0,500,20=");
-    EXPECT_EQ(pass(), "image(0,60,1000,250,100)rect(-3,120,6,6,16711680)rect(997,182,6,6,16711680)rect(120,307,6,6,16711680)"
-                      "line(0,123,1000,185,1)line(1000,185,123,310,1)line(0,123,123,310,1)");
-    decodable["/wall.png"] = {300, 2000};  // too tall: scaled by the height left below the fields
-    openTextureWindowOn("/wall.png");
-    EXPECT_EQ(describe(fake.windows[windowTexture]).substr(0, 15), "Texture 105x760");
 }
 
 TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
@@ -268,28 +244,72 @@ TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
     pass(eventControl, windowTexture, 203, notifyChange);
     EXPECT_EQ(marks(), "0100") << "only the focus moves the mark";
 
-    // Another triangle selected under the window: its own values are shown, not overwritten.
-    selectNextTriangle(state.mesh);
+    selectNextTriangle(state.mesh);  // its own values are shown, not overwritten
     pass();
-    EXPECT_EQ(state.mesh.triangles[1].u, (std::array<float, 3>{0.75f, 0.5f, 0.25f}));
-    EXPECT_EQ(std::pair(state.mesh.triangles[0].u[0], fake.gadgetText(windowTexture, 200)), std::pair(0.0f, std::string("0.750000")));
-    EXPECT_EQ(marks(), "1000") << "the mark moves to corner 0 of the new one";
+    EXPECT_EQ(std::tuple(state.mesh.triangles[1].u[0], state.mesh.triangles[0].u[0], fake.gadgetText(windowTexture, 200), marks()),
+              std::tuple(0.75f, 0.0f, "0.750000", "1000")) << "the mark moves to corner 0 of the new one";
     fake.setGadgetText(windowTexture, 205, "0.5");
     pass();
     EXPECT_EQ(state.mesh.triangles[1].v[2], 0.5f) << "typing goes to the triangle shown";
 
-    fake.active = windowFront;
-    pass(eventLeftDown, windowFront);
+    pass(eventLeftDown, fake.active = windowFront);
     EXPECT_EQ(fake.active, windowTexture) << "it stays in front while the latest event is another window's";
     pass(eventClose, windowTexture);
     EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0000"));
-
     openTextureWindowOn("/wall.png");
-    pass(eventControl, windowTexture, 205, notifySetFocus);
     state.mesh.triangles[1].selected = 0;
-    pass(eventNone, windowMain);
-    ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(fake.messages[0].title + '|' + fake.messages[0].text, "Triangle-Selection|No triangle selected");
-    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0010"))
-        << "a lost selection closes the window and keeps the mark";
+    pass(eventNone, windowMain);  // a lost selection says so and closes the window
+    EXPECT_EQ(std::tuple(fake.messages.at(0).text, fake.isWindowOpen(windowTexture)), std::tuple("No triangle selected", false));
+
+}
+
+TEST_F(ToolWindows, GroupDragMovesByTheCursorMotionSinceTheLastEventInItsView)
+{
+    addVertex(state.mesh, 0.0f, 0.0f, 0.5f, 1);
+    addVertex(state.mesh, 0.2f, 0.1f, 0.0f, 1);
+    addVertex(state.mesh, 0.9f, 0.9f, 0.9f);
+    pointAt(ViewKind::Front, -0.5f, 0.0f);
+    beginDragAt(state);
+    pointAt(ViewKind::Front, -0.4f, 0.0f);
+    dragSelectedVertices(state);
+    dragSelectedVertices(state);  // no motion since: no move
+    expectVertex(0, {0.1f, 0.0f, 0.5f});
+    pointAt(ViewKind::Front, -0.3f, -0.25f);
+    dragSelectedVertices(state);
+    expectVertex(0, {0.2f, -0.25f, 0.5f});
+    expectVertex(1, {0.4f, -0.15f, 0.0f});
+    applyArrowKey(state.camera, windowFront, vkLeft);  // a pan between events is no motion
+    dragSelectedVertices(state);
+    pointAt(ViewKind::Top, -0.8f, -0.8f);  // in Top without a click: this event takes the reference
+    dragSelectedVertices(state);
+    pointAt(ViewKind::Top, -0.7f, -0.6f);
+    dragSelectedVertices(state);
+    expectVertex(0, {0.3f, -0.25f, 0.7f});
+    pointAt(ViewKind::Top, 0.5f, 0.5f);  // a new click elsewhere is a new start
+    beginDragAt(state);
+    dragSelectedVertices(state);
+    expectVertex(1, {0.5f, -0.15f, 0.2f});
+    expectVertex(2, {0.9f, 0.9f, 0.9f});
+}
+
+TEST_F(ToolWindows, GroupDragOnAGridMovesInWholeStepsAndLosesNothing)
+{
+    addVertex(state.mesh, 0.25f, 0.0f, 0.0f, 1);
+    // Events of 0.1 to the right; a grid that is not finite and positive is none.
+    const std::pair<float, std::vector<float>> cases[] = {{std::numeric_limits<float>::infinity(), {0.1f, 0.2f}}, {-0.5f, {0.1f}},
+                                                          {0.5f, {0, 0, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1}}};
+    for (const auto& [grid, moved] : cases) {
+        state.mesh.vertices[0].x = 0.25f;
+        state.prefs.snapGrid = grid;
+        pointAt(ViewKind::Front, 0.0f, 0.0f);
+        beginDragAt(state);
+        for (float want : moved) {
+            fake.cursor[windowFront].x += 10;
+            dragSelectedVertices(state);
+            expectVertex(0, {0.25f + want, 0.0f, 0.0f});
+        }
+    }
+    fake.cursor[windowFront].x -= 80;  // the 0.2 left over counts against the 0.8 back: one step
+    dragSelectedVertices(state);
+    expectVertex(0, {0.75f, 0.0f, 0.0f});
 }

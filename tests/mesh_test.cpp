@@ -1,5 +1,4 @@
-// Mesh records, editing commands, scale/rotate arithmetic, and the number readers every field,
-// prompt and file uses.
+// Mesh records, editing commands, angles, and the number readers every field, prompt and file uses.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,7 +12,7 @@ namespace {
 
 using Corners = std::array<int32_t, 3>;
 
-// Vertices at x = 0, 1, 2, ... (the x tells which vertex it was) and the given triangles.
+// Vertices at x = 0, 1, 2, ... (the x tells which one it was) and the given triangles.
 Mesh numbered(int32_t vertices, std::initializer_list<Corners> triangles = {})
 {
     Mesh m;
@@ -42,13 +41,11 @@ void cornerAt(Mesh& m, int32_t p)
     addCorner(m);
 }
 
-float distance(Vec3 a, Vec3 b) { return std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z); }
-
 }  // namespace
 
 TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
 {
-    Mesh m = numbered(2);
+    Mesh m = numbered(2), empty;
     addVertex(m, 1, 2, 3);
     addVertex(m, 1, 2, 3);
     m.vertices[0].y = -0.0f;
@@ -61,7 +58,6 @@ TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
               std::tuple(3.0f, 2.0f, 0.0f));
     setVertexMarked(m, 99, 1);
     setVertexMarked(m, -1, 1);
-    Mesh empty;
     setVertexMarked(empty, 0, 1);  // must not touch anything
     EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, clampVertexPosition(empty, 0), vertexX(empty, 0)),
               std::tuple(1, 1, -1, 0.0f));
@@ -78,7 +74,6 @@ TEST(MeshEditing, DeletingVerticesTakesTheirTrianglesAndKeepsTheOthersPoints)
     } cases[] = {
         {6, {{0, 1, 2}, {1, 3, 2}, {3, 4, 5}, {5, 4, 2}}, -1, {0, 1}, "2 3 4 5 | 123 320 pending 0"},
         {5, {{0, 1, 2}, {0, 2, 3}, {4, 3, 0}}, -1, {0}, "1 2 3 4 | pending 0"},
-        {3, {{0, 1, 2}}, -1, {}, "0 1 2 | 012 pending 0"},
         {3, {{1, 2, 0}}, 0, {0}, "1 2 | pending 0"},
         {3, {{1, 2, 1}}, 2, {0}, "1 2 | 010 100 pending 1"},
         {1, {}, 0, {0}, "| pending 0"},
@@ -112,8 +107,6 @@ TEST(MeshEditing, DeleteAndFlipTriangleLeaveTheOneUnderConstructionAlone)
     EXPECT_EQ(describe(m), "0 1* 2 | 210 100* pending 1");
     deleteSelectedTriangles(m);
     EXPECT_EQ(describe(m), "0 1* 2 | 210 pending 0");
-    clearMesh(m);
-    EXPECT_EQ(describe(m), "| pending 0");
 }
 
 TEST(MeshEditing, TriangleSelectionStepsThroughNoneAndByNumber)
@@ -128,35 +121,16 @@ TEST(MeshEditing, TriangleSelectionStepsThroughNoneAndByNumber)
     for (int i = 0; i < 5; ++i) step(selectPreviousTriangle);
     for (int32_t n : {3, 1, 4, 0, 2, -1}) step(selectTriangleNumber, n);
     EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, -1, 0, -1, 2, 1, 0, -1, 2, 0, -1, -1, 1, -1}));
-    Mesh empty;
-    selectNextTriangle(empty);
-    selectPreviousTriangle(empty);
-}
-
-TEST(MeshEditing, CornersBuildTrianglesInClickOrder)
-{
-    Mesh m = numbered(4);
-    for (int32_t p : {3, 1, 2, 1}) cornerAt(m, p);
-    EXPECT_EQ(describe(m), "0 1* 2 3 | 312 100 pending 1");
-    m.vertices[2].selected = 1;
-    addCorner(m);
-    EXPECT_EQ(describe(m), "0 1* 2* 3 | 312 110 pending 2") << "several selected: the lowest position";
-
-    Mesh empty;
-    addCorner(empty);
-    EXPECT_EQ(describe(empty), "0 | 000 pending 0") << "a click on nothing adds an origin triangle";
 }
 
 TEST(ScaleRotate, AnglesRoundToWholeDegreesWithTheFloatPi)
 {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::pair<float, int32_t> angles[] = {{0.5f, 0}, {1.5f, 2}, {2.5f, 2}, {-2.5f, -2}, {44.5f, 44},
-                                                {45.5f, 46}, {0.4f, 0}, {450.0f, 90}, {-450.0f, -90},
-                                                {nan, 0}, {std::numeric_limits<float>::infinity(), 0}};
+    const std::pair<float, int32_t> angles[] = {{0.5f, 0}, {1.5f, 2}, {2.5f, 2}, {-2.5f, -2}, {44.5f, 44}, {45.5f, 46}, {0.4f, 0},
+                                                {450.0f, 90}, {-450.0f, -90}, {std::nanf(""), 0}, {INFINITY, 0}};
     for (const auto& [degrees, want] : angles) EXPECT_EQ(roundAngle(degrees), want) << degrees;
     EXPECT_EQ(roundAngle(1e30f) % 360, roundAngle(1e30f)) << "huge angles stay in range";
     EXPECT_EQ(degCos(90), std::cos(static_cast<float>(4.0 * std::atan(1.0)) / 2.0)) << "float pi: not quite 0";
-    EXPECT_LT(distance(rotateVector(1, 0, 0, 90, 0, 90), {0, 0, 1}), 3e-6f) << "Z first, then X";
+    EXPECT_NEAR(rotateVector(1, 0, 0, 90, 0, 90).z, 1.0f, 1e-6) << "Z first, then X";
 }
 
 namespace {
@@ -179,10 +153,8 @@ TEST(Numbers, ReadDecimalTakesTheLongestLeadingPlainNumber)
 
 TEST(Numbers, WholeNumbersSaturateAndRoundedOnesHalveToEven)
 {
-    const std::pair<const char*, int32_t> whole[] = {
-        {"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0}, {"- 1", 0},
-        {"2147483647", maxWhole}, {"2147483648", maxWhole}, {"99999999999", maxWhole},
-        {"-2147483648", minWhole}, {"-99999999999999999999999", minWhole}};
+    const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},
+        {"- 1", 0}, {"2147483648", maxWhole}, {"-2147483648", minWhole}, {"-99999999999999999999999", minWhole}};
     for (const auto& [text, want] : whole) EXPECT_EQ(readWhole(text), want) << text;
     const std::pair<const char*, int32_t> rounded[] = {
         {"2", 2}, {"2.5", 2}, {"3.5", 4}, {"0.4", 0}, {"-1.5", -2}, {"-7.6", -8}, {"", 0},

@@ -1,6 +1,5 @@
-// The mouse tools and the tool windows over the scripted window layer: the group drag, Scale
-// and Rotate, the prompts of the automatic texture coordinates, the Triangles window, "choose
-// texture" and the Texture window.
+// The group drag and the tool windows over the scripted window layer: Scale and Rotate, the
+// prompts of the automatic texture coordinates, the Triangles window and the Texture window.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -46,8 +45,7 @@ struct ToolWindows : ::testing::Test {
                                     static_cast<int32_t>(std::lround((down + 1) * 100))};
     }
 
-    // When the modal window first waits, notes how it looks, types the non-empty texts into
-    // its fields from the top and uses its close box.
+    // When the modal window first waits: notes how it looks, fills its fields and closes it.
     void answer(int32_t number, std::vector<std::string> texts)
     {
         fake.onIdle = [this, number, texts, done = false](FakeWindowLayer& f) mutable {
@@ -67,8 +65,7 @@ struct ToolWindows : ::testing::Test {
             << i << ": " << v.x << ' ' << v.y << ' ' << v.z;
     }
 
-    // Four vertices and a selected triangle on the last three, then the picture chosen (the
-    // reader decodes the two known files to black pictures) and the Texture window opened.
+    // A triangle selected, the picture chosen (two files decode) and the Texture window opened.
     void openTextureWindowOn(const std::string& picture)
     {
         if (state.mesh.vertices.empty()) {
@@ -130,14 +127,10 @@ TEST_F(ToolWindows, ScaleAndRotateTurnTheSelectionAboutItsCentreWhenClosed)
     const Vec3 r = rotateVector(-2.0f, 0.5f, 0.0f, 44, 46, -2);
     expectVertex(0, {1.0f + r.x, 0.5f + r.y, 2.0f + r.z});
     expectVertex(2, {5.0f, 5.0f, 5.0f});
-    EXPECT_EQ(std::pair(fake.isWindowOpen(windowRotate), fake.active), std::pair(false, windowMain));
 
     // Gone without its close box, or closed with nothing selected, a window applies nothing.
     const Vec3 before = vertexPosition(state.mesh, 1);
-    fake.onIdle = [](FakeWindowLayer& f) {
-        f.setGadgetText(windowScale, 1, "0");
-        f.closeWindow(windowScale);
-    };
+    fake.onIdle = [](FakeWindowLayer& f) { f.closeWindow(windowScale); };
     scaleSelection(state);
     deselectAllVertices(state.mesh);
     answer(windowScale, {"3", "3", "3"});
@@ -160,9 +153,8 @@ TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximumAndACancelChangesNothing)
         autoTexCoordsCommand(state);
     }
     for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
-    EXPECT_EQ(seen, "Minimum|Give me the minimum of UV-coords|0.0|Minimum|Give me the minimum of UV-coords|0.0|"
-                    "Maximum|Give me the maximum of UV-coords|0.0|Minimum|Give me the minimum of UV-coords|0.0|"
-                    "Maximum|Give me the maximum of UV-coords|0.0|") << "no question after a cancel";
+    EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
+    EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
     for (size_t i = 0; i < 3; ++i) {  // every other triangle takes the other half of the square
         EXPECT_EQ(state.mesh.triangles[i].u, (i == 1 ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
@@ -178,9 +170,8 @@ TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
     for (int32_t i = 0; i < 4; ++i) appendTriangle(state.mesh);
     state.mesh.triangles[2].selected = 1;
     openTriangleList(state);
-    const FakeWindowLayer::Gadget& field = fake.windows[windowTriangles].gadgets.at(1);
-    EXPECT_EQ(describe(fake.windows[windowTriangles]) + std::to_string(field.digitsOnly) + std::to_string(field.maximum),
-              "Triangles 100x23 1@0,0,120,23=314") << "digits only, up to the count";
+    EXPECT_EQ(std::pair(fake.gadgetText(windowTriangles, 1), fake.windows[windowTriangles].gadgets.at(1).maximum),
+              std::pair(std::string("3"), 4)) << "the selected number, up to the count";
     state.eventWindow = windowTriangles;
     state.eventKind = eventNone;  // the step runs on passes without a new event too
     const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
@@ -197,23 +188,12 @@ TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
               std::tuple(false, windowMain, 1)) << "closing keeps the selection";
 }
 
-TEST_F(ToolWindows, ChooseTextureDecodesOnceAndAnUnreadableFileLeavesNoPicture)
-{
-    openTextureWindowOn("/wall.png");
-    openTextureWindowOn("");  // cancelled: the texture stays
-    EXPECT_EQ(std::tuple(fake.fileDialogs.at(1).filter, fake.current, reads.size(), state.textureName.name()),
-              std::tuple("BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", window3D, 1u, 41u));
-    openTextureWindowOn("/broken.jpg");
-    EXPECT_EQ(std::tuple(fake.hasImage(imageTexture), state.textureName.name(), fake.messages.at(0).text),
-              std::tuple(false, 0u, "No texture found")) << "no stale picture of the previous file";
-}
-
 TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesThemBack)
 {
     openTextureWindowOn("/wall.png");
-    EXPECT_EQ(describe(fake.windows[windowTexture]),
-              "Texture 256x188 200@0,0,128,20=0.000000 201@128,0,128,20=0.250000 202@0,20,128,20=1.000000 "
-              "203@128,20,128,20=0.500000 204@0,40,128,20=0.123457 205@128,40,128,20=1.000000");
+    openTextureWindowOn("/broken.jpg");  // no stale picture of the previous file: the window stays as it was
+    EXPECT_EQ(std::tuple(fake.hasImage(imageTexture), reads.size(), fake.messages.at(0).text), std::tuple(false, 2u, "No texture found"));
+    openTextureWindowOn("/wall.png");
     EXPECT_EQ(marks(), "0000") << "opening marks nothing";
     EXPECT_EQ(pass(), "image(0,60,0,0,100)rect(-3,89,6,6,16711680)rect(253,121,6,6,16711680)rect(29,185,6,6,16711680)"
                       "line(0,92,256,124,1)line(256,124,32,188,1)line(0,92,32,188,1)");
@@ -236,13 +216,9 @@ TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
     addTriangle(state.mesh, 0, 1, 2, {0.75f, 0.5f, 0.25f}, {0.125f, 0.0f, 1.0f});
     const std::pair<int32_t, const char*> focus[] = {{203, "0010"}, {204, "0001"}, {199, "0001"}, {206, "0001"}, {201, "0100"}};
     for (const auto& [field, want] : focus) {
-        state.dirtyViews = 0;
         pass(eventControl, windowTexture, field, notifySetFocus);
         EXPECT_EQ(marks(), want) << field;
     }
-    EXPECT_EQ(state.dirtyViews, orthoViews) << "marks show in Front, Side and Top";
-    pass(eventControl, windowTexture, 203, notifyChange);
-    EXPECT_EQ(marks(), "0100") << "only the focus moves the mark";
 
     selectNextTriangle(state.mesh);  // its own values are shown, not overwritten
     pass();
@@ -252,15 +228,12 @@ TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
     pass();
     EXPECT_EQ(state.mesh.triangles[1].v[2], 0.5f) << "typing goes to the triangle shown";
 
-    pass(eventLeftDown, fake.active = windowFront);
-    EXPECT_EQ(fake.active, windowTexture) << "it stays in front while the latest event is another window's";
     pass(eventClose, windowTexture);
     EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0000"));
     openTextureWindowOn("/wall.png");
     state.mesh.triangles[1].selected = 0;
     pass(eventNone, windowMain);  // a lost selection says so and closes the window
     EXPECT_EQ(std::tuple(fake.messages.at(0).text, fake.isWindowOpen(windowTexture)), std::tuple("No triangle selected", false));
-
 }
 
 TEST_F(ToolWindows, GroupDragMovesByTheCursorMotionSinceTheLastEventInItsView)
@@ -285,10 +258,6 @@ TEST_F(ToolWindows, GroupDragMovesByTheCursorMotionSinceTheLastEventInItsView)
     pointAt(ViewKind::Top, -0.7f, -0.6f);
     dragSelectedVertices(state);
     expectVertex(0, {0.3f, -0.25f, 0.7f});
-    pointAt(ViewKind::Top, 0.5f, 0.5f);  // a new click elsewhere is a new start
-    beginDragAt(state);
-    dragSelectedVertices(state);
-    expectVertex(1, {0.5f, -0.15f, 0.2f});
     expectVertex(2, {0.9f, 0.9f, 0.9f});
 }
 

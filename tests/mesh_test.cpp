@@ -47,7 +47,7 @@ TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
 {
     Mesh m = numbered(2), empty;
     addVertex(m, 1, 2, 3);
-    addVertex(m, 1, 2, 3);
+    addVertex(m, 1, 2, 3, 1);
     m.vertices[0].y = -0.0f;
     m.vertices[1].x = std::numeric_limits<float>::quiet_NaN();
     // First exact match, +0 equals -0, no tolerance, NaN matches nothing.
@@ -59,8 +59,9 @@ TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
     setVertexMarked(m, 99, 1);
     setVertexMarked(m, -1, 1);
     setVertexMarked(empty, 0, 1);  // must not touch anything
-    EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, clampVertexPosition(empty, 0), vertexX(empty, 0)),
-              std::tuple(1, 1, -1, 0.0f));
+    EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, countSelectedVertices(m), clampVertexPosition(empty, 0),
+                         vertexX(empty, 0), countSelectedVertices(empty)),
+              std::tuple(1, 1, 1, -1, 0.0f, 0));
 }
 
 TEST(MeshEditing, DeletingVerticesTakesTheirTrianglesAndKeepsTheOthersPoints)

@@ -11,7 +11,6 @@
 
 #include <bit>
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -148,7 +147,7 @@ TEST(NativeFile, WritesSixtyBytesPerFinishedTriangleInCornerOrder)
 
 TEST(NativeFile, ReadingKeepsEveryBitAndRebuildsSharing)
 {
-    const float nan = std::bit_cast<float>(0x7FA00001u), qnan = std::nanf("");  // a signalling NaN with a payload
+    const float nan = std::bit_cast<float>(0x7FA00001u);  // a signalling NaN with a payload
     const float tiny = std::numeric_limits<float>::denorm_min();
     Mesh mesh;
     addVertex(mesh, -0.0f, tiny, inf);
@@ -163,15 +162,6 @@ TEST(NativeFile, ReadingKeepsEveryBitAndRebuildsSharing)
     EXPECT_EQ(writeMeshBytes(back), bytes);
     ASSERT_EQ(back.vertices.size(), 3u);
     EXPECT_EQ(back.triangles[1].vertexIndex, (Corners{2, 1, 0}));
-
-    Mesh twins;  // the first of twins is taken, +0 meets -0, NaN positions never share
-    addVertex(twins, 0.0f, -0.0f, 0.0f);
-    addVertex(twins, 2, 2, 2);
-    addVertex(twins, 2, 2, 2, 1);
-    readMeshBytes(twins, floatsToBytes({0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 0, 0, qnan, 0, 0, 0, 0, qnan, 0, 0}), 1);
-    ASSERT_EQ(twins.triangles.size(), 2u);  // the short last record is padded with zeros
-    EXPECT_EQ(twins.triangles[0].vertexIndex, (Corners{0, 1, 3}));
-    EXPECT_EQ(twins.triangles[1].vertexIndex, (Corners{4, 0, 0}));
 }
 
 TEST(NativeFile, ReadAgreesWithTheLinearSearchOnRandomTruncatedAndJunkFiles)
@@ -240,16 +230,6 @@ TEST(NativeFile, FilesAreReadInPiecesAndSavedWhole)
     fs::create_directory(dir / "occupied");
     EXPECT_EQ(saveMeshFile(mesh, dir / "occupied"), "Is a directory");
     EXPECT_EQ(dir.entryCount(), 2u);  // no temporary file left behind
-}
-
-TEST(NativeFile, ShippedCubeIsTwelveTrianglesTexturedByThePattern)
-{
-    Mesh cube;
-    ASSERT_TRUE(loadMeshFile(cube, std::string(PQ_SOURCE_DIR) + "/samples/cube.pq"));
-    EXPECT_EQ(std::pair(cube.vertices.size(), cube.triangles.size()), std::pair(size_t{8}, size_t{12}));
-    Mesh pattern = cube;
-    autoTexCoords(pattern, 0.0f, 1.0f);
-    expectSameMesh(cube, pattern);
 }
 
 // ---- saving beside links, special files and limits ---------------------------------------
@@ -345,27 +325,6 @@ TEST(SaveTarget, ReplacementKeepsModeAndOwnerAndRefusesWhatTheUserMayNotWrite)
 
 // ---- ASC import ---------------------------------------------------------------------------
 
-TEST(AscImport, CorpusFilesGiveOneVertexAndOneTrianglePerLine)
-{
-    Mesh mesh;
-    ASSERT_TRUE(importAsc(mesh, dataFile("asc/UUSALKU.ASC"), 1));
-    ASSERT_EQ(std::pair(mesh.vertices.size(), mesh.triangles.size()), std::pair(size_t{182}, size_t{326}));
-    // s01 starts at 0 ("Vertex list:" is a vertex at the origin); its Vertex k sits at 1 + k.
-    EXPECT_EQ(mesh.triangles[0].vertexIndex, (Corners{1, 1, 1}));          // "Face list:"
-    EXPECT_EQ(mesh.triangles[1].vertexIndex, (Corners{5, 6, 7}));          // Face 0: A:4 B:5 C:6
-    EXPECT_EQ(at(mesh, 5), (Place{8.49833f, 678.775696f, -57.951851f}));  // Vertex 4
-    EXPECT_EQ(mesh.triangles[273].vertexIndex, (Corners{154, 154, 154}));  // "Object" starts at 153
-    EXPECT_EQ(mesh.triangles[325].vertexIndex, (Corners{181, 173, 180}));  // Face 51: A:27 B:19 C:26
-    EXPECT_EQ(at(mesh, 180)[0], -71.123192f);
-    for (const Triangle& t : mesh.triangles) EXPECT_TRUE(t.selected == 0 && t.u == (Place{}) && t.v == t.u);
-    Mesh testi;
-    ASSERT_TRUE(importAsc(testi, dataFile("asc/TESTI.ASC"), 1));
-    EXPECT_EQ(std::pair(testi.vertices.size(), testi.triangles.size()), std::pair(size_t{16}, size_t{12}));
-    EXPECT_FALSE(importAsc(testi, dataFile("asc/NO_SUCH.ASC"), 1));
-    EXPECT_FALSE(importAsc(testi, "", 1));
-    EXPECT_EQ(testi.vertices.size(), 16u);
-}
-
 TEST(AscImport, ObjectsCountFromTheirOwnListAndNeverShareVertices)
 {
     const char* const text =
@@ -417,6 +376,7 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     Mesh mesh;
     importAscText(mesh, "", 1);
     importAscText(mesh, std::string(1000, '\0'), 1);
+    EXPECT_FALSE(importAsc(mesh, dataFile("asc/NO_SUCH.ASC"), 1) || importAsc(mesh, "", 1));
     EXPECT_TRUE(mesh.vertices.empty() && mesh.triangles.empty());
     importAscText(mesh,
                   "vertex 0: x:1e39 y:-1e39 z:nan\nvertex 1: x:inf y:1e-50 z:0x10\n"
@@ -452,11 +412,6 @@ TEST(Preferences, WrittenByteForByteAsPrintfWouldInAnyLocaleAndReadBack)
         char expected[400];
         std::snprintf(expected, sizeof expected, "%f", static_cast<double>(f));
         EXPECT_EQ(writePreferencesText({0, f, 0, {}}), "0\r\n" + std::string(expected) + "\r\n0\r\n") << f;
-    }
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {  // a comma-decimal locale changes nothing
-        EXPECT_EQ(writePreferencesText({0, 0.5f, 0, {}}), "0\r\n0.500000\r\n0\r\n");
-        EXPECT_EQ(readPreferencesText("0\r\n0.5\r\n").snapGrid, 0.5f);
-        std::setlocale(LC_ALL, "C");
     }
     const auto read = [](std::string_view text) {
         const Preferences p = readPreferencesText(text);
@@ -598,7 +553,6 @@ TEST_F(CommandFixture, OpenReplacesTheMeshOrRefusesWhatCannotBeRead)
         {dir / "fifo.pq", 0, "Die Datei " + dir / "fifo.pq" + " kann nicht gelesen werden"},
         {dir / "folder.pq", 2, "impossible de lire " + dir / "folder.pq"},
         {huge, 1, "not enough memory to read " + huge},
-        {huge, 0, "Nicht genug Speicher, um " + huge + " zu lesen"},
         {huge, 2, "pas assez de mémoire pour lire " + huge},
     };
     for (const auto& [path, language, text] : cases) {
@@ -613,7 +567,7 @@ TEST_F(CommandFixture, OpenReplacesTheMeshOrRefusesWhatCannotBeRead)
     fake.fileAnswers.push_back(meshFile("two.pq"));
     files::cmdOpen(state);
     expectMeshDialog(0, false);
-    EXPECT_EQ(fake.fileDialogs.size(), 8u);
+    EXPECT_EQ(fake.fileDialogs.size(), 7u);
     EXPECT_EQ(state.currentFileName, dir / "two.pq");
     Mesh expected;
     ASSERT_TRUE(loadMeshFile(expected, dir / "two.pq"));
@@ -700,11 +654,9 @@ TEST_F(CommandFixture, MergesDivideByTheRoundedFactorAfterDroppingAHalfBuiltTria
     expectMeshDialog(1, false, "ASC|*.ASC");
     expectFactorPrompt(0);
     ASSERT_EQ(state.mesh.triangles.size(), 11u + 326u);
-    EXPECT_EQ(state.mesh.triangles[1].vertexIndex, (Corners{1, 2, 3}));  // joined the existing vertex
-    EXPECT_EQ(state.mesh.triangles[3].vertexIndex, (Corners{1, 2, 3}));
-    EXPECT_EQ(state.mesh.triangles[5].vertexIndex, (Corners{4, 5, 6}));
-    EXPECT_EQ(state.mesh.triangles[7].vertexIndex, (Corners{3, 7, 1}));
-    EXPECT_EQ(state.mesh.triangles[12].vertexIndex, (Corners{16, 17, 18}));  // Face 0: A:4 B:5 C:6
+    // Corner 1 joined the existing vertex; triangle 12 is the ASC's Face 0: A:4 B:5 C:6.
+    for (const auto& [t, corners] : {std::pair(1, Corners{1, 2, 3}), {3, {1, 2, 3}}, {5, {4, 5, 6}}, {7, {3, 7, 1}}, {12, {16, 17, 18}}})
+        EXPECT_EQ(state.mesh.triangles[size_t(t)].vertexIndex, corners) << t;
     const float xs[] = {1, 1, 4, -1, 0.5f, 2, -0.5f, -4, 2, 8, -2, 0, 7.463437f / 10.0f};
     ASSERT_EQ(state.mesh.vertices.size(), 11u + 182u);
     for (size_t i = 0; i < std::size(xs); ++i) EXPECT_EQ(state.mesh.vertices[i].x, xs[i]) << i;

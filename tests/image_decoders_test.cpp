@@ -106,6 +106,11 @@ TEST(PngDecoder, DecodesEveryColourTypeToEightBitRgbTopRowFirst)
     }
     EXPECT_TRUE(hasPngSignature(encodeTestPng(sample())));
     EXPECT_EQ(decodePng(pngClaiming(5, 3)).width, 5);  // the forging itself is sound
+    // The program's own writer: read back whole; nothing for an empty or short image.
+    const RgbImage image = makeRgbImage(37, 11, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 7), uint8_t(y * 23), uint8_t(x ^ y)}; });
+    expectNear(decodePng(encodePng(image)), image, 0);
+    for (const RgbImage& bad : {RgbImage{}, RgbImage{4, 0, {}}, RgbImage{4, 4, std::vector<uint8_t>(47)}}) EXPECT_TRUE(encodePng(bad).empty());
+    EXPECT_FALSE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(48)}).empty());
 }
 
 TEST(PngDecoder, RefusesBadBytesAndHugeHeadersBeforeAllocating)
@@ -127,9 +132,7 @@ TEST(PngDecoder, RefusesBadBytesAndHugeHeadersBeforeAllocating)
         png.insert(png.end(), {'a', 0, 'b'});
         rusage before{}, after{};
         getrusage(RUSAGE_SELF, &before);
-        EXPECT_TRUE(refused(decodePng(png))) << type;
-        getrusage(RUSAGE_SELF, &after);
-        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << type;
+        EXPECT_TRUE(refused(decodePng(png)) && getrusage(RUSAGE_SELF, &after) == 0 && after.ru_maxrss - before.ru_maxrss < 64 * 1024) << type;
     }
 }
 
@@ -193,14 +196,4 @@ TEST(BmpDecoder, RefusesBadBytesWithAnEmptyImage)
     RgbImage out;
     EXPECT_FALSE(readBmpFile(dir + "/missing.bmp", out) || readBmpFile(dir, out) || readBmpFile(dir + "/picture.png", out));
     EXPECT_EQ(out.width, 0);
-}
-
-TEST(PngEncoder, WritesWhatTheDecoderReadsBack)
-{
-    const RgbImage image = makeRgbImage(37, 11, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 7), uint8_t(y * 23), uint8_t(x ^ y)}; });
-    expectNear(decodePng(encodePng(image)), image, 0);
-    EXPECT_TRUE(encodePng(RgbImage{}).empty());
-    EXPECT_TRUE(encodePng(RgbImage{4, 0, {}}).empty());
-    EXPECT_TRUE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(47)}).empty());  // fewer pixels than promised
-    EXPECT_FALSE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(48)}).empty());
 }

@@ -45,7 +45,7 @@ struct PreferencesDialog : ::testing::Test {
 
 }  // namespace
 
-TEST_F(PreferencesDialog, ShowsTheLanguagesAndTheSnapGridAndTakesThemOnClosing)
+TEST_F(PreferencesDialog, ShowsLanguagesAndSnapGridTakesThemOnClosingAndKeepsInFront)
 {
     const std::tuple<int32_t, const char*, int32_t> titles[] = {{2, "Références", 2}, {0, "Einstellungen", 0}, {1, "Preferences", 1}, {7, "Einstellungen", 0}};
     for (const auto& [language, title, shown] : titles) {
@@ -79,10 +79,7 @@ TEST_F(PreferencesDialog, ShowsTheLanguagesAndTheSnapGridAndTakesThemOnClosing)
         run(-2, text);
         EXPECT_EQ(state.prefs.snapGrid, 0.0f) << '"' << text << '"';
     }
-}
-
-TEST_F(PreferencesDialog, OwnLoopKeepsTheDialogInFrontAndAWindowGoneUnclosedChangesNothing)
-{
+    // Its own loop keeps it in front; a window gone unclosed changes nothing.
     fake.openWindow(windowFront, WindowSpec{});
     fake.push(eventLeftDown, windowFront, mkLButton);
     fake.push(eventClose, windowMain);

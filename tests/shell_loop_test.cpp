@@ -190,6 +190,7 @@ TEST_F(Loop, EachKindOfChangeRedrawsTheViewsShowingItOnce)
         const char* name;
         std::function<void(FakeWindowLayer&, AppState&)> make;
         std::vector<int32_t> drawn;
+        bool meshChanged = false;  // moves the revision the cached arrays are kept by
     };
     const std::vector<Change> changes{
         {"arrow in Front pans", [](FakeWindowLayer& w, AppState&) { w.push(eventKeyDown, windowFront, vkLeft); }, {1, 2, 3}},
@@ -197,13 +198,15 @@ TEST_F(Loop, EachKindOfChangeRedrawsTheViewsShowingItOnce)
         {"wheel over Top", [](FakeWindowLayer& w, AppState&) { w.push(eventMouseWheel, windowTop, -wheelNotch); }, {1, 2, 3}},
         {"wheel over 3D", [](FakeWindowLayer& w, AppState&) { w.push(eventMouseWheel, window3D, wheelNotch); }, {4}},
         {"zoom button", [](FakeWindowLayer& w, AppState&) { w.push(eventCommand, windowMain, cmdZoomOut); }, {4}},
-        {"new vertex", [](FakeWindowLayer& w, AppState&) { w.push(eventLeftDown, windowFront, mkLButton); }, {1, 2, 3, 4}},
+        {"new vertex", [](FakeWindowLayer& w, AppState&) { w.push(eventLeftDown, windowFront, mkLButton); }, {1, 2, 3, 4}, true},
         {"selection cleared",
          [](FakeWindowLayer& w, AppState& s) {
              appendVertex(s.mesh).selected = 1;
              w.push(eventRightDown, windowSide, mkRButton);
          },
-         {1, 2, 3, 4}},
+         {1, 2, 3, 4},
+         true},
+        {"undo", [](FakeWindowLayer& w, AppState&) { w.push(eventCommand, windowMain, cmdUndo); }, {1, 2, 3, 4}, true},
         {"window size", [](FakeWindowLayer& w, AppState&) { w.resizeHandler(); }, {1, 2, 3, 4}},
         {"Home frames the mesh",
          [](FakeWindowLayer& w, AppState& s) {
@@ -219,9 +222,11 @@ TEST_F(Loop, EachKindOfChangeRedrawsTheViewsShowingItOnce)
         startUp(s, folder, {});
         settleLoop(fresh, s);
         fresh.swaps.clear();
+        const uint64_t revision = s.renderBuffers.meshRevision;
         change.make(fresh, s);
         settleLoop(fresh, s);
         EXPECT_EQ(fresh.swaps, change.drawn) << change.name;
+        EXPECT_EQ(s.renderBuffers.meshRevision != revision, change.meshChanged) << change.name;
     }
     // An uncovered view is drawn at once, without waiting for the loop.
     start();

@@ -53,26 +53,18 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
                       "Wiederherstellen=27,Alles zeigen=30,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
                       "15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
-    EXPECT_EQ(windows.tooltips[cmdTriangleList], "Triangleliste");
     EXPECT_EQ(windows.tooltips[cmdScale], "redimensionieren");
     // Icons come from the program folder into their commands' slots; a missing one leaves the button bare.
     EXPECT_EQ(windows.images, (std::map<int32_t, std::pair<int32_t, int32_t>>{
                                   {cmdScale, {16, 16}}, {cmdTriangleList, {16, 16}}, {cmdFlipTriangle, {16, 16}}}));
-    rebuild(1);
-    EXPECT_EQ(windows.menu[17].text, "Frame all");
-    EXPECT_EQ(windows.tooltips[cmdDeleteVertex], "delete vertex");
-    rebuild(2);
-    EXPECT_EQ(windows.menu[19].text, "A propos");
-    EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "établissement de coordonnée de texture automatique");
-    rebuild(7);
-    EXPECT_EQ(windows.menu.front().text, "Datei");
-
-    EXPECT_EQ(uiTextOf(state.uiText, -1, 7), "Hilfe");
-    EXPECT_EQ(uiTextOf(state.uiText, 1, uiMessageCount), "");
-    EXPECT_EQ(uiTextOf(state.uiText, 1, -1), "");
-    EXPECT_EQ(fileProblemText(0, FileProblem::CannotRead, "a.pq"), "Die Datei a.pq kann nicht gelesen werden");
-    EXPECT_EQ(fileProblemText(9, FileProblem::NoMemory, "a.pq"), "Nicht genug Speicher, um a.pq zu lesen");
-    EXPECT_EQ(fileProblemText(2, FileProblem::CannotRead, "a.pq"), "impossible de lire a.pq");
+    for (const auto& [language, text] : {std::pair{1, "Frame all"}, std::pair{2, "Tout afficher"}, std::pair{7, "Alles zeigen"}}) {
+        rebuild(language);
+        EXPECT_EQ(windows.menu[17].text, text);
+    }
+    EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "automatische Texturekoordinatensetzung");
+    EXPECT_TRUE(uiTextOf(state.uiText, 1, uiMessageCount).empty() && uiTextOf(state.uiText, 1, -1).empty());
+    EXPECT_EQ(fileProblemText(9, FileProblem::CannotRead, "a.pq"), "Die Datei a.pq kann nicht gelesen werden");
+    EXPECT_EQ(fileProblemText(1, FileProblem::NoMemory, "a.pq"), "not enough memory to read a.pq");
 
     windows.menuBarFails = windows.toolbarFails = true;
     rebuild(0);
@@ -103,12 +95,8 @@ TEST_F(Shell, ChoosingAToolGreysOnlyItsButtonAndRebuildingResetsIt)
 
 TEST_F(Shell, CommandsReachTheMeshCameraAndWindows)
 {
-    addVertex(state.mesh, 0, 0, 0);
-    addVertex(state.mesh, 1, 0, 0);
-    addVertex(state.mesh, 0, 1, 0);
-    addVertex(state.mesh, 5, 5, 5, 1);
-    addTriangle(state.mesh, 0, 1, 2);
-    addTriangle(state.mesh, 2, 1, 0);
+    addVertex(state.mesh, 0, 0, 0), addVertex(state.mesh, 1, 0, 0), addVertex(state.mesh, 0, 1, 0), addVertex(state.mesh, 5, 5, 5, 1);
+    addTriangle(state.mesh, 0, 1, 2), addTriangle(state.mesh, 2, 1, 0);
     resetDocumentHistory(state);
     for (const int32_t unknown : {-1, 1000}) runCommand(state, unknown);
     runCommand(state, cmdDeleteVertex);
@@ -130,7 +118,6 @@ TEST_F(Shell, CommandsReachTheMeshCameraAndWindows)
     runCommand(state, cmdAbout);
     ASSERT_EQ(windows.messages.size(), 1u);
     EXPECT_EQ(windows.messages[0].title, "Information");
-    EXPECT_EQ(std::count(windows.messages[0].text.begin(), windows.messages[0].text.end(), '\n'), 1);
     EXPECT_FALSE(state.quitRequested);
     windows.choiceAnswers = {1};  // discard the changes
     runCommand(state, cmdNew);
@@ -146,17 +133,13 @@ TEST_F(Shell, MergeAscAsksForTheFactorAndACancelChangesNothing)
     text << std::ifstream(file, std::ios::binary).rdbuf();
     Mesh expected;
     importAscText(expected, text.str(), 1);
-    ASSERT_FALSE(expected.vertices.empty());
     windows.fileAnswers = {file, file};
     windows.promptAnswers = {"", "1"};
     runCommand(state, cmdMergeAsc);
     EXPECT_TRUE(state.mesh.vertices.empty());
     runCommand(state, cmdMergeAsc);
-    ASSERT_EQ(state.mesh.vertices.size(), expected.vertices.size());
-    EXPECT_EQ(state.mesh.triangles.size(), expected.triangles.size());
-    for (size_t i = 0; i < expected.vertices.size(); ++i)
-        EXPECT_EQ(std::tie(state.mesh.vertices[i].x, state.mesh.vertices[i].y, state.mesh.vertices[i].z),
-                  std::tie(expected.vertices[i].x, expected.vertices[i].y, expected.vertices[i].z)) << i;
+    EXPECT_EQ(writeMeshBytes(state.mesh), writeMeshBytes(expected));
+    EXPECT_GT(expected.triangles.size(), 0u);
 }
 
 TEST_F(Shell, EventsAreRoutedByKindAndWindow)

@@ -48,9 +48,7 @@ struct Loop : ::testing::Test {
     {
         std::vector<int32_t> places;
         for (int32_t n = windowFront; n <= window3D; ++n)
-            for (const int32_t* at : {&windows.windows.at(n).spec.x, &windows.windows.at(n).spec.y, &windows.windows.at(n).spec.width,
-                                      &windows.windows.at(n).spec.height})
-                places.push_back(*at);
+            if (const WindowSpec& s = windows.windows.at(n).spec; true) places.insert(places.end(), {s.x, s.y, s.width, s.height});
         return places;
     }
 };

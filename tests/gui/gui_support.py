@@ -1,9 +1,10 @@
-"""gui_support.py: what the GUI test scripts share: starting the real polyquill,
-finding its windows, xdotool clicks on the toolbar and in file dialogs,
-screenshots as pixels, and writing the files it reads. Standard library only;
-every wait is bounded.
-"""
+"""gui_support.py: what the GUI journeys share: an X server, the real polyquill run from a private
+copy (its pref.txt goes there), xdotool input, screenshots as pixels, the files it reads. Standard
+library only; every wait polls for the state it needs, with a generous bound."""
 import os
+import pathlib
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -12,82 +13,14 @@ import time
 import zlib
 
 # The toolbar from left to right: buttons are 20 pixels wide, separators 6.
-TOOLBAR = ["new", "open", "save", "|", "saveas", "|", "deletevertex", "createvertex", "movevertex",
-           "selectvertex", "scale", "rotate", "|", "createtriangle", "|", "zoomin", "zoomout", "|",
-           "triangleup", "triangledown", "trianglelist", "deletetriangle", "flip", "settexcoords",
-           "choosetexture", "autotexcoords", "|", "about"]
+TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | "
+           "createtriangle | zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip "
+           "settexcoords choosetexture").split()
+VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
 
 
 class Failure(Exception):
-    pass
-
-
-def run(args, timeout=10):
-    return subprocess.run(args, capture_output=True, text=True, timeout=timeout).stdout
-
-
-def find_window(name, timeout=30.0, visible=False):
-    end = time.time() + timeout
-    while time.time() < end:
-        ids = run(["xdotool", "search"] + (["--onlyvisible"] if visible else []) + ["--name", name]).split()
-        if ids:
-            return ids[0]
-        time.sleep(0.2)
-    raise Failure("no window named %r" % name)
-
-
-def geometry(window):
-    """Absolute position and size; xwininfo, because xdotool misplaces child windows."""
-    values = {}
-    for line in run(["xwininfo", "-id", window]).splitlines():
-        key, _, value = line.strip().partition(":")
-        values[key] = value.strip()
-    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
-            int(values["Width"]), int(values["Height"]))
-
-
-class Shot:
-    """A screenshot of the whole screen as RGB rows (or, with capture False,
-    the picture already in the file)."""
-
-    def __init__(self, path, capture=True):
-        if capture:
-            subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
-        data = subprocess.run(["convert", path, "ppm:-"], capture_output=True, check=True, timeout=30).stdout
-        fields = []
-        pos = 0
-        while len(fields) < 4:
-            while data[pos:pos + 1].isspace():
-                pos += 1
-            if data[pos:pos + 1] == b"#":
-                pos = data.index(b"\n", pos)
-                continue
-            start = pos
-            while not data[pos:pos + 1].isspace():
-                pos += 1
-            fields.append(data[start:pos])
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.pixels = data[pos + 1:]
-        self.path = path
-
-    def at(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.pixels[i:i + 3])
-
-    def count(self, x0, y0, x1, y1, test):
-        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if test(self.at(x, y)))
-
-    def find_first(self, x0, y0, x1, y1, colour):
-        """Leftmost column (then topmost row) of a colour in the rectangle."""
-        for x in range(x0, x1):
-            for y in range(y0, y1):
-                if self.at(x, y) == colour:
-                    return x, y
-        return None
-
-
-def red(colour):
-    return colour[0] > 180 and colour[1] < 80 and colour[2] < 80
+    """A check that did not hold."""
 
 
 def expect(condition, message):
@@ -95,109 +28,234 @@ def expect(condition, message):
         raise Failure(message)
 
 
-def write_pq(path, triangles):
+def xdo(*words):
+    return subprocess.run(["xdotool"] + [str(w) for w in words], capture_output=True, text=True,
+                          timeout=30).stdout
+
+
+def wait_for(what, test, timeout=45.0):
+    """Polls test() until it gives something true; a sanitizer build on a loaded machine is slow."""
+    end = time.time() + timeout
+    while not (value := test()) and time.time() < end:
+        time.sleep(0.1)
+    expect(value, "timed out waiting for " + what)
+    return value
+
+
+def windows(name):
+    # Names match without regard to case, and Qt keeps a hidden window named "polyquill".
+    return xdo("search", "--onlyvisible", "--name", name).split()
+
+
+def geometry(window):
+    """Absolute position and size (zeros once gone); xwininfo, as xdotool misplaces child windows."""
+    info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True, timeout=30).stdout
+    values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+    return tuple(int(values.get(k, 0)) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+
+class Shot:
+    """RGB pixels of the screen now, or of a picture file."""
+
+    def __init__(self, path=None):
+        command = ["import", "-window", "root"] if path is None else ["convert", path]
+        data = subprocess.run(command + ["-depth", "8", "ppm:-"], capture_output=True, check=True, timeout=30).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+        self.width, self.height, self.pixels = int(header[1]), int(header[2]), data[header.end():]
+
+    def at(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.pixels[i:i + 3])
+
+    def region(self, x, y, w, h):
+        return [self.at(x + dx, y + dy) for dy in range(h) for dx in range(w)]
+
+
+def poll_screen(what, check, timeout=45.0):
+    """Screenshots until check(shot) gives no complaint; the last complaint fails."""
+    end = time.time() + timeout
+    while (complaint := check(Shot())) is not None:
+        expect(time.time() < end, "%s: %s" % (what, complaint))
+        time.sleep(0.1)
+
+
+def f32(value):
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+def front_model(px, py):
+    """The model point the program computes for a pixel of the Front view."""
+    half_w, half_h = f32(VIEW_W / 2), f32(VIEW_H / 2)
+    return f32((px - half_w) / half_w), f32(-((py - half_h) / half_h))
+
+
+def pq_bytes(triangles):
     """The native file: per triangle three corners of U V X Y Z, little-endian floats."""
-    with open(path, "wb") as f:
-        for triangle in triangles:
-            for u, v, x, y, z in triangle:
-                f.write(struct.pack("<5f", u, v, x, y, z))
+    return b"".join(struct.pack("<5f", *corner) for triangle in triangles for corner in triangle)
 
 
-def write_png(path, width, height, pixel):
+def write(path, data):
+    pathlib.Path(path).write_bytes(data)
+
+
+def read(path):
+    return pathlib.Path(path).read_bytes()
+
+
+def read_pq(path):
+    data = read(path)
+    values = struct.unpack("<%df" % (len(data) // 4), data)
+    return [[values[t + k:t + k + 5] for k in (0, 5, 10)] for t in range(0, len(values), 15)]
+
+
+def png_bytes(width, height, pixel):
     """An 8-bit RGB PNG; pixel(x, y) gives the colour."""
     rows = b"".join(b"\x00" + bytes(c for x in range(width) for c in pixel(x, y)) for y in range(height))
 
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+def private_copy(program, folder):
+    """The program, its helpers and Images linked into a folder of its own."""
+    beside = os.path.dirname(os.path.abspath(program))
+    os.makedirs(folder)
+    for name in os.listdir(beside):
+        if name == os.path.basename(program) or name.startswith("pq_") and name.endswith("_helper"):
+            os.link(os.path.join(beside, name), os.path.join(folder, name))  # the same file system
+    shutil.copytree(os.path.join(beside, "Images"), os.path.join(folder, "Images"))
+    return os.path.join(folder, os.path.basename(program))
 
 
 class Editor:
-    """The running program with its main window and four view windows found."""
+    """The running program, found with its four views once they are drawn."""
 
-    def __init__(self, program, arguments, workdir):
+    def __init__(self, journey, arguments=()):
+        journey.editors.append(self)
         env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0")
-        self.log = open(os.path.join(workdir, "polyquill.log"), "w")
-        self.process = subprocess.Popen([program] + arguments, cwd=workdir, env=env,
+        self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
+        self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         try:
-            # A sanitizer build on a loaded machine can take long to show its window.
-            self.main = find_window("^Polyquill - Editor v. 1.1$", timeout=60.0)
-        except Failure as error:
-            status = self.process.poll()
+            self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+        except Failure:
             with open(self.log.name, errors="replace") as f:
-                output = f.read()[-2000:]
-            raise Failure("%s (the editor %s; its output: %r)" % (
-                error, "is still running" if status is None else "ended with %d" % status, output))
-        self.views = {name: find_window("^%s$" % name) for name in ("Front", "Side", "Top", "3D")}
-        time.sleep(1.5)  # several redraws
+                raise Failure("no main window; the editor %s; its output: %r" % (
+                    "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
+        self.views = {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in ("Front", "Side", "Top", "3D")}
+        self.origin = {n: geometry(w)[:2] for n, w in self.views.items()}
+        # Input counts once every view shows its dark blue label.
+        poll_screen("the views to be drawn", lambda shot: None if all(
+            shot.at(x + 14, y + 12)[2] > 100 > shot.at(x + 14, y + 12)[0] for x, y in self.origin.values())
+            else "a view without its label")
 
-    def view_origin(self, name):
-        x, y, _, _ = geometry(self.views[name])
-        return x, y
-
-    def click(self, x, y, button=1):
-        run(["xdotool", "mousemove", str(x), str(y)])
-        time.sleep(0.2)
-        run(["xdotool", "click", str(button)])
-        time.sleep(0.8)
+    def at(self, view, x, y):
+        return self.origin[view][0] + x, self.origin[view][1] + y
 
     def button_position(self, name):
         """The middle of a toolbar button, by the toolbar's fixed layout above the Front view."""
-        _, fy = self.view_origin("Front")
-        mx, _, _, _ = geometry(self.main)
-        x = mx
-        for entry in TOOLBAR:
-            if entry == name:
-                return x + 10, fy - 25 + 11
-            x += 6 if entry == "|" else 20
-        raise Failure("no toolbar button %r" % name)
+        x = geometry(self.main)[0] + sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
+        return x + 10, self.origin["Front"][1] - 14
 
     def button(self, name):
-        self.click(*self.button_position(name))
+        xdo("mousemove", *self.button_position(name), "click", 1)
 
-    def answer_file_dialog(self, path, title="^(Open|Save As)$"):
-        """Types a whole path into the file dialog of that title and confirms it."""
-        dialog = find_window(title, 15.0)
-        time.sleep(0.8)
-        run(["xdotool", "key", "ctrl+a"])
-        run(["xdotool", "type", "--delay", "20", path])
-        time.sleep(0.3)
-        run(["xdotool", "key", "Return"])
-        time.sleep(1.0)
-        return dialog
+    def menu(self, ups):
+        """Picks the item `ups` places above the end of the first menu."""
+        mx, my, _, _ = geometry(self.main)
+        before = set(windows(""))
+        xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
+        # A new window taller than a tooltip.
+        wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
+        xdo("key", *["Up"] * ups, "Return")
 
-    def wait_exit(self, timeout=20):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
+    def focused(self, title):
+        """The window of that title once it has the keyboard."""
+        window = wait_for("the window " + title, lambda: windows(title))[0]
+        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == window)
+        return window
+
+    def answer(self, title, text, another=False):
+        """Types the text into the dialog of that title (file dialog or prompt) and confirms it;
+        then waits for the main window unless another dialog follows."""
+        dialog = self.focused(title)
+        xdo("key", "ctrl+a", "type", "--delay", "10", text)
+        xdo("key", "Return")
+        wait_for(title + " to close", lambda: dialog not in windows(title))
+        if not another:
+            self.enabled()
+
+    def enabled(self):
+        """Waits for the toolbar's colours: the windows are disabled while a dialog is up."""
+        x, y = self.button_position("open")
+        poll_screen("the main window enabled", lambda shot: None if any(
+            max(c) - min(c) > 80 for c in shot.region(x - 8, y - 8, 16, 16)) else "a grey toolbar")
+
+    def saved(self, path, *words):
+        """Sends the xdotool words that save and returns the bytes saved: every save writes a
+        new file and renames it."""
+        inode = os.stat(path).st_ino if os.path.exists(path) else None
+        xdo(*words)
+        wait_for(path + " to be saved", lambda: os.path.exists(path) and os.stat(path).st_ino != inode)
+        return read(path)
+
+    def reply(self, title, key):
+        """Answers the message box or question of that title with a key."""
+        box = self.focused(title)
+        xdo("key", key)
+        wait_for(title + " to close", lambda: box not in windows(title))
+        self.enabled()
+
+    def ended(self):
+        wait_for("the editor to end", lambda: self.process.poll() is not None)
+        return self.process.returncode == 0
 
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
-            self.process.wait(timeout=10)
+            self.process.wait(timeout=30)
         self.log.close()
 
 
-def run_case(cases, failure_prefix=""):
-    """Runs the case named on the command line (PROGRAM SEND_CLOSE CASE SHOT_DIR
-    [EXTRA...]) in a fresh working folder; the exit status of the script."""
-    program, send_close, case, shots = sys.argv[1:5]
-    extra = sys.argv[5:]
-    os.makedirs(shots, exist_ok=True)
-    with tempfile.TemporaryDirectory() as workdir:
+class Journey:
+    """The journey's folder, and the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL."""
+
+    def __init__(self, workdir):
+        self.workdir, self.editors, (self.send_close, self.shots, self.pqtool) = workdir, [], sys.argv[3:6]
+        self.program = private_copy(sys.argv[2], os.path.join(workdir, "program"))
+
+    def path(self, name):
+        return os.path.join(self.workdir, name)
+
+
+def run_journey(journeys):
+    """Runs the journey named first on the command line in an X server of its own (Xvfb picks
+    a free display and says which); leaves a screenshot when it fails."""
+    name = sys.argv[1]
+    os.makedirs(sys.argv[4], exist_ok=True)
+    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
+        reader, writer = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten",
+                                   "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+        os.close(writer)
+        with os.fdopen(reader) as display:
+            os.environ["DISPLAY"] = ":" + display.readline().strip()
+        journey = None
         try:
-            cases[case](program, send_close, workdir, shots, *extra)
-        except (Failure, subprocess.TimeoutExpired, OSError) as error:
-            try:
-                Shot(os.path.join(shots, failure_prefix + case + "-failure.png"))
-            except (subprocess.SubprocessError, OSError):
-                pass
-            print("FAILED %s: %s (screenshots in %s)" % (case, error, shots))
+            expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
+            journey = Journey(workdir)
+            journeys[name](journey)
+        except (Failure, subprocess.SubprocessError, OSError) as error:
+            subprocess.run(["import", "-window", "root", os.path.join(sys.argv[4], name + "-failure.png")],
+                           timeout=30)
+            print("FAILED %s: %s" % (name, error))
             return 1
-    print("passed", case)
+        finally:
+            for editor in journey.editors if journey else []:
+                editor.stop()
+            server.terminate()  # so that it removes its lock file
+            server.wait(timeout=30)
+    print("passed", name)
     return 0

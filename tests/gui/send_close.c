@@ -7,14 +7,10 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: send_close WINDOW-ID\n");
-        return 2;
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = argc == 2 ? XOpenDisplay(NULL) : NULL;
     if (!display) {
-        fprintf(stderr, "send_close: no display\n");
-        return 1;
+        fprintf(stderr, "usage: send_close WINDOW-ID (with a display)\n");
+        return 2;
     }
     XEvent event = {0};
     event.xclient.type = ClientMessage;
@@ -24,7 +20,6 @@ int main(int argc, char** argv)
     event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-    XFlush(display);
     XCloseDisplay(display);
     return 0;
 }

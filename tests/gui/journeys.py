@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""journeys.py: sessions a user has with the real polyquill under Xvfb (Mesa's software
+OpenGL), driven by xdotool and checked on the bytes it saves and on pixels of the screen.
+One journey per run: journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL"""
+import os
+import struct
+import subprocess
+import sys
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, front_model, geometry, png_bytes,  # noqa: E402
+                         poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, xdo)
+
+CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
+QUAD = [[(0.0, 0.0, -0.5, -0.5, 0.0), (1.0, 1.0, 0.5, 0.5, 0.0), (0.0, 1.0, -0.5, 0.5, 0.0)],
+        [(0.0, 0.0, -0.5, -0.5, 0.0), (1.0, 0.0, 0.5, -0.5, 0.0), (1.0, 1.0, 0.5, 0.5, 0.0)]]
+
+
+def build(journey):
+    """From nothing in one xdotool call without a pause: eight arrow keys in the Side view, three
+    vertices, the triangle tool, three corners and Save. Every key and click counts, each where
+    the cursor was; the file named on the command line in two words is one name."""
+    path = journey.path("fast triangle.pq")
+    editor = Editor(journey, path.split(" "))
+    words = ["mousemove", *editor.at("Side", 120, 100), "click", 3, "key", "--delay", 0] + ["Down"] * 8
+    clicks = [w for x, y in CORNERS for w in ("mousemove", *editor.at("Front", x, y), "click", 1)]
+    saved = editor.saved(path, *words, *clicks, "mousemove", *editor.button_position("createtriangle"), "click", 1,
+                         *clicks, "mousemove", *editor.button_position("save"), "click", 1)
+    # Down in the Side view pans every view by 0.125 per press.
+    want = [[(0.0, 0.0, x, f32(y - 1.0), 0.0) for x, y in (front_model(*c) for c in CORNERS)]]
+    expect(saved == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
+    fx, fy = editor.origin["Front"]
+    poll_screen("the top edge in Front", lambda shot: None if sum(  # row 74 from column 62 to 186
+        min(c) > 180 for c in shot.region(fx + 90, fy + 73, 70, 3)) >= 60 else "too few white pixels")
+
+
+def undo(journey):
+    """A refused Open keeps the mesh; Delete, undo and redo by key; one Scale window and one
+    whole drag at full speed are one step each; Ctrl+Q and the close box ask before unsaved
+    work is lost, Escape keeps it, Return saves it and ends."""
+    path, missing = journey.path("quad.pq"), journey.path("mistyped.pq")
+    write(path, pq_bytes(QUAD))
+    original = read(path)
+    editor = Editor(journey, [path])
+    editor.button("open")
+    editor.answer("^Open$", missing, another=True)
+    editor.reply("^Polyquill$", "Return")  # the file cannot be read
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    scaled = pq_bytes([[c[:2] + (2 * c[2],) + c[3:] for c in t] for t in QUAD])
+    for keys, want in ((["Delete"], b""), (["ctrl+z"], original), (["ctrl+shift+z"], b""), (["ctrl+z"], original),
+                       (["ctrl+y"], b""), (["ctrl+z"], original), ("scale", scaled), (["ctrl+z"], original)):
+        if keys == "scale":
+            editor.button("scale")
+            window = wait_for("Scale Object", lambda: windows("^Scale Object$"))[0]
+            x, y, _, _ = geometry(window)
+            xdo("mousemove", x + 50, y + 10, "click", 1, "key", "ctrl+a", "type", "2")
+            subprocess.run([journey.send_close, window], check=True, timeout=30)
+            wait_for("Scale Object to close", lambda: not windows("^Scale Object$"))
+            keys = []
+        expect(editor.saved(path, "key", *keys, "ctrl+s") == want, "after %s the file holds %r" % (keys, read_pq(path)))
+    expect(not os.path.exists(missing), "Save wrote to the name that could not be read")
+    # Key 2 is the move tool; every motion and the release count, however fast they come.
+    (x, y), moves = editor.at("Front", 124, 99), []
+    for step in range(1, 11):
+        moves += ["mousemove", x + 6 * step, y + 3 * step]
+    xdo("key", "2", "mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
+    dx, dy = 60 / (VIEW_W / 2), -30 / (VIEW_H / 2)
+    moved = [[c[:2] + (c[2] + dx, c[3] + dy, 0.0) for c in t] for t in QUAD]
+    got = read_pq(path) if editor.saved(path, "key", "ctrl+s") else []
+    expect(max(abs(a - b) for t, u in zip(got, moved) for c, d in zip(t, u) for a, b in zip(c, d)) < 1e-5 and
+           len(got) == 2, "dragged to %r, not %r" % (got, moved))
+    xdo("key", "ctrl+z")
+    for leave in (["key", "ctrl+q"], "close box"):
+        xdo(*leave) if leave != "close box" else subprocess.run([journey.send_close, editor.main], timeout=30)
+        editor.reply("^Polyquill$", "Escape")
+        expect(editor.process.poll() is None, "the editor ended after Escape (%s)" % leave)
+    expect(read_pq(path) == got, "the file changed without Save")
+    xdo("key", "ctrl+q")
+    wait_for("the question", lambda: windows("^Polyquill$"))
+    expect(editor.saved(path, "key", "Return") == original and editor.ended(),
+           "Save in the question did not save the undone drag and end")
+
+
+# Where pqtool render puts each view in its 500 x 400 picture.
+VIEW_PLACES = {"Front": (0, 0, 248), "Side": (250, 0, 250), "Top": (0, 200, 248), "3D": (250, 200, 250)}
+# Five by three texels, every one its own colour; rows of 15 bytes arrive sheared
+# unless the upload unpacks them unaligned (and a BMP pads them to 16).
+TEXELS = [[(230, 20, 20), (20, 200, 20), (30, 30, 230), (230, 220, 20), (20, 210, 210)],
+          [(210, 20, 210), (250, 140, 0), (120, 0, 160), (0, 120, 60), (160, 90, 40)],
+          [(250, 170, 200), (90, 90, 90), (0, 70, 140), (170, 250, 110), (130, 0, 30)]]
+
+
+def bmp_bytes(rows):
+    """A 24-bit bottom-up BMP, each row padded to 4 bytes."""
+    width, height = len(rows[0]), len(rows)
+    stride = (width * 3 + 3) // 4 * 4
+    body = b"".join(bytes(c for r, g, b in row for c in (b, g, r)).ljust(stride, b"\0") for row in reversed(rows))
+    return (b"BM" + struct.pack("<IHHI", 54 + len(body), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0) + body)
+
+
+def texels_shown(colours):
+    """How many texels fill at least 300 pixels, each the texel's colour darkened by the light."""
+    counts = {t: 0 for row in TEXELS for t in row}
+    for c in colours:
+        for t in counts:
+            k = max(c) / max(t)
+            if max(c) >= 30 and 0.3 < k <= 1.0 and all(abs(a - k * b) <= 4 for a, b in zip(c, t)):
+                counts[t] += 1
+                break
+    return sum(n >= 300 for n in counts.values())
+
+
+def render(journey):
+    """pqtool render draws without a display the very pixels the editor shows for the sample cube
+    with a PNG (libpng in both) and a BMP texture (in the editor read by the window layer) chosen
+    in the editor. The close box ends it without a question; pref.txt beside it keeps the name."""
+    cube = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
+    write(journey.path("texels.png"), png_bytes(5, 3, lambda x, y: TEXELS[y][x]))
+    write(journey.path("texels.bmp"), bmp_bytes(TEXELS))
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    editor = Editor(journey, [cube])
+    for texture in ("texels.png", "texels.bmp"):
+        editor.button("choosetexture")
+        editor.answer("^Texture$", journey.path(texture))
+        subprocess.run([journey.pqtool, "render", cube, "--texture", journey.path(texture), journey.path("pqtool.png")],
+                       check=True, timeout=120, capture_output=True, env=env)
+        picture = Shot(journey.path("pqtool.png"))
+        three_d = picture.region(250, 200, 250, 198)
+        expect(texels_shown(three_d) == 15, "%s: %d texels in 3D" % (texture, texels_shown(three_d)))
+
+        def same(shot):
+            for name, (px, py, width) in VIEW_PLACES.items():
+                vx, vy, w, h = geometry(editor.views[name])
+                if (w, h) != (width, 198):
+                    return "%s is %dx%d" % (name, w, h)
+                differ = sum(a != b for a, b in zip(shot.region(vx, vy, w, h), picture.region(px, py, w, h)))
+                if differ:
+                    return "%s: %d pixels differ from pqtool's (texture %s)" % (name, differ, texture)
+            return None
+        poll_screen("the editor's views", same)
+    subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
+    expect(editor.ended(), "the close box did not end the editor")
+    pref = os.path.join(os.path.dirname(journey.program), "pref.txt")
+    expect(read(pref).split(b"\r\n")[3] == cube.encode() and not os.path.exists(journey.path("pref.txt")),
+           "pref.txt is not beside the program alone, with the file's name")
+
+
+# Three triangles with a texture coordinate of their own at every corner, V counted from the bottom.
+OBJ = [[((-0.5, -0.5, 0.0), (0.0, 0.0)), ((0.5, -0.5, 0.0), (1.0, 0.0)), ((0.5, 0.5, 0.0), (1.0, 1.0))],
+       [((-0.5, -0.5, 0.0), (0.25, 0.75)), ((0.5, 0.5, 0.0), (0.75, 0.5)), ((-0.5, 0.5, 0.0), (0.0, 1.0))],
+       [((0.5, 0.5, 0.0), (0.5, 0.25)), ((0.75, 0.0, -0.5), (1.0, 0.5)), ((0.5, -0.5, 0.0), (0.75, 0.0))]]
+
+
+def exchange(journey):
+    """File menu: Import an OBJ, undo and redo it by key, Export it as glb; pqtool reads the glb back the same."""
+    write(journey.path("in.obj"), "".join(
+        ["v %g %g %g\n" % p for t in OBJ for p, _ in t] + ["vt %g %g\n" % uv for t in OBJ for _, uv in t] +
+        ["f %d/%d %d/%d %d/%d\n" % tuple(3 * t + k // 2 + 1 for k in range(6)) for t in range(3)]).encode())
+    imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
+    document, glb = journey.path("document.pq"), journey.path("out.glb")
+    editor = Editor(journey, [document])
+    editor.menu(4)
+    editor.answer("^Open$", journey.path("in.obj"), another=True)
+    editor.answer("Size", "1")
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
+        expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
+               "after %s the document holds %r" % (keys, read_pq(document)))
+    editor.menu(3)
+    editor.answer("^Save As$", glb)
+    wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
+    back = journey.path("back.pq")
+    subprocess.run([journey.pqtool, "import", glb, back], check=True, timeout=60, capture_output=True)
+    expect(read(back) == imported, "the glb reads back as %r" % read_pq(back))
+
+
+def markers(shot, editor, view):
+    """Centres of the red (selected) vertex markers of a view, in view pixels."""
+    (vx, vy), groups = editor.origin[view], []
+    for x, y in ((x, y) for y in range(VIEW_H) for x in range(VIEW_W) if shot.at(vx + x, vy + y) == (255, 0, 0)):
+        group = next((g for g in groups if any(abs(a - x) <= 4 and abs(b - y) <= 4 for a, b in g)), None)
+        group.append((x, y)) if group else groups.append([(x, y)])
+    return [(sum(p[0] for p in g) / len(g), sum(p[1] for p in g) / len(g)) for g in groups]
+
+
+def navigate(journey):
+    """The wheel zooms Front, Side and Top together about the cursor; Merge ASC of a far mesh
+    frames the views on the whole of it, and Save writes both."""
+    path, corners = journey.path("nav.pq"), [(0.5, 0.5, 0.5), (-0.5, -0.25, -0.5), (0.25, -0.5, 0.25)]
+    write(path, pq_bytes([[(0.0, 0.0, *c) for c in corners]]))
+    editor = Editor(journey, [path])
+    views, seen = ("Front", "Side", "Top"), {}
+
+    def spread(points):
+        return max(((a[0] - b[0]) ** 2 + (a[1] - b[1]) ** 2) ** 0.5 for a in points for b in points)
+
+    def three_each(shot):
+        seen.update({view: markers(shot, editor, view) for view in views})
+        return None if all(len(m) == 3 for m in seen.values()) else "markers %r" % seen
+    poll_screen("three markers in each view", three_each)
+    for view, button, factor in (("Front", 4, 1.25), ("Side", 5, 0.8)):
+        before = dict(seen)
+        grab, other = before[view][:2]
+        xdo("mousemove", *editor.at(view, round(grab[0]), round(grab[1])), "click", button)
+        want = (grab[0] + factor * (other[0] - grab[0]), grab[1] + factor * (other[1] - grab[1]))
+
+        def zoomed(shot):
+            if three_each(shot):
+                return three_each(shot)
+            for point in (grab, want):
+                if min(max(abs(m[0] - point[0]), abs(m[1] - point[1])) for m in seen[view]) > 2:
+                    return "%s: no marker at %r: %r" % (view, point, seen[view])
+            if any(abs(spread(seen[v]) - factor * spread(before[v])) > 2 for v in views):
+                return "the views did not all zoom by %.2f: %r" % (factor, seen)
+        poll_screen("the wheel in " + view, zoomed)
+    write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
+          b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
+          b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
+    editor.menu(5)
+    editor.answer("^Open$", journey.path("far.asc"), another=True)
+    editor.answer("Size", "5")
+
+    def framed(shot):
+        """The two meshes at opposite corners span most of every view; the near one alone about 0.7."""
+        for view in views:
+            vx, vy = editor.origin[view]
+            lit = [(x, y) for y in range(VIEW_H) for x in range(0, VIEW_W, 2) if max(shot.at(vx + x, vy + y)) > 60]
+            if max(p[0] for p in lit) - min(p[0] for p in lit) < 0.78 * VIEW_W or \
+                    max(p[1] for p in lit) - min(p[1] for p in lit) < 0.78 * VIEW_H:
+                return "%s is not framed on both meshes" % view
+    poll_screen("the views framed", framed)
+    editor.button("createvertex")
+    far = [(100.0, 100.0, 100.0), (110.0, 96.0, 104.0), (104.0, 112.0, 94.0)]
+    got = [[c[2:] for c in t] for t in read_pq(path)] if editor.saved(path, "key", "ctrl+s") else []
+    expect(got == [corners, [far[0]] * 3, far], "saved %r" % got)
+
+
+def texture(journey):
+    """A PNG texture and the Texture window: corner squares where U and V put them; a typed U
+    moves corner 1's square and changes the 3D view; Save as writes it."""
+    write(journey.path("t.png"), png_bytes(128, 64, lambda x, y: (0, 200, 0) if x < 64 else (0, 0, 220)))
+    triangle = [(0.25, 0.75, -0.8, -0.8, 0.0), (0.25, 0.25, -0.8, 0.8, 0.0), (0.75, 0.75, 0.8, -0.8, 0.0)]
+    write(journey.path("t.pq"), pq_bytes([triangle]))
+    editor = Editor(journey, [journey.path("t.pq")])
+    editor.button("choosetexture")
+    editor.answer("^Texture$", journey.path("t.png"))
+    editor.button("triangleup")
+    editor.button("settexcoords")
+    window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+    x, y, w, h = geometry(window)
+    expect((w, h) == (128, 124), "the Texture window is %dx%d, not 128x124" % (w, h))
+    # The window may cover the top of the 3D view; only what is below it counts.
+    tx, ty = editor.origin["3D"]
+    top, plain = max(ty + 30, y + h + 2), []
+
+    def squares(red_at, none_at):
+        def check(shot):
+            reds = [sum(c == (255, 0, 0) for c in shot.region(x + cx - 4, y + cy - 4, 9, 9))
+                    for cx, cy in red_at + none_at]
+            three_d = shot.region(tx, top, 240, ty + 190 - top)
+            if min(reds[:len(red_at)]) < 10 or max(reds[len(red_at):] + [0]) > 0:
+                return "red squares %r" % reds
+            if sum(c[1] > 100 and c[0] < 60 for c in three_d) < 200 or plain and three_d == plain[0]:
+                return "the 3D view is not textured anew"
+            plain.append(three_d)
+        return check
+    poll_screen("the corners", squares([(32, 108), (32, 76), (96, 108)], []))
+    xdo("mousemove", x + 32, y + 30, "click", 1, "key", "ctrl+a", "type", "0.75")  # U of corner 1
+    poll_screen("corner 1 moved", squares([(32, 108), (96, 76), (96, 108)], [(32, 76)]))
+    subprocess.run([journey.send_close, window], check=True, timeout=30)
+    editor.button("saveas")
+    saved = journey.path("saved.pq")  # a new name: there means complete
+    editor.answer("^Save As$", saved)
+    triangle[1] = (0.75,) + triangle[1][1:]
+    expect(wait_for("Save as", lambda: os.path.exists(saved)) and read(saved) == pq_bytes([triangle]),
+           "saved %r" % read_pq(saved))
+
+
+def main():
+    return run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
+                       "navigate": navigate, "texture": texture})
+
+
+if __name__ == "__main__":
+    sys.exit(main())

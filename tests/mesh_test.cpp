@@ -1,354 +1,164 @@
-// Mesh records, editing commands, scale/rotate arithmetic and automatic
-// texture coordinates.
+// Mesh records, editing commands, angles, and the number readers every field, prompt and file uses.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "mesh/mesh.h"
 #include "tests/test_mesh.h"
 
 namespace {
 
-Mesh meshWithVertices(std::initializer_list<Vec3> points)
+using Corners = std::array<int32_t, 3>;
+
+// Vertices at x = 0, 1, 2, ... (the x tells which one it was) and the given triangles.
+Mesh numbered(int32_t vertices, std::initializer_list<Corners> triangles = {})
 {
     Mesh m;
-    for (const Vec3& p : points) {
-        Vertex& v = appendVertex(m);
-        v.x = p.x;
-        v.y = p.y;
-        v.z = p.z;
-    }
+    for (int32_t i = 0; i < vertices; ++i) addVertex(m, static_cast<float>(i), 0, 0);
+    for (const Corners& t : triangles) addTriangle(m, t[0], t[1], t[2]);
     return m;
 }
 
-// The three points a triangle is drawn between.
-std::array<Vec3, 3> cornersOf(const Mesh& m, size_t t)
+// The whole mesh in one line: vertex x, triangle corners (* when selected), the pending corner.
+std::string describe(const Mesh& m)
 {
-    const Triangle& tri = m.triangles[t];
-    return {vertexPosition(m, tri.vertexIndex[0]), vertexPosition(m, tri.vertexIndex[1]),
-            vertexPosition(m, tri.vertexIndex[2])};
+    std::string out;
+    for (const Vertex& v : m.vertices) out += std::to_string(static_cast<int>(v.x)) + (v.selected ? "* " : " ");
+    out += "|";
+    for (const Triangle& t : m.triangles)
+        out += " " + std::to_string(t.vertexIndex[0]) + std::to_string(t.vertexIndex[1]) +
+               std::to_string(t.vertexIndex[2]) + (t.selected ? "*" : "");
+    return out + " pending " + std::to_string(m.pendingCorner);
 }
 
-bool samePoint(Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
-
-void expectNear(Vec3 actual, Vec3 expected)
+// One click of the create-triangle tool on vertex p.
+void cornerAt(Mesh& m, int32_t p)
 {
-    EXPECT_NEAR(actual.x, expected.x, 1e-6);
-    EXPECT_NEAR(actual.y, expected.y, 1e-6);
-    EXPECT_NEAR(actual.z, expected.z, 1e-6);
+    deselectAllVertices(m);
+    m.vertices[static_cast<size_t>(p)].selected = 1;
+    addCorner(m);
 }
 
 }  // namespace
 
-TEST(MeshModel, NewRecordsAreAllZeroAndEmptyMeshCountsNothing)
+TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
 {
-    Mesh m;
-    EXPECT_EQ(countSelectedVertices(m), 0);
-    EXPECT_EQ(findVertexAt(m, 0, 0, 0), -1);
-    const Triangle& t = appendTriangle(m);
-    EXPECT_EQ(t.vertexIndex, (std::array<int32_t, 3>{0, 0, 0}));
-    EXPECT_EQ(t.u, (std::array<float, 3>{0, 0, 0}));
-    EXPECT_EQ(t.selected, 0);
-    const Vertex& v = appendVertex(m);
-    EXPECT_EQ(v.x + v.y + v.z, 0.0f);
-    EXPECT_EQ(v.selected + v.marked, 0);
-}
-
-TEST(MeshModel, FindVertexAtTakesFirstExactMatch)
-{
-    Mesh m = meshWithVertices({{1, 2, 3}, {0, -0.0f, 0}, {1, 2, 3}});
-    EXPECT_EQ(findVertexAt(m, 1, 2, 3), 0);
-    EXPECT_EQ(findVertexAt(m, 0, 0, 0), 1) << "+0 equals -0";
-    EXPECT_EQ(findVertexAt(m, 1, 2, 3.0000002f), -1) << "no tolerance";
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    m.vertices[1].x = nan;
-    EXPECT_EQ(findVertexAt(m, nan, 0, 0), -1) << "NaN matches nothing";
-}
-
-TEST(MeshModel, PositionsOutsideTheListReadTheNearestEnd)
-{
-    Mesh m = meshWithVertices({{1, 2, 3}, {4, 5, 6}});
-    EXPECT_EQ(vertexX(m, 7), 4.0f);
-    EXPECT_EQ(vertexY(m, std::numeric_limits<int32_t>::max()), 5.0f);
-    EXPECT_EQ(vertexZ(m, -5), 3.0f);
+    Mesh m = numbered(2), empty;
+    addVertex(m, 1, 2, 3);
+    addVertex(m, 1, 2, 3, 1);
+    m.vertices[0].y = -0.0f;
+    m.vertices[1].x = std::numeric_limits<float>::quiet_NaN();
+    // First exact match, +0 equals -0, no tolerance, NaN matches nothing.
+    EXPECT_EQ(std::tuple(findVertexAt(m, 1, 2, 3), findVertexAt(m, 0, 0, 0), findVertexAt(m, 1, 2, 3.0000002f),
+                         findVertexAt(m, m.vertices[1].x, 0, 0), findVertexAt(Mesh{}, 0, 0, 0)),
+              std::tuple(2, 0, -1, -1, -1));
+    EXPECT_EQ(std::tuple(vertexZ(m, 7), vertexY(m, std::numeric_limits<int32_t>::max()), vertexX(m, -5)),
+              std::tuple(3.0f, 2.0f, 0.0f));
     setVertexMarked(m, 99, 1);
-    EXPECT_EQ(m.vertices[1].marked, 1);
-
-    Mesh empty;
-    EXPECT_EQ(clampVertexPosition(empty, 0), -1);
-    EXPECT_EQ(vertexX(empty, 0), 0.0f);
+    setVertexMarked(m, -1, 1);
     setVertexMarked(empty, 0, 1);  // must not touch anything
+    EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, countSelectedVertices(m), clampVertexPosition(empty, 0),
+                         vertexX(empty, 0), countSelectedVertices(empty)),
+              std::tuple(1, 1, 1, -1, 0.0f, 0));
 }
 
-TEST(MeshModel, ClearMeshAbandonsTheTriangleUnderConstruction)
+TEST(MeshEditing, DeletingVerticesTakesTheirTrianglesAndKeepsTheOthersPoints)
 {
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}});
-    m.vertices[1].selected = 1;
-    addCorner(m);
-    ASSERT_EQ(m.pendingCorner, 1);
-    clearMesh(m);
-    EXPECT_TRUE(m.vertices.empty());
-    EXPECT_TRUE(m.triangles.empty());
-    EXPECT_EQ(m.pendingCorner, 0);
-}
-
-TEST(DeleteVertices, RemainingTrianglesKeepTheirPoints)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 2, 0}, {3, 3, 0}});
-    addTriangle(m, 0, 1, 2);
-    addTriangle(m, 1, 3, 2);
-    addTriangle(m, 3, 4, 5);
-    addTriangle(m, 5, 4, 2);
-    const auto before2 = cornersOf(m, 2);
-    const auto before3 = cornersOf(m, 3);
-    m.vertices[0].selected = 1;
-    m.vertices[1].selected = 1;
-
-    deleteSelectedVertices(m);
-
-    ASSERT_EQ(m.vertices.size(), 4u);
-    ASSERT_EQ(m.triangles.size(), 2u);  // both users of 0 or 1 are gone
-    for (size_t k = 0; k < 3; ++k) {
-        EXPECT_TRUE(samePoint(cornersOf(m, 0)[k], before2[k]));
-        EXPECT_TRUE(samePoint(cornersOf(m, 1)[k], before3[k]));
+    const struct {
+        int32_t vertices;
+        std::initializer_list<Corners> triangles;
+        int32_t halfBuiltOn;  // a triangle under construction with this first corner, or -1
+        std::initializer_list<int32_t> deleted;
+        const char* want;
+    } cases[] = {
+        {6, {{0, 1, 2}, {1, 3, 2}, {3, 4, 5}, {5, 4, 2}}, -1, {0, 1}, "2 3 4 5 | 123 320 pending 0"},
+        {5, {{0, 1, 2}, {0, 2, 3}, {4, 3, 0}}, -1, {0}, "1 2 3 4 | pending 0"},
+        {3, {{1, 2, 0}}, 0, {0}, "1 2 | pending 0"},
+        {3, {{1, 2, 1}}, 2, {0}, "1 2 | 010 100 pending 1"},
+        {1, {}, 0, {0}, "| pending 0"},
+    };
+    for (const auto& c : cases) {
+        Mesh m = numbered(c.vertices, c.triangles);
+        if (c.halfBuiltOn >= 0) cornerAt(m, c.halfBuiltOn);
+        deselectAllVertices(m);
+        for (int32_t p : c.deleted) m.vertices[static_cast<size_t>(p)].selected = 1;
+        deleteSelectedVertices(m);
+        EXPECT_EQ(describe(m), c.want);
     }
 }
 
-TEST(DeleteVertices, SharedVertexTakesAllItsTrianglesAndNothingElse)
+TEST(MeshEditing, DeleteAndFlipTriangleLeaveTheOneUnderConstructionAlone)
 {
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 0, 0}});
-    addTriangle(m, 0, 1, 2);
-    addTriangle(m, 0, 2, 3);
-    addTriangle(m, 4, 3, 0);
-    Mesh untouched = m;
-    deleteSelectedVertices(untouched);
-    EXPECT_EQ(untouched.triangles.size(), 3u) << "nothing selected changes nothing";
-
-    m.vertices[0].selected = 1;
-    deleteSelectedVertices(m);
-    EXPECT_EQ(m.vertices.size(), 4u) << "the other corners remain";
-    EXPECT_TRUE(m.triangles.empty());
-}
-
-TEST(DeleteVertices, HalfBuiltTriangleOnARemovedVertexIsAbandoned)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    addTriangle(m, 0, 1, 2);
-    m.vertices[2].selected = 1;
-    addCorner(m);  // corner 0 = vertex 2
-    ASSERT_EQ(m.pendingCorner, 1);
-    deleteSelectedVertices(m);
-    EXPECT_EQ(m.pendingCorner, 0);
-    EXPECT_TRUE(m.triangles.empty()) << "the complete triangle used vertex 2 as well";
-
-    // A half-built triangle on a surviving vertex keeps building on it.
-    Mesh n = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    n.vertices[2].selected = 1;
-    addCorner(n);
-    n.vertices[2].selected = 0;
-    n.vertices[0].selected = 1;
-    deleteSelectedVertices(n);
-    ASSERT_EQ(n.pendingCorner, 1);
-    ASSERT_EQ(n.triangles.size(), 1u);
-    EXPECT_EQ(n.triangles[0].vertexIndex[0], 1) << "vertex 2 moved down to 1";
-}
-
-TEST(DeleteTriangles, RemovesSelectedKeepsVertices)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    addTriangle(m, 0, 1, 2);
-    addTriangle(m, 2, 1, 0);
-    m.triangles[1].selected = 1;
-    deleteSelectedTriangles(m);
-    ASSERT_EQ(m.triangles.size(), 1u);
-    EXPECT_EQ(m.triangles[0].vertexIndex[0], 0);
-    EXPECT_EQ(m.vertices.size(), 3u);
-    EXPECT_EQ(firstSelectedTriangle(m), -1);
-}
-
-TEST(FlipTriangle, SwapsCornersZeroAndTwoButNotTextureCoordinates)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    addTriangle(m, 0, 1, 2);
+    Mesh m = numbered(3, {{0, 1, 2}, {2, 1, 0}});
     m.triangles[0].u = {0.1f, 0.2f, 0.3f};
     flipSelectedTriangle(m);
-    EXPECT_EQ(m.triangles[0].vertexIndex[0], 0) << "nothing selected, nothing flipped";
+    EXPECT_EQ(describe(m), "0 1 2 | 012 210 pending 0") << "nothing selected, nothing flipped";
     m.triangles[0].selected = 1;
     flipSelectedTriangle(m);
-    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{2, 1, 0}));
-    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(describe(m), "0 1 2 | 210* 210 pending 0");
+    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{0.1f, 0.2f, 0.3f})) << "u and v stay put";
+
+    cornerAt(m, 1);
+    deleteSelectedTriangles(m);
+    EXPECT_EQ(describe(m), "0 1* 2 | 210 100 pending 1");
+    selectPreviousTriangle(m);
     flipSelectedTriangle(m);
-    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{0, 1, 2}));
+    EXPECT_EQ(describe(m), "0 1* 2 | 210 100* pending 1");
+    deleteSelectedTriangles(m);
+    EXPECT_EQ(describe(m), "0 1* 2 | 210 pending 0");
 }
 
-TEST(FlipTriangle, LeavesATriangleUnderConstructionAlone)
+TEST(MeshEditing, TriangleSelectionStepsThroughNoneAndByNumber)
 {
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    m.vertices[2].selected = 1;
-    addCorner(m);  // corner 0 is vertex 2; slots 1 and 2 are unset
-    selectNextTriangle(m);
-    flipSelectedTriangle(m);
-    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{2, 0, 0}));
-    EXPECT_EQ(m.pendingCorner, 1);
-    deleteSelectedVertices(m);  // vertex 2 goes, and the half-built triangle with it
-    for (const Triangle& t : m.triangles)
-        for (int32_t corner : t.vertexIndex) EXPECT_LT(corner, static_cast<int32_t>(m.vertices.size()));
+    Mesh m = numbered(1, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    std::vector<int32_t> seen;
+    const auto step = [&](auto command, auto... number) {
+        command(m, number...);
+        seen.push_back(firstSelectedTriangle(m));
+    };
+    for (int i = 0; i < 5; ++i) step(selectNextTriangle);
+    for (int i = 0; i < 5; ++i) step(selectPreviousTriangle);
+    for (int32_t n : {3, 1, 4, 0, 2, -1}) step(selectTriangleNumber, n);
+    EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, -1, 0, -1, 2, 1, 0, -1, 2, 0, -1, -1, 1, -1}));
 }
 
-TEST(TriangleSelection, BothDirectionsCycleThroughNone)
+TEST(ScaleRotate, AnglesRoundToWholeDegreesWithTheFloatPi)
 {
-    Mesh m = meshWithVertices({{0, 0, 0}});
-    for (int i = 0; i < 3; ++i) addTriangle(m, 0, 0, 0);
-
-    std::vector<int32_t> up;
-    for (int i = 0; i < 5; ++i) {
-        selectNextTriangle(m);
-        up.push_back(firstSelectedTriangle(m));
-    }
-    EXPECT_EQ(up, (std::vector<int32_t>{0, 1, 2, -1, 0}));
-
-    deselectAllTriangles(m);
-    std::vector<int32_t> down;
-    for (int i = 0; i < 5; ++i) {
-        selectPreviousTriangle(m);
-        down.push_back(firstSelectedTriangle(m));
-    }
-    EXPECT_EQ(down, (std::vector<int32_t>{2, 1, 0, -1, 2}));
-
-    Mesh empty;
-    selectNextTriangle(empty);
-    selectPreviousTriangle(empty);
-    EXPECT_TRUE(empty.triangles.empty());
-}
-
-TEST(TriangleSelection, ByNumberSelectsOneOrNone)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}});
-    for (int i = 0; i < 4; ++i) addTriangle(m, 0, 0, 0);
-    selectTriangleNumber(m, 3);
-    EXPECT_EQ(firstSelectedTriangle(m), 2);
-    selectTriangleNumber(m, 4);
-    EXPECT_EQ(firstSelectedTriangle(m), 3);
-    EXPECT_EQ(m.triangles[2].selected, 0);
-    selectTriangleNumber(m, 9);
-    EXPECT_EQ(firstSelectedTriangle(m), -1);
-    selectTriangleNumber(m, 2);
-    selectTriangleNumber(m, 0);
-    EXPECT_EQ(firstSelectedTriangle(m), -1);
-}
-
-TEST(AddCorner, ThreeClicksBuildOneTriangleInClickOrder)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}});
-    for (int32_t picked : {3, 1, 2}) {
-        deselectAllVertices(m);
-        m.vertices[static_cast<size_t>(picked)].selected = 1;
-        addCorner(m);
-    }
-    ASSERT_EQ(m.triangles.size(), 1u);
-    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{3, 1, 2}));
-    EXPECT_EQ(m.pendingCorner, 0);
-}
-
-TEST(AddCorner, EmptyVertexListGetsAnOriginVertexAndAFinishedTriangle)
-{
-    Mesh m;
-    addCorner(m);
-    ASSERT_EQ(m.vertices.size(), 1u);
-    EXPECT_EQ(m.vertices[0].selected, 0);
-    ASSERT_EQ(m.triangles.size(), 1u);
-    EXPECT_EQ(m.triangles[0].vertexIndex, (std::array<int32_t, 3>{0, 0, 0}));
-    EXPECT_EQ(m.pendingCorner, 0);
-    addCorner(m);
-    EXPECT_EQ(m.triangles.size(), 2u) << "each click on nothing appends one more";
-}
-
-TEST(AddCorner, SeveralSelectedGivesTheLowestPosition)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    m.vertices[2].selected = 1;
-    m.vertices[1].selected = 1;
-    addCorner(m);
-    EXPECT_EQ(m.triangles[0].vertexIndex[0], 1);
-    EXPECT_EQ(m.pendingCorner, 1);
-}
-
-TEST(ScaleRotate, RoundAngleHalvesToEven)
-{
-    EXPECT_EQ(roundAngle(0.5f), 0);
-    EXPECT_EQ(roundAngle(1.5f), 2);
-    EXPECT_EQ(roundAngle(2.5f), 2);
-    EXPECT_EQ(roundAngle(-2.5f), -2);
-    EXPECT_EQ(roundAngle(44.5f), 44);
-    EXPECT_EQ(roundAngle(45.5f), 46);
-    EXPECT_EQ(roundAngle(0.4f), 0);
-    EXPECT_EQ(roundAngle(450.0f), 90) << "whole turns drop out";
+    const std::pair<float, int32_t> angles[] = {{0.5f, 0}, {1.5f, 2}, {2.5f, 2}, {-2.5f, -2}, {44.5f, 44}, {45.5f, 46}, {0.4f, 0},
+                                                {450.0f, 90}, {-450.0f, -90}, {std::nanf(""), 0}, {INFINITY, 0}};
+    for (const auto& [degrees, want] : angles) EXPECT_EQ(roundAngle(degrees), want) << degrees;
     EXPECT_EQ(roundAngle(1e30f) % 360, roundAngle(1e30f)) << "huge angles stay in range";
-    EXPECT_EQ(roundAngle(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(roundAngle(std::numeric_limits<float>::infinity()), 0);
+    EXPECT_EQ(degCos(90), std::cos(static_cast<float>(4.0 * std::atan(1.0)) / 2.0)) << "float pi: not quite 0";
+    EXPECT_NEAR(rotateVector(1, 0, 0, 90, 0, 90).z, 1.0f, 1e-6) << "Z first, then X";
 }
 
-TEST(ScaleRotate, DegreesUseTheFloatPi)
+namespace {
+constexpr int32_t maxWhole = std::numeric_limits<int32_t>::max();
+constexpr int32_t minWhole = std::numeric_limits<int32_t>::min();
+}  // namespace
+
+TEST(Numbers, ReadDecimalTakesTheLongestLeadingPlainNumber)
 {
-    EXPECT_DOUBLE_EQ(degCos(0), 1.0);
-    const double pi = static_cast<float>(4.0 * std::atan(1.0));
-    EXPECT_DOUBLE_EQ(degCos(90), std::cos(pi / 2.0));
-    EXPECT_NE(degCos(90), 0.0) << "float pi leaves a tiny cosine";
-    EXPECT_NEAR(degSin(30), 0.5, 1e-7);
+    const std::string manyNines(5000, '9');
+    const std::pair<std::string_view, double> cases[] = {
+        {"1.0X", 1.0}, {"  -2.5e1abc", -25.0}, {"1,5", 1.0}, {"X", 0.0}, {"", 0.0}, {"   ", 0.0}, {"+.5", 0.5},
+        {"7.", 7.0}, {".", 0.0}, {"-", 0.0}, {"2e", 2.0}, {"2e+x", 2.0}, {"\t3.25 y", 3.25},
+        {"0.1234567", 0.1234567}, {"inf", 0.0}, {"nan", 0.0}, {"0x10", 0.0}, {"1e999", HUGE_VAL},
+        {"-1e999", -HUGE_VAL}, {"1e-999", 0.0}, {"0.000000000000000000001e-400", 0.0},
+        {"1e99999999999999999999", HUGE_VAL}, {manyNines, HUGE_VAL},
+        {std::string_view("12345").substr(0, 2), 12.0}};  // no terminator after the view: not overread
+    for (const auto& [text, want] : cases) EXPECT_EQ(readDecimal(text), want) << text;
 }
 
-TEST(ScaleRotate, RotateVectorWorkedExamples)
+TEST(Numbers, WholeNumbersSaturateAndRoundedOnesHalveToEven)
 {
-    expectNear(rotateVector(0, 1, 0, 90, 0, 0), {0, 0, 1});
-    expectNear(rotateVector(1, 0, 0, 0, 0, 90), {0, 1, 0});
-    expectNear(rotateVector(1, 0, 0, 0, 90, 0), {0, 0, -1});
-    // Z first, then X: (1,0,0) -> (0,1,0) -> (0,0,1).
-    expectNear(rotateVector(1, 0, 0, 90, 0, 90), {0, 0, 1});
-    expectNear(rotateVector(-1, 0, 0, 90, 0, 90), {0, 0, -1});
-}
-
-TEST(ScaleRotate, SelectionTransformsAboutTheCentre)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}, {2, 0, 0}, {5, 5, 5}});
-    EXPECT_FALSE(selectionCentre(m).has_value());
-    m.vertices[0].selected = m.vertices[1].selected = 1;
-    const auto c = selectionCentre(m);
-    ASSERT_TRUE(c.has_value());
-    expectNear(*c, {1, 0, 0});
-    scaleSelectedVertices(m, *c, 2, 1, 1);
-    expectNear(vertexPosition(m, 0), {-1, 0, 0});
-    expectNear(vertexPosition(m, 1), {3, 0, 0});
-    expectNear(vertexPosition(m, 2), {5, 5, 5});
-
-    Mesh r = meshWithVertices({{0, 1, 0}, {0, -1, 0}});
-    r.vertices[0].selected = r.vertices[1].selected = 1;
-    rotateSelectedVertices(r, *selectionCentre(r), 90, 0, 0);
-    expectNear(vertexPosition(r, 0), {0, 0, 1});
-    expectNear(vertexPosition(r, 1), {0, 0, -1});
-
-    Mesh one = meshWithVertices({{3, 4, 5}});
-    one.vertices[0].selected = 1;
-    const Vec3 oc = *selectionCentre(one);
-    rotateSelectedVertices(one, oc, 33, 71, 12);
-    scaleSelectedVertices(one, oc, 7, 7, 7);
-    expectNear(vertexPosition(one, 0), {3, 4, 5});
-}
-
-TEST(AutoTexCoords, AlternatingHalvesOfTheSquare)
-{
-    Mesh m = meshWithVertices({{0, 0, 0}});
-    for (int i = 0; i < 3; ++i) addTriangle(m, 0, 0, 0);
-    m.triangles[1].selected = 1;
-    autoTexCoords(m, 0.0f, 1.0f);
-    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{0, 1, 0}));
-    EXPECT_EQ(m.triangles[0].v, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(m.triangles[1].u, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(m.triangles[1].v, (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(m.triangles[2].u, m.triangles[0].u);
-    EXPECT_EQ(m.triangles[2].v, m.triangles[0].v);
-    EXPECT_EQ(m.triangles[1].selected, 1) << "selection untouched";
-
-    autoTexCoords(m, 1.0f, 0.0f);
-    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{1, 0, 1})) << "mirrored, accepted";
+    const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},
+        {"- 1", 0}, {"2147483648", maxWhole}, {"-2147483648", minWhole}, {"-99999999999999999999999", minWhole}};
+    for (const auto& [text, want] : whole) EXPECT_EQ(readWhole(text), want) << text;
+    const std::pair<const char*, int32_t> rounded[] = {
+        {"2", 2}, {"2.5", 2}, {"3.5", 4}, {"0.4", 0}, {"-1.5", -2}, {"-7.6", -8}, {"", 0},
+        {"1e300", maxWhole}, {"-1e300", minWhole}, {"-2147483648", minWhole}};
+    for (const auto& [text, want] : rounded) EXPECT_EQ(readRoundedWhole(text), want) << text;
 }

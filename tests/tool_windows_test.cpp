@@ -1,6 +1,9 @@
-// The Scale and Rotate windows, the prompts of the automatic texture
-// coordinates and the Triangles window, over the scripted window layer.
+// The group drag and the tool windows over the scripted window layer: Scale and Rotate, the
+// prompts of the automatic texture coordinates, the Triangles window and the Texture window.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
@@ -8,349 +11,274 @@
 
 namespace {
 
-class ToolWindows : public ::testing::Test {
-protected:
+// Title, size and every field of a window: "Title WxH id@x,y,w,h=text ...".
+std::string describe(const FakeWindowLayer::Window& w)
+{
+    std::string out = w.spec.title + ' ' + std::to_string(w.spec.width) + 'x' + std::to_string(w.spec.height);
+    for (const auto& [id, g] : w.gadgets)
+        out += ' ' + std::to_string(id) + '@' + std::to_string(g.x) + ',' + std::to_string(g.y) + ',' +
+               std::to_string(g.width) + ',' + std::to_string(g.height) + '=' + g.text;
+    return out;
+}
+
+struct ToolWindows : ::testing::Test {
     FakeWindowLayer fake;
     AppState state;
-    FakeWindowLayer::Window seen;  // the modal window as it looked while waiting
-    int32_t activeWhileWaiting = windowNone;
+    std::string seen;  // the modal window as it waited, " active" added when it had the focus
+    std::vector<std::string> reads;  // files handed to the texture reader
 
     void SetUp() override
     {
         fake.attach(state);
+        state.prefs.language = 1;
+        WindowSpec view;
+        view.width = view.height = 200;
+        for (int32_t n = windowFront; n <= window3D; ++n) fake.openWindow(n, view);
     }
 
-    // When the modal window first waits for input, types the non-empty texts
-    // into its fields from the top down and uses its close box.
+    // Puts the cursor over a view's model point (a, b), 100 pixels a unit, and makes that view active.
+    void pointAt(ViewKind view, float a, float b)
+    {
+        const float down = view == ViewKind::Top ? b : -b;  // Top's second coordinate grows downwards
+        fake.active = windowOfView(view);
+        fake.cursor[fake.active] = {static_cast<int32_t>(std::lround((a + 1) * 100)),
+                                    static_cast<int32_t>(std::lround((down + 1) * 100))};
+    }
+
+    // When the modal window first waits: notes how it looks, fills its fields and closes it.
     void answer(int32_t number, std::vector<std::string> texts)
     {
         fake.onIdle = [this, number, texts, done = false](FakeWindowLayer& f) mutable {
             if (done || !f.isWindowOpen(number)) return;
             done = true;
-            seen = f.windows[number];
-            activeWhileWaiting = f.active;
-            std::vector<std::pair<int32_t, int32_t>> byRow;  // (y, id)
-            for (const auto& [id, gadget] : seen.gadgets) byRow.emplace_back(gadget.y, id);
-            std::sort(byRow.begin(), byRow.end());
-            for (size_t i = 0; i < texts.size() && i < byRow.size(); ++i)
-                if (!texts[i].empty()) f.setGadgetText(number, byRow[i].second, texts[i]);
+            seen = describe(f.windows[number]) + (f.active == number && f.windows[number].shown ? " active" : "");
+            for (size_t i = 0; i < texts.size(); ++i)
+                if (!texts[i].empty()) f.setGadgetText(number, static_cast<int32_t>(i) + 1, texts[i]);
             f.push(eventClose, number);
         };
     }
 
-    void expectVertex(size_t i, float x, float y, float z, float tolerance = 1e-6f)
+    void expectVertex(size_t i, Vec3 want)
     {
-        const Vertex& v = state.mesh.vertices.at(i);
-        EXPECT_NEAR(v.x, x, tolerance) << "vertex " << i;
-        EXPECT_NEAR(v.y, y, tolerance) << "vertex " << i;
-        EXPECT_NEAR(v.z, z, tolerance) << "vertex " << i;
+        const Vec3 v = vertexPosition(state.mesh, static_cast<int32_t>(i));
+        EXPECT_LT(std::fabs(v.x - want.x) + std::fabs(v.y - want.y) + std::fabs(v.z - want.z), 3e-5f)
+            << i << ": " << v.x << ' ' << v.y << ' ' << v.z;
     }
 
-    void addTriangles(int32_t count)
+    // A triangle selected, the picture chosen (two files decode) and the Texture window opened.
+    void openTextureWindowOn(const std::string& picture)
     {
-        addVertex(state.mesh, 0, 0, 0, 0);
-        for (int32_t i = 0; i < count; ++i) appendTriangle(state.mesh);
+        if (state.mesh.vertices.empty()) {
+            for (int32_t i = 0; i < 4; ++i) appendVertex(state.mesh);
+            addTriangle(state.mesh, 1, 2, 3, {0.0f, 1.0f, 0.1234567f}, {0.25f, 0.5f, 1.0f}).selected = 1;
+        }
+        fake.fileAnswers.push_back(picture);
+        const auto read = [this](const std::string& file) {
+            reads.push_back(file);
+            const int32_t width = file == "/wall.png" ? 256 : file == "/floor.bmp" ? 64 : 0;
+            const int32_t height = width / 2;
+            return RgbImage{width, height, std::vector<uint8_t>(static_cast<size_t>(width * height * 3))};
+        };
+        chooseTextureWith(state, read, [this](const RgbImage&) { return 40u + static_cast<uint32_t>(reads.size()); });
+        openTextureWindow(state);
     }
 
-    std::vector<int32_t> selectedTriangles() const
+    // One main-loop pass with the Texture window open; returns what it drew.
+    std::string pass(int32_t kind = eventNone, int32_t window = windowTexture, int32_t control = 0, int32_t note = 0)
     {
-        std::vector<int32_t> out;
-        for (size_t i = 0; i < state.mesh.triangles.size(); ++i)
-            if (state.mesh.triangles[i].selected == 1) out.push_back(static_cast<int32_t>(i));
+        state.eventKind = kind;
+        state.eventWindow = window;
+        state.event = WindowEvent{kind, window, 0, control, note};
+        fake.drawing.clear();
+        textureWindowStep(state);
+        std::string out;
+        for (const auto& op : fake.drawing)
+            out += op.kind + '(' + std::to_string(op.x0) + ',' + std::to_string(op.y0) + ',' + std::to_string(op.x1) +
+                   ',' + std::to_string(op.y1) + ',' + std::to_string(op.value) + ")";
+        return out;
+    }
+
+    std::string marks() const
+    {
+        std::string out;
+        for (const Vertex& v : state.mesh.vertices) out += std::to_string(v.marked);
         return out;
     }
 };
 
 }  // namespace
 
-// ---- Scale and Rotate -----------------------------------------------------------------
-
-TEST_F(ToolWindows, ScaleAndRotateWindowsHaveThreeFieldsWithTheirDefaults)
+TEST_F(ToolWindows, ScaleAndRotateTurnTheSelectionAboutItsCentreWhenClosed)
 {
-    const struct {
-        void (*command)(AppState&);
-        int32_t window;
-        const char* title;
-        std::array<const char*, 3> texts;
-    } cases[] = {{scaleSelection, windowScale, "Scale Object", {"1.0X", "1.0Y", "1.0Z"}},
-                 {rotateSelection, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"}}};
-    for (const auto& c : cases) {
-        answer(c.window, {});
-        c.command(state);
-        EXPECT_EQ(seen.spec.title, c.title);
-        EXPECT_EQ(seen.spec.width, 100);
-        EXPECT_EQ(seen.spec.height, 60);
-        EXPECT_EQ(seen.spec.style, WindowStyle::Tool);
-        EXPECT_EQ(seen.spec.placement, WindowPlacement::CentreOverActive);
-        EXPECT_TRUE(seen.shown);
-        EXPECT_EQ(activeWhileWaiting, c.window);
-        ASSERT_EQ(seen.gadgets.size(), 3u);
-        int32_t row = 0;
-        for (const auto& [id, g] : seen.gadgets) {
-            EXPECT_EQ(g.kind, "text");
-            EXPECT_EQ(g.text, c.texts[static_cast<size_t>(row)]);
-            EXPECT_EQ(g.x, 0);
-            EXPECT_EQ(g.y, 20 * row);
-            EXPECT_EQ(g.width, 100);
-            EXPECT_EQ(g.height, 20);
-            ++row;
-        }
-        EXPECT_FALSE(fake.isWindowOpen(c.window));
-        EXPECT_EQ(fake.active, windowMain);
-    }
-}
-
-TEST_F(ToolWindows, ClosingUneditedOrWithoutSelectionChangesNothing)
-{
-    addVertex(state.mesh, 0.5f, -0.25f, 2.0f, 1);
-    addVertex(state.mesh, -1.0f, 3.0f, 0.125f, 1);
-    addVertex(state.mesh, 7.0f, 7.0f, 7.0f, 0);
-    const std::vector<Vertex> before = state.mesh.vertices;
-    answer(windowScale, {});
+    addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1);
+    addVertex(state.mesh, 2.0f, 0.0f, 4.0f, 1);
+    addVertex(state.mesh, 5.0f, 5.0f, 5.0f);
+    fake.openWindow(windowFront, WindowSpec{});
+    fake.push(eventLeftDown, windowFront, mkLButton);  // the fake activates the clicked view
+    fake.push(eventClose, windowMain);                 // not the modal window's own: ignored
+    answer(windowScale, {"2", "1,5", "X"});            // "1,5" reads 1, "X" reads 0
     scaleSelection(state);
-    answer(windowRotate, {});
+    EXPECT_EQ(seen, "Scale Object 100x60 1@0,0,100,20=1.0X 2@0,20,100,20=1.0Y 3@0,40,100,20=1.0Z active");
+    expectVertex(0, {-1.0f, 1.0f, 2.0f});
+    expectVertex(1, {3.0f, 0.0f, 2.0f});
+    answer(windowRotate, {"44.5", "45.5", "-2.5Z"});  // whole degrees, halves to even
     rotateSelection(state);
-    for (size_t i = 0; i < before.size(); ++i)
-        expectVertex(i, before[i].x, before[i].y, before[i].z);
+    EXPECT_EQ(seen, "Rotate Object 100x60 1@0,0,100,20=0X 2@0,20,100,20=0Y 3@0,40,100,20=0Z active");
+    const Vec3 r = rotateVector(-2.0f, 0.5f, 0.0f, 44, 46, -2);
+    expectVertex(0, {1.0f + r.x, 0.5f + r.y, 2.0f + r.z});
+    expectVertex(2, {5.0f, 5.0f, 5.0f});
 
+    // Gone without its close box, or closed with nothing selected, a window applies nothing.
+    const Vec3 before = vertexPosition(state.mesh, 1);
+    fake.onIdle = [](FakeWindowLayer& f) { f.closeWindow(windowScale); };
+    scaleSelection(state);
     deselectAllVertices(state.mesh);
     answer(windowScale, {"3", "3", "3"});
     scaleSelection(state);
-    EXPECT_TRUE(seen.shown) << "the window opens without a selection too";
     answer(windowRotate, {"90", "90", "90"});
     rotateSelection(state);
-    for (size_t i = 0; i < before.size(); ++i)
-        expectVertex(i, before[i].x, before[i].y, before[i].z);
-}
-
-TEST_F(ToolWindows, ScaleAboutTheSelectionCentre)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 5.0f, 5.0f, 5.0f, 0);
-    answer(windowScale, {"2", "1", "1"});
-    scaleSelection(state);
-    expectVertex(0, -1.0f, 0.0f, 0.0f);
-    expectVertex(1, 3.0f, 0.0f, 0.0f);
-    expectVertex(2, 5.0f, 5.0f, 5.0f);
-    // "1,5" reads 1, "X" reads 0: y flattens onto the centre, z is mirrored.
-    state.mesh.vertices[0].y = 1.0f;
-    state.mesh.vertices[1].z = 4.0f;
-    answer(windowScale, {"1,5", "X", "-1"});
-    scaleSelection(state);
-    expectVertex(0, -1.0f, 0.5f, 4.0f);
-    expectVertex(1, 3.0f, 0.5f, 0.0f);
-}
-
-TEST_F(ToolWindows, OneSelectedVertexIsItsOwnCentre)
-{
-    addVertex(state.mesh, 0.3f, 0.6f, 0.9f, 1);
-    answer(windowScale, {"5", "5", "5"});
-    scaleSelection(state);
-    answer(windowRotate, {"30", "60", "90"});
-    rotateSelection(state);
-    expectVertex(0, 0.3f, 0.6f, 0.9f);
-}
-
-TEST_F(ToolWindows, RotateExamples)
-{
-    addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1);
-    addVertex(state.mesh, 0.0f, -1.0f, 0.0f, 1);
-    answer(windowRotate, {"90", "0", "0"});
-    rotateSelection(state);
-    expectVertex(0, 0.0f, 0.0f, 1.0f, 1e-6f);
-    expectVertex(1, 0.0f, 0.0f, -1.0f, 1e-6f);
-
-    state.mesh.vertices[0] = {1.0f, 0.0f, 0.0f, 1, 0};
-    state.mesh.vertices[1] = {-1.0f, 0.0f, 0.0f, 1, 0};
-    answer(windowRotate, {"90", "0", "90"});
-    rotateSelection(state);
-    expectVertex(0, 0.0f, 0.0f, 1.0f, 1e-6f);
-    expectVertex(1, 0.0f, 0.0f, -1.0f, 1e-6f);
-}
-
-TEST_F(ToolWindows, RotationAnglesRoundToWholeDegreesHalvesToEven)
-{
-    const struct {
-        const char* text;
-        int32_t degrees;
-    } cases[] = {{"44.5", 44}, {"45.5", 46}, {"0.4", 0}, {"-2.5Z", -2}};
-    for (const auto& c : cases) {
-        state.mesh.vertices.clear();
-        addVertex(state.mesh, 1.0f, 0.0f, 0.0f, 1);
-        addVertex(state.mesh, -1.0f, 0.0f, 0.0f, 1);
-        answer(windowRotate, {"", "", c.text});
-        rotateSelection(state);
-        const Vec3 want = rotateVector(1.0f, 0.0f, 0.0f, 0, 0, c.degrees);
-        expectVertex(0, want.x, want.y, want.z, 0.0f);
-    }
-}
-
-TEST_F(ToolWindows, ModalWindowTakesTheFocusBackFromOtherWindows)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
-    fake.openWindow(windowFront, WindowSpec{});
-    fake.push(eventLeftDown, windowFront, mkLButton);  // the fake activates the clicked view
-    fake.push(eventClose, windowMain);                 // not its own: ignored
-    answer(windowScale, {"2"});
-    scaleSelection(state);
-    EXPECT_EQ(activeWhileWaiting, windowScale);
-    expectVertex(1, 3.0f, 0.0f, 0.0f);
-    EXPECT_TRUE(state.mesh.vertices.size() == 2u);
-}
-
-TEST_F(ToolWindows, AWindowGoneWithoutItsCloseBoxAppliesNothing)
-{
-    addVertex(state.mesh, 0.0f, 0.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 0.0f, 1);
-    fake.onIdle = [](FakeWindowLayer& f) {
-        f.setGadgetText(windowScale, 1, "0");
-        f.closeWindow(windowScale);
-    };
-    scaleSelection(state);
-    expectVertex(1, 2.0f, 0.0f, 0.0f);
+    expectVertex(1, before);
     EXPECT_EQ(fake.active, windowMain);
 }
 
-// ---- automatic texture coordinates -----------------------------------------------------
-
-TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximum)
+TEST_F(ToolWindows, AutoTexCoordsAsksMinimumThenMaximumAndACancelChangesNothing)
 {
-    addTriangles(3);
-    fake.promptAnswers = {"0", "1"};
-    autoTexCoordsCommand(state);
-    ASSERT_EQ(fake.prompts.size(), 2u);
-    EXPECT_EQ(fake.prompts[0].title, "Minimum");
-    EXPECT_EQ(fake.prompts[0].message, "Give me the minimum of UV-coords");
-    EXPECT_EQ(fake.prompts[0].defaultText, "0.0");
-    EXPECT_EQ(fake.prompts[1].title, "Maximum");
-    EXPECT_EQ(fake.prompts[1].message, "Give me the maximum of UV-coords");
-    EXPECT_EQ(fake.prompts[1].defaultText, "0.0");
-    EXPECT_EQ(state.uvMin, 0.0f);
-    EXPECT_EQ(state.uvMax, 1.0f);
-    const Triangle& first = state.mesh.triangles[0];
-    const Triangle& second = state.mesh.triangles[1];
-    EXPECT_EQ(first.u, (std::array<float, 3>{0, 1, 0}));
-    EXPECT_EQ(first.v, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(second.u, (std::array<float, 3>{0, 1, 1}));
-    EXPECT_EQ(second.v, (std::array<float, 3>{0, 0, 1}));
-    EXPECT_EQ(state.mesh.triangles[2].u, first.u);
-    EXPECT_EQ(state.mesh.triangles[2].v, first.v);
-}
-
-TEST_F(ToolWindows, AutoTexCoordsCountsNonNumericAnswersAsZero)
-{
-    addTriangles(2);
-    for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.5f, 0.5f};
-    fake.promptAnswers = {"abc", "-"};
-    autoTexCoordsCommand(state);
-    for (const Triangle& t : state.mesh.triangles) {
-        EXPECT_EQ(t.u, (std::array<float, 3>{0, 0, 0}));
-        EXPECT_EQ(t.v, (std::array<float, 3>{0, 0, 0}));
-    }
-    fake.promptAnswers = {"1", "0"};  // accepted as given: the pattern mirrors
-    autoTexCoordsCommand(state);
-    EXPECT_EQ(state.mesh.triangles[0].u, (std::array<float, 3>{1, 0, 1}));
-}
-
-TEST_F(ToolWindows, CancellingEitherAutoTexCoordsPromptChangesNothing)
-{
-    addTriangles(2);
-    for (Triangle& t : state.mesh.triangles) t.u = t.v = {0.5f, 0.25f, 0.75f};
+    addVertex(state.mesh, 0, 0, 0);
+    for (int32_t i = 0; i < 3; ++i) addTriangle(state.mesh, 0, 0, 0, {0.5f, 0.25f, 0.75f}, {0.5f, 0.5f, 0.5f});
     state.uvMin = 0.125f;
-    state.uvMax = 2.0f;
     const std::vector<std::byte> before = writeMeshBytes(state.mesh);
-    for (const std::deque<std::string>& answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}}) {
-        fake.prompts.clear();
+    for (auto answers : {std::deque<std::string>{""}, std::deque<std::string>{"0", ""}, std::deque<std::string>{"abc", "3"}}) {
+        EXPECT_EQ(std::pair(writeMeshBytes(state.mesh) == before, state.uvMin), std::pair(true, 0.125f));
         fake.promptAnswers = answers;
         autoTexCoordsCommand(state);
-        EXPECT_EQ(fake.prompts.size(), answers.size()) << "no question after a cancel";
-        EXPECT_EQ(writeMeshBytes(state.mesh), before);
-        EXPECT_EQ(state.uvMin, 0.125f);
-        EXPECT_EQ(state.uvMax, 2.0f);
+    }
+    for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
+    EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
+    EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
+    EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
+    for (size_t i = 0; i < 3; ++i) {  // every other triangle takes the other half of the square
+        EXPECT_EQ(state.mesh.triangles[i].u, (i == 1 ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
+        EXPECT_EQ(state.mesh.triangles[i].v, (i == 1 ? std::array<float, 3>{0, 0, 3} : std::array<float, 3>{0, 3, 3}));
     }
 }
 
-TEST_F(ToolWindows, AutoTexCoordsOnAnEmptyMeshOnlyAsks)
-{
-    autoTexCoordsCommand(state);  // the fake accepts both defaults
-    EXPECT_EQ(fake.prompts.size(), 2u);
-    EXPECT_TRUE(state.mesh.triangles.empty());
-    EXPECT_TRUE(state.mesh.vertices.empty());
-}
-
-// ---- the Triangles window ---------------------------------------------------------------
-
-TEST_F(ToolWindows, TriangleListOpensNothingWithoutTriangles)
+TEST_F(ToolWindows, TheTrianglesWindowSelectsTheNumberedTriangleAlone)
 {
     openTriangleList(state);
-    EXPECT_FALSE(fake.isWindowOpen(windowTriangles));
-}
-
-TEST_F(ToolWindows, TriangleListShowsTheSelectedNumberAndTheCountAtOpening)
-{
-    addTriangles(4);
-    openTriangleList(state);
-    ASSERT_TRUE(fake.isWindowOpen(windowTriangles));
-    const FakeWindowLayer::Window& w = fake.windows[windowTriangles];
-    EXPECT_EQ(w.spec.title, "Triangles");
-    EXPECT_EQ(w.spec.width, 100);
-    EXPECT_EQ(w.spec.height, 23);
-    EXPECT_EQ(w.spec.style, WindowStyle::Tool);
-    EXPECT_TRUE(w.shown);
-    ASSERT_EQ(w.gadgets.size(), 1u);
-    const FakeWindowLayer::Gadget& field = w.gadgets.begin()->second;
-    EXPECT_EQ(field.text, "0");
-    EXPECT_TRUE(field.digitsOnly);
-    EXPECT_EQ(field.width, 120);
-    EXPECT_EQ(field.height, 23);
-    EXPECT_EQ(field.minimum, 0);
-    EXPECT_EQ(field.maximum, 4);
-
-    state.mesh.triangles[2].selected = 1;
-    addTriangles(2);  // opening again replaces the window, with the new count
-    openTriangleList(state);
-    EXPECT_EQ(fake.windows[windowTriangles].gadgets.begin()->second.text, "3");
-    EXPECT_EQ(fake.windows[windowTriangles].gadgets.begin()->second.maximum, 6);
-}
-
-TEST_F(ToolWindows, TriangleListStepSelectsTheNumberedTriangleAlone)
-{
-    addTriangles(4);
+    EXPECT_FALSE(fake.isWindowOpen(windowTriangles)) << "nothing without triangles";
+    addVertex(state.mesh, 0, 0, 0);
+    for (int32_t i = 0; i < 4; ++i) appendTriangle(state.mesh);
     state.mesh.triangles[2].selected = 1;
     openTriangleList(state);
-    const int32_t field = fake.windows[windowTriangles].gadgets.begin()->first;
+    EXPECT_EQ(std::pair(fake.gadgetText(windowTriangles, 1), fake.windows[windowTriangles].gadgets.at(1).maximum),
+              std::pair(std::string("3"), 4)) << "the selected number, up to the count";
     state.eventWindow = windowTriangles;
-    state.eventKind = eventNone;  // also on passes without a new event
-    fake.setGadgetText(windowTriangles, field, "4");
-    triangleListStep(state);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{3});
-    for (const char* none : {"", "0", "5", "999999999999"}) {
+    state.eventKind = eventNone;  // the step runs on passes without a new event too
+    const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
+    for (const auto& [text, selected] : steps) {
         state.mesh.triangles[0].selected = 1;
-        fake.setGadgetText(windowTriangles, field, none);
+        fake.setGadgetText(windowTriangles, 1, text);
         triangleListStep(state);
-        EXPECT_TRUE(selectedTriangles().empty()) << "field \"" << none << "\"";
+        EXPECT_EQ(firstSelectedTriangle(state.mesh), selected) << text;
     }
-    // A later selection command is undone as soon as the window's event comes again.
-    fake.setGadgetText(windowTriangles, field, "2");
+    state.eventKind = eventClose;
+    fake.setGadgetText(windowTriangles, 1, "3");
     triangleListStep(state);
-    selectNextTriangle(state.mesh);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{2});
-    triangleListStep(state);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{1});
+    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTriangles), fake.active, firstSelectedTriangle(state.mesh)),
+              std::tuple(false, windowMain, 1)) << "closing keeps the selection";
 }
 
-TEST_F(ToolWindows, TriangleListCloseBoxClosesAndKeepsTheSelection)
+TEST_F(ToolWindows, TheTextureWindowIsThePictureWithSixFieldsAndEveryPassWritesThemBack)
 {
-    addTriangles(2);
-    state.mesh.triangles[1].selected = 1;
-    openTriangleList(state);
-    fake.setGadgetText(windowTriangles, fake.windows[windowTriangles].gadgets.begin()->first, "1");
-    state.eventWindow = windowTriangles;
-    state.eventKind = eventClose;
-    triangleListStep(state);
-    EXPECT_FALSE(fake.isWindowOpen(windowTriangles));
-    EXPECT_EQ(fake.active, windowMain);
-    EXPECT_EQ(selectedTriangles(), std::vector<int32_t>{1});
+    openTextureWindowOn("/wall.png");
+    openTextureWindowOn("/broken.jpg");  // no stale picture of the previous file: the window stays as it was
+    EXPECT_EQ(std::tuple(fake.hasImage(imageTexture), reads.size(), fake.messages.at(0).text), std::tuple(false, 2u, "No texture found"));
+    openTextureWindowOn("/wall.png");
+    EXPECT_EQ(marks(), "0000") << "opening marks nothing";
+    EXPECT_EQ(pass(), "image(0,60,0,0,100)rect(-3,89,6,6,16711680)rect(253,121,6,6,16711680)rect(29,185,6,6,16711680)"
+                      "line(0,92,256,124,1)line(256,124,32,188,1)line(0,92,32,188,1)");
+    EXPECT_EQ(state.mesh.triangles[0].u[2], 0.123457f) << "the first pass rounds to the fields' six decimals";
+
+    state.dirtyViews = 0;
+    const std::pair<int32_t, const char*> typed[] = {{200, "1e300"}, {201, "-1e30"}, {202, "-2"}, {205, "abc"}};
+    for (const auto& [field, text] : typed) fake.setGadgetText(windowTexture, field, text);
+    const std::string drawn = pass();
+    const Triangle& t = state.mesh.triangles[0];
+    EXPECT_EQ(std::tuple(t.u[0], t.v[0], t.u[1], t.v[2]), std::tuple(INFINITY, -1e30f, -2.0f, 0.0f));
+    EXPECT_EQ(state.dirtyViews, viewBit(ViewKind::ThreeD)) << "texture coordinates show in 3D only";
+    EXPECT_NE(drawn.find("rect(1000000,-1000000,6,6,16711680)rect(-515,121,6,6,16711680)"), std::string::npos)
+        << drawn << ": far corners are held where they cannot overflow";
+}
+
+TEST_F(ToolWindows, TheFocusedTextureFieldMarksItsCornerUntilTheWindowCloses)
+{
+    openTextureWindowOn("/wall.png");
+    addTriangle(state.mesh, 0, 1, 2, {0.75f, 0.5f, 0.25f}, {0.125f, 0.0f, 1.0f});
+    const std::pair<int32_t, const char*> focus[] = {{203, "0010"}, {204, "0001"}, {199, "0001"}, {206, "0001"}, {201, "0100"}};
+    for (const auto& [field, want] : focus) {
+        pass(eventControl, windowTexture, field, notifySetFocus);
+        EXPECT_EQ(marks(), want) << field;
+    }
+
+    selectNextTriangle(state.mesh);  // its own values are shown, not overwritten
+    pass();
+    EXPECT_EQ(std::tuple(state.mesh.triangles[1].u[0], state.mesh.triangles[0].u[0], fake.gadgetText(windowTexture, 200), marks()),
+              std::tuple(0.75f, 0.0f, "0.750000", "1000")) << "the mark moves to corner 0 of the new one";
+    fake.setGadgetText(windowTexture, 205, "0.5");
+    pass();
+    EXPECT_EQ(state.mesh.triangles[1].v[2], 0.5f) << "typing goes to the triangle shown";
+
+    pass(eventClose, windowTexture);
+    EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTexture), fake.active, marks()), std::tuple(false, windowMain, "0000"));
+    openTextureWindowOn("/wall.png");
+    state.mesh.triangles[1].selected = 0;
+    pass(eventNone, windowMain);  // a lost selection says so and closes the window
+    EXPECT_EQ(std::tuple(fake.messages.at(0).text, fake.isWindowOpen(windowTexture)), std::tuple("No triangle selected", false));
+}
+
+TEST_F(ToolWindows, GroupDragMovesByTheCursorMotionSinceTheLastEventInItsView)
+{
+    addVertex(state.mesh, 0.0f, 0.0f, 0.5f, 1);
+    addVertex(state.mesh, 0.2f, 0.1f, 0.0f, 1);
+    addVertex(state.mesh, 0.9f, 0.9f, 0.9f);
+    pointAt(ViewKind::Front, -0.5f, 0.0f);
+    beginDragAt(state);
+    pointAt(ViewKind::Front, -0.4f, 0.0f);
+    dragSelectedVertices(state);
+    dragSelectedVertices(state);  // no motion since: no move
+    expectVertex(0, {0.1f, 0.0f, 0.5f});
+    pointAt(ViewKind::Front, -0.3f, -0.25f);
+    dragSelectedVertices(state);
+    expectVertex(0, {0.2f, -0.25f, 0.5f});
+    expectVertex(1, {0.4f, -0.15f, 0.0f});
+    applyArrowKey(state.camera, windowFront, vkLeft);  // a pan between events is no motion
+    dragSelectedVertices(state);
+    pointAt(ViewKind::Top, -0.8f, -0.8f);  // in Top without a click: this event takes the reference
+    dragSelectedVertices(state);
+    pointAt(ViewKind::Top, -0.7f, -0.6f);
+    dragSelectedVertices(state);
+    expectVertex(0, {0.3f, -0.25f, 0.7f});
+    expectVertex(2, {0.9f, 0.9f, 0.9f});
+}
+
+TEST_F(ToolWindows, GroupDragOnAGridMovesInWholeStepsAndLosesNothing)
+{
+    addVertex(state.mesh, 0.25f, 0.0f, 0.0f, 1);
+    // Events of 0.1 to the right; a grid that is not finite and positive is none.
+    const std::pair<float, std::vector<float>> cases[] = {{std::numeric_limits<float>::infinity(), {0.1f, 0.2f}}, {-0.5f, {0.1f}},
+                                                          {0.5f, {0, 0, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 1, 1}}};
+    for (const auto& [grid, moved] : cases) {
+        state.mesh.vertices[0].x = 0.25f;
+        state.prefs.snapGrid = grid;
+        pointAt(ViewKind::Front, 0.0f, 0.0f);
+        beginDragAt(state);
+        for (float want : moved) {
+            fake.cursor[windowFront].x += 10;
+            dragSelectedVertices(state);
+            expectVertex(0, {0.25f + want, 0.0f, 0.0f});
+        }
+    }
+    fake.cursor[windowFront].x -= 80;  // the 0.2 left over counts against the 0.8 back: one step
+    dragSelectedVertices(state);
+    expectVertex(0, {0.75f, 0.0f, 0.0f});
 }

@@ -164,6 +164,10 @@ void redrawViews(AppState& state);
 // Notes that views (viewBit values) no longer show the state; every change of
 // what the views show goes through here, and only such views are drawn again.
 void markViewsDirty(AppState& state, uint32_t views);
+// Notes that the mesh may have changed: its revision moves on, so the next
+// redraw rebuilds the cached arrays, and the views are marked dirty. Every
+// change of state.mesh goes through here.
+void markMeshChanged(AppState& state, uint32_t views);
 // Repaints the views marked dirty, in the order of redrawViews, and clears the marks.
 void redrawDirtyViews(AppState& state);
 // Brings every vertex into Front, Side and Top when some lie outside all that

@@ -225,6 +225,7 @@ void leftClickInView(AppState& state)
     case CreateTriangle:
         pickVertexAt(state);
         addCorner(state.mesh);
+        markMeshChanged(state, allViews);
         state.windows->sleepMs(10);
         break;
     default: break;
@@ -287,6 +288,28 @@ uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
     return views;
 }
 
+// Commands that never touch the mesh; any other may, so it moves the mesh's revision on.
+bool keepsMesh(int32_t id)
+{
+    switch (id) {
+    case cmdSave:
+    case cmdSaveAs:
+    case cmdExport:
+    case cmdPreferences:
+    case cmdQuit:
+    case cmdAbout:
+    case cmdToolCreateVertex:
+    case cmdToolMoveVertex:
+    case cmdToolSelectVertex:
+    case cmdToolCreateTriangle:
+    case cmdZoomIn:
+    case cmdZoomOut:
+    case cmdChooseTexture:
+    case cmdFrameAll: return true;
+    default: return false;
+    }
+}
+
 // Views a command may change besides the camera (which dispatch compares).
 uint32_t viewsChangedBy(int32_t id)
 {
@@ -347,7 +370,7 @@ void dispatchEvent(AppState& state)
     case eventRightDown:
         if (inView && countSelectedVertices(state.mesh) > 0) {
             deselectAllVertices(state.mesh);
-            markViewsDirty(state, allViews);
+            markMeshChanged(state, allViews);
         }
         break;
     case eventLeftDown:
@@ -440,5 +463,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdRedo: redoCommand(state); break;
     default: break;
     }
-    markViewsDirty(state, viewsChangedBy(id));
+    if (keepsMesh(id))
+        markViewsDirty(state, viewsChangedBy(id));
+    else
+        markMeshChanged(state, viewsChangedBy(id));
 }

@@ -98,6 +98,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     checkGlVersion(state);
 
     loadCommandLineFile(state, arguments);
+    markMeshChanged(state, allViews);
     resetDocumentHistory(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
@@ -210,6 +211,12 @@ void redrawViews(AppState& state)
 }
 
 void markViewsDirty(AppState& state, uint32_t views) { state.dirtyViews |= views & allViews; }
+
+void markMeshChanged(AppState& state, uint32_t views)
+{
+    ++state.renderBuffers.meshRevision;
+    markViewsDirty(state, views);
+}
 
 void redrawDirtyViews(AppState& state)
 {

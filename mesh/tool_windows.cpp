@@ -130,5 +130,5 @@ void triangleListStep(AppState& state)
         same = triangles[i].selected == (static_cast<int64_t>(i) + 1 == number ? 1 : 0);
     if (same) return;
     selectTriangleNumber(state.mesh, number);
-    markViewsDirty(state, allViews);
+    markMeshChanged(state, allViews);
 }

@@ -3,6 +3,8 @@
 // Shift as set by the test, and records everything the logic asks of it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <map>
 #include <string>
@@ -12,60 +14,38 @@
 #include "app/window_layer.h"
 
 class FakeWindowLayer : public WindowLayer {
+    using SV = std::string_view;
+    using S = std::string;
+
 public:
-    struct Gadget {
-        std::string kind;  // "text", "static", "combo", "updown"
-        std::string text;
-        std::vector<std::string> items;
-        int32_t selection = 0;
-        int32_t x = 0, y = 0, width = 0, height = 0;
-        int32_t minimum = 0, maximum = 0;
+    struct Gadget {  // kind: "text", "static" or "combo"
+        S kind, text;
+        std::vector<S> items;
+        int32_t selection = 0, x = 0, y = 0, width = 0, height = 0, minimum = 0, maximum = 0;
         bool digitsOnly = false;
     };
-    struct Window {
-        WindowSpec spec;
-        bool shown = false;
-        std::map<int32_t, Gadget> gadgets;
-    };
-    struct Message {
-        std::string title, text;
-    };
-    struct Prompt {
-        std::string title, message, defaultText;
-    };
-    struct FileDialog {
-        std::string title, startText, filter;
-        int32_t filterIndex = 0;
-        bool save = false;
-    };
-    struct BarEntry {
-        std::string kind;  // menu: "menu", "item", "separator"; toolbar: "standard", "icon", "separator"
-        std::string text;  // menu and item texts
-        int32_t id = -1;   // command id
-        int32_t image = -1;  // standard image or icon slot
-    };
-    struct DrawOp {
-        std::string kind;  // "image", "rect", "line"
-        int32_t window = 0;
-        int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // rect and scaled image: x, y, width, height
-        int32_t value = 0;  // image: slot; rect: 0xRRGGBB; line: 0 copy, 1 invert
-    };
+    struct Window { WindowSpec spec; bool shown = false; std::map<int32_t, Gadget> gadgets; };
+    struct Message { S title, text; };
+    struct Prompt { S title, message, defaultText; };
+    struct FileDialog { S title, startText, filter; int32_t filterIndex = 0; bool save = false; };
+    // kind: menu "menu", "item", "separator"; toolbar "standard", "icon", "separator". image: standard image or slot.
+    struct BarEntry { S kind, text; int32_t id = -1, image = -1; };
+    // kind: "image", "rect", "line"; x1, y1 are width and height for a rect or scaled image;
+    // value: the image's slot, the rect's 0xRRGGBB, 1 for an inverted line.
+    struct DrawOp { S kind; int32_t window = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0, value = 0; };
 
     // ---- script ----
     std::deque<WindowEvent> events;
-    std::deque<std::string> promptAnswers;  // an empty answer stands for cancel
-    std::deque<std::string> fileAnswers;    // an empty answer stands for cancel
-    std::deque<int32_t> choiceAnswers;      // none left: the last button (Escape)
+    std::deque<S> promptAnswers;         // none left: the default text
+    std::deque<S> fileAnswers;           // an empty answer stands for cancel
+    std::deque<int32_t> choiceAnswers;   // none left: the last button (Escape)
     std::map<int32_t, CursorPos> cursor;
-    std::map<std::string, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
+    std::map<S, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
     bool shift = false;
     CursorPos maxToolClient{4096, 4096};
     int32_t active = windowNone;
-    bool menuBarFails = false;
-    bool toolbarFails = false;
-    std::string glVersion = "4.5 (Compatibility Profile) Mesa";
-    std::string glRenderer = "llvmpipe";
-    std::string glVendor = "Mesa";
+    bool menuBarFails = false, toolbarFails = false;
+    S glVersion = "4.5 (Compatibility Profile) Mesa", glRenderer = "llvmpipe", glVendor = "Mesa";
     // Called when a fetch finds the queue empty, so a test can react to a modal loop.
     std::function<void(FakeWindowLayer&)> onIdle;
 
@@ -74,104 +54,167 @@ public:
     std::vector<Message> messages;
     std::vector<Prompt> prompts;
     std::vector<FileDialog> fileDialogs;
-    std::vector<Message> choices;  // questions asked with askChoice
-    std::map<int32_t, std::string> menuShortcuts;
+    std::vector<Message> choices;  // text: the question, then "|" and each button
+    std::map<int32_t, S> menuShortcuts;
     std::function<bool()> sessionEndHandler;
-    std::vector<BarEntry> menu;
-    std::vector<BarEntry> toolbar;
-    std::map<int32_t, std::string> tooltips;
-    std::map<int32_t, bool> menuEnabled;
-    std::map<int32_t, bool> toolbarEnabled;
+    std::vector<BarEntry> menu, toolbar;
+    std::map<int32_t, S> tooltips;
+    std::map<int32_t, bool> menuEnabled, toolbarEnabled;
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
-    std::vector<int32_t> swaps;  // windows whose buffers were swapped, in order
+    std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
     int32_t current = windowNone;  // window whose GL context is current
     int32_t sleptMs = 0;
-    int32_t waits = 0;  // waitForEvent calls
+    int32_t waits = 0;
     bool menuBarExists = false;
-    bool toolbarExists = false;
     std::function<void()> resizeHandler;
     std::function<void(const std::vector<int32_t>&)> exposeHandler;
 
     // Makes this the state's window layer with the texts filled and the main
     // window open (500 x 425) and active, as after start-up.
-    void attach(AppState& state);
+    void attach(AppState& state)
+    {
+        state.windows = this;
+        fillUiText(state.uiText);
+        windows[active = windowMain].spec = {WindowStyle::Main, WindowPlacement::CentreOverActive, 0, 0, 500, 425, {}};
+    }
+    // Queue an event; each returns *this to chain.
+    FakeWindowLayer& push(int32_t kind, int32_t win, int32_t param = 0, int32_t control = 0, int32_t note = 0, int32_t mods = 0)
+    {
+        return events.push_back({kind, win, param, control, note, mods}), *this;
+    }
+    FakeWindowLayer& pushControl(int32_t win, int32_t control, int32_t note) { return push(eventControl, win, 0, control, note); }
+    FakeWindowLayer& pushKey(int32_t win, int32_t key, int32_t mods = 0) { return push(eventKeyDown, win, key, 0, 0, mods); }
 
-    // Queues an event; returns *this to chain.
-    FakeWindowLayer& push(int32_t kind, int32_t window, int32_t param = 0);
-    FakeWindowLayer& pushControl(int32_t window, int32_t control, int32_t notification);
-    FakeWindowLayer& pushKey(int32_t window, int32_t virtualKey, int32_t modifiers = 0);
-
-    // ---- WindowLayer ----
-    bool openWindow(int32_t number, const WindowSpec& spec) override;
-    void showWindow(int32_t number) override;
-    void closeWindow(int32_t number) override;
-    bool isWindowOpen(int32_t number) const override;
-    void activateWindow(int32_t number) override;
-    int32_t activeWindow() const override;
-    void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) override;
-    int32_t clientWidth(int32_t number) const override;
-    int32_t clientHeight(int32_t number) const override;
-    CursorPos cursorPos(int32_t number) const override;
-    void setResizeHandler(std::function<void()> handler) override;
-    void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
-    CursorPos maxToolClientSize() const override;
-    void setSessionEndHandler(std::function<bool()> handler) override;
-    bool fetchEvent(WindowEvent& event) override;
-    bool waitForEvent(int32_t timeoutMs) override;
-    bool isShiftDown() const override;
-    void sleepMs(int32_t milliseconds) override;
-    bool createGlContext(int32_t number) override;
-    void makeCurrent(int32_t number) override;
-    void swapBuffers(int32_t number) override;
-    std::string glString(uint32_t name) const override;
-    void showMessage(std::string_view title, std::string_view text) override;
-    std::string askText(std::string_view title, std::string_view message,
-                        std::string_view defaultText) override;
-    int32_t askChoice(std::string_view title, std::string_view text,
-                      const std::vector<std::string>& buttons) override;
-    std::string chooseFile(std::string_view title, std::string_view startText,
-                           std::string_view filter, int32_t filterIndex, bool save) override;
-    bool createMenuBar() override;
-    void addMenu(std::string_view title) override;
-    void addMenuItem(std::string_view text, int32_t id) override;
-    void addMenuSeparator() override;
-    void setMenuItemEnabled(int32_t id, bool enabled) override;
-    void setMenuItemShortcut(int32_t id, std::string_view keys) override;
-    void destroyMenuBar() override;
-    bool createToolbar() override;
-    void addToolbarStandardButton(int32_t standardImage, int32_t id) override;
-    void addToolbarIconButton(int32_t imageSlot, int32_t id) override;
-    void addToolbarSeparator() override;
-    void setToolbarTooltip(int32_t id, std::string_view text) override;
-    void setToolbarButtonEnabled(int32_t id, bool enabled) override;
-    void destroyToolbar() override;
-    bool readPlatformImage(const std::string& path, RgbImage& out) const override;
-    bool loadImage(int32_t slot, const std::string& path) override;
-    void setImage(int32_t slot, const RgbImage& image) override;
-    void freeImage(int32_t slot) override;
-    bool hasImage(int32_t slot) const override;
-    int32_t imageWidth(int32_t slot) const override;
-    int32_t imageHeight(int32_t slot) const override;
-    void createTextField(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
-                         int32_t height, std::string_view text, bool digitsOnly) override;
-    void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
-                          int32_t height, std::string_view text) override;
-    void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
-                        int32_t height, const std::vector<std::string>& items,
-                        int32_t selected) override;
-    void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) override;
-    std::string gadgetText(int32_t window, int32_t id) const override;
-    void setGadgetText(int32_t window, int32_t id, std::string_view text) override;
-    int32_t comboSelection(int32_t window, int32_t id) const override;
-    void drawImage(int32_t window, int32_t slot, int32_t x, int32_t y) override;
-    void drawImageScaled(int32_t window, int32_t slot, int32_t x, int32_t y, int32_t width,
-                         int32_t height) override;
-    void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
-                  uint8_t red, uint8_t green, uint8_t blue) override;
-    void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  LineMode mode) override;
+    bool openWindow(int32_t n, const WindowSpec& spec) override { return windows[n] = Window{spec, false, {}}, true; }
+    void showWindow(int32_t n) override { if (isWindowOpen(n)) windows[n].shown = true; }
+    void closeWindow(int32_t n) override { windows.erase(n), active = active == n ? windowNone : active; }
+    bool isWindowOpen(int32_t n) const override { return windows.count(n) != 0; }
+    void activateWindow(int32_t n) override { if (isWindowOpen(n)) active = n; }
+    int32_t activeWindow() const override { return active; }
+    void setWindowGeometry(int32_t n, int32_t x, int32_t y, int32_t w, int32_t h) override
+    {
+        if (WindowSpec* s = isWindowOpen(n) ? &windows[n].spec : nullptr) s->x = x, s->y = y, s->width = w, s->height = h;
+    }
+    int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
+    int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
+    CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
+    void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
+    void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
+    CursorPos maxToolClientSize() const override { return maxToolClient; }
+    void setSessionEndHandler(std::function<bool()> h) override { sessionEndHandler = std::move(h); }
+    bool fetchEvent(WindowEvent& event) override
+    {
+        if (events.empty() && onIdle) onIdle(*this);
+        // A modal loop waiting for an event the test never scripted would spin
+        // forever; fail the test and close the newest window instead.
+        if (events.empty() && ++idleFetches_ > 100000 && !windows.empty()) {
+            ADD_FAILURE() << "a loop waited for an event that was never scripted";
+            push(eventClose, windows.rbegin()->first);
+        }
+        if (events.empty()) return false;
+        event = take(events, WindowEvent{});
+        if (idleFetches_ = 0; event.kind == eventLeftDown && event.window != windowNone) active = event.window;
+        return true;
+    }
+    bool waitForEvent(int32_t) override
+    {
+        if (++waits; events.empty() && onIdle) onIdle(*this);
+        return !events.empty();
+    }
+    bool isShiftDown() const override { return shift; }
+    void sleepMs(int32_t ms) override { sleptMs += ms; }
+    bool createGlContext(int32_t n) override { return current = n, true; }
+    void makeCurrent(int32_t n) override { current = n; }
+    void swapBuffers(int32_t n) override { swaps.push_back(n); }
+    S glString(uint32_t name) const override { return name == 0x1F00 ? glVendor : name == 0x1F01 ? glRenderer : glVersion; }
+    void showMessage(SV title, SV text) override { messages.push_back({S(title), S(text)}); }
+    S askText(SV title, SV message, SV defaultText) override
+    {
+        prompts.push_back({S(title), S(message), S(defaultText)});
+        return take(promptAnswers, S(defaultText));
+    }
+    int32_t askChoice(SV title, SV text, const std::vector<S>& buttons) override
+    {
+        S all(text);
+        for (const S& b : buttons) all += "|" + b;
+        choices.push_back({S(title), all});
+        return take(choiceAnswers, static_cast<int32_t>(buttons.size()) - 1);
+    }
+    S chooseFile(SV title, SV startText, SV filter, int32_t filterIndex, bool save) override
+    {
+        fileDialogs.push_back({S(title), S(startText), S(filter), filterIndex, save});
+        return take(fileAnswers, S());
+    }
+    bool createMenuBar() override { return menuBarExists = !menuBarFails; }
+    void addMenu(SV title) override { menu.push_back({"menu", S(title), -1, -1}); }
+    void addMenuItem(SV text, int32_t id) override { menu.push_back({"item", S(text), id, -1}), menuEnabled[id] = true; }
+    void addMenuSeparator() override { menu.push_back({"separator", {}, -1, -1}); }
+    void setMenuItemEnabled(int32_t id, bool on) override { if (menuEnabled.count(id)) menuEnabled[id] = on; }
+    void setMenuItemShortcut(int32_t id, SV keys) override { if (menuEnabled.count(id)) menuShortcuts[id] = S(keys); }
+    void destroyMenuBar() override { menu.clear(), menuShortcuts.clear(), menuEnabled.clear(), menuBarExists = false; }
+    bool createToolbar() override { return !toolbarFails; }
+    void addToolbarStandardButton(int32_t image, int32_t id) override { addButton("standard", image, id); }
+    void addToolbarIconButton(int32_t slot, int32_t id) override { addButton("icon", slot, id); }
+    void addToolbarSeparator() override { toolbar.push_back({"separator", {}, -1, -1}); }
+    void setToolbarTooltip(int32_t id, SV text) override { tooltips[id] = S(text); }
+    void setToolbarButtonEnabled(int32_t id, bool on) override { if (toolbarEnabled.count(id)) toolbarEnabled[id] = on; }
+    void destroyToolbar() override { toolbar.clear(), tooltips.clear(), toolbarEnabled.clear(); }
+    bool readPlatformImage(const S&, RgbImage& out) const override { return out = RgbImage{}, false; }
+    bool loadImage(int32_t slot, const S& file) override { return imageFiles.count(file) && (images[slot] = imageFiles[file], 1); }
+    void setImage(int32_t slot, const RgbImage& image) override { images[slot] = {image.width, image.height}; }
+    void freeImage(int32_t slot) override { images.erase(slot); }
+    bool hasImage(int32_t slot) const override { return images.count(slot) != 0; }
+    int32_t imageWidth(int32_t slot) const override { return hasImage(slot) ? images.at(slot).first : 0; }
+    int32_t imageHeight(int32_t slot) const override { return hasImage(slot) ? images.at(slot).second : 0; }
+    void createTextField(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV text,
+                         bool digitsOnly) override
+    {
+        windows[window].gadgets[id] = Gadget{"text", S(text), {}, 0, x, y, w, h, 0, 0, digitsOnly};
+    }
+    void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV text) override
+    {
+        windows[window].gadgets[id] = Gadget{"static", S(text), {}, 0, x, y, w, h, 0, 0, false};
+    }
+    void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h,
+                        const std::vector<S>& items, int32_t selected) override
+    {
+        windows[window].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h, 0, 0, false};
+    }
+    void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override
+    {
+        std::tie(windows[win].gadgets[buddy].minimum, windows[win].gadgets[buddy].maximum) = std::pair(low, high);
+    }
+    S gadgetText(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->text : S(); }
+    void setGadgetText(int32_t win, int32_t id, SV t) override { if (gadget(win, id)) windows[win].gadgets[id].text = S(t); }
+    int32_t comboSelection(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->selection : 0; }
+    void drawImage(int32_t win, int32_t slot, int32_t x, int32_t y) override { drawImageScaled(win, slot, x, y, 0, 0); }
+    void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override
+    {
+        drawing.push_back({"image", win, x, y, w, h, slot});
+    }
+    void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
+    {
+        drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b});
+    }
+    void drawLine(int32_t win, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode) override
+    {
+        drawing.push_back({"line", win, x0, y0, x1, y1, mode == LineMode::Invert ? 1 : 0});
+    }
 
 private:
     int32_t idleFetches_ = 0;
+
+    template <typename T> static T take(std::deque<T>& queue, T otherwise)
+    {
+        if (queue.empty()) return otherwise;
+        T answer = queue.front();
+        return queue.pop_front(), answer;
+    }
+    void addButton(const char* kind, int32_t image, int32_t id) { toolbar.push_back({kind, {}, id, image}), toolbarEnabled[id] = true; }
+    const Gadget* gadget(int32_t window, int32_t id) const
+    {
+        if (!isWindowOpen(window) || windows.at(window).gadgets.count(id) == 0) return nullptr;
+        return &windows.at(window).gadgets.at(id);
+    }
 };

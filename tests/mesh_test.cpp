@@ -27,9 +27,11 @@ std::string describe(const Mesh& m)
     std::string out;
     for (const Vertex& v : m.vertices) out += std::to_string(static_cast<int>(v.x)) + (v.selected ? "* " : " ");
     out += "|";
-    for (const Triangle& t : m.triangles)
-        out += " " + std::to_string(t.vertexIndex[0]) + std::to_string(t.vertexIndex[1]) +
-               std::to_string(t.vertexIndex[2]) + (t.selected ? "*" : "");
+    for (const Triangle& t : m.triangles) {
+        out += ' ';
+        for (int32_t corner : t.vertexIndex) out += std::to_string(corner);
+        if (t.selected) out += '*';
+    }
     return out + " pending " + std::to_string(m.pendingCorner);
 }
 

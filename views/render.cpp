@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 #include <span>
 
 #include "engine/engine.h"
@@ -217,13 +216,6 @@ void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     }
 }
 
-template <typename T>
-bool sameBytes(const std::vector<T>& a, const std::vector<T>& b)
-{
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
-}
-
-// Rebuilds the arrays when the mesh is not, byte for byte, what they were built from.
 // Puts the orthographic zoom in front of the camera's projection; at the
 // start zoom the matrix stays exactly as setCamera left it.
 void applyOrthoZoom(const ViewCamera& camera)
@@ -241,15 +233,15 @@ void applyOrthoZoom(const ViewCamera& camera)
 
 void updateBuffers(const Mesh& mesh, size_t drawn, RenderBuffers& b)
 {
-    if (b.built && b.builtPendingCorner == mesh.pendingCorner && sameBytes(b.builtVertices, mesh.vertices) &&
-        sameBytes(b.builtTriangles, mesh.triangles))
+    if (b.built && b.builtRevision == b.meshRevision && b.builtVertexCount == mesh.vertices.size() &&
+        b.builtTriangleCount == mesh.triangles.size())
         return;
     buildMarkers(mesh, b);
     buildWireframe(mesh, drawn, b);
     buildTriangles(mesh, drawn, b);
-    b.builtVertices = mesh.vertices;
-    b.builtTriangles = mesh.triangles;
-    b.builtPendingCorner = mesh.pendingCorner;
+    b.builtRevision = b.meshRevision;
+    b.builtVertexCount = mesh.vertices.size();
+    b.builtTriangleCount = mesh.triangles.size();
     b.built = true;
 }
 

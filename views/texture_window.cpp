@@ -45,7 +45,7 @@ void showTriangle(AppState& state, int32_t selected)
     }
     for (Vertex& v : state.mesh.vertices) v.marked = 0;
     if (state.textureCorner >= 0) markCorner(state.mesh, t, state.textureCorner);
-    markViewsDirty(state, orthoViews);
+    markMeshChanged(state, orthoViews);
     state.textureTriangle = selected;
 }
 
@@ -168,7 +168,7 @@ void textureWindowStep(AppState& state)
     // Compared as bits: a NaN typed into a field is a change only once.
     if (std::memcmp(before.u.data(), t.u.data(), sizeof t.u) != 0 ||
         std::memcmp(before.v.data(), t.v.data(), sizeof t.v) != 0)
-        markViewsDirty(state, viewBit(ViewKind::ThreeD));
+        markMeshChanged(state, viewBit(ViewKind::ThreeD));
     drawTriangleOverPicture(w, t, state.texturePicture);
 
     if (state.eventWindow != windowTexture) {
@@ -178,14 +178,14 @@ void textureWindowStep(AppState& state)
     }
     if (state.eventKind == eventClose) {
         for (int32_t vertex : t.vertexIndex) setVertexMarked(state.mesh, vertex, 0);
-        markViewsDirty(state, orthoViews);
+        markMeshChanged(state, orthoViews);
         closeTextureWindow(state);
     } else if (state.eventKind == eventControl && state.event.notification == notifySetFocus) {
         const int32_t field = state.event.control - firstField;
         if (field >= 0 && field < 6) {
             state.textureCorner = field / 2;
             markCorner(state.mesh, t, state.textureCorner);
-            markViewsDirty(state, orthoViews);
+            markMeshChanged(state, orthoViews);
         }
     }
 }

@@ -68,7 +68,7 @@ void createVertexAt(AppState& state)
         const float grid = state.prefs.snapGrid;
         Vertex& v = appendVertex(state.mesh);
         setViewCoordinates(*view, v, {snapToGrid(p.a, grid), snapToGrid(p.b, grid)});
-        markViewsDirty(state, allViews);
+        markMeshChanged(state, allViews);
     }
     state.windows->sleepMs(10);
 }
@@ -87,7 +87,7 @@ int32_t pickVertexAt(AppState& state)
         changed = changed || vertices[i].selected != selected;
         vertices[i].selected = selected;
     }
-    if (changed) markViewsDirty(state, allViews);
+    if (changed) markMeshChanged(state, allViews);
     return hit;
 }
 
@@ -98,7 +98,7 @@ int32_t extendSelectionAt(AppState& state)
     const int32_t nearest = nearestUnselectedVertexAt(state, *view);
     if (nearest < 0) return -1;
     state.mesh.vertices[static_cast<size_t>(nearest)].selected = 1;
-    markViewsDirty(state, allViews);
+    markMeshChanged(state, allViews);
     return nearest;
 }
 
@@ -121,7 +121,7 @@ void dragSelectedVertex(AppState& state)
     for (Vertex& v : state.mesh.vertices) {
         if (v.selected != 1) continue;
         setViewCoordinates(*view, v, snapped);
-        markViewsDirty(state, allViews);
+        markMeshChanged(state, allViews);
     }
 }
 
@@ -160,5 +160,5 @@ void dragSelectedVertices(AppState& state)
         setViewCoordinates(*view, v,
                            {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
     }
-    markViewsDirty(state, allViews);
+    markMeshChanged(state, allViews);
 }

@@ -132,13 +132,17 @@ struct ColourRun {
     std::array<float, 3> colour{};
 };
 
-// The arrays renderMesh draws, built from the mesh and kept until it changes:
-// a redraw of unchanged geometry only compares the mesh with the copy of its
-// lists the arrays were built from. One set serves all four views.
+// The arrays renderMesh draws, built from the mesh and kept until it changes.
+// Whoever changes the mesh moves meshRevision on; a redraw rebuilds the arrays
+// only when it differs from the revision they were built at (or the marker
+// size does). One set serves all four views.
 struct RenderBuffers {
-    std::vector<Vertex> builtVertices;
-    std::vector<Triangle> builtTriangles;
-    int32_t builtPendingCorner = 0;
+    uint64_t meshRevision = 0;
+    uint64_t builtRevision = 0;
+    // The lists' lengths at the build, so a missed revision never lets the
+    // arrays name vertices past the end of the list.
+    size_t builtVertexCount = 0;
+    size_t builtTriangleCount = 0;
     float builtMarkerSize = 0.0f;  // markers keep their size on screen, so a zoom rebuilds them
     bool built = false;
 

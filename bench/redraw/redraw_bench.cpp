@@ -26,6 +26,7 @@ int main(int argc, char** argv)
 
     for (const int32_t count : {1000, 10000, 100000}) {
         state.mesh = benchGridMesh(count);
+        markMeshChanged(state, allViews);
         for (int i = 0; i < 3; ++i) redrawViews(state);
         int32_t passes = 0;
         const auto start = std::chrono::steady_clock::now();

@@ -19,10 +19,13 @@ template <typename F>
 RgbImage makeRgbImage(int32_t width, int32_t height, F colour)
 {
     RgbImage image{width, height, {}};
+    image.rgb.reserve(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             const auto [r, g, b] = colour(x, y);
-            image.rgb.insert(image.rgb.end(), {r, g, b});
+            image.rgb.push_back(r);
+            image.rgb.push_back(g);
+            image.rgb.push_back(b);
         }
     return image;
 }

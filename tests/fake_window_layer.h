@@ -22,7 +22,6 @@ public:
         S kind, text;
         std::vector<S> items;
         int32_t selection = 0, x = 0, y = 0, width = 0, height = 0, minimum = 0, maximum = 0;
-        bool digitsOnly = false;
     };
     struct Window { WindowSpec spec; bool shown = false; std::map<int32_t, Gadget> gadgets; };
     struct Message { S title, text; };
@@ -42,7 +41,6 @@ public:
     std::map<int32_t, CursorPos> cursor;
     std::map<S, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
     bool shift = false;
-    CursorPos maxToolClient{4096, 4096};
     int32_t active = windowNone;
     bool menuBarFails = false, toolbarFails = false;
     S glVersion = "4.5 (Compatibility Profile) Mesa", glRenderer = "llvmpipe", glVendor = "Mesa";
@@ -55,8 +53,6 @@ public:
     std::vector<Prompt> prompts;
     std::vector<FileDialog> fileDialogs;
     std::vector<Message> choices;  // text: the question, then "|" and each button
-    std::map<int32_t, S> menuShortcuts;
-    std::function<bool()> sessionEndHandler;
     std::vector<BarEntry> menu, toolbar;
     std::map<int32_t, S> tooltips;
     std::map<int32_t, bool> menuEnabled, toolbarEnabled;
@@ -64,9 +60,7 @@ public:
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
     int32_t current = windowNone;  // window whose GL context is current
-    int32_t sleptMs = 0;
     int32_t waits = 0;
-    bool menuBarExists = false;
     std::function<void()> resizeHandler;
     std::function<void(const std::vector<int32_t>&)> exposeHandler;
 
@@ -101,8 +95,8 @@ public:
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
-    CursorPos maxToolClientSize() const override { return maxToolClient; }
-    void setSessionEndHandler(std::function<bool()> h) override { sessionEndHandler = std::move(h); }
+    CursorPos maxToolClientSize() const override { return {4096, 4096}; }
+    void setSessionEndHandler(std::function<bool()>) override {}
     bool fetchEvent(WindowEvent& event) override
     {
         if (events.empty() && onIdle) onIdle(*this);
@@ -123,7 +117,7 @@ public:
         return !events.empty();
     }
     bool isShiftDown() const override { return shift; }
-    void sleepMs(int32_t ms) override { sleptMs += ms; }
+    void sleepMs(int32_t) override {}
     bool createGlContext(int32_t n) override { return current = n, true; }
     void makeCurrent(int32_t n) override { current = n; }
     void swapBuffers(int32_t n) override { swaps.push_back(n); }
@@ -146,13 +140,13 @@ public:
         fileDialogs.push_back({S(title), S(startText), S(filter), filterIndex, save});
         return take(fileAnswers, S());
     }
-    bool createMenuBar() override { return menuBarExists = !menuBarFails; }
+    bool createMenuBar() override { return !menuBarFails; }
     void addMenu(SV title) override { menu.push_back({"menu", S(title), -1, -1}); }
     void addMenuItem(SV text, int32_t id) override { menu.push_back({"item", S(text), id, -1}), menuEnabled[id] = true; }
     void addMenuSeparator() override { menu.push_back({"separator", {}, -1, -1}); }
     void setMenuItemEnabled(int32_t id, bool on) override { if (menuEnabled.count(id)) menuEnabled[id] = on; }
-    void setMenuItemShortcut(int32_t id, SV keys) override { if (menuEnabled.count(id)) menuShortcuts[id] = S(keys); }
-    void destroyMenuBar() override { menu.clear(), menuShortcuts.clear(), menuEnabled.clear(), menuBarExists = false; }
+    void setMenuItemShortcut(int32_t, SV) override {}
+    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(); }
     bool createToolbar() override { return !toolbarFails; }
     void addToolbarStandardButton(int32_t image, int32_t id) override { addButton("standard", image, id); }
     void addToolbarIconButton(int32_t slot, int32_t id) override { addButton("icon", slot, id); }
@@ -167,19 +161,18 @@ public:
     bool hasImage(int32_t slot) const override { return images.count(slot) != 0; }
     int32_t imageWidth(int32_t slot) const override { return hasImage(slot) ? images.at(slot).first : 0; }
     int32_t imageHeight(int32_t slot) const override { return hasImage(slot) ? images.at(slot).second : 0; }
-    void createTextField(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV text,
-                         bool digitsOnly) override
+    void createTextField(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t, bool) override
     {
-        windows[window].gadgets[id] = Gadget{"text", S(text), {}, 0, x, y, w, h, 0, 0, digitsOnly};
+        windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h};
     }
-    void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV text) override
+    void createStaticText(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
     {
-        windows[window].gadgets[id] = Gadget{"static", S(text), {}, 0, x, y, w, h, 0, 0, false};
+        windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h};
     }
-    void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h,
-                        const std::vector<S>& items, int32_t selected) override
+    void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
+                        int32_t selected) override
     {
-        windows[window].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h, 0, 0, false};
+        windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h};
     }
     void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override
     {
@@ -189,10 +182,7 @@ public:
     void setGadgetText(int32_t win, int32_t id, SV t) override { if (gadget(win, id)) windows[win].gadgets[id].text = S(t); }
     int32_t comboSelection(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->selection : 0; }
     void drawImage(int32_t win, int32_t slot, int32_t x, int32_t y) override { drawImageScaled(win, slot, x, y, 0, 0); }
-    void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override
-    {
-        drawing.push_back({"image", win, x, y, w, h, slot});
-    }
+    void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override { drawing.push_back({"image", win, x, y, w, h, slot}); }
     void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
     {
         drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b});
@@ -207,14 +197,12 @@ private:
 
     template <typename T> static T take(std::deque<T>& queue, T otherwise)
     {
-        if (queue.empty()) return otherwise;
-        T answer = queue.front();
-        return queue.pop_front(), answer;
+        if (!queue.empty()) otherwise = queue.front(), queue.pop_front();
+        return otherwise;
     }
     void addButton(const char* kind, int32_t image, int32_t id) { toolbar.push_back({kind, {}, id, image}), toolbarEnabled[id] = true; }
-    const Gadget* gadget(int32_t window, int32_t id) const
+    const Gadget* gadget(int32_t win, int32_t id) const
     {
-        if (!isWindowOpen(window) || windows.at(window).gadgets.count(id) == 0) return nullptr;
-        return &windows.at(window).gadgets.at(id);
+        return isWindowOpen(win) && windows.at(win).gadgets.count(id) ? &windows.at(win).gadgets.at(id) : nullptr;
     }
 };

@@ -29,14 +29,11 @@ TEST(Mapping, ScreenToModelAndBackPerViewAtAnyZoomAndPan)
     EXPECT_EQ(ab(screenToModel(ViewKind::Front, 124, 99, 248, 198, pan)), (std::array{-0.125f, 0.25f}));
     EXPECT_EQ(ab(screenToModel(ViewKind::Side, 124, 99, 248, 198, pan)), (std::array{-0.375f, 0.25f}));
     EXPECT_EQ(ab(screenToModel(ViewKind::Top, 124, 0, 248, 198, pan)), (std::array{-0.125f, -1.375f}));
-    for (const float zoom : {0.001f, 0.37f, 1.0f, 1000.0f})
-        for (ViewKind v : orthoKinds) {
-            const ViewCamera c{.panX = 0.125f, .panY = -0.5f, .panZ = 0.75f, .orthoZoom = zoom};
-            const ViewPoint m = screenToModel(v, 31, 170, 248, 198, c), px = modelToScreen(v, m, 248, 198, c);
-            EXPECT_NEAR(px.a, 31.0f, 1e-2) << zoom;
-            EXPECT_NEAR(px.b, 170.0f, 1e-2) << zoom;
-            EXPECT_NEAR((screenToModel(v, 32, 170, 248, 198, c).a - m.a) * 124.0f * zoom, 1.0f, 1e-2) << zoom;
-        }
+    for (ViewKind v : orthoKinds) {
+        const ViewCamera c{.panX = 0.125f, .panY = -0.5f, .panZ = 0.75f, .orthoZoom = 0.37f};
+        const ViewPoint px = modelToScreen(v, screenToModel(v, 31, 170, 248, 198, c), 248, 198, c);
+        EXPECT_TRUE(std::abs(px.a - 31) < 1e-3 && std::abs(px.b - 170) < 1e-3) << static_cast<int>(v);
+    }
 }
 
 TEST(Mapping, ViewAxesCursorChangeAndCameraPerView)
@@ -62,15 +59,13 @@ TEST(Mapping, ViewAxesCursorChangeAndCameraPerView)
 TEST(Mapping, SnapToGridAndPickDistance)
 {
     struct Snap { float value, grid, snapped; };
-    for (const Snap s : {Snap{0.3f, 0.25f, 0.25f}, Snap{0.4f, 0.25f, 0.5f}, Snap{0.375f, 0.25f, 0.5f}, Snap{-0.3f, 0.25f, -0.25f},
-                         Snap{-0.4f, 0.25f, -0.5f}, Snap{-0.1f, 0.25f, 0}, Snap{1.2f, 0.5f, 1}, Snap{0.123f, 0, 0.123f},
-                         Snap{0.3f, inf, 0.3f}, Snap{0.3f, NAN, 0.3f}, Snap{0.3f, -0.25f, 0.3f}})
+    for (const Snap s : {Snap{0.3f, 0.25f, 0.25f}, Snap{0.375f, 0.25f, 0.5f}, Snap{-0.4f, 0.25f, -0.5f}, Snap{-0.1f, 0.25f, 0},
+                         Snap{0.123f, 0, 0.123f}, Snap{0.3f, inf, 0.3f}, Snap{0.3f, NAN, 0.3f}, Snap{0.3f, -0.25f, 0.3f}})
         EXPECT_FLOAT_EQ(snapToGrid(s.value, s.grid), s.snapped) << s.value << " " << s.grid;
     // A click reaches the larger of pickRadius model units and six pixels (256 wide: 128 pixels a unit).
     struct Pick { float da, db, zoom, distance; };
-    for (const Pick p : {Pick{6.0f / 128, 0, 1, 6}, Pick{0, 6.0f / 128, 1, 6}, Pick{6.1f / 128, 0, 1, inf},
-                         Pick{0, 6.1f / 128, 1, inf}, Pick{0.0125f, 0, 100, 160}, Pick{0.013f, 0, 100, inf},
-                         Pick{4.6875f, 0, 0.01f, 6}, Pick{4.8f, 0, 0.01f, inf}})
+    for (const Pick p : {Pick{0, 6.0f / 128, 1, 6}, Pick{6.1f / 128, 0, 1, inf}, Pick{0.0125f, 0, 100, 160},
+                         Pick{0.013f, 0, 100, inf}, Pick{4.6875f, 0, 0.01f, 6}, Pick{4.8f, 0, 0.01f, inf}})
         EXPECT_FLOAT_EQ(pickDistance({p.da, p.db}, {0, 0}, 256, 256, {.orthoZoom = p.zoom}), p.distance) << p.da << " " << p.zoom;
 }
 
@@ -129,8 +124,6 @@ TEST(Mapping, FrameAllFitsTheWholeMeshIntoAllThreeViews)
     EXPECT_TRUE(isMeshInOrthoViews(c, mesh));
     EXPECT_EQ(c, (ViewCamera{.panX = -115, .panY = -46, .panZ = 15.5f, .orthoZoom = frameFill / 15}));
     mesh.vertices.resize(1);
-    frameMesh(c, mesh);
-    EXPECT_EQ(c, (ViewCamera{.panX = -100, .panY = -40, .panZ = 7})) << "one point keeps the start scale";
     addVertex(mesh, 100.001f, 40, -7);
     frameMesh(c, mesh);
     EXPECT_GT(c.orthoZoom, 100.0f) << "a tiny mesh is zoomed into";

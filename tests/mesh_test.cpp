@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "mesh/mesh.h"
@@ -13,7 +12,7 @@ namespace {
 using Corners = std::array<int32_t, 3>;
 
 // Vertices at x = 0, 1, 2, ... (the x tells which one it was) and the given triangles.
-Mesh numbered(int32_t vertices, std::initializer_list<Corners> triangles = {})
+Mesh numbered(int32_t vertices, const std::vector<Corners>& triangles = {})
 {
     Mesh m;
     for (int32_t i = 0; i < vertices; ++i) addVertex(m, static_cast<float>(i), 0, 0);
@@ -45,54 +44,25 @@ void cornerAt(Mesh& m, int32_t p)
 
 }  // namespace
 
-TEST(Mesh, VerticesAreFoundExactlyAndPositionsOutsideTheListReadTheNearestEnd)
+TEST(MeshEditing, DeletingFlippingAndSteppingTheSelectionKeepTheTriangleUnderConstructionAndRoundAngles)
 {
-    Mesh m = numbered(2), empty;
-    addVertex(m, 1, 2, 3);
-    addVertex(m, 1, 2, 3, 1);
-    m.vertices[0].y = -0.0f;
-    m.vertices[1].x = std::numeric_limits<float>::quiet_NaN();
-    // First exact match, +0 equals -0, no tolerance, NaN matches nothing.
-    EXPECT_EQ(std::tuple(findVertexAt(m, 1, 2, 3), findVertexAt(m, 0, 0, 0), findVertexAt(m, 1, 2, 3.0000002f),
-                         findVertexAt(m, m.vertices[1].x, 0, 0), findVertexAt(Mesh{}, 0, 0, 0)),
-              std::tuple(2, 0, -1, -1, -1));
-    EXPECT_EQ(std::tuple(vertexZ(m, 7), vertexY(m, std::numeric_limits<int32_t>::max()), vertexX(m, -5)),
-              std::tuple(3.0f, 2.0f, 0.0f));
-    setVertexMarked(m, 99, 1);
-    setVertexMarked(m, -1, 1);
-    setVertexMarked(empty, 0, 1);  // must not touch anything
-    EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, countSelectedVertices(m), clampVertexPosition(empty, 0),
-                         vertexX(empty, 0), countSelectedVertices(empty)),
-              std::tuple(1, 1, 1, -1, 0.0f, 0));
-}
-
-TEST(MeshEditing, DeletingVerticesTakesTheirTrianglesAndKeepsTheOthersPoints)
-{
-    const struct {
-        int32_t vertices;
-        std::initializer_list<Corners> triangles;
-        int32_t halfBuiltOn;  // a triangle under construction with this first corner, or -1
-        std::initializer_list<int32_t> deleted;
-        const char* want;
-    } cases[] = {
+    // Vertex count, triangles, the first corner of a triangle under construction (-1: none), deleted vertices.
+    const std::tuple<int32_t, std::vector<Corners>, int32_t, std::vector<int32_t>, const char*> cases[] = {
         {6, {{0, 1, 2}, {1, 3, 2}, {3, 4, 5}, {5, 4, 2}}, -1, {0, 1}, "2 3 4 5 | 123 320 pending 0"},
         {5, {{0, 1, 2}, {0, 2, 3}, {4, 3, 0}}, -1, {0}, "1 2 3 4 | pending 0"},
         {3, {{1, 2, 0}}, 0, {0}, "1 2 | pending 0"},
         {3, {{1, 2, 1}}, 2, {0}, "1 2 | 010 100 pending 1"},
         {1, {}, 0, {0}, "| pending 0"},
     };
-    for (const auto& c : cases) {
-        Mesh m = numbered(c.vertices, c.triangles);
-        if (c.halfBuiltOn >= 0) cornerAt(m, c.halfBuiltOn);
+    for (const auto& [vertices, triangles, halfBuiltOn, deleted, want] : cases) {
+        Mesh m = numbered(vertices, triangles);
+        if (halfBuiltOn >= 0) cornerAt(m, halfBuiltOn);
         deselectAllVertices(m);
-        for (int32_t p : c.deleted) m.vertices[static_cast<size_t>(p)].selected = 1;
+        for (int32_t p : deleted) m.vertices[static_cast<size_t>(p)].selected = 1;
         deleteSelectedVertices(m);
-        EXPECT_EQ(describe(m), c.want);
+        EXPECT_EQ(describe(m), want);
     }
-}
 
-TEST(MeshEditing, DeleteAndFlipTriangleLeaveTheOneUnderConstructionAlone)
-{
     Mesh m = numbered(3, {{0, 1, 2}, {2, 1, 0}});
     m.triangles[0].u = {0.1f, 0.2f, 0.3f};
     flipSelectedTriangle(m);
@@ -110,24 +80,14 @@ TEST(MeshEditing, DeleteAndFlipTriangleLeaveTheOneUnderConstructionAlone)
     EXPECT_EQ(describe(m), "0 1* 2 | 210 100* pending 1");
     deleteSelectedTriangles(m);
     EXPECT_EQ(describe(m), "0 1* 2 | 210 pending 0");
-}
 
-TEST(MeshEditing, TriangleSelectionStepsThroughNoneAndByNumber)
-{
-    Mesh m = numbered(1, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    m = numbered(1, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     std::vector<int32_t> seen;
-    const auto step = [&](auto command, auto... number) {
-        command(m, number...);
-        seen.push_back(firstSelectedTriangle(m));
-    };
-    for (int i = 0; i < 5; ++i) step(selectNextTriangle);
-    for (int i = 0; i < 5; ++i) step(selectPreviousTriangle);
+    const auto step = [&](auto command, auto... n) { command(m, n...); seen.push_back(firstSelectedTriangle(m)); };
+    for (int i = 0; i < 10; ++i) step(i < 5 ? selectNextTriangle : selectPreviousTriangle);
     for (int32_t n : {3, 1, 4, 0, 2, -1}) step(selectTriangleNumber, n);
     EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, -1, 0, -1, 2, 1, 0, -1, 2, 0, -1, -1, 1, -1}));
-}
 
-TEST(ScaleRotate, AnglesRoundToWholeDegreesWithTheFloatPi)
-{
     const std::pair<float, int32_t> angles[] = {{0.5f, 0}, {1.5f, 2}, {2.5f, 2}, {-2.5f, -2}, {44.5f, 44}, {45.5f, 46}, {0.4f, 0},
                                                 {450.0f, 90}, {-450.0f, -90}, {std::nanf(""), 0}, {INFINITY, 0}};
     for (const auto& [degrees, want] : angles) EXPECT_EQ(roundAngle(degrees), want) << degrees;
@@ -136,31 +96,35 @@ TEST(ScaleRotate, AnglesRoundToWholeDegreesWithTheFloatPi)
     EXPECT_NEAR(rotateVector(1, 0, 0, 90, 0, 90).z, 1.0f, 1e-6) << "Z first, then X";
 }
 
-namespace {
-constexpr int32_t maxWhole = std::numeric_limits<int32_t>::max();
-constexpr int32_t minWhole = std::numeric_limits<int32_t>::min();
-}  // namespace
-
-TEST(Numbers, ReadDecimalTakesTheLongestLeadingPlainNumber)
+TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSaturateRoundedOnesHalveToEven)
 {
+    Mesh m = numbered(2), empty;
+    addVertex(m, 1, 2, 3);
+    addVertex(m, 1, 2, 3, 1);
+    m.vertices[0].y = -0.0f;
+    m.vertices[1].x = NAN;
+    // First exact match, +0 equals -0, no tolerance, NaN matches nothing.
+    EXPECT_EQ(std::tuple(findVertexAt(m, 1, 2, 3), findVertexAt(m, 0, 0, 0), findVertexAt(m, 1, 2, 3.0000002f),
+                         findVertexAt(m, m.vertices[1].x, 0, 0), findVertexAt(Mesh{}, 0, 0, 0)),
+              std::tuple(2, 0, -1, -1, -1));
+    EXPECT_EQ(std::tuple(vertexZ(m, 7), vertexY(m, INT32_MAX), vertexX(m, -5)), std::tuple(3.0f, 2.0f, 0.0f));
+    setVertexMarked(m, 99, 1);
+    setVertexMarked(m, -1, 1);
+    setVertexMarked(empty, 0, 1);  // must not touch anything
+    EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, countSelectedVertices(m), clampVertexPosition(empty, 0),
+                         vertexX(empty, 0), countSelectedVertices(empty)),
+              std::tuple(1, 1, 1, -1, 0.0f, 0));
     const std::string manyNines(5000, '9');
-    const std::pair<std::string_view, double> cases[] = {
-        {"1.0X", 1.0}, {"  -2.5e1abc", -25.0}, {"1,5", 1.0}, {"X", 0.0}, {"", 0.0}, {"   ", 0.0}, {"+.5", 0.5},
-        {"7.", 7.0}, {".", 0.0}, {"-", 0.0}, {"2e", 2.0}, {"2e+x", 2.0}, {"\t3.25 y", 3.25},
-        {"0.1234567", 0.1234567}, {"inf", 0.0}, {"nan", 0.0}, {"0x10", 0.0}, {"1e999", HUGE_VAL},
-        {"-1e999", -HUGE_VAL}, {"1e-999", 0.0}, {"0.000000000000000000001e-400", 0.0},
-        {"1e99999999999999999999", HUGE_VAL}, {manyNines, HUGE_VAL},
-        {std::string_view("12345").substr(0, 2), 12.0}};  // no terminator after the view: not overread
+    const std::pair<std::string_view, double> cases[] = {{"1.0X", 1.0}, {"  -2.5e1abc", -25.0}, {"1,5", 1.0}, {"X", 0.0},
+        {"", 0.0}, {"   ", 0.0}, {"+.5", 0.5}, {"7.", 7.0}, {".", 0.0}, {"-", 0.0}, {"2e", 2.0}, {"2e+x", 2.0},
+        {"\t3.25 y", 3.25}, {"0.1234567", 0.1234567}, {"inf", 0.0}, {"nan", 0.0}, {"0x10", 0.0}, {"1e999", HUGE_VAL},
+        {"-1e999", -HUGE_VAL}, {"1e-999", 0.0}, {"0.000000000000000000001e-400", 0.0}, {"1e99999999999999999999", HUGE_VAL},
+        {manyNines, HUGE_VAL}, {std::string_view("12345").substr(0, 2), 12.0}};  // no terminator after the view
     for (const auto& [text, want] : cases) EXPECT_EQ(readDecimal(text), want) << text;
-}
-
-TEST(Numbers, WholeNumbersSaturateAndRoundedOnesHalveToEven)
-{
     const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},
-        {"- 1", 0}, {"2147483648", maxWhole}, {"-2147483648", minWhole}, {"-99999999999999999999999", minWhole}};
+        {"- 1", 0}, {"2147483648", INT32_MAX}, {"-2147483648", INT32_MIN}, {"-99999999999999999999999", INT32_MIN}};
     for (const auto& [text, want] : whole) EXPECT_EQ(readWhole(text), want) << text;
-    const std::pair<const char*, int32_t> rounded[] = {
-        {"2", 2}, {"2.5", 2}, {"3.5", 4}, {"0.4", 0}, {"-1.5", -2}, {"-7.6", -8}, {"", 0},
-        {"1e300", maxWhole}, {"-1e300", minWhole}, {"-2147483648", minWhole}};
+    const std::pair<const char*, int32_t> rounded[] = {{"2", 2}, {"2.5", 2}, {"3.5", 4}, {"0.4", 0}, {"-1.5", -2},
+        {"-7.6", -8}, {"", 0}, {"1e300", INT32_MAX}, {"-1e300", INT32_MIN}, {"-2147483648", INT32_MIN}};
     for (const auto& [text, want] : rounded) EXPECT_EQ(readRoundedWhole(text), want) << text;
 }

@@ -87,7 +87,7 @@ struct Editing : ::testing::Test {
     {
         windows.attach(state);
         buildMenuAndToolbar(state);
-        for (int32_t n = windowFront; n <= windowTop; ++n) windows.openWindow(n, WindowSpec{.width = 200, .height = 200});
+        for (int32_t n = windowFront; n <= windowTop; ++n) windows.openWindow(n, WindowSpec{.width = 200, .height = 200, .title = {}});
         state.mesh = twoQuads();
         state.currentFileName = makeTestFolder("history") + "/quads.pq";
         ASSERT_EQ(saveMeshFile(state.mesh, state.currentFileName), "");

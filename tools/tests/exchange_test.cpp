@@ -394,6 +394,6 @@ TEST_F(Tools, InfoReportsWhatConvertWrites)
         EXPECT_EQ(run("convert " + input + " " + out), "0: wrote " + out + ": " + triangles + " triangles\n");
         const std::string format = input.ends_with(".pq") ? "Polyquill mesh" : "3D-Studio ASCII export";
         EXPECT_EQ(run("info " + input), "0: file: " + input + "\nformat: " + format + "\n" + figures);
-        if (input.ends_with(".asc")) EXPECT_EQ(run("info " + out), "0: file: " + out + "\nformat: Polyquill mesh\n" + figures);
+        EXPECT_EQ(run("info " + out), "0: file: " + out + "\nformat: Polyquill mesh\n" + figures);
     }
 }

@@ -195,6 +195,11 @@ TEST_F(Loop, TheLoopEndsOnClosingTheMainWindowOrAViewOrOnQuit)
     EXPECT_FALSE(state.quitRequested);
     EXPECT_TRUE(mainLoopPass(state));
     EXPECT_TRUE(state.quitRequested);
+    FakeWindowLayer ending;
+    AppState s;
+    start(ending, s);
+    EXPECT_TRUE(ending.sessionEndHandler());
+    EXPECT_TRUE(mainLoopPass(s)) << "the session's end ends the loop";
 }
 
 TEST_F(Loop, LayoutFillsTheAreaBelowTheToolbarStrip)

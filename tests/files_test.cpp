@@ -49,7 +49,7 @@ void readWithFindVertexAt(Mesh& mesh, std::vector<std::byte> bytes, int32_t fact
 {
     bytes.resize((bytes.size() + 59) / 60 * 60);
     std::vector<float> f(bytes.size() / 4);
-    std::memcpy(f.data(), bytes.data(), bytes.size());
+    if (!f.empty()) std::memcpy(f.data(), bytes.data(), bytes.size());
     const auto place = [&](size_t o) { return factor == 1 ? f[o] : f[o] / static_cast<float>(factor); };
     for (size_t o = 0; o < f.size(); o += 5) {
         Triangle& t = o % 15 == 0 ? mesh.triangles.emplace_back() : mesh.triangles.back();

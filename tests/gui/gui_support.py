@@ -1,6 +1,5 @@
-"""gui_support.py: what the GUI journeys share: an X server, the real polyquill run from a private
-copy (its pref.txt goes there), xdotool input, screenshots as pixels, the files it reads. Standard
-library only; every wait polls for the state it needs, with a generous bound."""
+"""gui_support.py: an X server, the real polyquill run from a private copy, xdotool input, screenshots
+as pixels, the files it reads. Every wait polls for the state it needs, with a generous bound."""
 import os
 import pathlib
 import re
@@ -13,9 +12,8 @@ import time
 import zlib
 
 # The toolbar from left to right: buttons are 20 pixels wide, separators 6.
-TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | "
-           "createtriangle | zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip "
-           "settexcoords choosetexture").split()
+TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
+           "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
 
 
@@ -81,12 +79,6 @@ def poll_screen(what, check, timeout=45.0):
 
 def f32(value):
     return struct.unpack("<f", struct.pack("<f", value))[0]
-
-
-def front_model(px, py):
-    """The model point the program computes for a pixel of the Front view."""
-    half_w, half_h = f32(VIEW_W / 2), f32(VIEW_H / 2)
-    return f32((px - half_w) / half_w), f32(-((py - half_h) / half_h))
 
 
 def pq_bytes(triangles):
@@ -171,18 +163,13 @@ class Editor:
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
         xdo("key", *["Up"] * ups, "Return")
 
-    def focused(self, title):
-        """The window of that title once it has the keyboard."""
-        window = wait_for("the window " + title, lambda: windows(title))[0]
-        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == window)
-        return window
-
-    def answer(self, title, text, another=False):
-        """Types the text into the dialog of that title (file dialog or prompt) and confirms it;
-        then waits for the main window unless another dialog follows."""
-        dialog = self.focused(title)
-        xdo("key", "ctrl+a", "type", "--delay", "10", text)
-        xdo("key", "Return")
+    def answer(self, title, text=None, key="Return", another=False):
+        """Types any text into the dialog or message box of that title and gives the key."""
+        dialog = wait_for("the window " + title, lambda: windows(title))[0]
+        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
+        if text is not None:
+            xdo("key", "ctrl+a", "type", "--delay", "10", text)
+        xdo("key", key)
         wait_for(title + " to close", lambda: dialog not in windows(title))
         if not another:
             self.enabled()
@@ -194,19 +181,11 @@ class Editor:
             max(c) - min(c) > 80 for c in shot.region(x - 8, y - 8, 16, 16)) else "a grey toolbar")
 
     def saved(self, path, *words):
-        """Sends the xdotool words that save and returns the bytes saved: every save writes a
-        new file and renames it."""
+        """Sends the xdotool words that save and returns the bytes saved (a new file, renamed)."""
         inode = os.stat(path).st_ino if os.path.exists(path) else None
         xdo(*words)
         wait_for(path + " to be saved", lambda: os.path.exists(path) and os.stat(path).st_ino != inode)
         return read(path)
-
-    def reply(self, title, key):
-        """Answers the message box or question of that title with a key."""
-        box = self.focused(title)
-        xdo("key", key)
-        wait_for(title + " to close", lambda: box not in windows(title))
-        self.enabled()
 
     def ended(self):
         wait_for("the editor to end", lambda: self.process.poll() is not None)
@@ -231,8 +210,7 @@ class Journey:
 
 
 def run_journey(journeys):
-    """Runs the journey named first on the command line in an X server of its own (Xvfb picks
-    a free display and says which); leaves a screenshot when it fails."""
+    """Runs the journey named first in an Xvfb of its own (which picks a free display); a screenshot on failure."""
     name = sys.argv[1]
     os.makedirs(sys.argv[4], exist_ok=True)
     with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:

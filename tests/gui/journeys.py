@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""journeys.py: sessions a user has with the real polyquill under Xvfb (Mesa's software
-OpenGL), driven by xdotool and checked on the bytes it saves and on pixels of the screen.
-One journey per run: journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL"""
+"""journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
+Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
 import os
 import struct
 import subprocess
@@ -9,7 +8,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, front_model, geometry, png_bytes,  # noqa: E402
+from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, geometry, png_bytes,  # noqa: E402
                          poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
@@ -18,17 +17,16 @@ QUAD = [[(0.0, 0.0, -0.5, -0.5, 0.0), (1.0, 1.0, 0.5, 0.5, 0.0), (0.0, 1.0, -0.5
 
 
 def build(journey):
-    """From nothing in one xdotool call without a pause: eight arrow keys in the Side view, three
-    vertices, the triangle tool, three corners and Save. Every key and click counts, each where
-    the cursor was; the file named on the command line in two words is one name."""
+    """In one xdotool call without a pause: eight arrow keys in the Side view, three vertices, the
+    triangle tool, three corners and Save all count; the file named in two words is one name."""
     path = journey.path("fast triangle.pq")
     editor = Editor(journey, path.split(" "))
     words = ["mousemove", *editor.at("Side", 120, 100), "click", 3, "key", "--delay", 0] + ["Down"] * 8
     clicks = [w for x, y in CORNERS for w in ("mousemove", *editor.at("Front", x, y), "click", 1)]
     saved = editor.saved(path, *words, *clicks, "mousemove", *editor.button_position("createtriangle"), "click", 1,
                          *clicks, "mousemove", *editor.button_position("save"), "click", 1)
-    # Down in the Side view pans every view by 0.125 per press.
-    want = [[(0.0, 0.0, x, f32(y - 1.0), 0.0) for x, y in (front_model(*c) for c in CORNERS)]]
+    # The Front view maps pixels to -1..1 in floats; Down in the Side view pans every view by 0.125 per press.
+    want = [[(0.0, 0.0, (x - 124) / 124, f32(f32((99 - y) / 99) - 1.0), 0.0) for x, y in CORNERS]]
     expect(saved == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
     fx, fy = editor.origin["Front"]
     poll_screen("the top edge in Front", lambda shot: None if sum(  # row 74 from column 62 to 186
@@ -36,16 +34,14 @@ def build(journey):
 
 
 def undo(journey):
-    """A refused Open keeps the mesh; Delete, undo and redo by key; one Scale window and one
-    whole drag at full speed are one step each; Ctrl+Q and the close box ask before unsaved
-    work is lost, Escape keeps it, Return saves it and ends."""
+    """A refused Open keeps the mesh; Delete, undo and redo by key; a Scale window and a fast drag are
+    one step each; Ctrl+Q and the close box ask about unsaved work: Escape keeps it, Return saves."""
     path, missing = journey.path("quad.pq"), journey.path("mistyped.pq")
-    write(path, pq_bytes(QUAD))
-    original = read(path)
+    write(path, original := pq_bytes(QUAD))
     editor = Editor(journey, [path])
     editor.button("open")
     editor.answer("^Open$", missing, another=True)
-    editor.reply("^Polyquill$", "Return")  # the file cannot be read
+    editor.answer("^Polyquill$")  # the file cannot be read
     editor.button("createvertex")  # greyed: gives the main window the keyboard
     scaled = pq_bytes([[c[:2] + (2 * c[2],) + c[3:] for c in t] for t in QUAD])
     for keys, want in ((["Delete"], b""), (["ctrl+z"], original), (["ctrl+shift+z"], b""), (["ctrl+z"], original),
@@ -61,9 +57,8 @@ def undo(journey):
         expect(editor.saved(path, "key", *keys, "ctrl+s") == want, "after %s the file holds %r" % (keys, read_pq(path)))
     expect(not os.path.exists(missing), "Save wrote to the name that could not be read")
     # Key 2 is the move tool; every motion and the release count, however fast they come.
-    (x, y), moves = editor.at("Front", 124, 99), []
-    for step in range(1, 11):
-        moves += ["mousemove", x + 6 * step, y + 3 * step]
+    x, y = editor.at("Front", 124, 99)
+    moves = [w for step in range(1, 11) for w in ("mousemove", x + 6 * step, y + 3 * step)]
     xdo("key", "2", "mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
     dx, dy = 60 / (VIEW_W / 2), -30 / (VIEW_H / 2)
     moved = [[c[:2] + (c[2] + dx, c[3] + dy, 0.0) for c in t] for t in QUAD]
@@ -73,7 +68,7 @@ def undo(journey):
     xdo("key", "ctrl+z")
     for leave in (["key", "ctrl+q"], "close box"):
         xdo(*leave) if leave != "close box" else subprocess.run([journey.send_close, editor.main], timeout=30)
-        editor.reply("^Polyquill$", "Escape")
+        editor.answer("^Polyquill$", key="Escape")
         expect(editor.process.poll() is None, "the editor ended after Escape (%s)" % leave)
     expect(read_pq(path) == got, "the file changed without Save")
     xdo("key", "ctrl+q")
@@ -84,8 +79,7 @@ def undo(journey):
 
 # Where pqtool render puts each view in its 500 x 400 picture.
 VIEW_PLACES = {"Front": (0, 0, 248), "Side": (250, 0, 250), "Top": (0, 200, 248), "3D": (250, 200, 250)}
-# Five by three texels, every one its own colour; rows of 15 bytes arrive sheared
-# unless the upload unpacks them unaligned (and a BMP pads them to 16).
+# Five by three texels of their own colours: rows of 15 bytes shear unless uploaded unaligned.
 TEXELS = [[(230, 20, 20), (20, 200, 20), (30, 30, 230), (230, 220, 20), (20, 210, 210)],
           [(210, 20, 210), (250, 140, 0), (120, 0, 160), (0, 120, 60), (160, 90, 40)],
           [(250, 170, 200), (90, 90, 90), (0, 70, 140), (170, 250, 110), (130, 0, 30)]]
@@ -113,9 +107,8 @@ def texels_shown(colours):
 
 
 def render(journey):
-    """pqtool render draws without a display the very pixels the editor shows for the sample cube
-    with a PNG (libpng in both) and a BMP texture (in the editor read by the window layer) chosen
-    in the editor. The close box ends it without a question; pref.txt beside it keeps the name."""
+    """pqtool render draws without a display the editor's very pixels of the cube with a PNG and a BMP
+    texture; the close box ends it without a question; pref.txt beside it keeps the name."""
     cube = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
     write(journey.path("texels.png"), png_bytes(5, 3, lambda x, y: TEXELS[y][x]))
     write(journey.path("texels.bmp"), bmp_bytes(TEXELS))
@@ -138,7 +131,6 @@ def render(journey):
                 differ = sum(a != b for a, b in zip(shot.region(vx, vy, w, h), picture.region(px, py, w, h)))
                 if differ:
                     return "%s: %d pixels differ from pqtool's (texture %s)" % (name, differ, texture)
-            return None
         poll_screen("the editor's views", same)
     subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
     expect(editor.ended(), "the close box did not end the editor")

@@ -1,8 +1,5 @@
-// exchange_test.cpp: export through assimp and import through the import
-// helper (round trips, other tools' conventions, bad and hostile input, the
-// helpers' replies and failures), File > Import and Export over the scripted
-// window layer, and pqtool info. (pqtool render is compared with the editor's
-// own views by the GUI tests.)
+// exchange_test.cpp: export and import through the helpers, their replies and failures, File > Import
+// and Export over the scripted window layer, and pqtool info (render is compared by the GUI tests).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -31,27 +28,28 @@ std::string junk(size_t bytes)
     return text;
 }
 
-std::string read(const std::string& file)
+std::span<const std::byte> bytesOf(const std::string& text) { return std::as_bytes(std::span(text)); }
+
+std::string replyOf(ImportReplyKind kind, const std::string& body)
 {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    const auto header = importReplyHeader(kind, body.size());
+    const auto trailer = importReplyTrailer(bytesOf(body));
+    return std::string(reinterpret_cast<const char*>(header.data()), header.size()) + body +
+           std::string(reinterpret_cast<const char*>(trailer.data()), trailer.size());
 }
+
+std::string read(const std::string& file) { return {std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}}; }
 
 class Tools : public ::testing::Test {
 protected:
     // A folder of its own: other builds may run the same tests at the same time.
-    Tools()
-    {
-        std::string pattern = (fs::temp_directory_path() / "pq_tools_XXXXXX").string();
-        dir = ::mkdtemp(pattern.data());
-    }
+    Tools() { std::string pattern = (fs::temp_directory_path() / "pq_tools_XXXXXX").string(); dir = ::mkdtemp(pattern.data()); }
     ~Tools() override { fs::remove_all(dir); }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
+        return std::ofstream(path(name), std::ios::binary) << bytes, path(name);
     }
     // pqtool's exit status, then all it said.
     std::string run(const std::string& arguments) const
@@ -69,9 +67,8 @@ std::string describe(const Mesh& mesh)
 {
     std::ostringstream out;
     out << mesh.vertices.size() << " vertices";
-    for (size_t i = 0; i < writtenTriangleCount(mesh); ++i)
+    for (const Triangle& t : std::span(mesh.triangles).first(writtenTriangleCount(mesh)))
         for (size_t k = 0; k < 3; ++k) {
-            const Triangle& t = mesh.triangles[i];
             const Vec3 p = vertexPosition(mesh, t.vertexIndex[k]);
             out << (k == 0 ? "\n" : " | ") << p.x << ' ' << p.y << ' ' << p.z << ' ' << t.u[k] << ' ' << t.v[k];
         }
@@ -86,33 +83,26 @@ std::string imported(const std::string& file, int32_t factor = 1, const ImportRu
     return mesh != nullptr ? describe(*mesh) : std::get<std::string>(result);
 }
 
-// Three triangles sharing corners whose texture coordinates differ per
-// triangle (a seam), with values that need every digit of a float, and one
-// under construction that no file receives.
+// Three triangles sharing corners with texture coordinates of their own (a seam), values that need every
+// digit of a float, and one under construction that no file receives.
 Mesh seamMesh()
 {
     Mesh mesh;
     for (const Vec3 p : {Vec3{0.1234567f, -0.7654321f, 0.3333333f}, Vec3{0.9f, 0.0f, -0.25f},
-                         Vec3{-0.5f, 0.625f, 0.001f}, Vec3{0.2f, 0.8f, -0.9f}}) {
-        Vertex& v = appendVertex(mesh);
-        v.x = p.x, v.y = p.y, v.z = p.z;
-    }
+                         Vec3{-0.5f, 0.625f, 0.001f}, Vec3{0.2f, 0.8f, -0.9f}})
+        appendVertex(mesh) = {p.x, p.y, p.z, 0, 0};
     const std::array<int32_t, 3> corners[] = {{0, 1, 2}, {1, 3, 2}, {0, 2, 3}, {0, 1, 1}};
     const std::array<float, 3> u[] = {{0, 1, 0}, {0.75f, 0.3f, 0.1f}, {0.2f, 0.4f, 0.7f}, {}};
     const std::array<float, 3> v[] = {{0, 0, 1}, {0.125f, 0.9f, 0.6f}, {0.2f, 0.8f, 0.05f}, {}};
-    for (size_t i = 0; i < 4; ++i) {
-        Triangle& t = appendTriangle(mesh);
-        t.vertexIndex = corners[i], t.u = u[i], t.v = v[i];
-    }
+    for (size_t i = 0; i < 4; ++i) appendTriangle(mesh) = {corners[i], u[i], v[i], 0};
     mesh.pendingCorner = 2;
     return mesh;
 }
 
 }  // namespace
 
-// Binary formats and glTF keep every float bit; the text ones print enough
-// digits for six. STL holds no texture coordinates. The sample cube comes
-// back bit for bit.
+// Binary formats and glTF keep every float bit, the text ones enough digits; STL holds no texture
+// coordinates. The sample cube comes back bit for bit.
 TEST_F(Tools, MeshesRoundTripThroughEveryFormat)
 {
     Mesh asc, corpus, sample;
@@ -131,9 +121,8 @@ TEST_F(Tools, MeshesRoundTripThroughEveryFormat)
                   writeMeshBytes(sample));
 }
 
-// The OBJ and its material whole (seams split, V counted from the bottom,
-// flat normals); glTF names the picture by URI and its buffer beside it. Companions go where the main file goes, through links too, and
-// leave again when the main file cannot be written.
+// The OBJ and its material whole (seams split, V from the bottom, flat normals); glTF names the picture
+// by URI. Companions go where the main file goes, through links too, and leave if it cannot be written.
 TEST_F(Tools, ExportWritesCompanionsAndNamesTheTexture)
 {
     fs::create_directories(dir / "models");
@@ -159,8 +148,7 @@ TEST_F(Tools, ExportWritesCompanionsAndNamesTheTexture)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // pipe.gltf, link.obj, models
 }
 
-// Other tools' conventions: relative indices, quads, V from the bottom,
-// binary STL; positions divided by the factor.
+// Other tools' conventions: relative indices, quads, V from the bottom, binary STL; divided by the factor.
 TEST_F(Tools, OtherToolsFilesAreRead)
 {
     EXPECT_EQ(imported(write("quad.obj", "o Plane\nv 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 1 3 0\nvt 0 0\nvt 1 0\n"
@@ -176,8 +164,7 @@ TEST_F(Tools, OtherToolsFilesAreRead)
               "4 vertices\n0 0 0 0 0 | 1 0 0 0 0 | 0 1 0 0 0\n1 0 0 0 0 | 1 1 0 0 0 | 0 1 0 0 0");
 }
 
-// Bad input of every format ends in one sentence naming the file; a file cut
-// halfway may still hold whole triangles, but none may crash or hang.
+// Bad input of every format ends in one sentence naming the file; one cut halfway may hold triangles.
 TEST_F(Tools, BadInputGivesOneSentence)
 {
     fs::create_directory(dir / "models.obj");
@@ -186,12 +173,12 @@ TEST_F(Tools, BadInputGivesOneSentence)
     for (const std::string extension : {"obj", "stl", "ply", "glb", "gltf", "dae", "3ds", "fbx"}) {
         refused.insert(refused.end(), {write("empty." + extension, ""), write("junk." + extension, junk(4096))});
         if (extension == "fbx") continue;
-        ASSERT_EQ(exportMesh(seamMesh(), path("cut." + extension)), "");
-        fs::resize_file(path("cut." + extension), fs::file_size(path("cut." + extension)) / 2);
-        const std::string result = imported(path("cut." + extension));
-        EXPECT_TRUE(result.starts_with("cannot import " + path("cut." + extension)) ||
-                    (extension != "glb" && std::count(result.begin(), result.end(), '\n') < 3))
-            << result;
+        const std::string cut = path("cut." + extension);
+        ASSERT_EQ(exportMesh(seamMesh(), cut), "");
+        fs::resize_file(cut, fs::file_size(cut) / 2);
+        const std::string result = imported(cut);
+        EXPECT_TRUE(result.starts_with("cannot import " + cut) ||
+                    (extension != "glb" && std::count(result.begin(), result.end(), '\n') < 3)) << result;
     }
     for (const std::string& file : refused) EXPECT_TRUE(imported(file).starts_with("cannot import " + file + ": ")) << file;
     const std::pair<std::string, std::string> exact[] = {
@@ -206,16 +193,14 @@ TEST_F(Tools, BadInputGivesOneSentence)
     EXPECT_EQ(imported(path("cut.obj"), 0), "cannot import " + path("cut.obj") + ": the factor must not be 0");
 }
 
-// The PLY check counts each scalar type's bytes: a binary file that holds
-// every promised byte is read, one that lacks a value and its face is
-// refused before the reader believes it (a list needs only its count).
+// The PLY check counts each scalar type's bytes: a file with every promised byte is read, one lacking a
+// value and its face is refused before the reader believes it (a list needs only its count).
 TEST_F(Tools, PlyHeaderCountsEachScalarsBytes)
 {
     for (const auto& [type, size] : {std::pair<std::string, size_t>{"double", 8}, {"float64", 8}, {"float", 4},
                                      {"float32", 4}, {"int", 4}, {"int16", 2}}) {
-        std::string file = "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty " + type + " x\nproperty " +
-                           type + " y\nproperty " + type + " z\nelement face 1\n" +
-                           "property list uchar uchar vertex_indices\nend_header\n";
+        std::string file = "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty " + type + " x\nproperty " + type +
+                           " y\nproperty " + type + " z\nelement face 1\nproperty list uchar uchar vertex_indices\nend_header\n";
         for (const int value : {0, 0, 0, 1, 0, 0, 0, 1, 0}) {
             const double d = value;
             const float f = static_cast<float>(value);
@@ -229,22 +214,6 @@ TEST_F(Tools, PlyHeaderCountsEachScalarsBytes)
         EXPECT_EQ(imported(cut), "cannot import " + cut + ": the header promises more data than the file holds") << type;
     }
 }
-
-// ---- the import helper: its reply and failures -------------------------------------------
-
-namespace {
-
-std::span<const std::byte> bytesOf(const std::string& text) { return std::as_bytes(std::span(text)); }
-
-std::string replyOf(ImportReplyKind kind, const std::string& body)
-{
-    const auto header = importReplyHeader(kind, body.size());
-    const auto trailer = importReplyTrailer(bytesOf(body));
-    return std::string(reinterpret_cast<const char*>(header.data()), header.size()) + body +
-           std::string(reinterpret_cast<const char*>(trailer.data()), trailer.size());
-}
-
-}  // namespace
 
 TEST(ImportReply, AnyDamageIsRefused)
 {
@@ -261,10 +230,8 @@ TEST(ImportReply, AnyDamageIsRefused)
         replyOf(ImportReplyKind::Triangles, std::string(61, '\1')),    // not whole records
         replyOf(ImportReplyKind::Triangles, ""),                       // none at all
         replyOf(ImportReplyKind::Triangles, std::string(1020, '\1')),  // beyond the allowed body
-        replyOf(ImportReplyKind::Message, ""),
-        replyOf(ImportReplyKind::Message, std::string(maxImportMessageBytes + 1, 'm')),
-        replyOf(ImportReplyKind::Message, std::string("nul\0inside", 10)),
-        replyOf(static_cast<ImportReplyKind>(3), "x"),
+        replyOf(ImportReplyKind::Message, ""), replyOf(ImportReplyKind::Message, std::string(maxImportMessageBytes + 1, 'm')),
+        replyOf(ImportReplyKind::Message, std::string("nul\0inside", 10)), replyOf(static_cast<ImportReplyKind>(3), "x"),
     };
     for (size_t at : {0, 8, 12, 19, 40, 143}) damaged.emplace_back(triangles)[at] ^= 0x10;
     for (size_t i = 0; i < damaged.size(); ++i) EXPECT_FALSE(parseImportReply(bytesOf(damaged[i]), 1000)) << i;
@@ -276,16 +243,13 @@ TEST(ImportReply, AnyDamageIsRefused)
     EXPECT_EQ(importLimitsFor(0).cpuSeconds, 30u);
 }
 
-// The one slow case: a helper that sleeps uses no CPU time, so only the wall
-// clock (twice the CPU limit and five seconds) ends it.
+// The one slow case: a sleeping helper uses no CPU time; the wall clock (2 x CPU limit + 5 s) ends it.
 TEST_F(Tools, HelperThatFailsGivesOneSentence)
 {
     const std::string file = write("cube.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     const std::string reply = write("reply", replyOf(ImportReplyKind::Triangles, std::string(60, '\0')));
-    std::string damaged = read(reply);
-    damaged[30] = 'x';
-    write("damaged", damaged);
-    write("huge", damaged.substr(0, 12) + std::string("\xf0\xff\xff\xff\xff\xff\xff\x0f", 8));
+    write("damaged", read(reply).replace(30, 1, "x"));
+    write("huge", read(reply).substr(0, 12) + std::string("\xf0\xff\xff\xff\xff\xff\xff\x0f", 8));
     write("message", replyOf(ImportReplyKind::Message, "line one\nline two"));
     const std::string crashed = "the importer crashed on " + file;
     const std::pair<std::string, std::string> cases[] = {
@@ -301,17 +265,15 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
         {"exec sleep 60", file + " took too long"},
     };
     for (const auto& [script, expected] : cases) {
-        const std::string helper = write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n");
-        fs::permissions(helper, fs::perms::owner_all);
-        EXPECT_EQ(imported(file, 1, {helper, {1 << 20, 1}}), expected) << script;
+        fs::permissions(write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n"), fs::perms::owner_all);
+        EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}}), expected) << script;
     }
     EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the import helper " + path("none") +
                                                          " could not be started: No such file or directory");
 }
 
-// Every file of the hostile corpus (tools/tests/hostile) ends the import
-// cleanly, under a CPU limit of a second: with triangles or one sentence that
-// says why; pqtool says it in one line and keeps what was there.
+// Every file of tools/tests/hostile ends the import cleanly under a CPU limit of a second: triangles or
+// one sentence that says why; pqtool says it in one line and keeps what was there.
 TEST_F(Tools, HostileFilesEndCleanly)
 {
     const std::string crashed = "the importer crashed on %", memory = "% needs more memory than allowed";
@@ -333,8 +295,6 @@ TEST_F(Tools, HostileFilesEndCleanly)
     EXPECT_EQ(read(path("out.pq")), "previous");
 }
 
-// ---- File > Import and Export --------------------------------------------------------------
-
 TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
 {
     FakeWindowLayer fake;
@@ -344,12 +304,10 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     const Mesh before = state.mesh;
     files::cmdImport(state);  // cancelled
     files::cmdExport(state);  // cancelled
-    for (const auto& [name, factor] : {std::pair{"quad.obj", ""}, {"missing.obj", "1"}}) {
-        fake.fileAnswers.push_back(path(name));
-        fake.promptAnswers.push_back(factor);
-        files::cmdImport(state);
-    }
-    fake.fileAnswers.push_back(path("ship.xyz"));
+    fake.fileAnswers = {path("quad.obj"), path("missing.obj"), path("ship.xyz")};
+    fake.promptAnswers = {"", "1"};
+    files::cmdImport(state);
+    files::cmdImport(state);
     files::cmdExport(state);
     ASSERT_EQ(fake.messages.size(), 2u);
     EXPECT_EQ(fake.messages[0].title + ": " + fake.messages[0].text,
@@ -377,8 +335,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     EXPECT_NE(read(path("models/ship.mtl")).find("map_Kd ../brick.png"), std::string::npos);
 }
 
-// An export helper that is missing, crashes or stops reading is a clean
-// failure, not the end of the editor (a closed socket must not raise SIGPIPE).
+// An export helper that is missing, crashes or stops reading is a message (and raises no SIGPIPE).
 TEST_F(Tools, ExportHelperThatFailsIsAMessage)
 {
     Mesh mesh = seamMesh();
@@ -400,11 +357,8 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
     EXPECT_EQ(read(helper + ".mesh").size(), writeMeshBytes(mesh).size());
 }
 
-// ---- pqtool info --------------------------------------------------------------------
-
-// Info's figures are those of convert's output: corner positions shared as
-// the native reader shares them (a NaN equal to nothing), the box of the
-// finite ones, and apart from it the positions that are not finite.
+// Info's figures are those of convert's output: corners shared as the native reader shares them (a NaN
+// equal to nothing), the box of the finite ones, and apart from it those not finite.
 TEST_F(Tools, InfoReportsWhatConvertWrites)
 {
     const auto record = [](std::array<float, 9> p) {
@@ -440,8 +394,6 @@ TEST_F(Tools, InfoReportsWhatConvertWrites)
         EXPECT_EQ(run("convert " + input + " " + out), "0: wrote " + out + ": " + triangles + " triangles\n");
         const std::string format = input.ends_with(".pq") ? "Polyquill mesh" : "3D-Studio ASCII export";
         EXPECT_EQ(run("info " + input), "0: file: " + input + "\nformat: " + format + "\n" + figures);
-        if (input.ends_with(".asc")) {
-            EXPECT_EQ(run("info " + out), "0: file: " + out + "\nformat: Polyquill mesh\n" + figures);
-        }
+        EXPECT_EQ(run("info " + out), "0: file: " + out + "\nformat: Polyquill mesh\n" + figures);
     }
 }

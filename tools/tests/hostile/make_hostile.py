@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the hostile import files too large or too binary to write by hand
-(the small COLLADA and PLY ones beside them are written directly), each shaped
-to crash, exhaust or stall a parser. The files are committed."""
+"""Writes the committed hostile import files too large or binary to write by hand, each shaped to
+crash, exhaust or stall a parser (the small COLLADA and PLY ones beside them are written directly)."""
 import base64
 import json
 import os
@@ -27,8 +26,7 @@ def glb(text, json_length=None):
 
 
 def sparse():
-    # A sparse accessor that replaces three positions with values from a
-    # buffer view holding only one, at the end of the buffer.
+    # A sparse accessor replacing three positions from a buffer view that holds one, at the buffer's end.
     document = gltf(data=TRIANGLE + struct.pack("<3I", 0, 1, 2) + struct.pack("<3f", 5, 5, 5))
     document["bufferViews"] += [{"buffer": 0, "byteOffset": 36, "byteLength": 12},
                                 {"buffer": 0, "byteOffset": 48, "byteLength": 12}]

@@ -61,6 +61,7 @@ public:
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
     int32_t current = windowNone;  // window whose GL context is current
     int32_t waits = 0;
+    std::function<bool()> sessionEndHandler;
     std::function<void()> resizeHandler;
     std::function<void(const std::vector<int32_t>&)> exposeHandler;
 
@@ -96,7 +97,7 @@ public:
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
     CursorPos maxToolClientSize() const override { return {4096, 4096}; }
-    void setSessionEndHandler(std::function<bool()>) override {}
+    void setSessionEndHandler(std::function<bool()> h) override { sessionEndHandler = std::move(h); }
     bool fetchEvent(WindowEvent& event) override
     {
         if (events.empty() && onIdle) onIdle(*this);

@@ -252,3 +252,26 @@ TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
     const PixelBox cube = findPixels(square.readPixels(), notBlack);
     EXPECT_EQ((std::array{cube.left, cube.right, cube.top, cube.bottom}), (std::array{90, 109, 90, 109}));
 }
+
+// The 3D view projects in perspective (the flat views pass a field of view of 0
+// and keep their projection), and only the 3D view keeps fog.
+TEST(Camera, PerspectiveForThe3DViewAndFogOnlyThere)
+{
+    OffscreenGl gl(8, 8);
+    PQ_REQUIRE_GL(gl);
+    std::array<float, 16> m{};
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    perspective(0.0f, 2.0f, 1.0f, 3.0f);
+    glGetFloatv(GL_PROJECTION_MATRIX, m.data());
+    EXPECT_EQ(m, (std::array<float, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+    perspective(90.0f, 2.0f, 1.0f, 3.0f);
+    glGetFloatv(GL_PROJECTION_MATRIX, m.data());
+    for (const auto& [i, want] : {std::pair{0, 0.5f}, {5, 1.0f}, {10, -2.0f}, {11, -1.0f}, {14, -3.0f}})
+        EXPECT_NEAR(m[static_cast<size_t>(i)], want, 1e-6) << i;
+    for (const ViewKind view : {ViewKind::Front, ViewKind::Side, ViewKind::Top, ViewKind::ThreeD}) {
+        glEnable(GL_FOG);
+        finishViewContext(view);
+        EXPECT_EQ(glIsEnabled(GL_FOG) == GL_TRUE, view == ViewKind::ThreeD);
+    }
+}

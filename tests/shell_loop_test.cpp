@@ -176,6 +176,31 @@ TEST_F(Loop, ThePassTracksTheCursorAndShiftAndRoutesMouseEventsOfViewsOnly)
     windows.push(eventMouseMove, windowFront, mkLButton);
     mainLoopPass(state);
     EXPECT_EQ(std::tie(state.mesh.vertices[0].x, state.mesh.vertices[0].y), std::make_tuple(1.0f, -1.0f));
+
+    // A middle-button drag begun in a view keeps the point grabbed under the cursor.
+    const auto w = static_cast<float>(windows.clientWidth(windowFront)), h = static_cast<float>(windows.clientHeight(windowFront));
+    const ViewPoint grabbed = screenToModel(ViewKind::Front, 100, 100, w, h, state.camera);
+    windows.cursor[windowFront] = {100, 100};
+    windows.push(eventMiddleDown, windowFront, mkMButton);
+    mainLoopPass(state);
+    windows.cursor[windowFront] = {162, 80};
+    windows.push(eventMouseMove, windowFront, mkMButton);
+    mainLoopPass(state);
+    const ViewPoint held = screenToModel(ViewKind::Front, 162, 80, w, h, state.camera);
+    EXPECT_NEAR(held.a, grabbed.a, 1e-6);
+    EXPECT_NEAR(held.b, grabbed.b, 1e-6);
+}
+
+// A tool window at rest sleeps until its next event instead of polling.
+TEST_F(Loop, AToolWindowAtRestWaitsForItsNextEvent)
+{
+    windows.openWindow(windowScale, {});
+    int idle = 0;
+    windows.onIdle = [&idle](FakeWindowLayer& layer) {
+        if (++idle == 3) layer.push(eventClose, windowScale);
+    };
+    EXPECT_TRUE(runWindowUntilClosed(windows, windowScale, {}));
+    EXPECT_EQ(windows.waits, 1);
 }
 
 TEST_F(Loop, TheLoopEndsOnClosingTheMainWindowOrAViewOrOnQuit)
@@ -195,6 +220,11 @@ TEST_F(Loop, TheLoopEndsOnClosingTheMainWindowOrAViewOrOnQuit)
     EXPECT_FALSE(state.quitRequested);
     EXPECT_TRUE(mainLoopPass(state));
     EXPECT_TRUE(state.quitRequested);
+    FakeWindowLayer ending;
+    AppState s;
+    start(ending, s);
+    EXPECT_TRUE(ending.sessionEndHandler());
+    EXPECT_TRUE(mainLoopPass(s)) << "the session's end ends the loop";
 }
 
 TEST_F(Loop, LayoutFillsTheAreaBelowTheToolbarStrip)

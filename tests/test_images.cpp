@@ -1,7 +1,6 @@
 // test_images.cpp: test-side encoders; failures abort the test, not the decoders.
 #include "tests/test_images.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,26 +24,16 @@ std::vector<uint8_t> encodeTestPng(const RgbImage& image, TestPngOptions options
     const int type = options.colorType, depth = options.bitDepth;
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth, type,
                  options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // One byte per sample (packed by libpng below 8 bits); palette types take one entry per distinct colour.
+    // One byte per sample, packed by libpng below 8 bits.
     std::vector<uint8_t> samples;
-    std::vector<png_color> palette;
     const auto put = [&](uint8_t v) {
         samples.push_back(depth < 8 ? static_cast<uint8_t>(v >> (8 - depth)) : v);
         if (depth == 16) samples.push_back(0x5A);  // low byte, dropped by 8-bit decoding
     };
     for (size_t i = 0; i < image.rgb.size(); i += 3) {
-        const uint8_t* p = &image.rgb[i];
-        if (type == PNG_COLOR_TYPE_PALETTE) {
-            const auto at = std::find_if(palette.begin(), palette.end(),
-                                         [p](const png_color& c) { return c.red == p[0] && c.green == p[1] && c.blue == p[2]; });
-            samples.push_back(static_cast<uint8_t>(at - palette.begin()));
-            if (at == palette.end()) palette.push_back({p[0], p[1], p[2]});
-            continue;
-        }
-        for (int c = 0; c < ((type & PNG_COLOR_MASK_COLOR) ? 3 : 1); ++c) put(p[c]);  // gray takes the red channel
+        for (int c = 0; c < ((type & PNG_COLOR_MASK_COLOR) ? 3 : 1); ++c) put(image.rgb[i + size_t(c)]);  // gray takes red
         if (type & PNG_COLOR_MASK_ALPHA) put(type == PNG_COLOR_TYPE_RGBA ? 128 : 255);
     }
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     png_write_info(png, info);
     if (depth < 8) png_set_packing(png);
     std::vector<png_bytep> rows;

@@ -30,8 +30,7 @@ RgbImage makeRgbImage(int32_t width, int32_t height, F colour)
     return image;
 }
 
-// PNG of an RGB image, converted to the colour type and depth asked for (gray
-// takes the red channel, palette types use one entry per distinct colour).
+// PNG of an RGB image in the colour type (not palette) and depth asked for; gray takes the red channel.
 std::vector<uint8_t> encodeTestPng(const RgbImage& image, TestPngOptions options = {});
 // Baseline JPEG, quality 100 without chroma subsampling; gray takes the red channel.
 std::vector<uint8_t> encodeTestJpeg(const RgbImage& image, bool gray = false, bool progressive = false);

@@ -33,7 +33,6 @@ public:
     // value: the image's slot, the rect's 0xRRGGBB, 1 for an inverted line.
     struct DrawOp { S kind; int32_t window = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0, value = 0; };
 
-    // ---- script ----
     std::deque<WindowEvent> events;
     std::deque<S> promptAnswers;         // none left: the default text
     std::deque<S> fileAnswers;           // an empty answer stands for cancel
@@ -47,7 +46,6 @@ public:
     // Called when a fetch finds the queue empty, so a test can react to a modal loop.
     std::function<void(FakeWindowLayer&)> onIdle;
 
-    // ---- record ----
     std::map<int32_t, Window> windows;
     std::vector<Message> messages;
     std::vector<Prompt> prompts;
@@ -59,7 +57,6 @@ public:
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
-    int32_t current = windowNone;  // window whose GL context is current
     int32_t waits = 0;
     std::function<bool()> sessionEndHandler;
     std::function<void()> resizeHandler;
@@ -112,15 +109,11 @@ public:
         if (idleFetches_ = 0; event.kind == eventLeftDown && event.window != windowNone) active = event.window;
         return true;
     }
-    bool waitForEvent(int32_t) override
-    {
-        if (++waits; events.empty() && onIdle) onIdle(*this);
-        return !events.empty();
-    }
+    bool waitForEvent(int32_t) override { if (++waits; events.empty() && onIdle) onIdle(*this); return !events.empty(); }
     bool isShiftDown() const override { return shift; }
     void sleepMs(int32_t) override {}
-    bool createGlContext(int32_t n) override { return current = n, true; }
-    void makeCurrent(int32_t n) override { current = n; }
+    bool createGlContext(int32_t) override { return true; }
+    void makeCurrent(int32_t) override {}
     void swapBuffers(int32_t n) override { swaps.push_back(n); }
     S glString(uint32_t name) const override { return name == 0x1F00 ? glVendor : name == 0x1F01 ? glRenderer : glVersion; }
     void showMessage(SV title, SV text) override { messages.push_back({S(title), S(text)}); }
@@ -163,47 +156,29 @@ public:
     int32_t imageWidth(int32_t slot) const override { return hasImage(slot) ? images.at(slot).first : 0; }
     int32_t imageHeight(int32_t slot) const override { return hasImage(slot) ? images.at(slot).second : 0; }
     void createTextField(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t, bool) override
-    {
-        windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h};
-    }
+    { windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h}; }
     void createStaticText(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
-    {
-        windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h};
-    }
+    { windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h}; }
     void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
-                        int32_t selected) override
-    {
-        windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h};
-    }
+                        int32_t selected) override { windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h}; }
     void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override
-    {
-        std::tie(windows[win].gadgets[buddy].minimum, windows[win].gadgets[buddy].maximum) = std::pair(low, high);
-    }
+    { std::tie(windows[win].gadgets[buddy].minimum, windows[win].gadgets[buddy].maximum) = std::pair(low, high); }
     S gadgetText(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->text : S(); }
     void setGadgetText(int32_t win, int32_t id, SV t) override { if (gadget(win, id)) windows[win].gadgets[id].text = S(t); }
     int32_t comboSelection(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->selection : 0; }
     void drawImage(int32_t win, int32_t slot, int32_t x, int32_t y) override { drawImageScaled(win, slot, x, y, 0, 0); }
     void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override { drawing.push_back({"image", win, x, y, w, h, slot}); }
     void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
-    {
-        drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b});
-    }
+    { drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b}); }
     void drawLine(int32_t win, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode) override
-    {
-        drawing.push_back({"line", win, x0, y0, x1, y1, mode == LineMode::Invert ? 1 : 0});
-    }
+    { drawing.push_back({"line", win, x0, y0, x1, y1, mode == LineMode::Invert ? 1 : 0}); }
 
 private:
     int32_t idleFetches_ = 0;
 
     template <typename T> static T take(std::deque<T>& queue, T otherwise)
-    {
-        if (!queue.empty()) otherwise = queue.front(), queue.pop_front();
-        return otherwise;
-    }
+    { return queue.empty() ? otherwise : (otherwise = queue.front(), queue.pop_front(), otherwise); }
     void addButton(const char* kind, int32_t image, int32_t id) { toolbar.push_back({kind, {}, id, image}), toolbarEnabled[id] = true; }
     const Gadget* gadget(int32_t win, int32_t id) const
-    {
-        return isWindowOpen(win) && windows.at(win).gadgets.count(id) ? &windows.at(win).gadgets.at(id) : nullptr;
-    }
+    { return isWindowOpen(win) && windows.at(win).gadgets.count(id) ? &windows.at(win).gadgets.at(id) : nullptr; }
 };

@@ -29,16 +29,12 @@ struct ViewFixture {
     {
         if (!gl.valid()) return;
         prepareViewContext(view);
-        glGenTextures(1, &label);
-        glBindTexture(GL_TEXTURE_2D, label);
+        glGenTextures(1, &label), glBindTexture(GL_TEXTURE_2D, label);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, std::array<uint8_t, 3>{0, 0, 96}.data());
         finishViewContext(view);
     }
-    ~ViewFixture()
-    {
-        if (gl.valid()) glDeleteTextures(1, &label);
-    }
+    ~ViewFixture() { if (gl.valid()) glDeleteTextures(1, &label); }
     // Two redraws, so the second finds the state every later redraw finds.
     RgbImage draw(const Mesh& mesh, const ViewCamera& camera = {}, uint32_t texture = 0, bool meshChanged = true)
     {
@@ -68,9 +64,31 @@ Mesh frontTriangle(int32_t selected = 0)
 
 void colour(Pixel p) { glColor3ub(static_cast<GLubyte>(p.r), static_cast<GLubyte>(p.g), static_cast<GLubyte>(p.b)); }
 
-PixelBox near(const RgbImage& image, Pixel colour, int col, int row, int reach = 6)
+PixelBox near(const RgbImage& image, Pixel colour, int col, int row)
+{ return findPixels(image, exactly(colour), col - 6, row - 6, col + 6, row + 6); }
+
+// 5 x 3 texture: rows red, green, blue; right column white.
+RgbImage stripeTexture()
 {
-    return findPixels(image, exactly(colour), col - reach, row - reach, col + reach, row + reach);
+    struct C { uint8_t r, g, b; };
+    return makeRgbImage(5, 3, [](int32_t x, int32_t y) {
+        return x == 4 ? C{255, 255, 255} : y == 0 ? C{255, 0, 0} : y == 1 ? C{0, 255, 0} : C{0, 0, 255};
+    });
+}
+
+// A square from -0.8 to 0.8 with the whole texture, V = 0 at the top, wound
+// clockwise on screen (drawn) or counter-clockwise (culled).
+Mesh texturedSquare(bool clockwise, int32_t selected = 0)
+{
+    Mesh mesh;
+    const std::array<Vec3, 4> at{{{-0.8f, 0.8f, 0}, {0.8f, 0.8f, 0}, {0.8f, -0.8f, 0}, {-0.8f, -0.8f, 0}}};
+    const std::array<std::array<float, 2>, 4> uv{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+    for (std::array<size_t, 3> order : {std::array<size_t, 3>{0, 1, 2}, std::array<size_t, 3>{0, 2, 3}}) {
+        if (!clockwise) std::swap(order[0], order[2]);
+        Triangle& t = addCorners(mesh, {at[order[0]], at[order[1]], at[order[2]]}, selected);
+        for (size_t c = 0; c < 3; ++c) t.u[c] = uv[order[c]][0], t.v[c] = uv[order[c]][1];
+    }
+    return mesh;
 }
 
 }  // namespace
@@ -99,18 +117,13 @@ TEST(Render, BatchedDrawingGivesThePixelsOfCornerByCornerDrawing)
         PQ_REQUIRE_GL(f.gl);
         const CameraArgs c = viewCameraArgs(view, ViewCamera{});
         setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
-        glEnable(GL_DEPTH_TEST);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        ++f.buffers.meshRevision;
+        glEnable(GL_DEPTH_TEST), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT), ++f.buffers.meshRevision;
         renderMesh(mesh, 0, 0.0f, 1.0f, 0, f.buffers);
         const RgbImage batched = f.gl.readPixels();
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_CULL_FACE);
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        glLoadIdentity();
-        colour(white);
+        glDisable(GL_TEXTURE_2D), glDisable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE), glLoadIdentity(), colour(white);
         glBegin(GL_LINES);  // the origin cross
         for (const float p : {-0.125f, 0.125f}) glVertex3f(p, 0.0f, 0.0f);
         for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
@@ -120,14 +133,10 @@ TEST(Render, BatchedDrawingGivesThePixelsOfCornerByCornerDrawing)
             colour(v.marked != 0 ? green : v.selected == 1 ? red : white);
             drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
         }
-        glLoadIdentity();
-        glBegin(GL_TRIANGLES);
+        glLoadIdentity(), glBegin(GL_TRIANGLES);
         for (const Triangle& t : mesh.triangles) {
             colour(t.selected == 1 ? yellow : white);
-            for (const int32_t p : t.vertexIndex) {
-                const Vertex& v = mesh.vertices[static_cast<size_t>(p)];
-                glVertex3f(v.x, v.y, v.z);
-            }
+            for (const int32_t p : t.vertexIndex) glVertex3fv(&mesh.vertices[static_cast<size_t>(p)].x);
         }
         glEnd();
         EXPECT_GT(findPixels(batched, notBlack).count, 1000);
@@ -168,35 +177,7 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
     EXPECT_TRUE(findPixels(f.draw(mesh), exactly(yellow)).empty());
 }
 
-namespace {
-
-// 5 x 3 texture: rows red, green, blue; right column white.
-RgbImage stripeTexture()
-{
-    struct C { uint8_t r, g, b; };
-    return makeRgbImage(5, 3, [](int32_t x, int32_t y) {
-        return x == 4 ? C{255, 255, 255} : y == 0 ? C{255, 0, 0} : y == 1 ? C{0, 255, 0} : C{0, 0, 255};
-    });
-}
-
-// A square from -0.8 to 0.8 with the whole texture, V = 0 at the top, wound
-// clockwise on screen (drawn) or counter-clockwise (culled).
-Mesh texturedSquare(bool clockwise, int32_t selected = 0)
-{
-    Mesh mesh;
-    const std::array<Vec3, 4> at{{{-0.8f, 0.8f, 0}, {0.8f, 0.8f, 0}, {0.8f, -0.8f, 0}, {-0.8f, -0.8f, 0}}};
-    const std::array<std::array<float, 2>, 4> uv{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
-    for (std::array<size_t, 3> order : {std::array<size_t, 3>{0, 1, 2}, std::array<size_t, 3>{0, 2, 3}}) {
-        if (!clockwise) std::swap(order[0], order[2]);
-        Triangle& t = addCorners(mesh, {at[order[0]], at[order[1]], at[order[2]]}, selected);
-        for (size_t c = 0; c < 3; ++c) t.u[c] = uv[order[c]][0], t.v[c] = uv[order[c]][1];
-    }
-    return mesh;
-}
-
-}  // namespace
-
-TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelected)
+TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelectedCullsCounterClockwiseAndScalesByZoom)
 {
     ViewFixture f(ViewKind::ThreeD);
     PQ_REQUIRE_GL(f.gl);
@@ -210,12 +191,6 @@ TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelected)
         const std::vector<Pixel> plain{red, green, blue, white}, tinted{{191, 0, 0}, {0, 191, 0}, black, yellow};
         EXPECT_EQ(seen, selected == 0 ? plain : tinted);
     }
-}
-
-TEST(Render, ThreeDViewCullsCounterClockwiseTrianglesAndScalesByZoom)
-{
-    ViewFixture f(ViewKind::ThreeD);
-    PQ_REQUIRE_GL(f.gl);
     EXPECT_EQ(pixelAt(f.draw(texturedSquare(true)), 124, 99), white);  // untextured: plain colour
     EXPECT_TRUE(findPixels(f.draw(texturedSquare(false)), exactly(white)).empty());
     ViewFixture front(ViewKind::Front);  // no culling in the orthographic views
@@ -223,8 +198,8 @@ TEST(Render, ThreeDViewCullsCounterClockwiseTrianglesAndScalesByZoom)
 
     EXPECT_TRUE(findPixels(f.draw(texturedSquare(true), {.zoom = -1}), exactly(white)).empty());
     const PixelBox quarter = findPixels(f.draw(texturedSquare(true), {.zoom = -0.75f}), exactly(white));
-    EXPECT_NEAR(quarter.left, 124 - 0.2 * 124, 1.0);  // scale 0.25: the square spans 0.4 of clip space
-    EXPECT_NEAR(quarter.right, 124 + 0.2 * 124, 1.0);
+    // Scale 0.25: the square spans 0.4 of clip space.
+    EXPECT_TRUE(std::abs(quarter.left - 99.2) <= 1 && std::abs(quarter.right - 148.8) <= 1) << quarter.left << " " << quarter.right;
 }
 
 TEST(Render, ViewsPictureLaysOutFourViewsWithTheTextureIn3D)
@@ -246,8 +221,7 @@ TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
     PQ_REQUIRE_GL(square);
     Engine engine;
     setCamera(engine, 1.0f, 0.0f, -1.0f, -2.0f, -3.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glTranslatef(0.5f, 0.5f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT), glTranslatef(0.5f, 0.5f, 0.0f);
     drawCube(1.0f, 2.0f, 3.0f, 0.1f, 0.1f, 0.1f, 0.0f, 0.0f, 0.0f);
     const PixelBox cube = findPixels(square.readPixels(), notBlack);
     EXPECT_EQ((std::array{cube.left, cube.right, cube.top, cube.bottom}), (std::array{90, 109, 90, 109}));
@@ -260,8 +234,7 @@ TEST(Camera, PerspectiveForThe3DViewAndFogOnlyThere)
     OffscreenGl gl(8, 8);
     PQ_REQUIRE_GL(gl);
     std::array<float, 16> m{};
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION), glLoadIdentity();
     perspective(0.0f, 2.0f, 1.0f, 3.0f);
     glGetFloatv(GL_PROJECTION_MATRIX, m.data());
     EXPECT_EQ(m, (std::array<float, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
@@ -270,8 +243,7 @@ TEST(Camera, PerspectiveForThe3DViewAndFogOnlyThere)
     for (const auto& [i, want] : {std::pair{0, 0.5f}, {5, 1.0f}, {10, -2.0f}, {11, -1.0f}, {14, -3.0f}})
         EXPECT_NEAR(m[static_cast<size_t>(i)], want, 1e-6) << i;
     for (const ViewKind view : {ViewKind::Front, ViewKind::Side, ViewKind::Top, ViewKind::ThreeD}) {
-        glEnable(GL_FOG);
-        finishViewContext(view);
+        glEnable(GL_FOG), finishViewContext(view);
         EXPECT_EQ(glIsEnabled(GL_FOG) == GL_TRUE, view == ViewKind::ThreeD);
     }
 }

@@ -18,10 +18,7 @@ struct Shell : ::testing::Test {
     void SetUp() override { windows.attach(state); }
     void rebuild(int32_t language)
     {
-        windows.destroyMenuBar();
-        windows.destroyToolbar();
-        state.prefs.language = language;
-        buildMenuAndToolbar(state);
+        windows.destroyMenuBar(), windows.destroyToolbar(), state.prefs.language = language, buildMenuAndToolbar(state);
     }
     // Menus as "text=id" ("---" for separators), toolbar as "id" + s(tandard) or i(con) + image ("|" for separators).
     std::string bars() const
@@ -34,9 +31,7 @@ struct Shell : ::testing::Test {
     }
     void dispatch(int32_t kind, int32_t window, int32_t param = 0)
     {
-        state.event = WindowEvent{kind, window, param, 0, 0, 0};
-        state.eventKind = kind;
-        state.eventWindow = window;
+        state.event = WindowEvent{kind, window, param, 0, 0, 0}, state.eventKind = kind, state.eventWindow = window;
         dispatchEvent(state);
     }
 };
@@ -93,7 +88,7 @@ TEST_F(Shell, ChoosingAToolGreysOnlyItsButtonAndRebuildingResetsIt)
     }
 }
 
-TEST_F(Shell, CommandsReachTheMeshCameraAndWindows)
+TEST_F(Shell, CommandsReachTheMeshCameraAndWindowsAndMergeAscAsksForTheFactor)
 {
     addVertex(state.mesh, 0, 0, 0), addVertex(state.mesh, 1, 0, 0), addVertex(state.mesh, 0, 1, 0), addVertex(state.mesh, 5, 5, 5, 1);
     addTriangle(state.mesh, 0, 1, 2), addTriangle(state.mesh, 2, 1, 0);
@@ -101,8 +96,7 @@ TEST_F(Shell, CommandsReachTheMeshCameraAndWindows)
     for (const int32_t unknown : {-1, 1000}) runCommand(state, unknown);
     runCommand(state, cmdDeleteVertex);
     EXPECT_EQ(state.mesh.vertices.size(), 3u);
-    runCommand(state, cmdTriangleSelectionUp);
-    runCommand(state, cmdTriangleSelectionUp);
+    for (int i = 0; i < 2; ++i) runCommand(state, cmdTriangleSelectionUp);
     EXPECT_EQ(firstSelectedTriangle(state.mesh), 1);
     runCommand(state, cmdTriangleSelectionDown);
     EXPECT_EQ(firstSelectedTriangle(state.mesh), 0);
@@ -115,21 +109,17 @@ TEST_F(Shell, CommandsReachTheMeshCameraAndWindows)
     EXPECT_EQ(state.camera.panX, -0.5f);
     runCommand(state, cmdAbout);
     EXPECT_EQ(windows.messages.at(0).title, "Information");
-    EXPECT_FALSE(state.quitRequested);
     windows.choiceAnswers = {1};  // discard the changes
     runCommand(state, cmdNew);
     EXPECT_TRUE(state.mesh.vertices.empty() && state.mesh.triangles.empty());
     runCommand(state, cmdQuit);
     EXPECT_TRUE(state.quitRequested);
-}
 
-TEST_F(Shell, MergeAscAsksForTheFactorAndACancelChangesNothing)
-{
+    // A cancelled factor changes nothing.
     const std::string file = PQ_TEST_DATA_DIR "/asc/TESTI.ASC";
     std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
     Mesh expected;
-    importAscText(expected, text.str(), 1);
+    importAscText(expected, (text << std::ifstream(file, std::ios::binary).rdbuf(), text.str()), 1);
     windows.fileAnswers = {file, file};
     windows.promptAnswers = {"", "1"};
     runCommand(state, cmdMergeAsc);
@@ -143,11 +133,10 @@ TEST_F(Shell, EventsAreRoutedByKindAndWindow)
 {
     addVertex(state.mesh, 0, 0, 0, 1);
     for (const int32_t window : {windowMain, windowNone}) dispatch(eventRightDown, window, mkRButton);
-    dispatch(eventClose, windowFront);
-    dispatch(eventControl, windowFront, cmdZoomIn);
-    dispatch(eventMouseMove, windowFront, mkLButton);
-    dispatch(eventKeyDown, windowMain, vkLeft);
-    dispatch(eventKeyDown, windowFront, vkReturn);
+    for (const auto& [kind, window, param] : {std::tuple{eventClose, windowFront, 0}, {eventControl, windowFront, cmdZoomIn},
+                                              {eventMouseMove, windowFront, mkLButton}, {eventKeyDown, windowMain, vkLeft},
+                                              {eventKeyDown, windowFront, vkReturn}})
+        dispatch(kind, window, param);
     EXPECT_EQ(countSelectedVertices(state.mesh), 1);
     EXPECT_EQ(state.camera, ViewCamera{});
     dispatch(eventRightDown, window3D, mkRButton);

@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "engine/engine.h"
 #include "tests/test_images.h"
 

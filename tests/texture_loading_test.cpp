@@ -58,8 +58,7 @@ TEST(FileExtension, TakesTheLastDotOfTheLastComponentLowerCased)
 TEST_F(LoadTexture, ExtensionsPlatformFormatsFiltersBadFilesAndTheOwner)
 {
     PQ_REQUIRE_GL(gl);
-    const std::string pngAsJpg = file("picture.jpg", encodeTestPng(redBlue));
-    const std::string jpegAsJpeg = file("photo.jpeg", encodeTestJpeg(fiveByThree));
+    const std::string pngAsJpg = file("picture.jpg", encodeTestPng(redBlue)), jpegAsJpeg = file("photo.jpeg", encodeTestJpeg(fiveByThree));
     GlTexture t(load(jpegAsJpeg));  // ".jpeg" enables nothing
     EXPECT_TRUE(engine.pixels.empty());
     t.reset(load(pngAsJpg));  // enables JPEG; the bytes are PNG

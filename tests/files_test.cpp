@@ -1,5 +1,4 @@
-// files_test.cpp: the native mesh file, saving, the ASC import, pref.txt, the
-// names rules and the file commands over the scripted window layer.
+// files_test.cpp: the native file, saving, ASC import, pref.txt, names and the file commands.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -63,7 +62,6 @@ void readWithFindVertexAt(Mesh& mesh, std::vector<std::byte> bytes, int32_t fact
     }
 }
 
-// Whole meshes compared: every position's bits, flags, corners and texture coordinates.
 void expectSameMesh(const Mesh& a, const Mesh& b)
 {
     const auto flat = [](const Mesh& m) {
@@ -77,13 +75,8 @@ void expectSameMesh(const Mesh& a, const Mesh& b)
     EXPECT_EQ(flat(a), flat(b));
 }
 
-Place at(const Mesh& mesh, int32_t position)
-{
-    const Vec3 p = vertexPosition(mesh, position);
-    return {p.x, p.y, p.z};
-}
+auto places(const Mesh& m) { std::vector<Place> p; for (const Vertex& v : m.vertices) p.push_back({v.x, v.y, v.z}); return p; }
 
-// A folder of its own under the system's temporary folder, removed afterwards.
 struct TempDir {
     fs::path path = [] {
         std::string pattern = (fs::temp_directory_path() / "pq_files_test_XXXXXX").string();
@@ -96,32 +89,21 @@ struct TempDir {
 
 std::string fileText(const std::string& path)
 {
-    const auto bytes = readFileBytes(path);
-    return bytes ? std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()) : "<unreadable>";
+    const auto b = readFileBytes(path);
+    return b ? std::string(reinterpret_cast<const char*>(b->data()), b->size()) : "<unreadable>";
 }
 
 void writeText(const std::string& path, std::string_view text) { ASSERT_EQ(writeFileReplacing(path, asBytes(text)), ""); }
 std::string dataFile(std::string_view name) { return std::string(PQ_TEST_DATA_DIR) + "/" + std::string(name); }
 
 // A file of a terabyte that takes no disk space: larger than any memory.
-std::string hugeFile(const std::string& path)
-{
-    std::ofstream(path).put('x');
-    fs::resize_file(path, 1ull << 40);
-    return path;
-}
-
-}  // namespace
-
-// ---- native file -------------------------------------------------------------------------
+std::string hugeFile(const std::string& path) { std::ofstream(path).put('x'); fs::resize_file(path, 1ull << 40); return path; }
 
 TEST(NativeFile, WritesSixtyBytesPerFinishedTriangleInCornerOrder)
 {
     Mesh mesh;
     EXPECT_TRUE(writeMeshBytes(mesh).empty());
-    addVertex(mesh, 1.5f, 2.0f, -3.0f);
-    addVertex(mesh, 4.0f, 5.0f, 6.0f);
-    addVertex(mesh, -7.25f, 8.0f, 9.0f);
+    for (const Place p : {Place{1.5f, 2, -3}, Place{4, 5, 6}, Place{-7.25f, 8, 9}}) addVertex(mesh, p[0], p[1], p[2]);
     addTriangle(mesh, 2, 0, 1, {0.25f, 0.5f, 0.75f}, {1.0f, -1.0f, 2.0f});
     const auto one = floatsToBytes({0.25f, 1, -7.25f, 8, 9, 0.5f, -1, 1.5f, 2, -3, 0.75f, 2, 4, 5, 6});
     EXPECT_EQ(writeMeshBytes(mesh), one);
@@ -206,19 +188,9 @@ TEST(NativeFile, FilesAreReadInPiecesAndSavedWhole)
     EXPECT_EQ(dir.entryCount(), 2u);  // no temporary file left behind
 }
 
-// ---- saving beside links, special files and limits ---------------------------------------
+mode_t typeOf(const std::string& path) { struct stat i {}; return ::lstat(path.c_str(), &i) == 0 ? i.st_mode & S_IFMT : 0; }
 
-namespace {
-
-mode_t typeOf(const std::string& path)
-{
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & S_IFMT : 0;
-}
-
-}  // namespace
-
-TEST(SaveTarget, LinksAreFollowedToTheFileTheyName)
+TEST(SaveTarget, LinksAreFollowedReplacementKeepsModeAndOwnerAndRefusesWhatTheUserMayNotWrite)
 {
     TempDir dir;
     fs::create_directory(dir / "sub");
@@ -237,6 +209,32 @@ TEST(SaveTarget, LinksAreFollowedToTheFileTheyName)
     // No temporary file left: sub, real.pq, chain.pq and the loop; link, dangling and made.
     EXPECT_EQ(dir.entryCount(), 5u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 3);
+
+    const std::string path = dir / "shared.pq";
+    writeText(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), ::geteuid() == 0 ? 0 : -1);
+    ASSERT_EQ(writeFileReplacing(path, asBytes("new")), "");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), ::geteuid() == 0 ? std::pair(65534u, 65534u) : std::pair(::getuid(), ::getgid()));
+    // Read-only is refused like shell redirection in a writable folder (as an unprivileged child).
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.path.c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit((::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
+                            writeFileReplacing(path, asBytes("lost")) == "Permission denied" ? 0 : 1);
+    int status = 1;
+    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(fileText(path), "new");
+    // Names up to the limit; the temporary name is cut without splitting a UTF-8 sequence.
+    std::string accented = "a";
+    while (accented.size() < 255) accented += "\xc3\xa9";
+    ASSERT_EQ(writeFileReplacing(dir / accented, asBytes("again")), "");
+    EXPECT_EQ(writeFileReplacing(dir / accented, asBytes("again")) + fileText(dir / accented), "again");
+    EXPECT_EQ(writeFileReplacing(dir / std::string(256, 'n'), asBytes("x")), "File name too long");
+    EXPECT_EQ(dir.entryCount(), 7u);
 }
 
 TEST(SaveTarget, SpecialFilesAreWrittenInPlaceOrRefused)
@@ -263,40 +261,7 @@ TEST(SaveTarget, SpecialFilesAreWrittenInPlaceOrRefused)
     EXPECT_EQ(dir.entryCount(), 5u);
 }
 
-TEST(SaveTarget, ReplacementKeepsModeAndOwnerAndRefusesWhatTheUserMayNotWrite)
-{
-    TempDir dir;
-    const std::string path = dir / "shared.pq";
-    writeText(path, "old");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), ::geteuid() == 0 ? 0 : -1);
-    ASSERT_EQ(writeFileReplacing(path, asBytes("new")), "");
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), ::geteuid() == 0 ? std::pair(65534u, 65534u) : std::pair(::getuid(), ::getgid()));
-    // Read-only is refused like shell redirection though the folder is writable, for
-    // an unprivileged user (a child process when this one is root, which may write anything).
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(dir.path.c_str(), 0777), 0);
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit((::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
-                            writeFileReplacing(path, asBytes("lost")) == "Permission denied" ? 0 : 1);
-    int status = 1;
-    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(fileText(path), "new");
-    // Names up to the limit; the temporary name is cut without splitting a UTF-8 sequence.
-    std::string accented = "a";
-    while (accented.size() < 255) accented += "\xc3\xa9";
-    ASSERT_EQ(writeFileReplacing(dir / accented, asBytes("again")), "");
-    EXPECT_EQ(writeFileReplacing(dir / accented, asBytes("again")) + fileText(dir / accented), "again");
-    EXPECT_EQ(writeFileReplacing(dir / std::string(256, 'n'), asBytes("x")), "File name too long");
-    EXPECT_EQ(dir.entryCount(), 2u);
-}
-
-// ---- ASC import ---------------------------------------------------------------------------
-
-TEST(AscImport, ObjectsCountFromTheirOwnListAndNeverShareVertices)
+TEST(AscImport, ObjectsNeverShareVerticesKeywordsFieldsLineEndsAndFactor)
 {
     const char* const text =
         "Named object: \"a\"\r\nTri-mesh, Vertices: 2     Faces: 1\r\nVertex list:\r\n"
@@ -314,21 +279,13 @@ TEST(AscImport, ObjectsCountFromTheirOwnListAndNeverShareVertices)
     Mesh none;
     importAscText(none, text, 0);
     EXPECT_TRUE(none.vertices.empty() && none.triangles.empty());
-}
 
-TEST(AscImport, KeywordsFieldsLineEndsAndFactor)
-{
-    // The blank-led line, "Vertices:" and "vErTeX:" are no vertex lines; "vErTeX lIsT:" has
-    // no fields 2 to 4; "fAcE" without fields is the object start + 1.
-    Mesh mesh;
+    // No vertex lines: blank-led, "Vertices:", "vErTeX:"; "vErTeX lIsT:" lacks fields; bare "fAcE" is start + 1.
+    mesh = {};
     importAscText(mesh, "VERTEX 0: X:1 Y:2 Z:3\n vertex 0: X:1 Y:2 Z:3\nVertices: 8\nvErTeX:\nvErTeX lIsT:\nfAcE\n", 1);
     importAscText(mesh, "Vertex 0:  X: 25.0     Y: -5.0     Z: 1.0", 10);
     importAscText(mesh, "vertex 0: x: 6 y: 8 z: -2", -2);
-    ASSERT_EQ(mesh.vertices.size(), 4u);
-    EXPECT_EQ(at(mesh, 0), (Place{1, 2, 3}));
-    EXPECT_EQ(at(mesh, 1), (Place{0, 0, 0}));
-    EXPECT_EQ(at(mesh, 2), (Place{2.5f, -0.5f, 1.0f / 10.0f}));
-    EXPECT_EQ(at(mesh, 3), (Place{-3.0f, -4.0f, 1.0f}));
+    EXPECT_EQ(places(mesh), (std::vector<Place>{{1, 2, 3}, {0, 0, 0}, {2.5f, -0.5f, 1.0f / 10.0f}, {-3.0f, -4.0f, 1.0f}}));
     ASSERT_EQ(mesh.triangles.size(), 1u);
     EXPECT_EQ(mesh.triangles[0].vertexIndex, (Corners{1, 1, 1}));
     // Line ends at every place within eight-byte steps of the text.
@@ -336,9 +293,8 @@ TEST(AscImport, KeywordsFieldsLineEndsAndFactor)
         for (const std::string& end : lineEnds) {
             Mesh lines;
             importAscText(lines, "vertex 0: x:1 y:2 z:3." + std::string(zeros, '0') + end + "face 0: a:0 b:0 c:0" + end + "vertex 1: x:4 y:5 z:6" + end, 1);
-            ASSERT_EQ(std::pair(lines.vertices.size(), lines.triangles.size()), std::pair(size_t{2}, size_t{1}));
-            EXPECT_EQ(at(lines, 0), (Place{1, 2, 3}));
-            EXPECT_EQ(at(lines, 1), (Place{4, 5, 6}));
+            EXPECT_EQ(places(lines), (std::vector<Place>{{1, 2, 3}, {4, 5, 6}}));
+            EXPECT_EQ(lines.triangles.size(), 1u);
         }
 }
 
@@ -352,9 +308,7 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     importAscText(mesh,
                   "vertex 0: x:1e39 y:-1e39 z:nan\nvertex 1: x:inf y:1e-50 z:0x10\n"
                   "face 0: a:99999999999 b:-5 c:-99999999999\nnamed object\nface 0: a:2147483647 b:2147483646 c:0\n", 1);
-    ASSERT_EQ(mesh.vertices.size(), 2u);
-    EXPECT_EQ(at(mesh, 0), (Place{inf, -inf, 0}));  // "nan" is no number
-    EXPECT_EQ(at(mesh, 1), (Place{0, 0, 0}));
+    EXPECT_EQ(places(mesh), (std::vector<Place>{{inf, -inf, 0}, {0, 0, 0}}));  // "nan" is no number
     constexpr int32_t most = std::numeric_limits<int32_t>::max();
     ASSERT_EQ(mesh.triangles.size(), 2u);  // saturated, not wrapped
     EXPECT_EQ(mesh.triangles[0].vertexIndex, (Corners{most, -4, std::numeric_limits<int32_t>::min() + 1}));
@@ -367,15 +321,12 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     EXPECT_EQ(writeMeshBytes(mesh).size(), 60 * mesh.triangles.size());
     Mesh big;  // a 16 MB number and a line of a million colons
     importAscText(big, "vertex 0: x:" + std::string(16u << 20, '7') + " y:1 z:2\nface 0: a:0 b:" + std::string(1u << 20, ':'), 1);
-    ASSERT_EQ(big.vertices.size(), 1u);
-    EXPECT_EQ(at(big, 0), (Place{inf, 1, 2}));
+    EXPECT_EQ(places(big), (std::vector<Place>{{inf, 1, 2}}));
     ASSERT_EQ(big.triangles.size(), 1u);
     EXPECT_EQ(big.triangles[0].vertexIndex, (Corners{1, 1, 1}));
 }
 
-// ---- pref.txt ---------------------------------------------------------------------------
-
-TEST(Preferences, WrittenByteForByteAsPrintfWouldInAnyLocaleAndReadBack)
+TEST(Preferences, WrittenAsPrintfWouldInAnyLocaleReadBackAndFoundBesideTheProgram)
 {
     EXPECT_EQ(writePreferencesText({-7, 0.25f, 1, "/home/me/ship 2.pq"}), "-7\r\n0.250000\r\n1\r\n/home/me/ship 2.pq");
     std::setlocale(LC_ALL, "C");
@@ -397,10 +348,7 @@ TEST(Preferences, WrittenByteForByteAsPrintfWouldInAnyLocaleAndReadBack)
     EXPECT_EQ(read("99999999999\r\n1e999\r\n-99999999999\r\n"),
               std::tuple(std::numeric_limits<int32_t>::max(), inf, std::numeric_limits<int32_t>::min(), ""));
     EXPECT_EQ(std::get<3>(read("1\n2\n3\n" + std::string(16u << 20, 'x'))).size(), 16u << 20);
-}
 
-TEST(Preferences, FilesThroughPathsAndTheProgramFolder)
-{
     TempDir dir;
     ASSERT_TRUE(writePreferences({1, 0.5f, 0, "pq"}, dir / "pref.txt"));
     EXPECT_EQ(fileText(dir / "pref.txt"), "1\r\n0.500000\r\n0\r\npq");
@@ -410,8 +358,7 @@ TEST(Preferences, FilesThroughPathsAndTheProgramFolder)
     ASSERT_TRUE(readPreferences(back, dir / "pref.txt"));
     EXPECT_EQ(writePreferencesText(back), "1\r\n0.500000\r\n0\r\npq");
     EXPECT_FALSE(writePreferences(back, dir / "no/folder/pref.txt"));
-    // Start-up reads pref.txt in the program's folder whatever the current directory
-    // is; a program folder without one leaves the working directory's to be read.
+    // Start-up reads the program folder's pref.txt, else the working directory's.
     AppState state, fallback;
     state.programDirectory = dir / "";
     state.prefs.oldGlWarned = 1;
@@ -430,22 +377,6 @@ TEST(Preferences, FilesThroughPathsAndTheProgramFolder)
     EXPECT_EQ(fallback.prefs.language, 2);
 }
 
-TEST(Names, CommandLineJoinAndSaveExtensionRule)
-{
-    EXPECT_EQ(commandLineFileName({}), "");
-    EXPECT_EQ(commandLineFileName({"/tmp/my", "big", "ship.pq"}), "/tmp/my big ship.pq");
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"C:\\old.set\\ship", "C:\\old.set\\ship.pq"}, {"/home/old.set/ship", "/home/old.set/ship.pq"},
-        {"/home/old.set\\ship", "/home/old.set\\ship.pq"}, {"ship.PQ", "ship.PQ"}, {"/m/ship.txt", "/m/ship.txt"},
-        {"ship.", "ship..pq"}, {"ship.\"x", "ship.\"x.pq"}, {"ship.a\"x", "ship.a\"x"}, {"/m/", "/m/.pq"},
-        {".hidden", ".hidden"}, {"ship", "ship.pq"}};
-    for (const auto& [name, saved] : cases) EXPECT_EQ(withSaveExtension(name), saved) << name;
-}
-
-// ---- commands ---------------------------------------------------------------------------
-
-namespace {
-
 struct CommandFixture : ::testing::Test {
     TempDir dir;
     FakeWindowLayer fake;
@@ -453,13 +384,10 @@ struct CommandFixture : ::testing::Test {
 
     CommandFixture() { state.windows = &fake, state.prefs.dialogStartText = "/start/here.pq"; }
 
-    // A two-triangle file at dir/name; returns its path.
     std::string meshFile(std::string_view name)
     {
         Mesh mesh;
-        addVertex(mesh, 2, 4, 6);
-        addVertex(mesh, 8, 10, 12);
-        addVertex(mesh, -2, -4, -6);
+        for (const Place p : {Place{2, 4, 6}, Place{8, 10, 12}, Place{-2, -4, -6}}) addVertex(mesh, p[0], p[1], p[2]);
         addTriangle(mesh, 0, 1, 2, {0.5f, 0.5f, 0.5f}, {0.25f, 0.25f, 0.25f});
         addTriangle(mesh, 2, 1, 0);
         EXPECT_EQ(saveMeshFile(mesh, dir / name), "");
@@ -511,9 +439,7 @@ TEST_F(CommandFixture, OpenReplacesTheMeshOrRefusesWhatCannotBeRead)
         {dir / "missing.pq", 1, "cannot read " + dir / "missing.pq"},
         {dir / "fifo.pq", 0, "Die Datei " + dir / "fifo.pq" + " kann nicht gelesen werden"},
         {dir / "folder.pq", 2, "impossible de lire " + dir / "folder.pq"},
-        {huge, 1, "not enough memory to read " + huge},
-        {huge, 2, "pas assez de mémoire pour lire " + huge},
-    };
+        {huge, 1, "not enough memory to read " + huge}, {huge, 2, "pas assez de mémoire pour lire " + huge}};
     for (const auto& [path, language, text] : cases) {
         state.prefs.language = language;
         fake.choiceAnswers.push_back(1);  // the half-built triangle may go
@@ -620,7 +546,7 @@ TEST_F(CommandFixture, MergesDivideByTheRoundedFactorAfterDroppingAHalfBuiltTria
     EXPECT_EQ(state.currentFileName, "/old/name.pq");
 }
 
-TEST_F(CommandFixture, CommandLineFileAndDialogStart)
+TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
 {
     const std::string huge = hugeFile(dir / "huge.pq");
     state.prefs.dialogStartText = "kept";
@@ -638,4 +564,12 @@ TEST_F(CommandFixture, CommandLineFileAndDialogStart)
     rememberDialogStart(state);
     EXPECT_EQ(std::pair(state.currentFileName, state.prefs.dialogStartText), std::pair(dir / "two.pq", dir / "two.pq"));
     EXPECT_EQ(state.mesh.triangles.size(), 2u);
+    EXPECT_EQ(commandLineFileName({}), "");
+    EXPECT_EQ(commandLineFileName({"/tmp/my", "big", "ship.pq"}), "/tmp/my big ship.pq");
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"C:\\old.set\\ship", "C:\\old.set\\ship.pq"}, {"/home/old.set/ship", "/home/old.set/ship.pq"},
+        {"/home/old.set\\ship", "/home/old.set\\ship.pq"}, {"ship.PQ", "ship.PQ"}, {"/m/ship.txt", "/m/ship.txt"},
+        {"ship.", "ship..pq"}, {"ship.\"x", "ship.\"x.pq"}, {"ship.a\"x", "ship.a\"x"}, {"/m/", "/m/.pq"},
+        {".hidden", ".hidden"}, {"ship", "ship.pq"}};
+    for (const auto& [name, saved] : cases) EXPECT_EQ(withSaveExtension(name), saved) << name;
 }

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <tuple>
-#include <utility>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"

@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "engine/engine.h"
 #include "tests/test_images.h"
 
@@ -12,10 +14,8 @@ namespace {
 using Colour = std::array<uint8_t, 3>;
 
 // 5 x 3 (15 bytes a row) with every pixel different.
-RgbImage sample()
-{
-    return makeRgbImage(5, 3, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 50), uint8_t(y * 100), uint8_t(200 - x * 10 - y)}; });
-}
+const RgbImage fiveByThree = makeRgbImage(5, 3, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 50), uint8_t(y * 100), uint8_t(200 - x * 10 - y)}; });
+RgbImage sample() { return fiveByThree; }
 
 void expectNear(const RgbImage& actual, const RgbImage& expected, int tolerance)
 {
@@ -45,8 +45,7 @@ std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height)
 std::vector<uint8_t> jpegClaiming(uint16_t width, uint16_t height)
 {
     std::vector<uint8_t> jpeg = encodeTestJpeg(sample());
-    const uint8_t marker[] = {0xFF, 0xC0};
-    const auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(marker), std::end(marker));
+    const auto sof = std::ranges::search(jpeg, std::array<uint8_t, 2>{0xFF, 0xC0}).begin();
     sof[5] = uint8_t(height >> 8), sof[6] = uint8_t(height), sof[7] = uint8_t(width >> 8), sof[8] = uint8_t(width);
     return jpeg;
 }
@@ -83,9 +82,7 @@ std::vector<uint8_t> makeBmp(const RgbImage& image, uint32_t bits, bool topDown,
     return b;
 }
 
-}  // namespace
-
-TEST(PngDecoder, DecodesEveryColourTypeToEightBitRgbTopRowFirst)
+TEST(PngDecoder, DecodesEveryColourTypeTopRowFirstAndRefusesBadBytes)
 {
     const RgbImage gray = makeRgbImage(9, 2, [](int32_t x, int32_t y) { return Colour{uint8_t(x % 2 * 255 * y), uint8_t(x % 2 * 255 * y), uint8_t(x % 2 * 255 * y)}; });
     const std::pair<const RgbImage*, TestPngOptions> cases[] = {
@@ -102,10 +99,7 @@ TEST(PngDecoder, DecodesEveryColourTypeToEightBitRgbTopRowFirst)
     expectNear(decodePng(encodePng(image)), image, 0);
     for (const RgbImage& bad : {RgbImage{}, RgbImage{4, 0, {}}, RgbImage{4, 4, std::vector<uint8_t>(47)}}) EXPECT_TRUE(encodePng(bad).empty());
     EXPECT_FALSE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(48)}).empty());
-}
 
-TEST(PngDecoder, RefusesBadBytesAndHugeHeadersBeforeAllocating)
-{
     const std::vector<uint8_t> good = encodeTestPng(sample());
     for (size_t length = 0; length < good.size(); ++length) EXPECT_TRUE(refused(decodePng({good.data(), length}))) << length;
     std::vector<uint8_t> corrupt = good, junkAfterSignature = junk(2048, 3);
@@ -146,7 +140,7 @@ TEST(JpegDecoder, DecodesColourAndGrayAndRefusesBadBytes)
         EXPECT_TRUE(refused(decodeJpeg(bytes)));
 }
 
-TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabels)
+TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabelsAndRefusesBadBytes)
 {
     for (const auto& [bits, topDown, infoSize, bitfields] : {std::tuple(24u, false, 40u, false), std::tuple(24u, true, 40u, false),
                                                              std::tuple(32u, false, 40u, false), std::tuple(32u, false, 40u, true),
@@ -164,10 +158,7 @@ TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabels)
         ASSERT_TRUE(readBmpFile(std::string(PQ_SOURCE_DIR "/Images/") + name, label)) << name;
         EXPECT_EQ(std::tuple(label.width, label.height, label.rgb[0], label.rgb[2]), std::tuple(22, 15, 0, 140)) << name;  // dark blue ground
     }
-}
 
-TEST(BmpDecoder, RefusesBadBytesWithAnEmptyImage)
-{
     const std::vector<uint8_t> good = makeBmp(sample(), 24, false);
     std::vector<std::vector<uint8_t>> bad{{}, {'B', 'M'}, junk(4096, 9)};
     bad.back()[0] = 'B', bad.back()[1] = 'M';
@@ -188,3 +179,5 @@ TEST(BmpDecoder, RefusesBadBytesWithAnEmptyImage)
     EXPECT_FALSE(readBmpFile(dir + "/missing.bmp", out) || readBmpFile(dir, out) || readBmpFile(dir + "/picture.png", out));
     EXPECT_EQ(out.width, 0);
 }
+
+}  // namespace

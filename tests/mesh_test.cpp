@@ -26,11 +26,9 @@ std::string describe(const Mesh& m)
     std::string out;
     for (const Vertex& v : m.vertices) out += std::to_string(static_cast<int>(v.x)) + (v.selected ? "* " : " ");
     out += "|";
-    for (const Triangle& t : m.triangles) {
-        out += ' ';
-        for (int32_t corner : t.vertexIndex) out += std::to_string(corner);
-        if (t.selected) out += '*';
-    }
+    for (const Triangle& t : m.triangles)
+        out += ' ' + std::to_string(t.vertexIndex[0]) + std::to_string(t.vertexIndex[1]) + std::to_string(t.vertexIndex[2]) +
+               (t.selected ? "*" : "");
     return out + " pending " + std::to_string(m.pendingCorner);
 }
 
@@ -108,8 +106,7 @@ TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSatur
                          findVertexAt(m, m.vertices[1].x, 0, 0), findVertexAt(Mesh{}, 0, 0, 0)),
               std::tuple(2, 0, -1, -1, -1));
     EXPECT_EQ(std::tuple(vertexZ(m, 7), vertexY(m, INT32_MAX), vertexX(m, -5)), std::tuple(3.0f, 2.0f, 0.0f));
-    setVertexMarked(m, 99, 1);
-    setVertexMarked(m, -1, 1);
+    for (const int32_t i : {99, -1}) setVertexMarked(m, i, 1);
     setVertexMarked(empty, 0, 1);  // must not touch anything
     EXPECT_EQ(std::tuple(m.vertices[3].marked, m.vertices[0].marked, countSelectedVertices(m), clampVertexPosition(empty, 0),
                          vertexX(empty, 0), countSelectedVertices(empty)),

@@ -14,8 +14,8 @@
 std::vector<uint8_t> encodeTestPng(const RgbImage& image, TestPngOptions options)
 {
     std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr,
-                                              [](png_structp, png_const_charp message) { std::fprintf(stderr, "test PNG encoder: %s\n", message); std::abort(); }, nullptr);
+    const auto fail = [](png_structp, png_const_charp message) { std::fprintf(stderr, "test PNG encoder: %s\n", message); std::abort(); };
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, fail, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, [](png_structp p, png_bytep data, png_size_t length) {
         auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
@@ -54,10 +54,8 @@ std::vector<uint8_t> encodeTestJpeg(const RgbImage& image, bool gray, bool progr
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(image.width);
-    info.image_height = static_cast<JDIMENSION>(image.height);
-    info.input_components = gray ? 1 : 3;
-    info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    info.image_width = static_cast<JDIMENSION>(image.width), info.image_height = static_cast<JDIMENSION>(image.height);
+    info.input_components = gray ? 1 : 3, info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
     for (int c = 0; c < info.num_components; ++c) info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;

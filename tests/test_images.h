@@ -1,5 +1,4 @@
-// test_images.h: PNG and JPEG encoders for tests, writing images in memory
-// with libpng and libjpeg, and small file helpers.
+// test_images.h: in-memory PNG and JPEG encoders for tests, and small file helpers.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +7,7 @@
 
 #include "engine/engine.h"
 
-struct TestPngOptions {
-    int colorType = 2;  // PNG_COLOR_TYPE_RGB
-    int bitDepth = 8;
-    bool interlaced = false;
-};
+struct TestPngOptions { int colorType = 2 /* PNG_COLOR_TYPE_RGB */, bitDepth = 8; bool interlaced = false; };
 
 // An RGB image of width x height whose pixel (x, y) is colour(x, y).
 template <typename F>

@@ -1,5 +1,4 @@
-// loadTexture in an offscreen context: the extension rule, the platform reader,
-// the pixel buffer, the filter modes, unreadable files and the texture owner.
+// loadTexture in an offscreen context: extensions, the platform reader, filters, bad files, the owner.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -38,11 +37,7 @@ protected:
     RgbImage platformAnswer;
     std::string folder = makeTestFolder("textures");
 
-    std::string file(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        writeTestFile(folder + "/" + name, bytes);
-        return folder + "/" + name;
-    }
+    std::string file(const std::string& name, const std::vector<uint8_t>& b) { writeTestFile(folder + "/" + name, b); return folder + "/" + name; }
     uint32_t load(const std::string& path, int32_t mode = 0)
     {
         return loadTexture(engine, path, mode, [this](const std::string& p, RgbImage& out) {
@@ -53,8 +48,6 @@ protected:
     }
 };
 
-}  // namespace
-
 TEST(FileExtension, TakesTheLastDotOfTheLastComponentLowerCased)
 {
     const std::pair<std::string, std::string> cases[] = {{"a.JPG", "jpg"}, {"Images\\Front.bmp", "bmp"}, {"x.tar.PnG", "png"},
@@ -62,11 +55,10 @@ TEST(FileExtension, TakesTheLastDotOfTheLastComponentLowerCased)
     for (const auto& [name, extension] : cases) EXPECT_EQ(fileExtension(name), extension) << name;
 }
 
-TEST_F(LoadTexture, ExtensionsEnableDecodersThatStayEnabledAndUploadUnpadded)
+TEST_F(LoadTexture, ExtensionsPlatformFormatsFiltersBadFilesAndTheOwner)
 {
     PQ_REQUIRE_GL(gl);
-    const std::string pngAsJpg = file("picture.jpg", encodeTestPng(redBlue));
-    const std::string jpegAsJpeg = file("photo.jpeg", encodeTestJpeg(fiveByThree));
+    const std::string pngAsJpg = file("picture.jpg", encodeTestPng(redBlue)), jpegAsJpeg = file("photo.jpeg", encodeTestJpeg(fiveByThree));
     GlTexture t(load(jpegAsJpeg));  // ".jpeg" enables nothing
     EXPECT_TRUE(engine.pixels.empty());
     t.reset(load(pngAsJpg));  // enables JPEG; the bytes are PNG
@@ -89,17 +81,13 @@ TEST_F(LoadTexture, ExtensionsEnableDecodersThatStayEnabledAndUploadUnpadded)
     EXPECT_EQ(alignment, 8);  // restored after the upload
     EXPECT_EQ(textureLevel(t.name(), 0, width), fiveByThree.rgb);
     EXPECT_EQ(width, 5);
-}
 
-TEST_F(LoadTexture, BitmapsAndIconsGoToThePlatformByTheirSignature)
-{
-    PQ_REQUIRE_GL(gl);
+    // Bitmaps and icons go to the platform by their signature, whatever their name.
     platformAnswer = redBlue;
-    engine.enabledDecoders = {ImageDecoder::Png, ImageDecoder::Jpeg};
     std::vector<uint8_t> bmp(60, 0), ico(40, 0);
     bmp[0] = 'B', bmp[1] = 'M', ico[2] = ico[4] = 1;
-    const std::string bmpPath = file("label.png", bmp), icoPath = file("tool.ico", ico);  // the name does not matter
-    GlTexture t(load(bmpPath));
+    const std::string bmpPath = file("label.png", bmp), icoPath = file("tool.ico", ico);
+    t.reset(load(bmpPath));
     EXPECT_EQ(engine.pixels, redBlueBytes);
     t.reset(load(icoPath));
     EXPECT_EQ(platformPaths, (std::vector{bmpPath, icoPath}));
@@ -112,18 +100,13 @@ TEST_F(LoadTexture, BitmapsAndIconsGoToThePlatformByTheirSignature)
     }
     t.reset(loadTexture(engine, bmpPath, 0, {}));  // no platform reader at all
     EXPECT_TRUE(engine.pixels.empty());
-}
 
-TEST_F(LoadTexture, FilterModesAndUnreadableFilesAndTheOwnerOfTheName)
-{
-    PQ_REQUIRE_GL(gl);
-    engine.enabledDecoders = {ImageDecoder::Png, ImageDecoder::Jpeg};
     const std::vector<uint8_t> png = encodeTestPng(fiveByThree);
     const std::string path = file("odd.png", png);
     for (const auto& [mode, mag, min] : {std::tuple(0, GL_NEAREST, GL_NEAREST), std::tuple(1, GL_LINEAR, GL_LINEAR),
                                          std::tuple(2, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST)}) {
-        const GlTexture t(load(path, mode));
-        GLint filters[2] = {}, width = 0;
+        t.reset(load(path, mode));
+        GLint filters[2] = {};
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filters[0]);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filters[1]);
         EXPECT_EQ(std::pair(filters[0], filters[1]), std::pair(mag, min)) << mode;
@@ -138,8 +121,8 @@ TEST_F(LoadTexture, FilterModesAndUnreadableFilesAndTheOwnerOfTheName)
         {file("junk.jpg", junk), 0}, {file("bm.jpg", {'B', 'M', 0, 1}), 1}, {huge, 2}};
     for (const auto& [p, mode] : unreadable) {
         engine.pixels = {1, 2, 3};
-        const GlTexture t(load(p, mode));
-        GLint width = -1;
+        t.reset(load(p, mode));
+        width = -1;
         EXPECT_NE(t.name(), 0u) << p;
         EXPECT_TRUE(textureLevel(t.name(), 0, width).empty() && width == 0) << p << mode;
         EXPECT_TRUE(engine.pixels.empty() || mode == 3 || mode == -1) << p;
@@ -153,3 +136,5 @@ TEST_F(LoadTexture, FilterModesAndUnreadableFilesAndTheOwnerOfTheName)
     first.reset();
     EXPECT_FALSE(glIsTexture(names[1]));
 }
+
+}  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
@@ -37,8 +38,7 @@ struct ToolWindows : ::testing::Test {
     {
         const float down = view == ViewKind::Top ? b : -b;  // Top's second coordinate grows downwards
         fake.active = windowOfView(view);
-        fake.cursor[fake.active] = {static_cast<int32_t>(std::lround((a + 1) * 100)),
-                                    static_cast<int32_t>(std::lround((down + 1) * 100))};
+        fake.cursor[fake.active] = {static_cast<int32_t>(std::lround((a + 1) * 100)), static_cast<int32_t>(std::lround((down + 1) * 100))};
     }
 
     // When the modal window first waits: notes how it looks, fills its fields and closes it.
@@ -73,8 +73,7 @@ struct ToolWindows : ::testing::Test {
         }
         fake.fileAnswers.push_back(picture);
         const auto read = [this](const std::string& file) {
-            reads.push_back(file);
-            const int32_t width = file == "/wall.png" ? 256 : 0;
+            const int32_t width = reads.emplace_back(file) == "/wall.png" ? 256 : 0;
             return RgbImage{width, width / 2, std::vector<uint8_t>(static_cast<size_t>(width * width / 2 * 3))};
         };
         chooseTextureWith(state, read, [this](const RgbImage&) { return 40u + static_cast<uint32_t>(reads.size()); });
@@ -84,9 +83,7 @@ struct ToolWindows : ::testing::Test {
     // One main-loop pass with the Texture window open; returns what it drew.
     std::string pass(int32_t kind = eventNone, int32_t window = windowTexture, int32_t control = 0, int32_t note = 0)
     {
-        state.eventKind = kind;
-        state.eventWindow = window;
-        state.event = WindowEvent{kind, window, 0, control, note};
+        state.event = WindowEvent{state.eventKind = kind, state.eventWindow = window, 0, control, note};
         fake.drawing.clear();
         textureWindowStep(state);
         std::string out;
@@ -98,9 +95,8 @@ struct ToolWindows : ::testing::Test {
 
     std::string marks() const
     {
-        std::string out;
-        for (const Vertex& v : state.mesh.vertices) out += std::to_string(v.marked);
-        return out;
+        return std::accumulate(state.mesh.vertices.begin(), state.mesh.vertices.end(), std::string(),
+                               [](std::string out, const Vertex& v) { return out + std::to_string(v.marked); });
     }
 };
 
@@ -192,10 +188,10 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
     EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
-    for (size_t i = 0; i < 3; ++i) {  // every other triangle takes the other half of the square
-        EXPECT_EQ(state.mesh.triangles[i].u, (i == 1 ? std::array<float, 3>{0, 3, 3} : std::array<float, 3>{0, 3, 0}));
-        EXPECT_EQ(state.mesh.triangles[i].v, (i == 1 ? std::array<float, 3>{0, 0, 3} : std::array<float, 3>{0, 3, 3}));
-    }
+    for (size_t i = 0; i < 3; ++i)  // every other triangle takes the other half of the square
+        EXPECT_EQ(std::pair(state.mesh.triangles[i].u, state.mesh.triangles[i].v),
+                  (i == 1 ? std::pair(std::array<float, 3>{0, 3, 3}, std::array<float, 3>{0, 0, 3})
+                          : std::pair(std::array<float, 3>{0, 3, 0}, std::array<float, 3>{0, 3, 3})));
 
     state.mesh = Mesh{};
     openTriangleList(state);
@@ -206,8 +202,7 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     openTriangleList(state);
     EXPECT_EQ(std::pair(fake.gadgetText(windowTriangles, 1), fake.windows[windowTriangles].gadgets.at(1).maximum),
               std::pair(std::string("3"), 4)) << "the selected number, up to the count";
-    state.eventWindow = windowTriangles;
-    state.eventKind = eventNone;  // the step runs on passes without a new event too
+    state.eventWindow = windowTriangles, state.eventKind = eventNone;  // the step runs on passes without a new event too
     const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
     for (const auto& [text, selected] : steps) {
         state.mesh.triangles[0].selected = 1;
@@ -215,8 +210,7 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
         triangleListStep(state);
         EXPECT_EQ(firstSelectedTriangle(state.mesh), selected) << text;
     }
-    state.eventKind = eventClose;
-    fake.setGadgetText(windowTriangles, 1, "3");
+    state.eventKind = eventClose, fake.setGadgetText(windowTriangles, 1, "3");
     triangleListStep(state);
     EXPECT_EQ(std::tuple(fake.isWindowOpen(windowTriangles), fake.active, firstSelectedTriangle(state.mesh)),
               std::tuple(false, windowMain, 1)) << "closing keeps the selection";

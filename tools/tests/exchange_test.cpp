@@ -1,5 +1,4 @@
-// exchange_test.cpp: export and import through the helpers, their replies and failures, File > Import
-// and Export over the scripted window layer, and pqtool info (render is compared by the GUI tests).
+// Export and import through the helpers, their replies and failures, File > Import and Export, pqtool info.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -21,21 +20,19 @@ namespace {
 
 const std::string hostile = PQ_SOURCE_DIR "/tools/tests/hostile/", cube = PQ_SOURCE_DIR "/samples/cube.pq";
 
-std::string junk(size_t bytes)
+std::string junk(size_t n)
 {
-    std::string text;
-    for (size_t i = 0; i < bytes; ++i) text += static_cast<char>((i * 7919 + 13) % 251);
-    return text;
+    std::string t(n, 0);
+    for (size_t i = 0; i < n; ++i) t[i] = static_cast<char>((i * 7919 + 13) % 251);
+    return t;
 }
 
 std::span<const std::byte> bytesOf(const std::string& text) { return std::as_bytes(std::span(text)); }
 
+std::string textOf(std::span<const std::byte> b) { return {reinterpret_cast<const char*>(b.data()), b.size()}; }
 std::string replyOf(ImportReplyKind kind, const std::string& body)
 {
-    const auto header = importReplyHeader(kind, body.size());
-    const auto trailer = importReplyTrailer(bytesOf(body));
-    return std::string(reinterpret_cast<const char*>(header.data()), header.size()) + body +
-           std::string(reinterpret_cast<const char*>(trailer.data()), trailer.size());
+    return textOf(importReplyHeader(kind, body.size())) + body + textOf(importReplyTrailer(bytesOf(body)));
 }
 
 std::string read(const std::string& file) { return {std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}}; }
@@ -51,12 +48,10 @@ protected:
     {
         return std::ofstream(path(name), std::ios::binary) << bytes, path(name);
     }
-    // pqtool's exit status, then all it said.
-    std::string run(const std::string& arguments) const
+    std::string run(const std::string& arguments) const  // pqtool's exit status, then all it said
     {
-        const std::string said = path("said");
-        const int status = std::system(("\"" PQTOOL_PATH "\" " + arguments + " >" + said + " 2>&1").c_str());
-        return std::to_string(WEXITSTATUS(status)) + ": " + read(said);
+        const int status = std::system(("\"" PQTOOL_PATH "\" " + arguments + " >" + path("said") + " 2>&1").c_str());
+        return std::to_string(WEXITSTATUS(status)) + ": " + read(path("said"));
     }
 
     fs::path dir;
@@ -79,8 +74,7 @@ std::string describe(const Mesh& mesh)
 std::string imported(const std::string& file, int32_t factor = 1, const ImportRun& how = {})
 {
     auto result = importThroughHelper(file, factor, how);
-    const Mesh* mesh = std::get_if<Mesh>(&result);
-    return mesh != nullptr ? describe(*mesh) : std::get<std::string>(result);
+    return std::holds_alternative<Mesh>(result) ? describe(std::get<Mesh>(result)) : std::get<std::string>(result);
 }
 
 // Three triangles sharing corners with texture coordinates of their own (a seam), values that need every
@@ -221,8 +215,7 @@ TEST(ImportReply, AnyDamageIsRefused)
     EXPECT_EQ(triangles.substr(0, 20), std::string("PQREPLY1\1\0\0\0\x78\0\0\0\0\0\0\0", 20));
     const std::optional<ImportReply> good = parseImportReply(bytesOf(triangles), 1000);
     ASSERT_TRUE(good && good->kind == ImportReplyKind::Triangles);
-    EXPECT_EQ(good->body.data(), bytesOf(triangles).data() + 20);
-    EXPECT_EQ(good->body.size(), 120u);
+    EXPECT_EQ(std::pair(good->body.data(), good->body.size()), std::pair(bytesOf(triangles).data() + 20, size_t{120}));
     EXPECT_EQ(importReplyLength(bytesOf(triangles), 1000), triangles.size());
     EXPECT_TRUE(parseImportReply(bytesOf(replyOf(ImportReplyKind::Message, "no scene")), 0));
     std::vector<std::string> damaged{
@@ -237,10 +230,8 @@ TEST(ImportReply, AnyDamageIsRefused)
     for (size_t i = 0; i < damaged.size(); ++i) EXPECT_FALSE(parseImportReply(bytesOf(damaged[i]), 1000)) << i;
     // A header that asks for more than allowed is refused before the body is read.
     EXPECT_FALSE(importReplyLength(bytesOf(triangles.substr(0, importReplyHeaderBytes)), 60));
-    EXPECT_EQ(importLimitsFor(0).memoryBytes, 64u << 20);
-    EXPECT_EQ(importLimitsFor(1000).memoryBytes, (64u << 20) + 200000u);
-    EXPECT_EQ(importLimitsFor(1ull << 40).memoryBytes, 4ull << 30);
-    EXPECT_EQ(importLimitsFor(0).cpuSeconds, 30u);
+    EXPECT_EQ(std::tuple(importLimitsFor(0).memoryBytes, importLimitsFor(1000).memoryBytes, importLimitsFor(1ull << 40).memoryBytes,
+                         importLimitsFor(0).cpuSeconds), std::tuple(64u << 20, (64u << 20) + 200000u, 4ull << 30, 30u));
 }
 
 // The one slow case: a sleeping helper uses no CPU time; the wall clock (2 x CPU limit + 5 s) ends it.
@@ -253,16 +244,10 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
     write("message", replyOf(ImportReplyKind::Message, "line one\nline two"));
     const std::string crashed = "the importer crashed on " + file;
     const std::pair<std::string, std::string> cases[] = {
-        {"cat reply", "1 vertices\n0 0 0 0 0 | 0 0 0 0 0 | 0 0 0 0 0"},
-        {"cat damaged", crashed},
-        {"cat huge", crashed},
-        {"cat reply; echo more", crashed},
-        {"cat message", "cannot import " + file + ": line one line two"},
-        {"kill -SEGV $$", crashed},
-        {"cat reply; exit 1", crashed},
-        {"exit 3", file + " needs more memory than allowed"},
-        {"kill -XCPU $$", file + " took too long"},
-        {"exec sleep 60", file + " took too long"},
+        {"cat reply", "1 vertices\n0 0 0 0 0 | 0 0 0 0 0 | 0 0 0 0 0"}, {"cat damaged", crashed}, {"cat huge", crashed},
+        {"cat reply; echo more", crashed}, {"cat message", "cannot import " + file + ": line one line two"},
+        {"kill -SEGV $$", crashed}, {"cat reply; exit 1", crashed}, {"exit 3", file + " needs more memory than allowed"},
+        {"kill -XCPU $$", file + " took too long"}, {"exec sleep 60", file + " took too long"},
     };
     for (const auto& [script, expected] : cases) {
         fs::permissions(write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n"), fs::perms::owner_all);
@@ -344,10 +329,8 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
     const std::string helper = path("helper.sh");
     const std::pair<std::string, std::string> scripts[] = {
         {"", "the export helper " + helper + " could not be started: No such file or directory"},
-        {"kill -SEGV $$", "the exporter crashed"},
-        {"exit 1", "the export helper failed"},
-        {"printf 'disk\\nfull'; exit 2", "the export helper failed"},
-        {"printf 'disk\\nfull'; exit 1", "disk full"},
+        {"kill -SEGV $$", "the exporter crashed"}, {"exit 1", "the export helper failed"},
+        {"printf 'disk\\nfull'; exit 2", "the export helper failed"}, {"printf 'disk\\nfull'; exit 1", "disk full"},
         {"cat > \"$0.mesh\"; printf 'written'", ""},
     };
     for (const auto& [script, expected] : scripts) {
@@ -362,10 +345,9 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
 TEST_F(Tools, InfoReportsWhatConvertWrites)
 {
     const auto record = [](std::array<float, 9> p) {
-        std::string bytes;
-        for (size_t k = 0; k < 9; k += 3)
-            for (const float f : {0.25f, 0.75f, p[k], p[k + 1], p[k + 2]}) bytes.append(reinterpret_cast<const char*>(&f), 4);
-        return bytes;
+        std::array<float, 15> f{};
+        for (size_t k = 0; k < 3; ++k) std::ranges::copy(std::array{0.25f, 0.75f, p[3 * k], p[3 * k + 1], p[3 * k + 2]}, &f[5 * k]);
+        return std::string(reinterpret_cast<const char*>(f.data()), 60);
     };
     const float nan = std::nanf(""), inf = INFINITY;
     const std::string nanTriangle = record({nan, 0, 0, 1, 2, 3, -1, 5, -0.0f});
@@ -378,8 +360,7 @@ TEST_F(Tools, InfoReportsWhatConvertWrites)
                              "Face 0: A:0 B:1 C:2\nFace 1: A:0 B:2 C:40\n"),
          "triangles: 3\nvertices: 4\nbounding box: x -50 to 6, y -50 to 8, z -50 to 9\nnot finite: 0\n"},
         // The same NaN corner first and last: the box must not change.
-        {write("nan_first.pq", nanTriangle + other), nanFigures},
-        {write("nan_last.pq", other + nanTriangle), nanFigures},
+        {write("nan_first.pq", nanTriangle + other), nanFigures}, {write("nan_last.pq", other + nanTriangle), nanFigures},
         {write("infinite.pq", record({inf, 0, 0, inf, 0, 0, 1, 1, 1})),
          "triangles: 1\nvertices: 2\nbounding box: x 1 to 1, y 1 to 1, z 1 to 1\nnot finite: 1\n"},
         {write("junk.pq", junk(3000)),

@@ -225,6 +225,11 @@ TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
     drawCube(1.0f, 2.0f, 3.0f, 0.1f, 0.1f, 0.1f, 0.0f, 0.0f, 0.0f);
     const PixelBox cube = findPixels(square.readPixels(), notBlack);
     EXPECT_EQ((std::array{cube.left, cube.right, cube.top, cube.bottom}), (std::array{90, 109, 90, 109}));
+    // The last corner's normal and texture coordinate stay current, as corner-by-corner drawing leaves them.
+    std::array<float, 4> normal{}, texCoord{};
+    glGetFloatv(GL_CURRENT_NORMAL, normal.data());
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texCoord.data());
+    EXPECT_EQ(std::make_pair(normal, texCoord), std::make_pair(std::array<float, 4>{-1, 0, 0, 0}, std::array<float, 4>{0, 1, 0, 1}));
 }
 
 // The 3D view projects in perspective (the flat views pass a field of view of 0

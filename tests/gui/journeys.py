@@ -2,14 +2,13 @@
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
 import os
-import struct
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, geometry, png_bytes,  # noqa: E402
-                         poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, xdo)
+from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, geometry,  # noqa: E402
+                         poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, write_picture, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
 QUAD = [[(0.0, 0.0, -0.5, -0.5, 0.0), (1.0, 1.0, 0.5, 0.5, 0.0), (0.0, 1.0, -0.5, 0.5, 0.0)],
@@ -85,15 +84,6 @@ TEXELS = [[(230, 20, 20), (20, 200, 20), (30, 30, 230), (230, 220, 20), (20, 210
           [(250, 170, 200), (90, 90, 90), (0, 70, 140), (170, 250, 110), (130, 0, 30)]]
 
 
-def bmp_bytes(rows):
-    """A 24-bit bottom-up BMP, each row padded to 4 bytes."""
-    width, height = len(rows[0]), len(rows)
-    stride = (width * 3 + 3) // 4 * 4
-    body = b"".join(bytes(c for r, g, b in row for c in (b, g, r)).ljust(stride, b"\0") for row in reversed(rows))
-    return (b"BM" + struct.pack("<IHHI", 54 + len(body), 0, 0, 54) +
-            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0) + body)
-
-
 def texels_shown(colours):
     """How many texels fill at least 300 pixels, each the texel's colour darkened by the light."""
     counts = {t: 0 for row in TEXELS for t in row}
@@ -110,8 +100,8 @@ def render(journey):
     """pqtool render draws without a display the editor's very pixels of the cube with a PNG and a BMP
     texture; the close box ends it without a question; pref.txt beside it keeps the name."""
     cube = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
-    write(journey.path("texels.png"), png_bytes(5, 3, lambda x, y: TEXELS[y][x]))
-    write(journey.path("texels.bmp"), bmp_bytes(TEXELS))
+    for texture in ("texels.png", "texels.bmp"):
+        write_picture(journey.path(texture), 5, 3, lambda x, y: TEXELS[y][x])
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     editor = Editor(journey, [cube])
     for texture in ("texels.png", "texels.bmp"):
@@ -232,7 +222,7 @@ def navigate(journey):
 def texture(journey):
     """A PNG texture and the Texture window: corner squares where U and V put them; a typed U
     moves corner 1's square and changes the 3D view; Save as writes it."""
-    write(journey.path("t.png"), png_bytes(128, 64, lambda x, y: (0, 200, 0) if x < 64 else (0, 0, 220)))
+    write_picture(journey.path("t.png"), 128, 64, lambda x, y: (0, 200, 0) if x < 64 else (0, 0, 220))
     triangle = [(0.25, 0.75, -0.8, -0.8, 0.0), (0.25, 0.25, -0.8, 0.8, 0.0), (0.75, 0.75, 0.8, -0.8, 0.0)]
     write(journey.path("t.pq"), pq_bytes([triangle]))
     editor = Editor(journey, [journey.path("t.pq")])

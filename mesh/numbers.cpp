@@ -32,22 +32,31 @@ double readDecimal(std::string_view text)
     // Mantissa: digits, optionally a point and more digits; at least one digit.
     // decimalExponent tracks where the first significant digit sits, to tell
     // overflow from underflow when the value does not fit a double.
+    // The digits also build `mantissa` while they fit (significantDigits <= 19),
+    // with fractionDigits the digits of it after the point.
     size_t digits = 0;
     int64_t decimalExponent = 0;
     bool significant = false;
-    while (i < text.size() && isDigit(text[i])) {
-        significant = significant || text[i] != '0';
-        if (significant) ++decimalExponent;
-        ++i;
+    uint64_t mantissa = 0;
+    int64_t significantDigits = 0, fractionDigits = 0;
+    const auto addDigit = [&](char c, bool fraction) {
+        significant = significant || c != '0';
+        significantDigits += significant ? 1 : 0;
+        if (significantDigits <= 19) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+            fractionDigits += fraction ? 1 : 0;
+        }
         ++digits;
+    };
+    while (i < text.size() && isDigit(text[i])) {
+        if (significant || text[i] != '0') ++decimalExponent;
+        addDigit(text[i++], false);
     }
     if (i < text.size() && text[i] == '.') {
         ++i;
         while (i < text.size() && isDigit(text[i])) {
             if (!significant && text[i] == '0') --decimalExponent;
-            significant = significant || text[i] != '0';
-            ++i;
-            ++digits;
+            addDigit(text[i++], true);
         }
     }
     if (digits == 0) return 0.0;
@@ -67,6 +76,17 @@ double readDecimal(std::string_view text)
             if (expNegative) exponent = -exponent;
             end = j;
         }
+    }
+
+    // Exact integers times or over exact powers of ten round once, as
+    // from_chars rounds: the common short numbers need no more.
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const int64_t scale = exponent - fractionDigits;
+    if (significantDigits <= 19 && mantissa <= (uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        const double value = scale < 0 ? m / powersOfTen[-scale] : m * powersOfTen[scale];
+        return negative ? -value : value;
     }
 
     double value = 0.0;

@@ -5,10 +5,16 @@
 // "vertex" adds the vertex (field 2, field 3, field 4) / factor, "face" adds a
 // triangle on corners (field 2, 3, 4) + object start + 1. Appends to the mesh.
 #include "files/files.h"
+#include "files/process_io.h"
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <limits>
+#include <new>
+#include <optional>
+#include <span>
+#include <utility>
 
 namespace {
 
@@ -72,41 +78,152 @@ int32_t cornerPosition(std::string_view field, int64_t objectStart)
                                                      std::numeric_limits<int32_t>::max()));
 }
 
+// The lines of each kind in a run of whole lines.
+struct LineCounts {
+    size_t vertices = 0;
+    size_t faces = 0;
+    std::optional<size_t> verticesBeforeLastNamed;  // when a "named" line is among them
+    bool operator==(const LineCounts&) const = default;
+
+    void count(AscLine kind)
+    {
+        if (kind == AscLine::Named) verticesBeforeLastNamed = vertices;
+        vertices += kind == AscLine::Vertex ? 1 : 0;
+        faces += kind == AscLine::Face ? 1 : 0;
+    }
+};
+
+enum class RunsRead { Done, Failed, Changed };
+
+// Reads the text as two runs of whole lines, side by side when `together`:
+// lines(run, visit) calls visit(kind, line) for each line of run 0 or 1 and
+// returns false when they cannot be read. A first pass counts each run, then
+// both lists are sized once and each run fills its own stretch of them. When a
+// run reads otherwise the second time, its text changed: the lists are taken
+// back and Changed returned; on Failed too.
+template <typename Lines>
+RunsRead readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
+{
+    const auto both = [together](const std::function<void()>& first, const std::function<void()>& second) {
+        if (together) {
+            runSideBySide(first, second);
+        } else {
+            first();
+            second();
+        }
+    };
+    std::array<LineCounts, 2> counted{}, filled{};
+    std::array<bool, 2> read{};
+    const auto countRun = [&](size_t run) {
+        read[run] = lines(run, [&counts = counted[run]](AscLine kind, std::string_view) { counts.count(kind); });
+    };
+    both([&] { countRun(0); }, [&] { countRun(1); });
+    if (!read[0] || !read[1]) return RunsRead::Failed;
+
+    const size_t vertex = mesh.vertices.size(), triangle = mesh.triangles.size();
+    const size_t vertices = counted[0].vertices + counted[1].vertices, faces = counted[0].faces + counted[1].faces;
+    mesh.vertices.reserve(vertex + vertices);
+    mesh.triangles.reserve(triangle + faces);
+    adviseLargePages(mesh.vertices);
+    adviseLargePages(mesh.triangles);
+    mesh.vertices.resize(vertex + vertices);
+    mesh.triangles.resize(triangle + faces);
+
+    const float divisor = static_cast<float>(factor);
+    const auto start = static_cast<int64_t>(vertex);
+    const auto fillRun = [&](size_t run) {
+        // Positions where the run's lines go; past its stretch nothing is written.
+        size_t v = vertex + (run == 0 ? 0 : counted[0].vertices), t = triangle + (run == 0 ? 0 : counted[0].faces);
+        const size_t vEnd = v + counted[run].vertices, tEnd = t + counted[run].faces;
+        int64_t objectStart = start;
+        if (run == 1) objectStart += static_cast<int64_t>(counted[0].verticesBeforeLastNamed.value_or(0));
+        read[run] = lines(run, [&](AscLine kind, std::string_view line) {
+            filled[run].count(kind);
+            if (kind == AscLine::Named) {
+                objectStart = static_cast<int64_t>(v);
+            } else if (kind == AscLine::Vertex && v < vEnd) {
+                const auto fields = fieldsOf(line);
+                mesh.vertices[v] = {readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
+                                    readDecimalFloat(fields[2]) / divisor, 1, 0};
+            } else if (kind == AscLine::Face && t < tEnd) {
+                const auto fields = fieldsOf(line);
+                for (size_t k = 0; k < 3; ++k)
+                    mesh.triangles[t].vertexIndex[k] = cornerPosition(fields[k], objectStart);
+            }
+            v += kind == AscLine::Vertex ? 1 : 0;
+            t += kind == AscLine::Face ? 1 : 0;
+        });
+    };
+    both([&] { fillRun(0); }, [&] { fillRun(1); });
+    if (read[0] && read[1] && filled == counted) return RunsRead::Done;
+    mesh.vertices.resize(vertex);
+    mesh.triangles.resize(triangle);
+    return read[0] && read[1] ? RunsRead::Changed : RunsRead::Failed;
+}
+
+// Where the line after the first line end at or past `middle` starts; the
+// lines of text up to it and from it are the lines of the whole text.
+size_t lineStartAfter(std::string_view text, size_t middle)
+{
+    size_t pos = text.find_first_of(std::string_view("\r\n\0", 3), middle);
+    if (pos == std::string_view::npos) return text.size();
+    const bool crlf = text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n';
+    return pos + (crlf ? 2 : 1);
+}
+
+// Texts from this size on are read by both cores.
+constexpr size_t twoRunsFrom = size_t{1} << 20;
+
 }  // namespace
 
 void importAscText(Mesh& mesh, std::string_view text, int32_t factor)
 {
     if (factor == 0) return;
-    // Both lists are sized once, from a first pass that only counts.
-    size_t vertices = 0, faces = 0;
-    forEachLine(text, [&](AscLine kind, std::string_view) {
-        vertices += kind == AscLine::Vertex ? 1 : 0;
-        faces += kind == AscLine::Face ? 1 : 0;
-    });
-    mesh.vertices.reserve(mesh.vertices.size() + vertices);
-    mesh.triangles.reserve(mesh.triangles.size() + faces);
-    adviseLargePages(mesh.vertices);
-    adviseLargePages(mesh.triangles);
-
-    const float divisor = static_cast<float>(factor);
-    int64_t objectStart = static_cast<int64_t>(mesh.vertices.size());
-    forEachLine(text, [&](AscLine kind, std::string_view line) {
-        if (kind == AscLine::Named) {
-            objectStart = static_cast<int64_t>(mesh.vertices.size());
-        } else if (kind == AscLine::Vertex) {
-            const auto fields = fieldsOf(line);
-            mesh.vertices.push_back({readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
-                                     readDecimalFloat(fields[2]) / divisor, 1, 0});
-        } else if (kind == AscLine::Face) {
-            const auto fields = fieldsOf(line);
-            Triangle& t = mesh.triangles.emplace_back();
-            for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = cornerPosition(fields[k], objectStart);
-        }
-    });
+    const bool together = text.size() >= twoRunsFrom;
+    const size_t split = together ? lineStartAfter(text, text.size() / 2) : text.size();
+    const std::array<std::string_view, 2> runs{text.substr(0, split), text.substr(split)};
+    readRuns(
+        mesh,
+        [&runs](size_t run, const auto& visit) {
+            forEachLine(runs[run], visit);
+            return true;
+        },
+        together, factor);
 }
 
 bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)
 {
+    size_t length = 0;
+    FileDescriptor file(openRegularFile(path, length));
+    if (file.fd < 0) return false;
+    // Refused before reading: a sparse or huge file must not end the program.
+    if (length >= memoryAvailable()) throw std::bad_alloc();
+    if (factor == 0) return true;
+
+    // The file is read in pieces, never whole: in two runs split at a line
+    // start near its middle, the second to the file's end.
+    const bool together = length >= twoRunsFrom;
+    size_t split = std::string_view::npos;
+    if (together) {
+        std::array<char, 65536> window{};
+        const auto n = readFileAt(file.fd, std::as_writable_bytes(std::span(window)), length / 2);
+        if (!n) return false;
+        // Not at the window's end: an LF read later might still end that line.
+        const size_t found = lineStartAfter(std::string_view(window.data(), *n), 0);
+        if (found < *n) split = length / 2 + found;
+    }
+    const std::array<std::pair<size_t, size_t>, 2> runs{std::pair{size_t{0}, split},
+                                                        std::pair{split, std::string_view::npos}};
+    std::array<std::vector<char>, 2> buffers{std::vector<char>(size_t{1} << 18), std::vector<char>(size_t{1} << 18)};
+    const RunsRead read = readRuns(
+        mesh,
+        [&](size_t run, const auto& visit) {
+            return forEachFileLine(file.fd, runs[run].first, runs[run].second, buffers[run],
+                                   [&visit](std::string_view line) { visit(kindOf(line), line); });
+        },
+        together && split != std::string_view::npos, factor);
+    if (read != RunsRead::Changed) return read == RunsRead::Done;
+    // Changed while it was read: read once more, whole.
     const auto bytes = readFileBytes(path);
     if (!bytes) return false;
     importAscText(mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);

@@ -24,6 +24,7 @@
 #include <memory>
 #include <new>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -230,6 +231,8 @@ uint64_t systemMemoryAvailable()
 
 // Opens a regular file for reading and gives its length; -1 for anything else.
 // Non-blocking, so that naming a FIFO cannot hang the open.
+}  // namespace
+
 int openRegularFile(const std::string& path, size_t& length)
 {
     if (path.empty()) return -1;
@@ -239,6 +242,8 @@ int openRegularFile(const std::string& path, size_t& length)
     length = static_cast<size_t>(info.st_size);
     return std::exchange(file.fd, -1);
 }
+
+namespace {
 
 // Reads until the buffer is full or the file ends; the count read, or nothing on an error.
 std::optional<size_t> readFully(int fd, std::span<std::byte> buffer)
@@ -348,6 +353,62 @@ void adviseLargePages(const void* data, size_t bytes)
     const auto start = (reinterpret_cast<uintptr_t>(data) + largePage - 1) & ~(largePage - 1);
     const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(largePage - 1);
     if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t offset)
+{
+    size_t used = 0;
+    while (used < buffer.size()) {
+        const ssize_t n = ::pread(fd, buffer.data() + used, buffer.size() - used, static_cast<off_t>(offset + used));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    return used;
+}
+
+bool forEachFileLine(int fd, size_t from, size_t to, std::vector<char>& buffer,
+                     const std::function<void(std::string_view line)>& line)
+{
+    size_t held = 0;  // bytes at the buffer's start not yet passed on as lines
+    size_t offset = from;
+    bool atEnd = from >= to;
+    while (!atEnd) {
+        if (held == buffer.size()) buffer.resize(2 * buffer.size() + 4096);  // a line longer than the buffer
+        const size_t wanted = std::min(buffer.size() - held, to - offset);
+        const auto n = readFileAt(fd, std::as_writable_bytes(std::span(buffer)).subspan(held, wanted), offset);
+        if (!n) return false;
+        held += *n;
+        offset += *n;
+        atEnd = *n < wanted || offset == to;
+        // A line is whole once its end is read, and after a CR the byte that tells CR LF from CR.
+        const std::string_view text(buffer.data(), held);
+        size_t pos = 0;
+        while (pos < text.size()) {
+            size_t next = pos;
+            const std::string_view one = nextTextLine(text, next);
+            const size_t end = pos + one.size();
+            if (!atEnd && (end == text.size() || (text[end] == '\r' && end + 1 == text.size()))) break;
+            line(one);
+            pos = next;
+        }
+        std::copy(buffer.begin() + static_cast<ptrdiff_t>(pos), buffer.begin() + static_cast<ptrdiff_t>(held),
+                  buffer.begin());
+        held -= pos;
+    }
+    return true;
+}
+
+void runSideBySide(const std::function<void()>& first, const std::function<void()>& second)
+{
+    std::jthread other;
+    try {
+        other = std::jthread(second);
+    } catch (const std::exception&) {  // no thread, or no memory to start one
+        second();
+    }
+    first();
 }
 
 std::string_view nextTextLine(std::string_view text, size_t& pos)

@@ -77,6 +77,11 @@ void adviseLargePages(const std::vector<T>& list)
     adviseLargePages(list.data(), list.capacity() * sizeof(T));
 }
 
+// Runs first() here while second() runs on another thread, and returns when
+// both are done; one after the other here when no thread can be started.
+// Neither may throw.
+void runSideBySide(const std::function<void()>& first, const std::function<void()>& second);
+
 // Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is
 // not part of the line. Returns the line starting at `pos` and moves `pos` past
 // its end. Call only while pos < text.size().
@@ -95,6 +100,11 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Throws std::bad_alloc, before appending anything, when the mesh could not
 // hold the file's triangles with a vertex for every corner.
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor);
+
+// Makes the mesh what readMeshBytes reads into an empty mesh from
+// writeMeshBytes(mesh): the written triangles, their corners sharing vertices
+// by exact position, in first-use order; unused vertices are dropped.
+void shareCornerPositions(Mesh& mesh);
 
 // Writes the file with writeFileReplacing: the empty text, or why it could not
 // be written (the old file is then untouched).

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -29,16 +30,23 @@ constexpr size_t triangleBytes = 3 * cornerBytes;
 // Finds vertices by exact position in O(1), returning what findVertexAt would:
 // open addressing over positions in the mesh's vertex list, where each distinct
 // position is held once, by its earliest vertex. NaN positions are never held.
-// Sized once, for the vertices there are and all a read may add; never grows.
+// Sized once, for the vertices there are and `added` more distinct positions
+// at most, in a list that never grows past `longest` vertices.
+// A slot holds the vertex's position in the list and, in the bits that
+// position never needs, more bits of its hash: most slots of other positions
+// are passed over without reading their vertex.
 class VertexIndex {
 public:
-    VertexIndex(const Mesh& mesh, size_t added) : vertices_(mesh.vertices)
+    VertexIndex(const Mesh& mesh, size_t added, size_t longest) : vertices_(mesh.vertices)
     {
         const size_t slots = std::bit_ceil(2 * (mesh.vertices.size() + added) + 2);
         slots_.reserve(slots);
         adviseLargePages(slots_);
-        slots_.assign(slots, -1);
+        slots_.assign(slots, empty);
         mask_ = slots_.size() - 1;
+        // Below the tag, a position's bits are never all ones: no entry reads as empty.
+        const int positionBits = std::bit_width(longest);
+        tagMask_ = positionBits >= 32 ? 0 : ~uint32_t{0} << positionBits;
         for (size_t i = 0; i < mesh.vertices.size(); ++i) {
             const Vertex& v = mesh.vertices[i];
             findOrClaim(hash(v.x, v.y, v.z), v.x, v.y, v.z, static_cast<int32_t>(i));
@@ -66,21 +74,26 @@ public:
     int32_t findOrClaim(size_t h, float x, float y, float z, int32_t position)
     {
         if (std::isnan(x) || std::isnan(y) || std::isnan(z)) return -1;
+        const uint32_t tag = static_cast<uint32_t>(h >> 32) & tagMask_;
         for (size_t slot = h & mask_;; slot = (slot + 1) & mask_) {
-            const int32_t p = slots_[slot];
-            if (p < 0) {
-                slots_[slot] = position;
+            const uint32_t held = slots_[slot];
+            if (held == empty) {
+                slots_[slot] = tag | static_cast<uint32_t>(position);
                 return -1;
             }
+            if ((held & tagMask_) != tag) continue;
+            const auto p = static_cast<int32_t>(held & ~tagMask_);
             const Vertex& v = vertices_[static_cast<size_t>(p)];
             if (v.x == x && v.y == y && v.z == z) return p;
         }
     }
 
 private:
+    static constexpr uint32_t empty = ~uint32_t{0};
     const std::vector<Vertex>& vertices_;
-    std::vector<int32_t> slots_;
+    std::vector<uint32_t> slots_;
     size_t mask_ = 0;
+    uint32_t tagMask_ = 0;
 };
 
 // The little-endian float at p.
@@ -197,10 +210,58 @@ std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
     return bytes;
 }
 
+void shareCornerPositions(Mesh& mesh)
+{
+    mesh.triangles.resize(writtenTriangleCount(mesh));
+    mesh.pendingCorner = 0;
+    const std::vector<Vertex> listed = std::exchange(mesh.vertices, {});
+    const auto last = static_cast<int32_t>(listed.size()) - 1;
+    mesh.vertices.reserve(std::min(listed.size(), 3 * mesh.triangles.size()));
+    adviseLargePages(mesh.vertices);
+    // Each listed vertex is looked up once: its corners all share what the
+    // first found. NaN positions are never shared, so never remembered.
+    VertexIndex index(mesh, listed.size(), 3 * mesh.triangles.size());
+    std::vector<int32_t> sharedAs;
+    sharedAs.reserve(listed.size());
+    adviseLargePages(sharedAs);
+    sharedAs.assign(listed.size(), -1);
+    const auto listedAt = [&](int32_t corner) { return static_cast<size_t>(std::clamp(corner, 0, last)); };
+    const auto hashOf = [](const Vertex& v) { return VertexIndex::hash(v.x, v.y, v.z); };
+    // The slots of the next few triangles' new vertices are fetched while this
+    // one is looked up.
+    constexpr size_t ahead = 6;
+    for (size_t n = 0; n < mesh.triangles.size(); ++n) {
+        if (n + ahead < mesh.triangles.size())
+            for (const int32_t corner : mesh.triangles[n + ahead].vertexIndex)
+                if (sharedAs[listedAt(corner)] < 0) index.prefetch(hashOf(listed[listedAt(corner)]));
+        Triangle& t = mesh.triangles[n];
+        t.selected = 0;
+        for (int32_t& corner : t.vertexIndex) {
+            const size_t i = listedAt(corner);
+            if (sharedAs[i] < 0) {
+                const Vertex& v = listed[i];
+                const auto next = static_cast<int32_t>(mesh.vertices.size());
+                int32_t position = index.findOrClaim(hashOf(v), v.x, v.y, v.z, next);
+                if (position < 0) {
+                    mesh.vertices.push_back({v.x, v.y, v.z, 1, 0});
+                    position = next;
+                }
+                if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z)) {
+                    corner = position;
+                    continue;
+                }
+                sharedAs[i] = position;
+            }
+            corner = sharedAs[i];
+        }
+    }
+}
+
 void readMeshBytes(Mesh& mesh, std::span<const std::byte> bytes, int32_t factor)
 {
     if (factor == 0) return;
-    VertexIndex index(mesh, roomForRead(mesh, bytes.size()));
+    const size_t added = roomForRead(mesh, bytes.size());
+    VertexIndex index(mesh, added, mesh.vertices.size() + added);
     appendBytes(mesh, index, bytes, factor);
 }
 
@@ -220,9 +281,14 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor)
     std::vector<std::byte> buffer(16384 * triangleBytes);
     std::optional<VertexIndex> index;
     const size_t vertices = mesh.vertices.size(), triangles = mesh.triangles.size();
-    const bool read = readFileInPieces(
-        path, buffer, [&](size_t length) { if (factor != 0) index.emplace(mesh, roomForRead(mesh, length)); },
-        [&](std::span<const std::byte> piece) { if (index) appendBytes(mesh, *index, piece, factor); });
+    const auto start = [&](size_t length) {
+        if (factor == 0) return;
+        const size_t added = roomForRead(mesh, length);
+        index.emplace(mesh, added, mesh.vertices.size() + added);
+    };
+    const bool read = readFileInPieces(path, buffer, start, [&](std::span<const std::byte> piece) {
+        if (index) appendBytes(mesh, *index, piece, factor);
+    });
     if (!read) {  // a file that cannot be read changes nothing
         mesh.vertices.resize(vertices);
         mesh.triangles.resize(triangles);

@@ -1,12 +1,19 @@
 // process_io.h: private to files/: the one owner of a POSIX descriptor, used by
-// the file writer and the two helper-process runners, and the helpers' start.
+// the file reader and writer and the two helper-process runners, the helpers'
+// start, and reading a file in pieces.
 #pragma once
 
 #include <signal.h>
 #include <spawn.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 extern char** environ;
 
@@ -43,3 +50,16 @@ inline int spawnHelper(pid_t& child, const std::string& program, const posix_spa
     posix_spawnattr_destroy(&attributes);
     return spawned;
 }
+
+// Opens a regular file for reading and gives its length; -1 when the path
+// names nothing readable or no regular file.
+int openRegularFile(const std::string& path, size_t& length);
+// Reads from the offset until the buffer is full or the file ends; the count
+// read, or nothing on an error.
+std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t offset);
+// Calls line() for each line (as nextTextLine splits them) of the bytes from
+// `from` up to `to`, or to the file's end when that comes first, read in
+// pieces into the buffer, which grows only for a line longer than it. `from`
+// must start a line. False on a read error.
+bool forEachFileLine(int fd, size_t from, size_t to, std::vector<char>& buffer,
+                     const std::function<void(std::string_view line)>& line);

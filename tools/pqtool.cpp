@@ -194,11 +194,7 @@ int runInfo(const ToolCommand& command)
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
     // A native file read into an empty mesh is already shared that way, every
     // vertex a corner's; an ASC mesh keeps unused and repeated vertices.
-    if (isAscName(command.input)) {
-        Mesh shared;
-        readMeshBytes(shared, writeMeshBytes(mesh), 1);
-        mesh = std::move(shared);
-    }
+    if (isAscName(command.input)) shareCornerPositions(mesh);
     size_t notFinite = 0;
     std::optional<std::pair<Vec3, Vec3>> box;
     for (const Vertex& v : mesh.vertices) {

@@ -7,8 +7,13 @@
 #include "files/files.h"
 #include "files/process_io.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <functional>
 #include <limits>
 #include <new>
@@ -37,8 +42,17 @@ std::array<std::string_view, 3> fieldsOf(std::string_view line)
 {
     // The first five colons end the keyword part, pieces 1 to 3 and field 4.
     std::array<size_t, 5> colons{};
-    size_t found = 0;
-    for (size_t i = 0; i < line.size() && found < colons.size(); ++i)
+    size_t found = 0, i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, compared at once.
+    for (; i + 16 <= line.size() && found < colons.size(); i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(':'))));
+             mask != 0 && found < colons.size(); mask &= mask - 1)
+            colons[found++] = i + static_cast<size_t>(std::countr_zero(mask));
+    }
+#endif
+    for (; i < line.size() && found < colons.size(); ++i)
         if (line[i] == ':') colons[found++] = i;
     if (found < colons.size()) colons[found] = line.size();
     std::array<std::string_view, 3> fields{};

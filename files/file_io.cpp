@@ -13,6 +13,9 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -411,10 +414,21 @@ void runSideBySide(const std::function<void()>& first, const std::function<void(
     first();
 }
 
-std::string_view nextTextLine(std::string_view text, size_t& pos)
+namespace {
+
+// Position of the first CR, LF or NUL at or after `end`; the text's size when none.
+size_t lineEndFrom(std::string_view text, size_t end)
 {
-    const size_t start = pos;
-    size_t end = start;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, compared at once.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), nul = _mm_setzero_si128();
+    for (; end + 16 <= text.size(); end += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end));
+        const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)), _mm_cmpeq_epi8(x, nul));
+        if (const auto found = static_cast<unsigned>(_mm_movemask_epi8(ends)); found != 0)
+            return end + static_cast<size_t>(std::countr_zero(found));
+    }
+#endif
     // Eight bytes at a time: in x ^ (b * ones) the bytes equal to b are zero,
     // and zeroBytes flags exactly the zero bytes of a word with their high bit.
     constexpr uint64_t ones = 0x0101010101010101ull, lows = 0x7F7F7F7F7F7F7F7Full;
@@ -425,11 +439,19 @@ std::string_view nextTextLine(std::string_view text, size_t& pos)
         const uint64_t found = zeroBytes(x) | zeroBytes(x ^ (ones * '\r')) | zeroBytes(x ^ (ones * '\n'));
         if (found != 0) {
             const int bit = std::endian::native == std::endian::little ? std::countr_zero(found) : std::countl_zero(found);
-            end += static_cast<size_t>(bit) / 8;
-            break;
+            return end + static_cast<size_t>(bit) / 8;
         }
     }
     while (end < text.size() && text[end] != '\r' && text[end] != '\n' && text[end] != '\0') ++end;
+    return end;
+}
+
+}  // namespace
+
+std::string_view nextTextLine(std::string_view text, size_t& pos)
+{
+    const size_t start = pos;
+    const size_t end = lineEndFrom(text, start);
     pos = end;
     if (pos < text.size()) {
         const bool crlf = text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n';

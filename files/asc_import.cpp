@@ -232,8 +232,8 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)
     const RunsRead read = readRuns(
         mesh,
         [&](size_t run, const auto& visit) {
-            return forEachFileLine(file.fd, runs[run].first, runs[run].second, buffers[run],
-                                   [&visit](std::string_view line) { visit(kindOf(line), line); });
+            return forEachFileText(file.fd, runs[run].first, runs[run].second, buffers[run],
+                                   [&visit](std::string_view lines) { forEachLine(lines, visit); });
         },
         together && split != std::string_view::npos, factor);
     if (read != RunsRead::Changed) return read == RunsRead::Done;

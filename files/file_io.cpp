@@ -371,10 +371,10 @@ std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t off
     return used;
 }
 
-bool forEachFileLine(int fd, size_t from, size_t to, std::vector<char>& buffer,
-                     const std::function<void(std::string_view line)>& line)
+bool forEachFileText(int fd, size_t from, size_t to, std::vector<char>& buffer,
+                     const std::function<void(std::string_view lines)>& lines)
 {
-    size_t held = 0;  // bytes at the buffer's start not yet passed on as lines
+    size_t held = 0;  // bytes at the buffer's start not yet passed on
     size_t offset = from;
     bool atEnd = from >= to;
     while (!atEnd) {
@@ -385,20 +385,18 @@ bool forEachFileLine(int fd, size_t from, size_t to, std::vector<char>& buffer,
         held += *n;
         offset += *n;
         atEnd = *n < wanted || offset == to;
-        // A line is whole once its end is read, and after a CR the byte that tells CR LF from CR.
-        const std::string_view text(buffer.data(), held);
-        size_t pos = 0;
-        while (pos < text.size()) {
-            size_t next = pos;
-            const std::string_view one = nextTextLine(text, next);
-            const size_t end = pos + one.size();
-            if (!atEnd && (end == text.size() || (text[end] == '\r' && end + 1 == text.size()))) break;
-            line(one);
-            pos = next;
+        // Whole lines end at the last line end read, but not at a last byte
+        // CR: the byte that tells CR LF from CR is not read yet.
+        size_t whole = held;
+        if (!atEnd) {
+            const std::string_view text(buffer.data(), buffer[held - 1] == '\r' ? held - 1 : held);
+            const size_t last = text.find_last_of(std::string_view("\r\n\0", 3));
+            whole = last == std::string_view::npos ? 0 : last + 1;
         }
-        std::copy(buffer.begin() + static_cast<ptrdiff_t>(pos), buffer.begin() + static_cast<ptrdiff_t>(held),
+        if (whole > 0) lines(std::string_view(buffer.data(), whole));
+        std::copy(buffer.begin() + static_cast<ptrdiff_t>(whole), buffer.begin() + static_cast<ptrdiff_t>(held),
                   buffer.begin());
-        held -= pos;
+        held -= whole;
     }
     return true;
 }
@@ -424,7 +422,8 @@ size_t lineEndFrom(std::string_view text, size_t end)
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), nul = _mm_setzero_si128();
     for (; end + 16 <= text.size(); end += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end));
-        const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)), _mm_cmpeq_epi8(x, nul));
+        const __m128i ends =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)), _mm_cmpeq_epi8(x, nul));
         if (const auto found = static_cast<unsigned>(_mm_movemask_epi8(ends)); found != 0)
             return end + static_cast<size_t>(std::countr_zero(found));
     }

@@ -57,9 +57,9 @@ int openRegularFile(const std::string& path, size_t& length);
 // Reads from the offset until the buffer is full or the file ends; the count
 // read, or nothing on an error.
 std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t offset);
-// Calls line() for each line (as nextTextLine splits them) of the bytes from
-// `from` up to `to`, or to the file's end when that comes first, read in
-// pieces into the buffer, which grows only for a line longer than it. `from`
-// must start a line. False on a read error.
-bool forEachFileLine(int fd, size_t from, size_t to, std::vector<char>& buffer,
-                     const std::function<void(std::string_view line)>& line);
+// Calls lines() with the bytes from `from` up to `to` (or to the file's end
+// when that comes first) in order, read in pieces into the buffer, each piece
+// ending where a line ends as nextTextLine splits them, the last at the end.
+// The buffer grows only for a line longer than it. False on a read error.
+bool forEachFileText(int fd, size_t from, size_t to, std::vector<char>& buffer,
+                     const std::function<void(std::string_view lines)>& lines);

@@ -146,6 +146,10 @@ TEST(NativeFile, ReadAgreesWithTheLinearSearchOnRandomTruncatedAndJunkFiles)
         readWithFindVertexAt(reference, bytes, factor);
         EXPECT_EQ(fast.triangles.size(), (bytes.size() + 59) / 60);
         expectSameMesh(fast, reference);
+        Mesh shared = fast, roundTrip;  // sharing in place is the file's round trip
+        shareCornerPositions(shared);
+        readMeshBytes(roundTrip, writeMeshBytes(fast), 1);
+        expectSameMesh(shared, roundTrip);
     }
     Mesh none;  // factor 0 reads nothing
     readMeshBytes(none, floatsToBytes(std::vector<float>(15, 1)), 0);
@@ -323,6 +327,20 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     EXPECT_EQ(places(big), (std::vector<Place>{{inf, 1, 2}}));
     ASSERT_EQ(big.triangles.size(), 1u);
     EXPECT_EQ(big.triangles[0].vertexIndex, (Corners{1, 1, 1}));
+    // Read in two halves, an object started in each; from a file, in pieces too.
+    std::string halves;
+    for (int i = 0; i < 60'000; ++i) halves += (i == 10 ? "named\r\n" : "") + ("vertex 0: x:" + std::to_string(i) + " y:0 z:0\r\n");
+    halves += "face 0: a:1 b:2 c:3\rnamed\nvertex 0: x:-1 y:0 z:0\nface 0: a:0 b:0 c:0";
+    Mesh text, file;
+    importAscText(text, halves, 1);
+    ASSERT_EQ(text.vertices.size(), 60'001u);
+    EXPECT_EQ(std::pair(text.vertices[59'999].x, text.vertices[60'000].x), std::pair(59'999.0f, -1.0f));
+    EXPECT_EQ(text.triangles.size(), 2u);
+    EXPECT_EQ(std::pair(text.triangles[0].vertexIndex, text.triangles[1].vertexIndex), std::pair(Corners{12, 13, 14}, Corners{60'001, 60'001, 60'001}));
+    TempDir dir;
+    writeText(dir / "halves.asc", halves);
+    ASSERT_TRUE(importAsc(file, dir / "halves.asc", 1));
+    expectSameMesh(file, text);
 }
 
 TEST(Preferences, WrittenAsPrintfWouldInAnyLocaleReadBackAndFoundBesideTheProgram)

@@ -146,11 +146,12 @@ struct RenderBuffers {
     float builtMarkerSize = 0.0f;  // markers keep their size on screen, so a zoom rebuilds them
     bool built = false;
 
-    // Orthographic views: the eight corners of every vertex's marker cube with
-    // the vertex's colour, and each marker's twelve edges as pairs of corners.
+    // Orthographic views: the eight corners of every vertex's marker cube,
+    // and each marker's twelve edges as pairs of corners, in runs of the
+    // vertices' colours.
     std::vector<float> markerCorners;
-    std::vector<float> markerColours;
     std::vector<uint32_t> markerEdges;
+    std::vector<ColourRun> markerRuns;
     // The wireframe: every edge of the finished triangles once, as a pair of
     // vertex positions, in the order and colour the triangles first give it.
     std::vector<uint32_t> wireEdges;

@@ -39,7 +39,6 @@ Rgb triangleColour(const Triangle& t)
 void push(std::vector<float>& out, float a, float b) { out.insert(out.end(), {a, b}); }
 void push(std::vector<float>& out, float a, float b, float c) { out.insert(out.end(), {a, b, c}); }
 void push(std::vector<float>& out, Vec3 p) { push(out, p.x, p.y, p.z); }
-void push(std::vector<float>& out, Rgb c) { push(out, c.r, c.g, c.b); }
 
 void setColour(Rgb c) { glColor3f(c.r, c.g, c.b); }
 
@@ -208,23 +207,25 @@ void buildWireframe(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     }
 }
 
-// The finished triangles' corners for the 3D view.
+// The finished triangles' corners for the 3D view, in runs of one colour.
 void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
 {
     b.positions.clear();
     b.texCoords.clear();
-    b.colors.clear();
+    b.triangleRuns.clear();
     if (mesh.vertices.empty()) return;
     b.positions.reserve(drawn * 9);
-    b.colors.reserve(drawn * 9);
     b.texCoords.reserve(drawn * 6);
     for (size_t k = 0; k < drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
         const Rgb c = triangleColour(t);
+        const std::array<float, 3> colour{c.r, c.g, c.b};
+        if (b.triangleRuns.empty() || b.triangleRuns.back().colour != colour)
+            b.triangleRuns.push_back({static_cast<uint32_t>(3 * k), 0, colour});
+        b.triangleRuns.back().count += 3;
         for (size_t corner = 0; corner < 3; ++corner) {
             push(b.texCoords, t.u[corner], t.v[corner]);
             push(b.positions, vertexPosition(mesh, t.vertexIndex[corner]));
-            push(b.colors, c);
         }
     }
 }
@@ -300,8 +301,11 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
         drawRuns(buffers.wireEdges, buffers.wireRuns);
     }
     if (threeD && !buffers.positions.empty()) {
-        setArrays(buffers.positions.data(), 0, buffers.colors.data(), buffers.texCoords.data());
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(buffers.positions.size() / 3));
+        setArrays(buffers.positions.data(), 0, nullptr, buffers.texCoords.data());
+        for (const ColourRun& run : buffers.triangleRuns) {
+            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
+            glDrawArrays(GL_TRIANGLES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
+        }
     }
     // Arrays leave the current colour and texture coordinate undefined; the
     // construction line takes those of the last triangle visited.

@@ -125,7 +125,7 @@ void zoomOut(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
-// A stretch of an index array drawn in one colour.
+// A stretch of an index or corner array drawn in one colour.
 struct ColourRun {
     uint32_t first = 0;
     uint32_t count = 0;
@@ -156,10 +156,10 @@ struct RenderBuffers {
     // vertex positions, in the order and colour the triangles first give it.
     std::vector<uint32_t> wireEdges;
     std::vector<ColourRun> wireRuns;
-    // The 3D view: the finished triangles' corners.
+    // The 3D view: the finished triangles' corners, in runs of their colours.
     std::vector<float> positions;
     std::vector<float> texCoords;
-    std::vector<float> colors;
+    std::vector<ColourRun> triangleRuns;
 };
 
 // Draws the mesh into the current context: viewFlag 0 for Front, Side and Top

@@ -172,8 +172,7 @@ TEST(NativeFile, FilesAreReadInPiecesAndSavedWhole)
         expectSameMesh(fromFile, fromBytes);
     }
     Mesh mesh;
-    addVertex(mesh, 1, 2, 3, 1);
-    addTriangle(mesh, 0, 0, 0, {0.5f, 0.5f, 0.5f});
+    addVertex(mesh, 1, 2, 3, 1), addTriangle(mesh, 0, 0, 0, {0.5f, 0.5f, 0.5f});
     ASSERT_EQ(saveMeshFile(mesh, path), "");  // replaces the large file
     Mesh back;
     ASSERT_TRUE(loadMeshFile(back, path));

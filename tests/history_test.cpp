@@ -25,9 +25,8 @@ Mesh twoQuads()
     for (int32_t i = 0; i < 6; ++i) addVertex(m, static_cast<float>(i % 3), static_cast<float>(i / 3), 0.5f, i % 3 == 1);
     addTriangle(m, 0, 1, 4, {0.0f, 0.5f, 0.5f}, {0.0f, 0.0f, 1.0f});
     addTriangle(m, 0, 4, 3, {0.0f, 0.5f, 0.0f}, {0.0f, 1.0f, 1.0f});
-    addTriangle(m, 1, 2, 5, {0.5f, 1.0f, 1.0f}, {0.0f, 0.0f, 1.0f});
+    addTriangle(m, 1, 2, 5, {0.5f, 1.0f, 1.0f}, {0.0f, 0.0f, 1.0f}).selected = 1;
     addTriangle(m, 1, 5, 4, {0.5f, 1.0f, 0.5f}, {0.0f, 1.0f, 1.0f});
-    m.triangles[2].selected = 1;
     return m;
 }
 

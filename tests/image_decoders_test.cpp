@@ -11,12 +11,6 @@
 
 namespace {
 
-using Colour = std::array<uint8_t, 3>;
-
-// 5 x 3 (15 bytes a row) with every pixel different.
-const RgbImage fiveByThree = makeRgbImage(5, 3, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 50), uint8_t(y * 100), uint8_t(200 - x * 10 - y)}; });
-RgbImage sample() { return fiveByThree; }
-
 void expectNear(const RgbImage& actual, const RgbImage& expected, int tolerance)
 {
     ASSERT_EQ(std::pair(actual.width, actual.height), std::pair(expected.width, expected.height));
@@ -34,7 +28,7 @@ void put(std::vector<uint8_t>& bytes, size_t at, uint32_t value, bool bigEndian)
 // A valid PNG whose IHDR claims width x height, with a matching CRC.
 std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height)
 {
-    std::vector<uint8_t> png = encodeTestPng(sample());
+    std::vector<uint8_t> png = encodeTestPng(fiveByThree);
     put(png, 16, width, true);
     put(png, 20, height, true);
     put(png, 29, uint32_t(crc32(0, &png[12], 17)), true);  // over "IHDR" and its 13 data bytes
@@ -44,7 +38,7 @@ std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height)
 // A valid JPEG whose SOF header claims width x height.
 std::vector<uint8_t> jpegClaiming(uint16_t width, uint16_t height)
 {
-    std::vector<uint8_t> jpeg = encodeTestJpeg(sample());
+    std::vector<uint8_t> jpeg = encodeTestJpeg(fiveByThree);
     const auto sof = std::ranges::search(jpeg, std::array<uint8_t, 2>{0xFF, 0xC0}).begin();
     sof[5] = uint8_t(height >> 8), sof[6] = uint8_t(height), sof[7] = uint8_t(width >> 8), sof[8] = uint8_t(width);
     return jpeg;
@@ -90,9 +84,9 @@ TEST(PngDecoder, DecodesEveryColourTypeTopRowFirstAndRefusesBadBytes)
         {nullptr, {2, 8, true}}, {&gray, {0, 8, false}}, {&gray, {4, 8, false}}, {&gray, {0, 1, false}}};
     for (const auto& [image, options] : cases) {
         SCOPED_TRACE(options.colorType * 100 + options.bitDepth + options.interlaced);
-        expectNear(decodePng(encodeTestPng(image ? *image : sample(), options)), image ? *image : sample(), 0);
+        expectNear(decodePng(encodeTestPng(image ? *image : fiveByThree, options)), image ? *image : fiveByThree, 0);
     }
-    EXPECT_TRUE(hasPngSignature(encodeTestPng(sample())));
+    EXPECT_TRUE(hasPngSignature(encodeTestPng(fiveByThree)));
     EXPECT_EQ(decodePng(pngClaiming(5, 3)).width, 5);  // the forging itself is sound
     // The program's own writer: read back whole; nothing for an empty or short image.
     const RgbImage image = makeRgbImage(37, 11, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 7), uint8_t(y * 23), uint8_t(x ^ y)}; });
@@ -100,12 +94,12 @@ TEST(PngDecoder, DecodesEveryColourTypeTopRowFirstAndRefusesBadBytes)
     for (const RgbImage& bad : {RgbImage{}, RgbImage{4, 0, {}}, RgbImage{4, 4, std::vector<uint8_t>(47)}}) EXPECT_TRUE(encodePng(bad).empty());
     EXPECT_FALSE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(48)}).empty());
 
-    const std::vector<uint8_t> good = encodeTestPng(sample());
+    const std::vector<uint8_t> good = encodeTestPng(fiveByThree);
     for (size_t length = 0; length < good.size(); ++length) EXPECT_TRUE(refused(decodePng({good.data(), length}))) << length;
     std::vector<uint8_t> corrupt = good, junkAfterSignature = junk(2048, 3);
     for (size_t i = 40; i < corrupt.size() - 12; ++i) corrupt[i] ^= 0x5A;  // IDAT damaged
     std::copy_n(good.begin(), 8, junkAfterSignature.begin());
-    for (const auto& bytes : {junk(4096, 7), encodeTestJpeg(sample()), corrupt, junkAfterSignature, pngClaiming(16385, 1),
+    for (const auto& bytes : {junk(4096, 7), encodeTestJpeg(fiveByThree), corrupt, junkAfterSignature, pngClaiming(16385, 1),
                               pngClaiming(1, 16385), pngClaiming(16384, 16384), pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), pngClaiming(0, 3),
                               pngClaiming(8000, 8000)})  // the last within the limits, refused by the missing data
         EXPECT_TRUE(refused(decodePng(bytes)));
@@ -125,17 +119,17 @@ TEST(JpegDecoder, DecodesColourAndGrayAndRefusesBadBytes)
 {
     const RgbImage flat = makeRgbImage(7, 5, [](int32_t, int32_t) { return Colour{200, 120, 40}; });
     const RgbImage gray = makeRgbImage(6, 6, [](int32_t, int32_t) { return Colour{90, 90, 90}; });
-    expectNear(decodeJpeg(encodeTestJpeg(sample())), sample(), 40);
-    expectNear(decodeJpeg(encodeTestJpeg(sample(), false, true)), sample(), 40);
+    expectNear(decodeJpeg(encodeTestJpeg(fiveByThree)), fiveByThree, 40);
+    expectNear(decodeJpeg(encodeTestJpeg(fiveByThree, false, true)), fiveByThree, 40);
     expectNear(decodeJpeg(encodeTestJpeg(flat)), flat, 3);
     expectNear(decodeJpeg(encodeTestJpeg(gray, true)), gray, 2);
     EXPECT_EQ(decodeJpeg(jpegClaiming(5, 3)).width, 5);
 
-    const std::vector<uint8_t> good = encodeTestJpeg(sample());
+    const std::vector<uint8_t> good = encodeTestJpeg(fiveByThree);
     for (size_t length = 0; length < good.size(); ++length) EXPECT_TRUE(refused(decodeJpeg({good.data(), length}))) << length;
     std::vector<uint8_t> junkAfterMarker = junk(2048, 5);
     std::copy_n(good.begin(), 3, junkAfterMarker.begin());
-    for (const auto& bytes : {junk(4096, 11), encodeTestPng(sample()), junkAfterMarker, jpegClaiming(16385, 1),
+    for (const auto& bytes : {junk(4096, 11), encodeTestPng(fiveByThree), junkAfterMarker, jpegClaiming(16385, 1),
                               jpegClaiming(16000, 16000), jpegClaiming(0, 3), jpegClaiming(9000, 7000)})
         EXPECT_TRUE(refused(decodeJpeg(bytes)));
 }
@@ -146,10 +140,10 @@ TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabelsAndRefusesB
                                                              std::tuple(32u, false, 40u, false), std::tuple(32u, false, 40u, true),
                                                              std::tuple(32u, true, 108u, true)}) {
         SCOPED_TRACE(bits + topDown * 1000 + infoSize * 10 + bitfields * 10000);
-        std::vector<uint8_t> bmp = makeBmp(sample(), bits, topDown, infoSize, bitfields);
-        expectNear(decodeBmp(bmp), sample(), 0);
+        std::vector<uint8_t> bmp = makeBmp(fiveByThree, bits, topDown, infoSize, bitfields);
+        expectNear(decodeBmp(bmp), fiveByThree, 0);
         bmp.resize(bmp.size() - (bits == 24 ? 1 : 0));  // the last row without its padding is still whole
-        expectNear(decodeBmp(bmp), sample(), 0);
+        expectNear(decodeBmp(bmp), fiveByThree, 0);
     }
     const RgbImage widest = makeRgbImage(16384, 1, [](int32_t x, int32_t) { return Colour{uint8_t(x), 0, 0}; });
     expectNear(decodeBmp(makeBmp(widest, 24, false)), widest, 0);  // the largest side allowed
@@ -159,7 +153,7 @@ TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabelsAndRefusesB
         EXPECT_EQ(std::tuple(label.width, label.height, label.rgb[0], label.rgb[2]), std::tuple(22, 15, 0, 140)) << name;  // dark blue ground
     }
 
-    const std::vector<uint8_t> good = makeBmp(sample(), 24, false);
+    const std::vector<uint8_t> good = makeBmp(fiveByThree, 24, false);
     std::vector<std::vector<uint8_t>> bad{{}, {'B', 'M'}, junk(4096, 9)};
     bad.back()[0] = 'B', bad.back()[1] = 'M';
     for (size_t cut : {size_t{10}, size_t{30}, size_t{54}, good.size() - 4}) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(cut));
@@ -168,13 +162,13 @@ TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabelsAndRefusesB
     const std::pair<size_t, uint32_t> patches[] = {{10, 0xFFFFFFF0u}, {14, 0x7FFFFFFFu}, {18, 0u}, {18, 100000u},
                                                    {22, 0x80000000u}, {22, 20000u}, {30, 1u}, {28, 8u}};
     for (const auto& [at, value] : patches) put(bad.emplace_back(good), at, value, false);
-    std::vector<uint8_t> masksMissing = makeBmp(sample(), 32, false, 40, true);
+    std::vector<uint8_t> masksMissing = makeBmp(fiveByThree, 32, false, 40, true);
     masksMissing.resize(60);
     bad.push_back(masksMissing);
     for (const auto& bytes : bad) EXPECT_TRUE(refused(decodeBmp(bytes))) << bytes.size();
 
     const std::string dir = makeTestFolder("bmp_reader");
-    writeTestFile(dir + "/picture.png", encodeTestPng(sample()));
+    writeTestFile(dir + "/picture.png", encodeTestPng(fiveByThree));
     RgbImage out;
     EXPECT_FALSE(readBmpFile(dir + "/missing.bmp", out) || readBmpFile(dir, out) || readBmpFile(dir + "/picture.png", out));
     EXPECT_EQ(out.width, 0);

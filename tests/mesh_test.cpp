@@ -35,9 +35,7 @@ std::string describe(const Mesh& m)
 // One click of the create-triangle tool on vertex p.
 void cornerAt(Mesh& m, int32_t p)
 {
-    deselectAllVertices(m);
-    m.vertices[static_cast<size_t>(p)].selected = 1;
-    addCorner(m);
+    deselectAllVertices(m), m.vertices[static_cast<size_t>(p)].selected = 1, addCorner(m);
 }
 
 }  // namespace

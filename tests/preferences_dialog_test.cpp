@@ -24,8 +24,7 @@ struct PreferencesDialog : ::testing::Test {
         fake.onIdle = [this, language, grid, done = false](FakeWindowLayer& f) mutable {
             if (done || !f.isWindowOpen(windowPreferences)) return;
             done = true;
-            seen = f.windows[windowPreferences];
-            activeWhileWaiting = f.active;
+            seen = f.windows[windowPreferences], activeWhileWaiting = f.active;
             for (auto& [id, g] : f.windows[windowPreferences].gadgets) {
                 if (g.kind == "combo" && language != -2) g.selection = language;
                 if (g.kind == "text" && grid != nullptr) g.text = grid;
@@ -81,14 +80,10 @@ TEST_F(PreferencesDialog, ShowsLanguagesAndSnapGridTakesThemOnClosingAndKeepsInF
     }
     // Its own loop keeps it in front; a window gone unclosed changes nothing.
     fake.openWindow(windowFront, WindowSpec{});
-    fake.push(eventLeftDown, windowFront, mkLButton);
-    fake.push(eventClose, windowMain);
-    fake.push(eventCommand, windowMain, cmdQuit);
+    fake.push(eventLeftDown, windowFront, mkLButton).push(eventClose, windowMain).push(eventCommand, windowMain, cmdQuit);
     EXPECT_TRUE(run(1, nullptr));
     EXPECT_EQ(activeWhileWaiting, windowPreferences);
-    EXPECT_TRUE(fake.events.empty());
-    EXPECT_EQ(state.prefs.language, 1);
-    EXPECT_FALSE(state.closeRequested);
+    EXPECT_EQ(std::tuple(fake.events.size(), state.prefs.language, state.closeRequested), std::tuple(0u, 1, false));
 
     state.prefs.language = 2;
     fake.onIdle = [](FakeWindowLayer& f) {
@@ -96,6 +91,5 @@ TEST_F(PreferencesDialog, ShowsLanguagesAndSnapGridTakesThemOnClosingAndKeepsInF
         f.closeWindow(windowPreferences);
     };
     EXPECT_FALSE(runPreferencesDialog(state));
-    EXPECT_EQ(state.prefs.language, 2);
-    EXPECT_EQ(fake.active, windowMain);
+    EXPECT_EQ(std::pair(state.prefs.language, fake.active), std::pair(2, windowMain));
 }

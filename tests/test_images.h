@@ -1,11 +1,14 @@
 // test_images.h: in-memory PNG and JPEG encoders for tests, and small file helpers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+
+using Colour = std::array<uint8_t, 3>;
 
 struct TestPngOptions { int colorType = 2 /* PNG_COLOR_TYPE_RGB */, bitDepth = 8; bool interlaced = false; };
 
@@ -18,12 +21,13 @@ RgbImage makeRgbImage(int32_t width, int32_t height, F colour)
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             const auto [r, g, b] = colour(x, y);
-            image.rgb.push_back(r);
-            image.rgb.push_back(g);
-            image.rgb.push_back(b);
+            image.rgb.insert(image.rgb.end(), {r, g, b});
         }
     return image;
 }
+
+// 5 x 3 (15 bytes a row, so rows are not 4-aligned) with every pixel different.
+inline const RgbImage fiveByThree = makeRgbImage(5, 3, [](int32_t x, int32_t y) { return Colour{uint8_t(x * 50), uint8_t(y * 100), uint8_t(200 - x * 10 - y)}; });
 
 // PNG of an RGB image in the colour type (not palette) and depth asked for; gray takes the red channel.
 std::vector<uint8_t> encodeTestPng(const RgbImage& image, TestPngOptions options = {});

@@ -11,10 +11,8 @@
 
 namespace {
 
-using Colour = std::array<uint8_t, 3>;
 const std::vector<uint8_t> redBlueBytes{255, 0, 0, 0, 0, 255};
 const RgbImage redBlue{2, 1, redBlueBytes};
-const RgbImage fiveByThree = makeRgbImage(5, 3, [](int32_t x, int32_t y) { return Colour{uint8_t(50 * x), uint8_t(100 * y), uint8_t(7 + x + y)}; });
 
 // The texels of one level of a texture, and its size.
 std::vector<uint8_t> textureLevel(uint32_t name, int level, GLint& width)

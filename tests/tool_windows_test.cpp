@@ -104,9 +104,7 @@ struct ToolWindows : ::testing::Test {
 
 TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
 {
-    addVertex(state.mesh, 0.0f, 0.0f, 0.5f, 1);
-    addVertex(state.mesh, 0.2f, 0.1f, 0.0f, 1);
-    addVertex(state.mesh, 0.9f, 0.9f, 0.9f);
+    addVertex(state.mesh, 0.0f, 0.0f, 0.5f, 1), addVertex(state.mesh, 0.2f, 0.1f, 0.0f, 1), addVertex(state.mesh, 0.9f, 0.9f, 0.9f);
     pointAt(ViewKind::Front, -0.5f, 0.0f);
     beginDragAt(state);
     pointAt(ViewKind::Front, -0.4f, 0.0f);
@@ -145,9 +143,7 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     expectVertices({{0.75f, 0.0f, 0.0f}});
 
     state.mesh = Mesh{};
-    addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1);
-    addVertex(state.mesh, 2.0f, 0.0f, 4.0f, 1);
-    addVertex(state.mesh, 5.0f, 5.0f, 5.0f);
+    addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1), addVertex(state.mesh, 2.0f, 0.0f, 4.0f, 1), addVertex(state.mesh, 5.0f, 5.0f, 5.0f);
     fake.openWindow(windowFront, WindowSpec{});
     fake.push(eventLeftDown, windowFront, mkLButton);  // the fake activates the clicked view
     fake.push(eventClose, windowMain);                 // not the modal window's own: ignored

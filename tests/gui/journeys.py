@@ -260,10 +260,6 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
-def main():
-    return run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                       "navigate": navigate, "texture": texture})
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
+                          "navigate": navigate, "texture": texture}))

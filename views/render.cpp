@@ -39,7 +39,6 @@ Rgb triangleColour(const Triangle& t)
 void push(std::vector<float>& out, float a, float b) { out.insert(out.end(), {a, b}); }
 void push(std::vector<float>& out, float a, float b, float c) { out.insert(out.end(), {a, b, c}); }
 void push(std::vector<float>& out, Vec3 p) { push(out, p.x, p.y, p.z); }
-void push(std::vector<float>& out, Rgb c) { push(out, c.r, c.g, c.b); }
 
 void setColour(Rgb c) { glColor3f(c.r, c.g, c.b); }
 
@@ -130,27 +129,46 @@ constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
     return edges;
 }();
 
+// Appends a pair of indices to edges, in a new run when the colour changes.
+void pushEdge(std::vector<uint32_t>& edges, std::vector<ColourRun>& runs, Rgb c, uint32_t from, uint32_t to)
+{
+    const std::array<float, 3> colour{c.r, c.g, c.b};
+    if (runs.empty() || runs.back().colour != colour)
+        runs.push_back({static_cast<uint32_t>(edges.size()), 0, colour});
+    edges.insert(edges.end(), {from, to});
+    runs.back().count += 2;
+}
+
+// Draws each run of edges in its colour over the current vertex array. One
+// colour per run rather than a colour array gives the same pixels and spares
+// the driver copying a second array of every corner on each draw.
+void drawRuns(std::span<const uint32_t> edges, std::span<const ColourRun> runs)
+{
+    for (const ColourRun& run : runs) {
+        glColor3f(run.colour[0], run.colour[1], run.colour[2]);
+        drawLines(edges.subspan(run.first, run.count));
+    }
+}
+
 // Every vertex as drawCube at the vertex with scale builtMarkerSize in line mode:
-// each marker's eight corners in the vertex's colour, and its twelve edges.
+// each marker's eight corners, and its twelve edges in the vertex's colour.
 void buildMarkers(const Mesh& mesh, RenderBuffers& b)
 {
     b.markerCorners.clear();
-    b.markerColours.clear();
     b.markerEdges.clear();
+    b.markerRuns.clear();
     b.markerCorners.reserve(mesh.vertices.size() * 8 * 3);
-    b.markerColours.reserve(mesh.vertices.size() * 8 * 3);
     b.markerEdges.reserve(mesh.vertices.size() * cubeEdges.size() * 2);
     for (const Vertex& v : mesh.vertices) {
         const auto first = static_cast<uint32_t>(b.markerCorners.size() / 3);
-        const Rgb colour = markerColour(v);
         for (const size_t corner : markerPlaces.corner) {
             const float* p = cubeCorners[corner].position;
             const float size = b.builtMarkerSize;
             push(b.markerCorners, size * p[0] + v.x, size * p[1] + v.y, size * p[2] + v.z);
-            push(b.markerColours, colour);
         }
         for (const auto& edge : cubeEdges)
-            for (const size_t corner : edge) b.markerEdges.push_back(first + markerPlaces.placeOf[corner]);
+            pushEdge(b.markerEdges, b.markerRuns, markerColour(v), first + markerPlaces.placeOf[edge[0]],
+                     first + markerPlaces.placeOf[edge[1]]);
     }
 }
 
@@ -181,37 +199,33 @@ void buildWireframe(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     b.wireEdges.reserve(6 * drawn);
     for (size_t k = 0; k < drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
-        const Rgb c = triangleColour(t);
-        const std::array<float, 3> colour{c.r, c.g, c.b};
         for (size_t corner = 0; corner < 3; ++corner) {
             const auto from = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[corner]));
             const auto to = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[(corner + 1) % 3]));
-            if (!firstTime(from, to)) continue;
-            if (b.wireRuns.empty() || b.wireRuns.back().colour != colour)
-                b.wireRuns.push_back({static_cast<uint32_t>(b.wireEdges.size()), 0, colour});
-            b.wireEdges.insert(b.wireEdges.end(), {from, to});
-            b.wireRuns.back().count += 2;
+            if (firstTime(from, to)) pushEdge(b.wireEdges, b.wireRuns, triangleColour(t), from, to);
         }
     }
 }
 
-// The finished triangles' corners for the 3D view.
+// The finished triangles' corners for the 3D view, in runs of one colour.
 void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
 {
     b.positions.clear();
     b.texCoords.clear();
-    b.colors.clear();
+    b.triangleRuns.clear();
     if (mesh.vertices.empty()) return;
     b.positions.reserve(drawn * 9);
-    b.colors.reserve(drawn * 9);
     b.texCoords.reserve(drawn * 6);
     for (size_t k = 0; k < drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
         const Rgb c = triangleColour(t);
+        const std::array<float, 3> colour{c.r, c.g, c.b};
+        if (b.triangleRuns.empty() || b.triangleRuns.back().colour != colour)
+            b.triangleRuns.push_back({static_cast<uint32_t>(3 * k), 0, colour});
+        b.triangleRuns.back().count += 3;
         for (size_t corner = 0; corner < 3; ++corner) {
             push(b.texCoords, t.u[corner], t.v[corner]);
             push(b.positions, vertexPosition(mesh, t.vertexIndex[corner]));
-            push(b.colors, c);
         }
     }
 }
@@ -269,8 +283,8 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
         glDisable(GL_TEXTURE_2D);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         drawOriginCross(crossArm / orthoZoom);
-        setArrays(buffers.markerCorners.data(), 0, buffers.markerColours.data(), nullptr);
-        drawLines(buffers.markerEdges);
+        setArrays(buffers.markerCorners.data(), 0, nullptr, nullptr);
+        drawRuns(buffers.markerEdges, buffers.markerRuns);
     }
     if (threeD) glBindTexture(GL_TEXTURE_2D, textureName);
 
@@ -284,14 +298,14 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
     if (count > 0) colour = triangleColour(mesh.triangles.back());
     if (ortho && !buffers.wireEdges.empty()) {
         setArrays(&mesh.vertices.front().x, sizeof(Vertex), nullptr, nullptr);
-        for (const ColourRun& run : buffers.wireRuns) {
-            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
-            drawLines(std::span(buffers.wireEdges).subspan(run.first, run.count));
-        }
+        drawRuns(buffers.wireEdges, buffers.wireRuns);
     }
     if (threeD && !buffers.positions.empty()) {
-        setArrays(buffers.positions.data(), 0, buffers.colors.data(), buffers.texCoords.data());
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(buffers.positions.size() / 3));
+        setArrays(buffers.positions.data(), 0, nullptr, buffers.texCoords.data());
+        for (const ColourRun& run : buffers.triangleRuns) {
+            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
+            glDrawArrays(GL_TRIANGLES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
+        }
     }
     // Arrays leave the current colour and texture coordinate undefined; the
     // construction line takes those of the last triangle visited.

@@ -125,7 +125,7 @@ void zoomOut(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
-// A stretch of an index array drawn in one colour.
+// A stretch of an index or corner array drawn in one colour.
 struct ColourRun {
     uint32_t first = 0;
     uint32_t count = 0;
@@ -146,19 +146,20 @@ struct RenderBuffers {
     float builtMarkerSize = 0.0f;  // markers keep their size on screen, so a zoom rebuilds them
     bool built = false;
 
-    // Orthographic views: the eight corners of every vertex's marker cube with
-    // the vertex's colour, and each marker's twelve edges as pairs of corners.
+    // Orthographic views: the eight corners of every vertex's marker cube,
+    // and each marker's twelve edges as pairs of corners, in runs of the
+    // vertices' colours.
     std::vector<float> markerCorners;
-    std::vector<float> markerColours;
     std::vector<uint32_t> markerEdges;
+    std::vector<ColourRun> markerRuns;
     // The wireframe: every edge of the finished triangles once, as a pair of
     // vertex positions, in the order and colour the triangles first give it.
     std::vector<uint32_t> wireEdges;
     std::vector<ColourRun> wireRuns;
-    // The 3D view: the finished triangles' corners.
+    // The 3D view: the finished triangles' corners, in runs of their colours.
     std::vector<float> positions;
     std::vector<float> texCoords;
-    std::vector<float> colors;
+    std::vector<ColourRun> triangleRuns;
 };
 
 // Draws the mesh into the current context: viewFlag 0 for Front, Side and Top

@@ -1,16 +1,52 @@
-// redraw_bench.cpp: prints milliseconds per redrawViews of the real editor
-// (Qt window layer, four view windows with their own contexts, buffers
-// swapped) for meshes of 1,000, 10,000 and 100,000 triangles. Needs a display:
-//   xvfb-run -a -s "-screen 0 1024x768x24" build-rel/bench/redraw/pq_bench_redraw
+// redraw_bench.cpp: prints milliseconds per redraw of the real editor (Qt
+// window layer, four view windows with their own contexts, buffers swapped)
+// for meshes of 1,000, 10,000 and 100,000 triangles, or of the counts given:
+// the full redrawViews of all four views, then what typical interactions
+// redraw: an orbit of the 3D view (that view alone), a pan of the
+// orthographic views (those three) and a moved vertex (all four, after
+// rebuilding the arrays). Needs a display:
+//   xvfb-run -a -s "-screen 0 1024x768x24" build-rel/bench/redraw/pq_bench_redraw [triangles...]
 #include <QApplication>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <vector>
 
 #include "app/app.h"
 #include "app/qt/qt_window_layer.h"
 #include "bench/bench_mesh.h"
+
+namespace {
+
+// Runs one change and the redraw it causes at least five times and two seconds.
+void measure(QApplication& application, AppState& state, const char* what, const std::function<void(int32_t)>& change)
+{
+    for (int32_t i = 0; i < 2; ++i) {
+        change(i);
+        redrawDirtyViews(state);
+    }
+    int32_t passes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
+    std::chrono::duration<double, std::milli> elapsed{0};
+    while (passes < 5 || elapsed.count() < 2000.0) {
+        application.processEvents();
+        change(passes);
+        redrawDirtyViews(state);
+        ++passes;
+        elapsed = std::chrono::steady_clock::now() - start;
+    }
+    // Processor time counts every thread (the rasteriser's too) and is
+    // steadier than wall time on a busy machine.
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    std::printf("  %-34s %8.2f ms wall, %8.2f ms processor time (%d redraws)\n", what, elapsed.count() / passes,
+                cpuMs / passes, passes);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,25 +60,27 @@ int main(int argc, char** argv)
     windows.makeCurrent(windowFront);
     std::printf("renderer: %s\n", windows.glString(0x1F01).c_str());  // GL_RENDERER
 
-    for (const int32_t count : {1000, 10000, 100000}) {
+    std::vector<int32_t> counts{1000, 10000, 100000};
+    if (argc > 1) counts.clear();
+    for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
+    for (const int32_t count : counts) {
         state.mesh = benchGridMesh(count);
         markMeshChanged(state, allViews);
-        for (int i = 0; i < 3; ++i) redrawViews(state);
-        int32_t passes = 0;
-        const auto start = std::chrono::steady_clock::now();
-        const std::clock_t cpuStart = std::clock();
-        std::chrono::duration<double, std::milli> elapsed{0};
-        while (passes < 5 || elapsed.count() < 2000.0) {
-            application.processEvents();
-            redrawViews(state);
-            ++passes;
-            elapsed = std::chrono::steady_clock::now() - start;
-        }
-        // Processor time counts every thread (the rasteriser's too) and is
-        // steadier than wall time on a busy machine.
-        const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-        std::printf("%7d triangles, %6zu vertices: %8.2f ms per redrawViews, %8.2f ms processor time (%d redraws)\n",
-                    count, state.mesh.vertices.size(), elapsed.count() / passes, cpuMs / passes, passes);
+        std::printf("%d triangles, %zu vertices:\n", count, state.mesh.vertices.size());
+        measure(application, state, "redrawViews (all four views)", [&](int32_t) { markViewsDirty(state, allViews); });
+        measure(application, state, "orbit the 3D view", [&](int32_t pass) {
+            state.camera.orbitY = 20.0f + static_cast<float>(pass % 2);
+            markViewsDirty(state, viewBit(ViewKind::ThreeD));
+        });
+        measure(application, state, "pan the orthographic views", [&](int32_t pass) {
+            state.camera.panX = pass % 2 == 0 ? 0.0f : 0.01f;
+            markViewsDirty(state, orthoViews);
+        });
+        measure(application, state, "move a vertex (arrays rebuilt)", [&](int32_t pass) {
+            state.mesh.vertices[static_cast<size_t>(count / 4)].x += pass % 2 == 0 ? 0.001f : -0.001f;
+            markMeshChanged(state, allViews);
+        });
+        state.camera.panX = 0.0f;
     }
     releaseWindows(state);
     return 0;

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <new>
@@ -403,13 +404,24 @@ bool forEachFileText(int fd, size_t from, size_t to, std::vector<char>& buffer,
 
 void runSideBySide(const std::function<void()>& first, const std::function<void()>& second)
 {
-    std::jthread other;
-    try {
-        other = std::jthread(second);
-    } catch (const std::exception&) {  // no thread, or no memory to start one
-        second();
+    // An exception leaving a thread would end the program: it is carried over.
+    std::exception_ptr secondFailed;
+    {
+        std::jthread other;
+        try {
+            other = std::jthread([&] {
+                try {
+                    second();
+                } catch (...) {
+                    secondFailed = std::current_exception();
+                }
+            });
+        } catch (const std::exception&) {  // no thread, or no memory to start one
+            second();
+        }
+        first();
     }
-    first();
+    if (secondFailed) std::rethrow_exception(secondFailed);
 }
 
 namespace {

@@ -78,8 +78,8 @@ void adviseLargePages(const std::vector<T>& list)
 }
 
 // Runs first() here while second() runs on another thread, and returns when
-// both are done; one after the other here when no thread can be started.
-// Neither may throw.
+// both are done; one after the other here when no thread can be started. An
+// exception from either comes out of it once both have ended.
 void runSideBySide(const std::function<void()>& first, const std::function<void()>& second);
 
 // Splits text into lines ending at CR LF, a lone CR, LF or NUL; the line end is

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -10,6 +12,7 @@
 
 #include <bit>
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include <limits>
 #include <new>
 #include <random>
+#include <thread>
 
 #include "app/app.h"
 #include "files/files.h"
@@ -193,6 +197,15 @@ TEST(NativeFile, FilesAreReadInPiecesAndSavedWhole)
 
 mode_t typeOf(const std::string& path) { struct stat i {}; return ::lstat(path.c_str(), &i) == 0 ? i.st_mode & S_IFMT : 0; }
 
+// True when `check` holds in a forked child, which must not die of a signal.
+template <class Check> bool holdsInChild(Check check)
+{
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(check() ? 0 : 1);
+    int status = 1;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST(SaveTarget, LinksAreFollowedReplacementKeepsModeAndOwnerAndRefusesWhatTheUserMayNotWrite)
 {
     TempDir dir;
@@ -225,11 +238,12 @@ TEST(SaveTarget, LinksAreFollowedReplacementKeepsModeAndOwnerAndRefusesWhatTheUs
     // Read-only is refused like shell redirection in a writable folder (as an unprivileged child).
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.path.c_str(), 0777), 0);
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit((::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
-                            writeFileReplacing(path, asBytes("lost")) == "Permission denied" ? 0 : 1);
-    int status = 1;
-    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(holdsInChild([&] { return (::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
+                                          writeFileReplacing(path, asBytes("lost")) == "Permission denied"; }));
+    // So is a write past the file size limit; the old file stays.
+    EXPECT_TRUE(holdsInChild([&] { const rlimit small{10, 10}; return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                                          ::setrlimit(RLIMIT_FSIZE, &small) == 0 && ::chmod(path.c_str(), 0644) == 0 &&
+                                          writeFileReplacing(path, asBytes(std::string(100, 'x'))) == "File too large"; }));
     EXPECT_EQ(fileText(path), "new");
     // Names up to the limit; the temporary name is cut without splitting a UTF-8 sequence.
     std::string accented = "a";
@@ -253,6 +267,20 @@ TEST(SaveTarget, SpecialFilesAreWrittenInPlaceOrRefused)
     EXPECT_EQ(::read(reader, received, sizeof received), 7);
     EXPECT_EQ(std::string(received), "through");
     ::close(reader);
+    // A reader that leaves while the bytes are written is a message, not a SIGPIPE that ends the program.
+    EXPECT_TRUE(holdsInChild([&] {
+        const int leaving = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        std::thread leaver([leaving] {
+            pollfd ready{leaving, POLLIN, 0};
+            char first[16];
+            const bool some = ::poll(&ready, 1, -1) == 1 && ::read(leaving, first, sizeof first) > 0;
+            ::close(leaving);
+            return some;
+        });
+        const bool said = writeFileReplacing(fifo, asBytes(std::string(1 << 20, 'x'))) == "Broken pipe";
+        leaver.join();
+        return said;
+    }));
     if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) GTEST_SKIP() << "no device nodes here";
     ASSERT_EQ(::mknod((dir / "full").c_str(), S_IFCHR | 0666, ::makedev(1, 7)), 0);
     ASSERT_EQ(::mknod((dir / "block").c_str(), S_IFBLK | 0600, ::makedev(7, 0)), 0);

@@ -242,9 +242,9 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
     write("damaged", read(reply).replace(30, 1, "x"));
     write("huge", read(reply).substr(0, 12) + std::string("\xf0\xff\xff\xff\xff\xff\xff\x0f", 8));
     write("message", replyOf(ImportReplyKind::Message, "line one\nline two"));
-    const std::string crashed = "the importer crashed on " + file;
+    const std::string crashed = "the importer crashed on " + file, triangle = "1 vertices\n0 0 0 0 0 | 0 0 0 0 0 | 0 0 0 0 0";
     const std::pair<std::string, std::string> cases[] = {
-        {"cat reply", "1 vertices\n0 0 0 0 0 | 0 0 0 0 0 | 0 0 0 0 0"}, {"cat damaged", crashed}, {"cat huge", crashed},
+        {"cat reply", triangle}, {"head -c 5 reply; sleep 0.5; tail -c +6 reply", triangle}, {"cat damaged", crashed}, {"cat huge", crashed},
         {"cat reply; echo more", crashed}, {"cat message", "cannot import " + file + ": line one line two"},
         {"kill -SEGV $$", crashed}, {"cat reply; exit 1", crashed}, {"exit 3", file + " needs more memory than allowed"},
         {"kill -XCPU $$", file + " took too long"}, {"exec sleep 60", file + " took too long"},
@@ -331,6 +331,7 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
         {"", "the export helper " + helper + " could not be started: No such file or directory"},
         {"kill -SEGV $$", "the exporter crashed"}, {"exit 1", "the export helper failed"},
         {"printf 'disk\\nfull'; exit 2", "the export helper failed"}, {"printf 'disk\\nfull'; exit 1", "disk full"},
+        {"printf '%02000d' 0; exit 1", std::string(1000, '0')},
         {"cat > \"$0.mesh\"; printf 'written'", ""},
     };
     for (const auto& [script, expected] : scripts) {

@@ -184,4 +184,7 @@ TEST_F(Editing, ToolWindowsShowTheDocumentAfterAnUndoAndLeavingAsksOnlyWithChang
     run(eventCommand, windowMain, cmdOpen);  // an empty mesh holds nothing to ask about
     EXPECT_EQ(std::tuple(state.mesh.vertices.size(), state.mesh.vertices[0].x, windows.choices.size(), windows.fileDialogs.size()),
               std::tuple(6u, 5.0f, 5u, 1u)) << "discarded, then the saved file opened";
+    state.mesh = Mesh{}, addVertex(state.mesh, 1, 2, 3);  // vertices alone are work too: asked, cancelled
+    run(eventCommand, windowMain, cmdNew);
+    EXPECT_EQ(std::pair(windows.choices.size(), state.mesh.vertices.size()), std::pair(size_t{6}, size_t{1}));
 }

@@ -62,6 +62,8 @@ std::vector<uint8_t> makeBmp(const RgbImage& image, uint32_t bits, bool topDown,
         put(b, b.size(), v, false);
     put(b, 26, 1 | bits << 16, false);
     put(b, 30, bitfields ? 3 : 0, false);
+    if (infoSize == 12)  // OS/2's core header: 16-bit width, height, planes and bits
+        put(b, 18, uint32_t(image.width) | uint32_t(uint16_t(topDown ? -image.height : image.height)) << 16, false), put(b, 22, 1 | bits << 16, false);
     for (size_t i = 0; i < 3 && bitfields; ++i) put(b, 54 + 4 * i, 0xFF00u << (8 * i), false);
     b.resize(offset);
     for (size_t row = 0; row < h; ++row) {
@@ -138,7 +140,7 @@ TEST(BmpDecoder, ReadsTheLayoutsPaintProgramsWriteAndTheShippedLabelsAndRefusesB
 {
     for (const auto& [bits, topDown, infoSize, bitfields] : {std::tuple(24u, false, 40u, false), std::tuple(24u, true, 40u, false),
                                                              std::tuple(32u, false, 40u, false), std::tuple(32u, false, 40u, true),
-                                                             std::tuple(32u, true, 108u, true)}) {
+                                                             std::tuple(32u, true, 108u, true), std::tuple(24u, true, 12u, false)}) {
         SCOPED_TRACE(bits + topDown * 1000 + infoSize * 10 + bitfields * 10000);
         std::vector<uint8_t> bmp = makeBmp(fiveByThree, bits, topDown, infoSize, bitfields);
         expectNear(decodeBmp(bmp), fiveByThree, 0);

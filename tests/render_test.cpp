@@ -211,6 +211,7 @@ TEST(Render, ViewsPictureLaysOutFourViewsWithTheTextureIn3D)
     EXPECT_TRUE(picture.textureLoaded);
     EXPECT_FALSE(picture.labelsLoaded);
     EXPECT_EQ(pixelAt(picture.image, 75, 40), green) << "the 3D view's centre";
+    for (const int row : {28, 29, 58, 59}) EXPECT_EQ(pixelAt(picture.image, 10, row), (Pixel{239, 239, 239})) << "between views: " << row;
     EXPECT_EQ(renderViewsPicture(Mesh{}, folder, "", 3, 20).image.width, 3) << "views of no width are left out";
 }
 

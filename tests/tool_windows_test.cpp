@@ -121,6 +121,11 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     pointAt(ViewKind::Top, -0.7f, -0.6f);
     dragSelectedVertices(state);
     expectVertices({{0.3f, -0.25f, 0.7f}, {0.5f, -0.15f, 0.2f}, {0.9f, 0.9f, 0.9f}});
+    fake.active = windowMain;  // a drag begun outside the views: the first event in one takes the reference
+    beginDragAt(state);
+    pointAt(ViewKind::Front, 0.5f, 0.5f);
+    dragSelectedVertices(state);
+    expectVertices({{0.3f, -0.25f, 0.7f}, {0.5f, -0.15f, 0.2f}, {0.9f, 0.9f, 0.9f}});
 
     // Steps of 0.1 to the right on a grid; a grid that is not finite and positive is none.
     state.mesh = Mesh{};
@@ -199,9 +204,9 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     EXPECT_EQ(std::pair(fake.gadgetText(windowTriangles, 1), fake.windows[windowTriangles].gadgets.at(1).maximum),
               std::pair(std::string("3"), 4)) << "the selected number, up to the count";
     state.eventWindow = windowTriangles, state.eventKind = eventNone;  // the step runs on passes without a new event too
-    const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"2", 1}};
+    const std::pair<const char*, int32_t> steps[] = {{"4", 3}, {"", -1}, {"0", -1}, {"5", -1}, {"99999999999", -1}, {"1", 0}, {"2", 1}};
     for (const auto& [text, selected] : steps) {
-        state.mesh.triangles[0].selected = 1;
+        selectTriangleNumber(state.mesh, 3);
         fake.setGadgetText(windowTriangles, 1, text);
         triangleListStep(state);
         EXPECT_EQ(firstSelectedTriangle(state.mesh), selected) << text;

@@ -119,6 +119,9 @@ TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)
     addVertex(mesh, 100.001f, 40, -7);
     frameMesh(c, mesh);
     EXPECT_GT(c.orthoZoom, 100.0f) << "a tiny mesh is zoomed into";
+    mesh.vertices.resize(1);
+    frameMesh(c, mesh);
+    EXPECT_EQ(c, (ViewCamera{.panX = -100, .panY = -40, .panZ = 7})) << "a single point keeps the start scale";
     frameMesh(c, Mesh{});
     EXPECT_EQ(c, ViewCamera{});
 }

@@ -129,14 +129,20 @@ constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
     return edges;
 }();
 
+// Adds `count` elements starting at `first` to the last run, or to a new run
+// when the colour changes.
+void extendRun(std::vector<ColourRun>& runs, Rgb c, size_t first, uint32_t count)
+{
+    const std::array<float, 3> colour{c.r, c.g, c.b};
+    if (runs.empty() || runs.back().colour != colour) runs.push_back({static_cast<uint32_t>(first), 0, colour});
+    runs.back().count += count;
+}
+
 // Appends a pair of indices to edges, in a new run when the colour changes.
 void pushEdge(std::vector<uint32_t>& edges, std::vector<ColourRun>& runs, Rgb c, uint32_t from, uint32_t to)
 {
-    const std::array<float, 3> colour{c.r, c.g, c.b};
-    if (runs.empty() || runs.back().colour != colour)
-        runs.push_back({static_cast<uint32_t>(edges.size()), 0, colour});
+    extendRun(runs, c, edges.size(), 2);
     edges.insert(edges.end(), {from, to});
-    runs.back().count += 2;
 }
 
 // Draws each run of edges in its colour over the current vertex array. One
@@ -218,11 +224,7 @@ void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     b.texCoords.reserve(drawn * 6);
     for (size_t k = 0; k < drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
-        const Rgb c = triangleColour(t);
-        const std::array<float, 3> colour{c.r, c.g, c.b};
-        if (b.triangleRuns.empty() || b.triangleRuns.back().colour != colour)
-            b.triangleRuns.push_back({static_cast<uint32_t>(3 * k), 0, colour});
-        b.triangleRuns.back().count += 3;
+        extendRun(b.triangleRuns, triangleColour(t), 3 * k, 3);
         for (size_t corner = 0; corner < 3; ++corner) {
             push(b.texCoords, t.u[corner], t.v[corner]);
             push(b.positions, vertexPosition(mesh, t.vertexIndex[corner]));

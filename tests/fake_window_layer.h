@@ -57,7 +57,7 @@ public:
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
-    int32_t waits = 0;
+    int32_t waits = 0, lastWaitTimeout = 0;
     std::function<bool()> sessionEndHandler;
     std::function<void()> resizeHandler;
     std::function<void(const std::vector<int32_t>&)> exposeHandler;
@@ -109,7 +109,8 @@ public:
         if (idleFetches_ = 0; event.kind == eventLeftDown && event.window != windowNone) active = event.window;
         return true;
     }
-    bool waitForEvent(int32_t) override { if (++waits; events.empty() && onIdle) onIdle(*this); return !events.empty(); }
+    bool waitForEvent(int32_t timeout) override
+    { if (++waits, lastWaitTimeout = timeout; events.empty() && onIdle) onIdle(*this); return !events.empty(); }
     bool isShiftDown() const override { return shift; }
     void sleepMs(int32_t) override {}
     bool createGlContext(int32_t) override { return true; }

@@ -231,6 +231,9 @@ TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
     glGetFloatv(GL_CURRENT_NORMAL, normal.data());
     glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texCoord.data());
     EXPECT_EQ(std::make_pair(normal, texCoord), std::make_pair(std::array<float, 4>{-1, 0, 0, 0}, std::array<float, 4>{0, 1, 0, 1}));
+    drawImage2D(engine, 1.0f, 0, 0.0f, 0.0f, 1.0f, 1.0f, 1);
+    EXPECT_EQ(std::tuple(glIsEnabled(GL_ALPHA_TEST), glIsEnabled(GL_CULL_FACE), glIsEnabled(GL_DEPTH_TEST)), std::tuple(GL_FALSE, GL_TRUE, GL_TRUE))
+        << "an image drawn with its alpha test leaves the state as it found it";
 }
 
 // The 3D view projects in perspective (the flat views pass a field of view of 0

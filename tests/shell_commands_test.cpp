@@ -48,7 +48,7 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
                       "Wiederherstellen=27,Alles zeigen=30,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
                       "15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
-    EXPECT_EQ(windows.tooltips[cmdScale], "redimensionieren");
+    EXPECT_EQ(std::pair(windows.tooltips[cmdScale], windows.tooltips[cmdRotate]), std::pair(std::string("redimensionieren"), std::string("rotieren")));
     // Icons come from the program folder into their commands' slots; a missing one leaves the button bare.
     EXPECT_EQ(windows.images, (std::map<int32_t, std::pair<int32_t, int32_t>>{
                                   {cmdScale, {16, 16}}, {cmdTriangleList, {16, 16}}, {cmdFlipTriangle, {16, 16}}}));

@@ -112,10 +112,17 @@ TEST_F(Loop, EachChangeRedrawsTheViewsShowingItOnceWhenTheQueueIsEmpty)
         {"arrow in Front", event(eventKeyDown, windowFront, vkLeft), {1, 2, 3}},
         {"arrow in 3D", event(eventKeyDown, window3D, vkUp), {4}},
         {"wheel over Top", event(eventMouseWheel, windowTop, -wheelNotch), {1, 2, 3}},
+        {"wheel over Front", event(eventMouseWheel, windowFront, wheelNotch), {1, 2, 3}},
         {"wheel over 3D", event(eventMouseWheel, window3D, wheelNotch), {4}},
         {"zoom button", event(eventCommand, windowMain, cmdZoomOut), {4}},
         {"new vertex", event(eventLeftDown, windowFront, mkLButton), {1, 2, 3, 4}, true},
         {"undo", event(eventCommand, windowMain, cmdUndo), {1, 2, 3, 4}, true},
+        {"vertex picked", [](FakeWindowLayer& w, AppState& s) {
+             addVertex(s.mesh, 0, 0, 0), setToolMode(s, SelectVertex), w.cursor[windowFront] = {124, 99}, w.push(eventLeftDown, windowFront, mkLButton);
+         }, {1, 2, 3, 4}, true},
+        {"vertex added by a drag", [](FakeWindowLayer& w, AppState& s) {
+             addVertex(s.mesh, 0, 0, 0), setToolMode(s, SelectVertex), w.active = windowFront, w.cursor[windowFront] = {124, 99}, w.push(eventMouseMove, windowFront, mkLButton);
+         }, {1, 2, 3, 4}, true},
         {"selection cleared", [](FakeWindowLayer& w, AppState& s) { addVertex(s.mesh, 0, 0, 0, 1), w.push(eventRightDown, windowSide, mkRButton); },
          {1, 2, 3, 4}, true},
         {"window size", [](FakeWindowLayer& w, AppState&) { w.resizeHandler(); }, {1, 2, 3, 4}},
@@ -183,6 +190,9 @@ TEST_F(Loop, ThePassTracksTheCursorAndShiftAndRoutesMouseEventsOfViewsOnly)
     mainLoopPass(state);
     const ViewPoint held = screenToModel(ViewKind::Front, 162, 80, w, h, state.camera);
     EXPECT_TRUE(std::abs(held.a - grabbed.a) < 1e-6 && std::abs(held.b - grabbed.b) < 1e-6);
+    windows.push(eventMouseWheel, window3D, wheelNotch / 2).push(eventMouseWheel, window3D, wheelNotch / 2);
+    settle(windows, state);
+    EXPECT_EQ(state.camera.zoom, 0.25f) << "two half notches over 3D make one step in";
 }
 
 // A tool window at rest sleeps until its next event instead of polling.
@@ -194,7 +204,7 @@ TEST_F(Loop, AToolWindowAtRestWaitsForItsNextEvent)
         if (++idle == 3) layer.push(eventClose, windowScale);
     };
     EXPECT_TRUE(runWindowUntilClosed(windows, windowScale, {}));
-    EXPECT_EQ(windows.waits, 1);
+    EXPECT_EQ(std::pair(windows.waits, windows.lastWaitTimeout), std::pair(1, -1)) << "once, with no time limit";
 }
 
 TEST_F(Loop, TheLoopEndsOnClosingTheMainWindowOrAViewOrOnQuit)

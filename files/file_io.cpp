@@ -233,10 +233,9 @@ uint64_t systemMemoryAvailable()
                                      : std::numeric_limits<uint64_t>::max();
 }
 
-// Opens a regular file for reading and gives its length; -1 for anything else.
-// Non-blocking, so that naming a FIFO cannot hang the open.
 }  // namespace
 
+// Non-blocking, so that naming a FIFO cannot hang the open.
 int openRegularFile(const std::string& path, size_t& length)
 {
     if (path.empty()) return -1;
@@ -248,20 +247,6 @@ int openRegularFile(const std::string& path, size_t& length)
 }
 
 namespace {
-
-// Reads until the buffer is full or the file ends; the count read, or nothing on an error.
-std::optional<size_t> readFully(int fd, std::span<std::byte> buffer)
-{
-    size_t used = 0;
-    while (used < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-    }
-    return used;
-}
 
 }  // namespace
 
@@ -290,7 +275,7 @@ std::optional<FileBytes> readFileBytes(const std::string& path)
             std::copy_n(bytes.storage.get(), bytes.length, larger.get());
             bytes.storage = std::move(larger);
         }
-        const auto n = readFully(file.fd, std::span(bytes.storage.get() + bytes.length, capacity - bytes.length));
+        const auto n = readFileAt(file.fd, std::span(bytes.storage.get() + bytes.length, capacity - bytes.length), bytes.length);
         if (!n) return std::nullopt;
         bytes.length += *n;
         if (bytes.length < capacity) return bytes;
@@ -305,12 +290,11 @@ bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
     FileDescriptor file(openRegularFile(path, length));
     if (file.fd < 0) return false;
     start(length);
-    while (length > 0) {
-        const auto n = readFully(file.fd, buffer.first(std::min(buffer.size(), length)));
+    for (size_t offset = 0; length > 0; offset += buffer.size(), length -= buffer.size()) {
+        const auto n = readFileAt(file.fd, buffer.first(std::min(buffer.size(), length)), offset);
         if (!n) return false;
         if (*n > 0) piece(std::span<const std::byte>(buffer.first(*n)));
         if (*n < buffer.size()) break;  // the end, or the file became shorter
-        length -= *n;
     }
     return true;
 }

@@ -179,10 +179,9 @@ RunsRead readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
 // lines of text up to it and from it are the lines of the whole text.
 size_t lineStartAfter(std::string_view text, size_t middle)
 {
-    size_t pos = text.find_first_of(std::string_view("\r\n\0", 3), middle);
-    if (pos == std::string_view::npos) return text.size();
-    const bool crlf = text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n';
-    return pos + (crlf ? 2 : 1);
+    if (middle >= text.size()) return text.size();
+    nextTextLine(text, middle);
+    return middle;
 }
 
 // Texts from this size on are read by both cores.

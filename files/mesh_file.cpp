@@ -28,18 +28,19 @@ constexpr size_t cornerBytes = 20;
 constexpr size_t triangleBytes = 3 * cornerBytes;
 
 // Finds vertices by exact position in O(1), returning what findVertexAt would:
-// open addressing over positions in the mesh's vertex list, where each distinct
+// open addressing over positions in a vertex list, where each distinct
 // position is held once, by its earliest vertex. NaN positions are never held.
-// Sized once, for the vertices there are and `added` more distinct positions
-// at most, in a list that never grows past `longest` vertices.
+// Sized once, for `distinct` positions at most, in a list that never grows
+// past `longest` vertices.
 // A slot holds the vertex's position in the list and, in the bits that
 // position never needs, more bits of its hash: most slots of other positions
 // are passed over without reading their vertex.
 class VertexIndex {
 public:
-    VertexIndex(const Mesh& mesh, size_t added, size_t longest) : vertices_(mesh.vertices)
+    // Holds no position yet.
+    VertexIndex(const std::vector<Vertex>& vertices, size_t distinct, size_t longest) : vertices_(vertices)
     {
-        const size_t slots = std::bit_ceil(2 * (mesh.vertices.size() + added) + 2);
+        const size_t slots = std::bit_ceil(2 * distinct + 2);
         slots_.reserve(slots);
         adviseLargePages(slots_);
         slots_.assign(slots, empty);
@@ -47,6 +48,12 @@ public:
         // Below the tag, a position's bits are never all ones: no entry reads as empty.
         const int positionBits = std::bit_width(longest);
         tagMask_ = positionBits >= 32 ? 0 : ~uint32_t{0} << positionBits;
+    }
+
+    // Holds the mesh's vertices, with room for `added` more distinct positions.
+    VertexIndex(const Mesh& mesh, size_t added, size_t longest)
+        : VertexIndex(mesh.vertices, mesh.vertices.size() + added, longest)
+    {
         for (size_t i = 0; i < mesh.vertices.size(); ++i) {
             const Vertex& v = mesh.vertices[i];
             findOrClaim(hash(v.x, v.y, v.z), v.x, v.y, v.z, static_cast<int32_t>(i));
@@ -216,43 +223,40 @@ void shareCornerPositions(Mesh& mesh)
     mesh.pendingCorner = 0;
     const std::vector<Vertex> listed = std::exchange(mesh.vertices, {});
     const auto last = static_cast<int32_t>(listed.size()) - 1;
+    // First the earliest listed vertex at each listed vertex's position, -1
+    // for NaN positions, which are never shared: a pass in list order, with
+    // the slots of the vertices a little ahead fetched meanwhile.
+    std::vector<int32_t> firstListed(listed.size());
+    {
+        VertexIndex index(listed, listed.size(), listed.size());
+        const auto hashOf = [](const Vertex& v) { return VertexIndex::hash(v.x, v.y, v.z); };
+        constexpr size_t ahead = 16;
+        for (size_t i = 0; i < listed.size(); ++i) {
+            if (i + ahead < listed.size()) index.prefetch(hashOf(listed[i + ahead]));
+            const Vertex& v = listed[i];
+            const auto position = static_cast<int32_t>(i);
+            const int32_t found = index.findOrClaim(hashOf(v), v.x, v.y, v.z, position);
+            const bool nan = std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z);
+            firstListed[i] = found >= 0 ? found : nan ? -1 : position;
+        }
+    }
+    // Then the vertices in the order the corners first use their positions,
+    // each as the listed vertex of that first corner.
     mesh.vertices.reserve(std::min(listed.size(), 3 * mesh.triangles.size()));
     adviseLargePages(mesh.vertices);
-    // Each listed vertex is looked up once: its corners all share what the
-    // first found. NaN positions are never shared, so never remembered.
-    VertexIndex index(mesh, listed.size(), 3 * mesh.triangles.size());
-    std::vector<int32_t> sharedAs;
-    sharedAs.reserve(listed.size());
-    adviseLargePages(sharedAs);
-    sharedAs.assign(listed.size(), -1);
-    const auto listedAt = [&](int32_t corner) { return static_cast<size_t>(std::clamp(corner, 0, last)); };
-    const auto hashOf = [](const Vertex& v) { return VertexIndex::hash(v.x, v.y, v.z); };
-    // The slots of the next few triangles' new vertices are fetched while this
-    // one is looked up.
-    constexpr size_t ahead = 6;
-    for (size_t n = 0; n < mesh.triangles.size(); ++n) {
-        if (n + ahead < mesh.triangles.size())
-            for (const int32_t corner : mesh.triangles[n + ahead].vertexIndex)
-                if (sharedAs[listedAt(corner)] < 0) index.prefetch(hashOf(listed[listedAt(corner)]));
-        Triangle& t = mesh.triangles[n];
+    std::vector<int32_t> sharedAs(listed.size(), -1);  // by first listed vertex
+    for (Triangle& t : mesh.triangles) {
         t.selected = 0;
         for (int32_t& corner : t.vertexIndex) {
-            const size_t i = listedAt(corner);
-            if (sharedAs[i] < 0) {
-                const Vertex& v = listed[i];
-                const auto next = static_cast<int32_t>(mesh.vertices.size());
-                int32_t position = index.findOrClaim(hashOf(v), v.x, v.y, v.z, next);
-                if (position < 0) {
-                    mesh.vertices.push_back({v.x, v.y, v.z, 1, 0});
-                    position = next;
-                }
-                if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z)) {
-                    corner = position;
-                    continue;
-                }
-                sharedAs[i] = position;
+            const auto i = static_cast<size_t>(std::clamp(corner, 0, last));
+            const int32_t first = firstListed[i];
+            if (first >= 0 && sharedAs[static_cast<size_t>(first)] >= 0) {
+                corner = sharedAs[static_cast<size_t>(first)];
+                continue;
             }
-            corner = sharedAs[i];
+            corner = static_cast<int32_t>(mesh.vertices.size());
+            mesh.vertices.push_back({listed[i].x, listed[i].y, listed[i].z, 1, 0});
+            if (first >= 0) sharedAs[static_cast<size_t>(first)] = corner;
         }
     }
 }

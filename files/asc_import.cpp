@@ -138,8 +138,6 @@ RunsRead readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
     const size_t vertices = counted[0].vertices + counted[1].vertices, faces = counted[0].faces + counted[1].faces;
     mesh.vertices.reserve(vertex + vertices);
     mesh.triangles.reserve(triangle + faces);
-    adviseLargePages(mesh.vertices);
-    adviseLargePages(mesh.triangles);
     mesh.vertices.resize(vertex + vertices);
     mesh.triangles.resize(triangle + faces);
 

@@ -71,11 +71,6 @@ std::string linkTarget(const std::string& path);
 // pages: filling fresh memory is otherwise dominated by one page fault per
 // 4 KB. Only a hint; smaller buffers are left alone.
 void adviseLargePages(const void* data, size_t bytes);
-template <typename T>
-void adviseLargePages(const std::vector<T>& list)
-{
-    adviseLargePages(list.data(), list.capacity() * sizeof(T));
-}
 
 // Runs first() here while second() runs on another thread, and returns when
 // both are done; one after the other here when no thread can be started. An

@@ -38,11 +38,9 @@ constexpr size_t triangleBytes = 3 * cornerBytes;
 class VertexIndex {
 public:
     // Holds no position yet.
-    VertexIndex(const std::vector<Vertex>& vertices, size_t distinct, size_t longest) : vertices_(vertices)
+    VertexIndex(const LargeList<Vertex>& vertices, size_t distinct, size_t longest) : vertices_(vertices)
     {
         const size_t slots = std::bit_ceil(2 * distinct + 2);
-        slots_.reserve(slots);
-        adviseLargePages(slots_);
         slots_.assign(slots, empty);
         mask_ = slots_.size() - 1;
         // Below the tag, a position's bits are never all ones: no entry reads as empty.
@@ -97,8 +95,8 @@ public:
 
 private:
     static constexpr uint32_t empty = ~uint32_t{0};
-    const std::vector<Vertex>& vertices_;
-    std::vector<uint32_t> slots_;
+    const LargeList<Vertex>& vertices_;
+    LargeList<uint32_t> slots_;
     size_t mask_ = 0;
     uint32_t tagMask_ = 0;
 };
@@ -163,8 +161,6 @@ size_t roomForRead(Mesh& mesh, size_t length)
     if (needed >= memoryAvailable()) throw std::bad_alloc();
     mesh.triangles.reserve(mesh.triangles.size() + records);
     mesh.vertices.reserve(mesh.vertices.size() + 3 * records);
-    adviseLargePages(mesh.triangles);
-    adviseLargePages(mesh.vertices);
     return 3 * records;
 }
 
@@ -221,12 +217,12 @@ void shareCornerPositions(Mesh& mesh)
 {
     mesh.triangles.resize(writtenTriangleCount(mesh));
     mesh.pendingCorner = 0;
-    const std::vector<Vertex> listed = std::exchange(mesh.vertices, {});
+    const LargeList<Vertex> listed = std::exchange(mesh.vertices, {});
     const auto last = static_cast<int32_t>(listed.size()) - 1;
     // First the earliest listed vertex at each listed vertex's position, -1
     // for NaN positions, which are never shared: a pass in list order, with
     // the slots of the vertices a little ahead fetched meanwhile.
-    std::vector<int32_t> firstListed(listed.size());
+    LargeList<int32_t> firstListed(listed.size());
     {
         VertexIndex index(listed, listed.size(), listed.size());
         const auto hashOf = [](const Vertex& v) { return VertexIndex::hash(v.x, v.y, v.z); };
@@ -243,8 +239,7 @@ void shareCornerPositions(Mesh& mesh)
     // Then the vertices in the order the corners first use their positions,
     // each as the listed vertex of that first corner.
     mesh.vertices.reserve(std::min(listed.size(), 3 * mesh.triangles.size()));
-    adviseLargePages(mesh.vertices);
-    std::vector<int32_t> sharedAs(listed.size(), -1);  // by first listed vertex
+    LargeList<int32_t> sharedAs(listed.size(), -1);  // by first listed vertex
     for (Triangle& t : mesh.triangles) {
         t.selected = 0;
         for (int32_t& corner : t.vertexIndex) {

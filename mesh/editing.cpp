@@ -36,7 +36,7 @@ void deleteSelectedVertices(Mesh& mesh)
     // Corners are read as the views read them (clamped), so a triangle is
     // removed exactly when one of the points it is drawn between goes.
     const size_t pendingIndex = mesh.pendingCorner != 0 ? mesh.triangles.size() - 1 : SIZE_MAX;
-    std::vector<Triangle> remaining;
+    LargeList<Triangle> remaining;
     remaining.reserve(mesh.triangles.size());
     for (size_t i = 0; i < mesh.triangles.size(); ++i) {
         Triangle t = mesh.triangles[i];

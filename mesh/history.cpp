@@ -34,11 +34,11 @@ bool sameRecord(const Record& a, const Record& b)
     return a.selected == b.selected && sameContent(a, b);
 }
 
-void keepMarks(std::vector<Triangle>&, const std::vector<Triangle>&, size_t) {}
+void keepMarks(std::vector<Triangle>&, const LargeList<Triangle>&, size_t) {}
 
 // Restored vertices keep the marks of the records they replace position for
 // position; the marks show the Texture window's focus, not a past state.
-void keepMarks(std::vector<Vertex>& restored, const std::vector<Vertex>& list, size_t position)
+void keepMarks(std::vector<Vertex>& restored, const LargeList<Vertex>& list, size_t position)
 {
     for (size_t i = 0; i < restored.size(); ++i)
         restored[i].marked = position + i < list.size() ? list[position + i].marked : 0;
@@ -47,7 +47,7 @@ void keepMarks(std::vector<Vertex>& restored, const std::vector<Vertex>& list, s
 // The patches that turn `now` back into `before`, and whether any of them
 // changes more than the selection.
 template <typename Record>
-std::vector<ListPatch<Record>> diffList(const std::vector<Record>& before, const std::vector<Record>& now,
+std::vector<ListPatch<Record>> diffList(const LargeList<Record>& before, const LargeList<Record>& now,
                                         bool& changesContent)
 {
     std::vector<ListPatch<Record>> patches;
@@ -92,7 +92,7 @@ std::vector<ListPatch<Record>> diffList(const std::vector<Record>& before, const
 // Puts the patch's records into the list (and the recorded copy) and keeps the
 // ones they replace in the patch, so applying it again reverses it.
 template <typename Record>
-void swapPatch(ListPatch<Record>& p, std::vector<Record>& list, std::vector<Record>& recorded)
+void swapPatch(ListPatch<Record>& p, LargeList<Record>& list, LargeList<Record>& recorded)
 {
     const auto from = static_cast<std::ptrdiff_t>(p.position);
     const auto to = static_cast<std::ptrdiff_t>(p.position + p.count);
@@ -114,7 +114,7 @@ void swapPatch(ListPatch<Record>& p, std::vector<Record>& list, std::vector<Reco
 // Replaces the patch's old records in `target` with the `count` records of
 // `source` at the same position.
 template <typename Record>
-void copyRange(const ListPatch<Record>& p, const std::vector<Record>& source, std::vector<Record>& target)
+void copyRange(const ListPatch<Record>& p, const LargeList<Record>& source, LargeList<Record>& target)
 {
     const auto from = static_cast<std::ptrdiff_t>(p.position);
     const auto newEnd = static_cast<std::ptrdiff_t>(p.position + p.count);

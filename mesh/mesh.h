@@ -13,6 +13,32 @@
 #include <string_view>
 #include <vector>
 
+// Storage for the lists that grow with the mesh: from 1 MB on, whole 2 MB
+// pages the kernel is asked to back with large pages, as a first touch of
+// each 4 KB page costs more than filling it. Throws std::bad_alloc.
+void* allocateLargeList(size_t bytes);
+void releaseLargeList(void* storage, size_t bytes);
+
+template <typename T>
+struct LargePageAllocator {
+    using value_type = T;
+    LargePageAllocator() = default;
+    template <typename U>
+    LargePageAllocator(const LargePageAllocator<U>&)
+    {
+    }
+    T* allocate(size_t n) { return static_cast<T*>(allocateLargeList(n * sizeof(T))); }
+    void deallocate(T* storage, size_t n) { releaseLargeList(storage, n * sizeof(T)); }
+    template <typename U>
+    bool operator==(const LargePageAllocator<U>&) const
+    {
+        return true;
+    }
+};
+
+template <typename T>
+using LargeList = std::vector<T, LargePageAllocator<T>>;
+
 struct Vertex {
     float x = 0.0f;
     float y = 0.0f;
@@ -33,8 +59,8 @@ struct Triangle {
 // Invariant: while pendingCorner is 1 or 2, the last triangle is the one under
 // construction. At most one triangle is selected at a time.
 struct Mesh {
-    std::vector<Vertex> vertices;
-    std::vector<Triangle> triangles;
+    LargeList<Vertex> vertices;
+    LargeList<Triangle> triangles;
     int32_t pendingCorner = 0;
 };
 

@@ -124,7 +124,7 @@ void triangleListStep(AppState& state)
     }
     // The step runs on passes without events too; only a new number is a change.
     const int32_t number = readWhole(w.gadgetText(windowTriangles, triangleNumberField));
-    const std::vector<Triangle>& triangles = state.mesh.triangles;
+    const LargeList<Triangle>& triangles = state.mesh.triangles;
     bool same = true;
     for (size_t i = 0; i < triangles.size() && same; ++i)
         same = triangles[i].selected == (static_cast<int64_t>(i) + 1 == number ? 1 : 0);

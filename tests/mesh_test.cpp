@@ -123,3 +123,16 @@ TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSatur
         {"-7.6", -8}, {"", 0}, {"1e300", INT32_MAX}, {"-1e300", INT32_MIN}, {"-2147483648", INT32_MIN}};
     for (const auto& [text, want] : rounded) EXPECT_EQ(readRoundedWhole(text), want) << text;
 }
+
+// Lists of 1 MB and more start on a large page and own whole ones: neighbours
+// stay intact when one is freed, and a list grown past them keeps its records.
+TEST(Mesh, LargeListsOwnWholeAlignedLargePages)
+{
+    constexpr size_t largePage = size_t{2} << 20;
+    LargeList<uint8_t> small(1000, 7), first(size_t{1} << 20, 1), second(largePage + 1, 2);
+    for (const auto* list : {&first, &second}) EXPECT_EQ(reinterpret_cast<uintptr_t>(list->data()) % largePage, 0u);
+    first = LargeList<uint8_t>(3 * largePage, 3);
+    second.resize(3 * largePage, 4);
+    const auto count = [&second](uint8_t value) { return static_cast<size_t>(std::count(second.begin(), second.end(), value)); };
+    EXPECT_EQ(std::tuple(count(2), count(4), first.back(), small[999]), std::tuple(largePage + 1, 2 * largePage - 1, 3, 7));
+}

@@ -29,7 +29,7 @@ int32_t nearestUnselectedVertexAt(const AppState& state, ViewKind view)
     const ViewPoint p = cursorInView(state, view);
     int32_t nearest = -1;
     float best = std::numeric_limits<float>::infinity();
-    const std::vector<Vertex>& vertices = state.mesh.vertices;
+    const LargeList<Vertex>& vertices = state.mesh.vertices;
     for (size_t i = 0; i < vertices.size(); ++i) {
         if (vertices[i].selected != 0) continue;
         const float d = pickDistance(p, viewCoordinates(view, vertices[i]), width, height, state.camera);
@@ -75,7 +75,7 @@ void createVertexAt(AppState& state)
 
 int32_t pickVertexAt(AppState& state)
 {
-    std::vector<Vertex>& vertices = state.mesh.vertices;
+    LargeList<Vertex>& vertices = state.mesh.vertices;
     const std::optional<ViewKind> view = activeView(state);
     // An already selected vertex is never picked: clicking it alone is a miss.
     const int32_t hit = view ? nearestUnselectedVertexAt(state, *view) : -1;

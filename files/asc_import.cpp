@@ -17,7 +17,6 @@
 #include <functional>
 #include <limits>
 #include <new>
-#include <optional>
 #include <span>
 #include <utility>
 
@@ -85,38 +84,31 @@ void forEachLine(std::string_view text, Visit visit)
 
 // A corner number plus the object start and one, saturated to 32 bits; reading
 // it as a position clamps it into the vertex list.
-int32_t cornerPosition(std::string_view field, int64_t objectStart)
+int32_t cornerPosition(int32_t number, int64_t objectStart)
 {
-    const int64_t position = int64_t{readWhole(field)} + objectStart + 1;
+    const int64_t position = int64_t{number} + objectStart + 1;
     return static_cast<int32_t>(std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(),
                                                      std::numeric_limits<int32_t>::max()));
 }
 
-// The lines of each kind in a run of whole lines.
-struct LineCounts {
-    size_t vertices = 0;
-    size_t faces = 0;
-    std::optional<size_t> verticesBeforeLastNamed;  // when a "named" line is among them
-    bool operator==(const LineCounts&) const = default;
-
-    void count(AscLine kind)
-    {
-        if (kind == AscLine::Named) verticesBeforeLastNamed = vertices;
-        vertices += kind == AscLine::Vertex ? 1 : 0;
-        faces += kind == AscLine::Face ? 1 : 0;
-    }
+// One run of whole lines read into lists of its own. A face keeps the corner
+// numbers as read: the object start they count from may lie in an earlier run.
+struct RunRead {
+    LargeList<Vertex> vertices;
+    LargeList<Triangle> triangles;
+    // For each "named" line: the faces and the vertices the run has before it.
+    std::vector<std::pair<size_t, size_t>> objects;
+    bool read = false;
 };
-
-enum class RunsRead { Done, Failed, Changed };
 
 // Reads the text as two runs of whole lines, side by side when `together`:
 // lines(run, visit) calls visit(kind, line) for each line of run 0 or 1 and
-// returns false when they cannot be read. A first pass counts each run, then
-// both lists are sized once and each run fills its own stretch of them. When a
-// run reads otherwise the second time, its text changed: the lists are taken
-// back and Changed returned; on Failed too.
+// returns false when they cannot be read. Each run is read once into lists of
+// its own; then both are put in place after the mesh's own records, each by
+// its own thread, the corners counted from their objects' starts. False, with
+// the mesh unchanged, when a run cannot be read.
 template <typename Lines>
-RunsRead readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
+bool readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
 {
     const auto both = [together](const std::function<void()>& first, const std::function<void()>& second) {
         if (together) {
@@ -126,51 +118,49 @@ RunsRead readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
             second();
         }
     };
-    std::array<LineCounts, 2> counted{}, filled{};
-    std::array<bool, 2> read{};
-    const auto countRun = [&](size_t run) {
-        read[run] = lines(run, [&counts = counted[run]](AscLine kind, std::string_view) { counts.count(kind); });
-    };
-    both([&] { countRun(0); }, [&] { countRun(1); });
-    if (!read[0] || !read[1]) return RunsRead::Failed;
-
-    const size_t vertex = mesh.vertices.size(), triangle = mesh.triangles.size();
-    const size_t vertices = counted[0].vertices + counted[1].vertices, faces = counted[0].faces + counted[1].faces;
-    mesh.vertices.reserve(vertex + vertices);
-    mesh.triangles.reserve(triangle + faces);
-    mesh.vertices.resize(vertex + vertices);
-    mesh.triangles.resize(triangle + faces);
-
     const float divisor = static_cast<float>(factor);
-    const auto start = static_cast<int64_t>(vertex);
-    const auto fillRun = [&](size_t run) {
-        // Positions where the run's lines go; past its stretch nothing is written.
-        size_t v = vertex + (run == 0 ? 0 : counted[0].vertices), t = triangle + (run == 0 ? 0 : counted[0].faces);
-        const size_t vEnd = v + counted[run].vertices, tEnd = t + counted[run].faces;
-        int64_t objectStart = start;
-        if (run == 1) objectStart += static_cast<int64_t>(counted[0].verticesBeforeLastNamed.value_or(0));
-        read[run] = lines(run, [&](AscLine kind, std::string_view line) {
-            filled[run].count(kind);
+    std::array<RunRead, 2> runs;
+    const auto readRun = [&](size_t r) {
+        RunRead& run = runs[r];
+        run.read = lines(r, [&run, divisor](AscLine kind, std::string_view line) {
             if (kind == AscLine::Named) {
-                objectStart = static_cast<int64_t>(v);
-            } else if (kind == AscLine::Vertex && v < vEnd) {
+                run.objects.emplace_back(run.triangles.size(), run.vertices.size());
+            } else if (kind == AscLine::Vertex) {
                 const auto fields = fieldsOf(line);
-                mesh.vertices[v] = {readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
-                                    readDecimalFloat(fields[2]) / divisor, 1, 0};
-            } else if (kind == AscLine::Face && t < tEnd) {
+                run.vertices.push_back({readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
+                                        readDecimalFloat(fields[2]) / divisor, 1, 0});
+            } else if (kind == AscLine::Face) {
                 const auto fields = fieldsOf(line);
-                for (size_t k = 0; k < 3; ++k)
-                    mesh.triangles[t].vertexIndex[k] = cornerPosition(fields[k], objectStart);
+                Triangle& t = run.triangles.emplace_back();
+                for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = readWhole(fields[k]);
             }
-            v += kind == AscLine::Vertex ? 1 : 0;
-            t += kind == AscLine::Face ? 1 : 0;
         });
     };
-    both([&] { fillRun(0); }, [&] { fillRun(1); });
-    if (read[0] && read[1] && filled == counted) return RunsRead::Done;
-    mesh.vertices.resize(vertex);
-    mesh.triangles.resize(triangle);
-    return read[0] && read[1] ? RunsRead::Changed : RunsRead::Failed;
+    both([&] { readRun(0); }, [&] { readRun(1); });
+    if (!runs[0].read || !runs[1].read) return false;
+
+    const size_t vertex = mesh.vertices.size(), triangle = mesh.triangles.size();
+    const size_t vertices0 = runs[0].vertices.size(), triangles0 = runs[0].triangles.size();
+    mesh.vertices.resize(vertex + vertices0 + runs[1].vertices.size());
+    mesh.triangles.resize(triangle + triangles0 + runs[1].triangles.size());
+    const auto place = [&](size_t r) {
+        const RunRead& run = runs[r];
+        const size_t vertexAt = vertex + (r == 0 ? 0 : vertices0);
+        std::copy(run.vertices.begin(), run.vertices.end(), mesh.vertices.begin() + static_cast<ptrdiff_t>(vertexAt));
+        // Until the run names an object, its faces count from the last object
+        // the runs before it named, or from the mesh's end when none did.
+        auto objectStart = static_cast<int64_t>(vertex);
+        if (r == 1 && !runs[0].objects.empty()) objectStart += static_cast<int64_t>(runs[0].objects.back().second);
+        size_t object = 0;
+        for (size_t i = 0; i < run.triangles.size(); ++i) {
+            for (; object < run.objects.size() && run.objects[object].first == i; ++object)
+                objectStart = static_cast<int64_t>(vertexAt + run.objects[object].second);
+            Triangle& t = mesh.triangles[triangle + (r == 0 ? 0 : triangles0) + i];
+            for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = cornerPosition(run.triangles[i].vertexIndex[k], objectStart);
+        }
+    };
+    both([&] { place(0); }, [&] { place(1); });
+    return true;
 }
 
 // Where the line after the first line end at or past `middle` starts; the
@@ -226,17 +216,11 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)
     const std::array<std::pair<size_t, size_t>, 2> runs{std::pair{size_t{0}, split},
                                                         std::pair{split, std::string_view::npos}};
     std::array<std::vector<char>, 2> buffers{std::vector<char>(size_t{1} << 18), std::vector<char>(size_t{1} << 18)};
-    const RunsRead read = readRuns(
+    return readRuns(
         mesh,
         [&](size_t run, const auto& visit) {
             return forEachFileText(file.fd, runs[run].first, runs[run].second, buffers[run],
                                    [&visit](std::string_view lines) { forEachLine(lines, visit); });
         },
         together && split != std::string_view::npos, factor);
-    if (read != RunsRead::Changed) return read == RunsRead::Done;
-    // Changed while it was read: read once more, whole.
-    const auto bytes = readFileBytes(path);
-    if (!bytes) return false;
-    importAscText(mesh, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), factor);
-    return true;
 }

@@ -365,6 +365,10 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     EXPECT_EQ(std::pair(text.vertices[59'999].x, text.vertices[60'000].x), std::pair(59'999.0f, -1.0f));
     EXPECT_EQ(text.triangles.size(), 2u);
     EXPECT_EQ(std::pair(text.triangles[0].vertexIndex, text.triangles[1].vertexIndex), std::pair(Corners{12, 13, 14}, Corners{60'001, 60'001, 60'001}));
+    Mesh merged;  // after a vertex of its own, every corner one further on
+    addVertex(merged, 5, 5, 5);
+    importAscText(merged, halves, 1);
+    EXPECT_EQ(std::pair(merged.triangles[0].vertexIndex, merged.triangles[1].vertexIndex), std::pair(Corners{13, 14, 15}, Corners{60'002, 60'002, 60'002}));
     TempDir dir;
     writeText(dir / "halves.asc", halves);
     ASSERT_TRUE(importAsc(file, dir / "halves.asc", 1));

@@ -70,7 +70,7 @@ void expectSameMesh(const Mesh& a, const Mesh& b)
 {
     const auto flat = [](const Mesh& m) {
         std::vector<uint32_t> out;
-        for (const Vertex& v : m.vertices) out.insert(out.end(), {bitsOf(v.x), bitsOf(v.y), bitsOf(v.z), uint32_t(v.selected)});
+        for (const Vertex& v : m.vertices) out.insert(out.end(), {bitsOf(v.x), bitsOf(v.y), bitsOf(v.z), uint32_t(v.selected), uint32_t(v.marked)});
         out.push_back(~0u);
         for (const Triangle& t : m.triangles)
             for (int k = 0; k < 3; ++k) out.insert(out.end(), {uint32_t(t.vertexIndex[k]), bitsOf(t.u[k]), bitsOf(t.v[k]), uint32_t(t.selected)});
@@ -364,6 +364,7 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     ASSERT_EQ(text.vertices.size(), 60'001u);
     EXPECT_EQ(std::pair(text.vertices[59'999].x, text.vertices[60'000].x), std::pair(59'999.0f, -1.0f));
     EXPECT_EQ(text.triangles.size(), 2u);
+    EXPECT_TRUE(std::all_of(text.vertices.begin(), text.vertices.end(), [](const Vertex& v) { return v.selected == 1 && v.marked == 0; }));
     EXPECT_EQ(std::pair(text.triangles[0].vertexIndex, text.triangles[1].vertexIndex), std::pair(Corners{12, 13, 14}, Corners{60'001, 60'001, 60'001}));
     Mesh merged;  // after a vertex of its own, every corner one further on
     addVertex(merged, 5, 5, 5);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 
 #include "mesh/mesh.h"
@@ -135,4 +136,14 @@ TEST(Mesh, LargeListsOwnWholeAlignedLargePages)
     second.resize(3 * largePage, 4);
     const auto count = [&second](uint8_t value) { return static_cast<size_t>(std::count(second.begin(), second.end(), value)); };
     EXPECT_EQ(std::tuple(count(2), count(4), first.back(), small[999]), std::tuple(largePage + 1, 2 * largePage - 1, 3, 7));
+    // Freed, a list leaves no address space behind: the large page of slack is given back at once.
+    const auto mappedKb = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("VmSize:")) return std::stol(line.substr(7));
+        return 0L;
+    };
+    const long before = mappedKb();
+    for (int i = 0; i < 64; ++i) LargeList<uint8_t>().swap(first), first.reserve(largePage);
+    EXPECT_LT(mappedKb() - before, 32 * 1024);
 }

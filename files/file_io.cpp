@@ -8,7 +8,6 @@
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -265,13 +264,16 @@ std::optional<FileBytes> readFileBytes(const std::string& path)
     if (length >= memoryAvailable()) throw std::bad_alloc();
     // The length is only a hint: the file may change while it is read. The
     // storage is not zero-filled, since the read overwrites what is kept.
+    const auto storage = [](size_t capacity) {
+        return std::unique_ptr<std::byte[], FileBytes::Release>(static_cast<std::byte*>(allocateLargeList(capacity)),
+                                                                {capacity});
+    };
     size_t capacity = length + 1;
-    FileBytes bytes{std::make_unique_for_overwrite<std::byte[]>(capacity), 0};
-    adviseLargePages(bytes.data(), capacity);
+    FileBytes bytes{storage(capacity), 0};
     for (;;) {
         if (bytes.length == capacity) {
             capacity *= 2;
-            auto larger = std::make_unique_for_overwrite<std::byte[]>(capacity);
+            auto larger = storage(capacity);
             std::copy_n(bytes.storage.get(), bytes.length, larger.get());
             bytes.storage = std::move(larger);
         }
@@ -333,14 +335,6 @@ std::string writeFileReplacing(const std::string& path, std::span<const std::byt
     if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return writeInPlace(path, bytes);
     if (S_ISDIR(info.st_mode)) return reasonOf(EISDIR);
     return S_ISBLK(info.st_mode) ? "a block device is never written" : "only files, FIFOs and character devices are written";
-}
-
-void adviseLargePages(const void* data, size_t bytes)
-{
-    constexpr uintptr_t largePage = uintptr_t{2} << 20;
-    const auto start = (reinterpret_cast<uintptr_t>(data) + largePage - 1) & ~(largePage - 1);
-    const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(largePage - 1);
-    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t offset)

@@ -29,9 +29,13 @@ struct Preferences {
 
 // ---- whole files ---------------------------------------------------------------------
 
-// A whole file's bytes, in storage that was never zero-filled.
+// A whole file's bytes, in a large list's storage that was never zero-filled.
 struct FileBytes {
-    std::unique_ptr<std::byte[]> storage;
+    struct Release {
+        size_t capacity = 0;
+        void operator()(std::byte* storage) const { releaseLargeList(storage, capacity); }
+    };
+    std::unique_ptr<std::byte[], Release> storage;
     size_t length = 0;
     const std::byte* data() const { return storage.get(); }
     size_t size() const { return length; }
@@ -66,11 +70,6 @@ std::string writeFileReplacing(const std::string& path, std::span<const std::byt
 // The name of what the path finally names after its symbolic links, which
 // need not exist; the path itself when it is no link or cannot be followed.
 std::string linkTarget(const std::string& path);
-
-// Asks the system to back the untouched memory of a large buffer with large
-// pages: filling fresh memory is otherwise dominated by one page fault per
-// 4 KB. Only a hint; smaller buffers are left alone.
-void adviseLargePages(const void* data, size_t bytes);
 
 // Runs first() here while second() runs on another thread, and returns when
 // both are done; one after the other here when no thread can be started. An

@@ -2,8 +2,9 @@
 // Blender's OBJ import when `blender` is on the PATH (timed inside Blender, as
 // its start-up is not the import's). Every read runs in a fresh process (wall
 // time and peak resident memory from wait4), right after an untimed read of
-// the same file; the cases run side by side in each round and the best of the rounds counts,
-// so the ratios hold on a busy machine. Prints seconds, ratios and memory:
+// the same file; the cases run side by side in each round and the best of the
+// rounds counts, so the ratios hold on a busy machine. Prints seconds, ratios
+// and memory:
 //   build-rel/bench/load/pq_bench_load [--rounds N] [--large] [--pqtool PATH]
 // --large adds the distinct-corner mesh at 5M triangles, to show the load
 // scales linearly. The files live in a temporary folder removed at the end.

@@ -96,6 +96,8 @@ TEST(PngDecoder, DecodesEveryColourTypeTopRowFirstAndRefusesBadBytes)
     for (const RgbImage& bad : {RgbImage{}, RgbImage{4, 0, {}}, RgbImage{4, 4, std::vector<uint8_t>(47)}}) EXPECT_TRUE(encodePng(bad).empty());
     EXPECT_FALSE(encodePng(RgbImage{4, 4, std::vector<uint8_t>(48)}).empty());
 
+    for (const auto& [w, h] : {std::pair(16384, 1), std::pair(1, 16384)})  // the largest sides allowed
+        EXPECT_EQ(decodePng(encodeTestPng(makeRgbImage(w, h, [](int32_t, int32_t) { return Colour{1, 2, 3}; }))).height, h);
     const std::vector<uint8_t> good = encodeTestPng(fiveByThree);
     for (size_t length = 0; length < good.size(); ++length) EXPECT_TRUE(refused(decodePng({good.data(), length}))) << length;
     std::vector<uint8_t> corrupt = good, junkAfterSignature = junk(2048, 3);

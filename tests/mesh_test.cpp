@@ -115,7 +115,8 @@ TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSatur
         {"", 0.0}, {"   ", 0.0}, {"+.5", 0.5}, {"7.", 7.0}, {".", 0.0}, {"-", 0.0}, {"2e", 2.0}, {"2e+x", 2.0},
         {"\t3.25 y", 3.25}, {"0.1234567", 0.1234567}, {"inf", 0.0}, {"nan", 0.0}, {"0x10", 0.0}, {"1e999", HUGE_VAL},
         {"-1e999", -HUGE_VAL}, {"1e-999", 0.0}, {"0.000000000000000000001e-400", 0.0}, {"1e99999999999999999999", HUGE_VAL},
-        {manyNines, HUGE_VAL}, {std::string_view("12345").substr(0, 2), 12.0}};  // no terminator after the view
+        {manyNines, HUGE_VAL}, {std::string_view("12345").substr(0, 2), 12.0},  // no terminator after the view
+        {"1641727006757590.3", 1641727006757590.3}};  // past 2^53 the digits are not one exact double
     for (const auto& [text, want] : cases) EXPECT_EQ(readDecimal(text), want) << text;
     const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},
         {"- 1", 0}, {"2147483648", INT32_MAX}, {"-2147483648", INT32_MIN}, {"-99999999999999999999999", INT32_MIN}};

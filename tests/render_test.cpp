@@ -158,6 +158,9 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
     image = f.draw(mesh);
     EXPECT_FALSE(findPixels(image, exactly(white), 184, 47, 188, 52).empty());  // hypotenuse
     EXPECT_TRUE(findPixels(image, notBlack, 165, 55, 180, 65).empty());         // inside
+    ViewCamera zoomed;  // twice as large: the lower edge now reaches the view's right side
+    zoomed.orthoZoom = 2.0f;
+    EXPECT_FALSE(findPixels(f.draw(mesh, zoomed), exactly(white), 236, 44, 246, 54).empty());
     mesh.vertices[0].selected = 1;
     EXPECT_FALSE(near(f.draw(mesh, {}, 0, false), white, 155, 74).empty());
     mesh.vertices[0].x = -0.5f;
@@ -234,6 +237,8 @@ TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
     drawImage2D(engine, 1.0f, 0, 0.0f, 0.0f, 1.0f, 1.0f, 1);
     EXPECT_EQ(std::tuple(glIsEnabled(GL_ALPHA_TEST), glIsEnabled(GL_CULL_FACE), glIsEnabled(GL_DEPTH_TEST)), std::tuple(GL_FALSE, GL_TRUE, GL_TRUE))
         << "an image drawn with its alpha test leaves the state as it found it";
+    setCamera(engine, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 800.0f, 0.0f, -10.0f);  // angles are brought into range by one turn only
+    EXPECT_EQ(std::tuple(engine.camera.angleX, engine.camera.angleY, engine.camera.angleZ), std::tuple(440.0f, 360.0f, 350.0f));
 }
 
 // The 3D view projects in perspective (the flat views pass a field of view of 0

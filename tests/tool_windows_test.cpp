@@ -146,6 +146,10 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     fake.cursor[windowFront].x -= 80;  // the 0.2 left over counts against the 0.8 back: one step
     dragSelectedVertices(state);
     expectVertices({{0.75f, 0.0f, 0.0f}});
+    beginDragAt(state);  // the next drag keeps nothing of the 0.1 this one left over
+    fake.cursor[windowFront].x += 50;
+    dragSelectedVertices(state);
+    expectVertices({{1.25f, 0.0f, 0.0f}});
 
     state.mesh = Mesh{};
     addVertex(state.mesh, 0.0f, 1.0f, 0.0f, 1), addVertex(state.mesh, 2.0f, 0.0f, 4.0f, 1), addVertex(state.mesh, 5.0f, 5.0f, 5.0f);

@@ -245,10 +245,6 @@ int openRegularFile(const std::string& path, size_t& length)
     return std::exchange(file.fd, -1);
 }
 
-namespace {
-
-}  // namespace
-
 uint64_t memoryAvailable()
 {
     return std::min({systemMemoryAvailable(), softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA)});

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,11 +34,20 @@ void fillUiText(UiText& table);
 // an unknown message number gives the empty text.
 std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message);
 
-// Messages about a file the user named, beside the table: the file cannot be
-// read, or it does not fit in memory.
-enum class FileProblem : int32_t { CannotRead = 0, NoMemory = 1 };
-// The message in a language (outside 0 to 2 German) with the file name in it.
-std::string fileProblemText(int32_t language, FileProblem problem, std::string_view fileName);
+// Texts the interface gained beyond the numbered messages, each in German,
+// English and French (app/ui_text.cpp). "%1", "%2"... stand for the arguments.
+// New texts get an enumerator here and one row in each language there.
+enum class Text : int32_t {
+    // ---- files
+    CannotRead,     // %1 the file
+    NoMemoryToRead, // %1 the file
+    WriteFailed,    // %1 the file, %2 the reason
+    count
+};
+
+// The text in a language (outside 0 to 2 German) with %1, %2... replaced by
+// the arguments in order; a placeholder without an argument stays as it is.
+std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
 
 // ---- commands and tools ------------------------------------------------------------
 

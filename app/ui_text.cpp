@@ -36,12 +36,44 @@ constexpr std::array<std::array<std::string_view, uiMessageCount>, uiLanguageCou
      "Importer...", "Exporter...", "Tout afficher"},
 }};
 
-// Per language: the text before and after the file name, for each FileProblem.
-constexpr std::array<std::array<std::array<std::string_view, 2>, 2>, uiLanguageCount> kFileProblems = {{
-    {{{"Die Datei ", " kann nicht gelesen werden"}, {"Nicht genug Speicher, um ", " zu lesen"}}},
-    {{{"cannot read ", ""}, {"not enough memory to read ", ""}}},
-    {{{"impossible de lire ", ""}, {"pas assez de mémoire pour lire ", ""}}},
-}};
+// One added text in the three languages.
+struct AddedText {
+    Text id;
+    std::array<std::string_view, uiLanguageCount> language;  // German, English, French
+};
+
+// Rows in any order; every Text has exactly one (checked below).
+constexpr AddedText kAddedTexts[] = {
+    // ---- files
+    {Text::CannotRead, {"Die Datei %1 kann nicht gelesen werden", "cannot read %1", "impossible de lire %1"}},
+    {Text::NoMemoryToRead,
+     {"Nicht genug Speicher, um %1 zu lesen", "not enough memory to read %1", "pas assez de mémoire pour lire %1"}},
+    {Text::WriteFailed,
+     {"Die Datei konnte nicht geschrieben werden:\n%1\n%2", "The file could not be written:\n%1\n%2",
+      "Impossible d'écrire le fichier :\n%1\n%2"}},
+};
+
+constexpr size_t textCount = static_cast<size_t>(Text::count);
+
+// The rows by Text, built once at compile time.
+constexpr std::array<const AddedText*, textCount> addedTextIndex()
+{
+    std::array<const AddedText*, textCount> index{};
+    for (const AddedText& row : kAddedTexts) index[static_cast<size_t>(row.id)] = &row;
+    return index;
+}
+
+constexpr bool everyTextHasOneRow()
+{
+    std::array<int, textCount> rows{};
+    for (const AddedText& row : kAddedTexts) ++rows[static_cast<size_t>(row.id)];
+    for (int n : rows)
+        if (n != 1) return false;
+    return true;
+}
+static_assert(everyTextHasOneRow(), "each Text needs exactly one row in kAddedTexts");
+
+constexpr std::array<const AddedText*, textCount> kTextIndex = addedTextIndex();
 
 }  // namespace
 
@@ -60,12 +92,19 @@ std::string_view uiTextOf(const UiText& table, int32_t language, int32_t message
     return table.entries[static_cast<size_t>(language * uiMessageCount + message)];
 }
 
-std::string fileProblemText(int32_t language, FileProblem problem, std::string_view fileName)
+std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments)
 {
     if (language < 0 || language >= uiLanguageCount) language = 0;
-    const auto& parts = kFileProblems[static_cast<size_t>(language)][static_cast<size_t>(problem)];
-    std::string text(parts[0]);
-    text += fileName;
-    text += parts[1];
-    return text;
+    const std::string_view pattern = kTextIndex[static_cast<size_t>(text)]->language[static_cast<size_t>(language)];
+    std::string result;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const size_t n = i + 1 < pattern.size() ? static_cast<size_t>(pattern[i + 1] - '1') : arguments.size();
+        if (pattern[i] == '%' && n < arguments.size()) {
+            result += arguments.begin()[n];
+            ++i;
+        } else {
+            result += pattern[i];
+        }
+    }
+    return result;
 }

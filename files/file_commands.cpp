@@ -34,9 +34,9 @@ int32_t askReductionFactor(AppState& state)
     return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
 }
 
-void tell(AppState& state, FileProblem problem, const std::string& path)
+void tell(AppState& state, Text problem, const std::string& path)
 {
-    state.windows->showMessage("Polyquill", fileProblemText(state.prefs.language, problem, path));
+    state.windows->showMessage("Polyquill", textOf(state.prefs.language, problem, {path}));
 }
 
 // The whole file, or nothing after telling the user why it cannot be had.
@@ -44,9 +44,9 @@ std::optional<FileBytes> readForCommand(AppState& state, const std::string& path
 {
     try {
         if (auto bytes = readFileBytes(path)) return bytes;
-        tell(state, FileProblem::CannotRead, path);
+        tell(state, Text::CannotRead, path);
     } catch (const std::bad_alloc&) {
-        tell(state, FileProblem::NoMemory, path);
+        tell(state, Text::NoMemoryToRead, path);
     }
     return std::nullopt;
 }
@@ -73,7 +73,7 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
             mesh.triangles.push_back(*pending);
             mesh.pendingCorner = pendingCorner;
         }
-        tell(state, FileProblem::NoMemory, path);
+        tell(state, Text::NoMemoryToRead, path);
     }
     frameViewsIfOutside(state);
 }
@@ -82,7 +82,7 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
 bool saveToCurrentFile(AppState& state)
 {
     if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty()) {
-        state.windows->showMessage("Save", "The file could not be written:\n" + state.currentFileName + "\n" + problem);
+        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {state.currentFileName, problem}));
         return false;
     }
     markDocumentSaved(state);
@@ -163,7 +163,7 @@ void cmdOpen(AppState& state)
     try {
         readMeshBytes(opened, *bytes, 1);
     } catch (const std::bad_alloc&) {
-        tell(state, FileProblem::NoMemory, path);
+        tell(state, Text::NoMemoryToRead, path);
         return;
     }
     state.mesh = std::move(opened);
@@ -229,7 +229,8 @@ void cmdExport(AppState& state)
     const std::string path = chooseMeshFile(state, exportFilter, true);
     if (path.empty() || !mayReplace(state, path)) return;
     const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
-    if (!problem.empty()) state.windows->showMessage("Export", "The file could not be written:\n" + path + "\n" + problem);
+    if (!problem.empty())
+        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed, {path, problem}));
 }
 
 }  // namespace files
@@ -242,7 +243,7 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
         loadMeshFile(state.mesh, state.currentFileName);
     } catch (const std::bad_alloc&) {
         clearMesh(state.mesh);
-        tell(state, FileProblem::NoMemory, state.currentFileName);
+        tell(state, Text::NoMemoryToRead, state.currentFileName);
         state.currentFileName.clear();
     }
     frameViewsIfOutside(state);

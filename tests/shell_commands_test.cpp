@@ -58,12 +58,28 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     }
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "automatische Texturekoordinatensetzung");
     EXPECT_TRUE(uiTextOf(state.uiText, 1, uiMessageCount).empty() && uiTextOf(state.uiText, 1, -1).empty());
-    EXPECT_EQ(fileProblemText(9, FileProblem::CannotRead, "a.pq"), "Die Datei a.pq kann nicht gelesen werden");
-    EXPECT_EQ(fileProblemText(1, FileProblem::NoMemory, "a.pq"), "not enough memory to read a.pq");
+    EXPECT_EQ(textOf(9, Text::CannotRead, {"a.pq"}), "Die Datei a.pq kann nicht gelesen werden");
+    EXPECT_EQ(textOf(1, Text::NoMemoryToRead, {"a.pq"}), "not enough memory to read a.pq");
 
     windows.menuBarFails = windows.toolbarFails = true;
     rebuild(0);
     EXPECT_EQ(bars(), "") << "a missing menu bar or toolbar is left out";
+}
+
+// Every added text exists in all three languages, with the same placeholders in each.
+TEST(Texts, EveryAddedTextInEachLanguageWithTheSamePlaceholders)
+{
+    for (int32_t t = 0; t < static_cast<int32_t>(Text::count); ++t) {
+        const std::string english = textOf(1, static_cast<Text>(t), {"<1>", "<2>", "<3>"});
+        for (int32_t language : {0, 2}) {
+            const std::string other = textOf(language, static_cast<Text>(t), {"<1>", "<2>", "<3>"});
+            EXPECT_NE(other, english) << "text " << t << " in language " << language;
+            for (const char* argument : {"<1>", "<2>", "<3>"})
+                EXPECT_EQ(other.find(argument) == std::string::npos, english.find(argument) == std::string::npos) << t;
+            EXPECT_EQ(other.find('%'), std::string::npos) << t;
+        }
+    }
+    EXPECT_EQ(textOf(1, Text::WriteFailed, {"a%2"}), "The file could not be written:\na%2\n%2");
 }
 
 TEST_F(Shell, ChoosingAToolGreysOnlyItsButtonAndRebuildingResetsIt)

@@ -539,6 +539,7 @@ TEST_F(CommandFixture, SaveAsksForANameOnceAddsTheExtensionAndSaysWhyItFailed)
     EXPECT_TRUE(fake.messages.empty());
 
     state.currentFileName = dir / "missing/ship.pq";
+    state.prefs.language = 1;
     EXPECT_FALSE(files::cmdSave(state));
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(std::pair(fake.messages[0].title, fake.messages[0].text),

@@ -286,6 +286,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     AppState state;
     state.windows = &fake;
     state.mesh = seamMesh();  // its half-built triangle is neither kept nor written
+    state.prefs.language = 1;
     const Mesh before = state.mesh;
     files::cmdImport(state);  // cancelled
     files::cmdExport(state);  // cancelled

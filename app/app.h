@@ -107,6 +107,7 @@ struct AppState {
     std::string programDirectory;    // folder of the executable, with its trailing "/"
     std::string versionText;
     Preferences prefs;
+    UserState userState;  // remembered between runs beside pref.txt (files/user_state.cpp)
     UiText uiText;
     Mesh mesh;
     Engine engine;

@@ -80,6 +80,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     state.programDirectory = programDirectory;
     state.versionText = "1.1";
     readPreferences(state);
+    loadUserState(state);
     fillUiText(state.uiText);
     state.mesh = Mesh{};
 

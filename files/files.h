@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -212,6 +213,39 @@ bool writePreferences(const Preferences& prefs, const std::string& path);
 // write is silent.
 void readPreferences(AppState& state);
 void writePreferences(const AppState& state);
+
+// ---- remembered settings (files/user_state.cpp) -----------------------------------------
+
+// What the editor remembers between runs that pref.txt does not hold, by key.
+// Keys name their owner: "window.place", "recent.1", "texture:/path/of/mesh.pq"...
+struct UserState {
+    std::map<std::string, std::string> values;
+};
+
+// The user's folders for state and settings ($XDG_STATE_HOME, else
+// ~/.local/state; $XDG_CONFIG_HOME, else ~/.config), each with "polyquill/"
+// and a trailing "/"; empty when no absolute folder is known.
+std::string userStateFolder();
+std::string userConfigFolder();
+// Creates the folder and its parents (mode 0700 where new); true when it is there.
+bool makeFolders(const std::string& folder);
+// The file's text: one "key TAB value" line an entry, with \, \t, \n and \r escaped.
+std::string writeUserStateText(const UserState& userState);
+// Any bytes: lines without a tab or key are skipped; a later key wins.
+UserState readUserStateText(std::string_view text);
+// The file's entries; empty when it is missing, unreadable or larger than 4 MB.
+UserState readUserState(const std::string& path);
+// Writes the file with writeFileReplacing: the empty text, or why not.
+std::string writeUserState(const UserState& userState, const std::string& path);
+// "state.txt" in userStateFolder(); empty when there is none.
+std::string userStatePath();
+// Start-up: state.userState from the user's state file.
+void loadUserState(AppState& state);
+// Sets one value and writes it into the file, keeping what other running
+// editors wrote there meanwhile; a failed write is silent (it is only a memory).
+void rememberUserValue(AppState& state, const std::string& key, const std::string& value);
+// The remembered value, or the empty text.
+std::string userValue(const AppState& state, const std::string& key);
 
 // ---- names -----------------------------------------------------------------------------
 

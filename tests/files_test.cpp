@@ -380,6 +380,45 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     EXPECT_TRUE(firstRan);
 }
 
+TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)
+{
+    UserState written;
+    written.values = {{"texture:/m/a\tb.pq", "/t/x\ny\\z\r.png"}, {"recent.1", ""}, {"k", "v\\"}};
+    const std::string text = writeUserStateText(written);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_EQ(readUserStateText(text).values, written.values);
+    EXPECT_EQ(readUserStateText("no tab\n\tno key\nk\tv\r\nk\tw").values, (std::map<std::string, std::string>{{"k", "w"}}));
+    EXPECT_EQ(readUserStateText(std::string("a\t\0b\\", 5)).values.at("a"), std::string("\0b\\", 3));
+
+    TempDir dir;
+    ::setenv("XDG_STATE_HOME", (dir / "st").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    ::setenv("HOME", (dir / "home").c_str(), 1);
+    EXPECT_EQ(userStateFolder(), dir / "st/polyquill/");
+    EXPECT_EQ(userConfigFolder(), dir / "home/.config/polyquill/");
+    AppState state;
+    rememberUserValue(state, "a", "1");
+    EXPECT_EQ(readUserState(userStatePath()).values.at("a"), "1");
+    EXPECT_EQ(fs::status(dir / "st/polyquill").permissions(), fs::perms::owner_all);
+    UserState other;
+    other.values = {{"b", "2"}, {"a", "old"}};
+    EXPECT_EQ(writeUserState(other, userStatePath()), "");
+    rememberUserValue(state, "c", "3");
+    loadUserState(state);
+    EXPECT_EQ(state.userState.values, (std::map<std::string, std::string>{{"a", "old"}, {"b", "2"}, {"c", "3"}}));
+    EXPECT_EQ(userValue(state, "b"), "2");
+    EXPECT_EQ(userValue(state, "none"), "");
+
+    std::ofstream(userStatePath()) << std::string(4 * 1024 * 1024 + 1, '\t');
+    loadUserState(state);
+    EXPECT_TRUE(state.userState.values.empty()) << "a huge file is ignored";
+    ::unsetenv("XDG_STATE_HOME");
+    ::unsetenv("HOME");
+    EXPECT_EQ(userStatePath(), "");
+    rememberUserValue(state, "d", "4");
+    EXPECT_EQ(userValue(state, "d"), "4") << "kept for this run without a folder";
+}
+
 TEST(Preferences, WrittenAsPrintfWouldInAnyLocaleReadBackAndFoundBesideTheProgram)
 {
     EXPECT_EQ(writePreferencesText({-7, 0.25f, 1, "/home/me/ship 2.pq"}), "-7\r\n0.250000\r\n1\r\n/home/me/ship 2.pq");

@@ -123,7 +123,10 @@ class Editor:
 
     def __init__(self, journey, arguments=()):
         journey.editors.append(self)
-        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0")
+        # The editor remembers things in the user's folders: a journey keeps them in its own.
+        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
+                   XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)

@@ -247,6 +247,12 @@ void rememberUserValue(AppState& state, const std::string& key, const std::strin
 // The remembered value, or the empty text.
 std::string userValue(const AppState& state, const std::string& key);
 
+// ---- textures that go with a mesh file (files/texture_pairing.cpp) ----------------------
+
+// The regular file beside the mesh with its name stem and ".png", ".jpg",
+// ".jpeg" or ".bmp", the first of these there is; empty when none is.
+std::string sameStemTexture(const std::string& meshPath);
+
 // ---- names -----------------------------------------------------------------------------
 
 // The program's parameters after its own path, joined with single spaces, so a

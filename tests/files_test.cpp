@@ -419,6 +419,23 @@ TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)
     EXPECT_EQ(userValue(state, "d"), "4") << "kept for this run without a folder";
 }
 
+TEST(TexturePairing, TheFirstSameStemPictureBesideTheMeshThatIsAFile)
+{
+    TempDir dir;
+    fs::create_directories(dir / "box.jpg");
+    writeText(dir / "box.bmp", "");
+    EXPECT_EQ(sameStemTexture(dir / "box.pq"), dir / "box.bmp") << "a folder is no picture";
+    writeText(dir / "box.jpeg", "");
+    EXPECT_EQ(sameStemTexture(dir / "box.pq"), dir / "box.jpeg");
+    writeText(dir / "box.png", "");
+    EXPECT_EQ(sameStemTexture(dir / "box.pq"), dir / "box.png");
+    EXPECT_EQ(sameStemTexture(dir / "box"), dir / "box.png");
+    EXPECT_EQ(sameStemTexture(dir / "crate.pq"), "");
+    fs::create_directories(dir / "v.1");
+    writeText(dir / "v.1/box.png", "");
+    EXPECT_EQ(sameStemTexture(dir / "v.1/box"), dir / "v.1/box.png") << "a dot in a folder name is no extension";
+}
+
 TEST(Preferences, WrittenAsPrintfWouldInAnyLocaleReadBackAndFoundBesideTheProgram)
 {
     EXPECT_EQ(writePreferencesText({-7, 0.25f, 1, "/home/me/ship 2.pq"}), "-7\r\n0.250000\r\n1\r\n/home/me/ship 2.pq");

@@ -190,7 +190,9 @@ bool mainLoopPass(AppState& state)
         state.frameCounter = 0;
     }
 
-    state.shiftHeld = windows.isShiftDown() ? 1 : 0;
+    // A click counts with the Shift it was made with, however late it is handled.
+    const bool click = state.eventKind == eventLeftDown || state.eventKind == eventRightDown;
+    state.shiftHeld = windows.isShiftDown() || (click && (state.event.param & mkShift) != 0) ? 1 : 0;
     if (state.eventWindow <= window3D)
         dispatchEvent(state);
     else if (state.eventKind == eventKeyDown)

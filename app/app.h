@@ -3,9 +3,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -52,6 +56,10 @@ enum class Text : int32_t {
     ProjectFront,
     ProjectSide,
     ProjectTop,
+    // ---- the 3D view and long work
+    ShowBackFaces,  // Edit menu toggle
+    ReadingTitle,   // the progress window's title
+    ReadingFile,    // %1 the file
     count
 };
 
@@ -98,6 +106,7 @@ enum CommandId : int32_t {
     cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
     cmdProjectSide = 42,
     cmdProjectTop = 43,
+    cmdShowBackFaces = 60,  // Edit menu toggle: the 3D view shows faces seen from behind in a tint
 };
 
 enum ToolMode : int32_t {
@@ -108,6 +117,23 @@ enum ToolMode : int32_t {
 };
 
 // ---- the state record ----------------------------------------------------------------
+
+// Work the user cancelled runs on to its end on its own thread, its results
+// dropped; the threads are joined once done, and at the end all of them.
+struct LongWorkers {
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<const std::atomic<bool>> done;
+    };
+    std::vector<Worker> cancelled;
+
+    LongWorkers() = default;
+    LongWorkers(const LongWorkers&) = delete;
+    LongWorkers& operator=(const LongWorkers&) = delete;
+    ~LongWorkers();
+    // Joins the threads that have ended.
+    void joinEnded();
+};
 
 // Views as bits of AppState::dirtyViews: bit i is the view of ViewKind i.
 constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(view); }
@@ -166,6 +192,11 @@ struct AppState {
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
     CursorPos panCursor;    // cursor in that view's window at the last pan event
     int32_t wheelRest = 0;  // wheel delta over the 3D view short of a whole notch
+    bool turning = false;   // the left button went down in the 3D view: its drag turns the view
+    CursorPos turnCursor;   // cursor in the 3D view at the last turning event
+
+    // ---- long work on a worker thread (app/long_work.cpp) ----
+    LongWorkers longWorkers;
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
@@ -234,6 +265,24 @@ bool runToolWindowKey(AppState& state, const WindowEvent& event);
 void closeDocumentWindows(AppState& state);
 // Tells the user in one line what to select first.
 void tellSelectFirst(AppState& state, Text what);
+// Edit menu: show back faces on or off, remembered between runs.
+void toggleBackFaces(AppState& state);
+// Start-up: the remembered choice of show back faces.
+void loadBackFaces(AppState& state);
+
+// ---- long work (app/long_work.cpp) ----------------------------------------------------
+
+// The progress window shows when the work has not ended after this long.
+constexpr int32_t progressDelayMs = 500;
+
+enum class WorkEnd { Done, Cancelled };
+// Runs work(cancel) on a worker thread while this thread waits for it. When
+// it has not ended after progressDelayMs, the progress window shows `text`
+// and Cancel, and this thread serves its events until the work ends (Done) or
+// the user cancels (Cancelled, at once): the flag given to the work is set
+// and the work runs on unwatched, so everything it touches must be its own
+// (captured by value or shared). An exception of the work comes out here after Done.
+WorkEnd runLongWork(AppState& state, std::string_view text, std::function<void(const std::atomic<bool>& cancel)> work);
 
 // ---- modelling commands (app/modelling_commands.cpp) --------------------------------------
 

@@ -2,6 +2,7 @@
 // selection, and the routing of events and commands. Touches AppState's
 // mesh, camera and tool; menus and buttons through the window layer.
 #include <cmath>
+#include <utility>
 
 #include "app/app.h"
 
@@ -124,6 +125,7 @@ constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPositi
                                                                       {cmdProjectSide, Text::ProjectSide},
                                                                       {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
+constexpr const char* backFacesKey = "view.backFaces";  // remembered: "1" shows them
 
 // Tool commands and the modes they choose, by ToolMode value.
 constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
@@ -166,6 +168,8 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(6), cmdQuit);
     windows.addMenu(text(editMenuTitle));
     for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
+    windows.addMenuItem(textOf(state.prefs.language, Text::ShowBackFaces), cmdShowBackFaces);
+    windows.setMenuItemChecked(cmdShowBackFaces, state.camera.showBackFaces);
     for (const auto& [id, added] : modellingMenuItems) {
         if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
         windows.addMenuItem(textOf(state.prefs.language, added), id);
@@ -226,22 +230,38 @@ void setSaveEnabled(AppState& state, bool enabled)
 
 namespace {
 
+// A left press in the 3D view starts turning it; in Front, Side and Top the tool acts.
 void leftClickInView(AppState& state)
 {
+    state.turning = state.eventWindow == window3D;
+    if (state.turning) {
+        state.turnCursor = state.windows->cursorPos(window3D);
+        return;
+    }
     beginDragAt(state);
     switch (state.toolMode) {
     case CreateVertex: createVertexAt(state); break;
+    case MoveVertex: grabVertexAt(state); break;
     case SelectVertex: pickVertexAt(state); break;
     case CreateTriangle: addCornerAt(state); break;
     default: break;
     }
 }
 
-// Middle button down in a view: the start of a pan of Front, Side and Top.
+// Motion with the left button after a press in the 3D view: the view turns
+// with the cursor.
+void turnDrag(AppState& state)
+{
+    const CursorPos to = state.windows->cursorPos(window3D);
+    const CursorPos from = std::exchange(state.turnCursor, to);
+    turnThreeDView(state.camera, static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y),
+                   static_cast<float>(state.windows->clientWidth(window3D)));
+}
+
+// Middle button down in a view: the start of a pan of Front, Side and Top, or of the 3D view.
 void beginPanAt(AppState& state)
 {
-    const int32_t view = viewOfWindow(state.eventWindow);
-    state.panView = view >= 0 && view != static_cast<int32_t>(ViewKind::ThreeD) ? view : -1;
+    state.panView = viewOfWindow(state.eventWindow);
     if (state.panView >= 0) state.panCursor = state.windows->cursorPos(state.eventWindow);
 }
 
@@ -252,12 +272,14 @@ void panDrag(AppState& state)
     const auto view = static_cast<ViewKind>(state.panView);
     const int32_t window = windowOfView(view);
     const CursorPos to = state.windows->cursorPos(window);
-    const CursorPos from = state.panCursor;
-    state.panCursor = to;
-    dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
-                 static_cast<float>(to.x), static_cast<float>(to.y),
-                 static_cast<float>(state.windows->clientWidth(window)),
-                 static_cast<float>(state.windows->clientHeight(window)));
+    const CursorPos from = std::exchange(state.panCursor, to);
+    const auto width = static_cast<float>(state.windows->clientWidth(window));
+    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    if (view == ViewKind::ThreeD)
+        panThreeDView(state.camera, static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y), width, height);
+    else
+        dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
+                     static_cast<float>(to.x), static_cast<float>(to.y), width, height);
 }
 
 // The wheel zooms Front, Side and Top about the cursor, and the 3D view as
@@ -288,7 +310,9 @@ uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
     if (before.panX != after.panX || before.panY != after.panY || before.panZ != after.panZ ||
         before.orthoZoom != after.orthoZoom)
         views |= orthoViews;
-    if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom)
+    if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom ||
+        before.frame != after.frame || before.pan3DX != after.pan3DX || before.pan3DY != after.pan3DY ||
+        before.showBackFaces != after.showBackFaces)
         views |= viewBit(ViewKind::ThreeD);
     return views;
 }
@@ -310,7 +334,8 @@ bool keepsMesh(int32_t id)
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdFrameAll: return true;
+    case cmdFrameAll:
+    case cmdShowBackFaces: return true;
     default: return false;
     }
 }
@@ -323,6 +348,7 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdOpen:
     case cmdMerge:
     case cmdMergeAsc:
+    case cmdImport:
     case cmdDeleteVertex:
     case cmdScale:
     case cmdRotate:
@@ -366,11 +392,11 @@ void triangleCommand(AppState& state, void (*operation)(Mesh&))
         operation(state.mesh);
 }
 
-// Home: Front, Side and Top frame the mesh, and the 3D view is set back.
+// Home: every view frames the mesh.
 void frameAll(AppState& state)
 {
     frameMesh(state.camera, state.mesh);
-    frameThreeDView(state.camera);
+    frameThreeDView(state.camera, state.mesh);
 }
 
 // Preferences: a confirmed dialog may have changed the language, so the menus
@@ -406,7 +432,8 @@ void dispatchEvent(AppState& state)
         break;
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
-        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        if (window >= windowMain && window <= window3D && state.event.param == mkLButton)
+            state.turning ? turnDrag(state) : leftDrag(state);
         else if ((state.event.param & mkMButton) != 0) panDrag(state);
         break;
     case eventMouseWheel:
@@ -456,6 +483,15 @@ void closeDocumentWindows(AppState& state)
     for (Vertex& v : state.mesh.vertices) v.marked = 0;
 }
 
+void toggleBackFaces(AppState& state)
+{
+    state.camera.showBackFaces = !state.camera.showBackFaces;
+    state.windows->setMenuItemChecked(cmdShowBackFaces, state.camera.showBackFaces);
+    rememberUserValue(state, backFacesKey, state.camera.showBackFaces ? "1" : "0");
+}
+
+void loadBackFaces(AppState& state) { state.camera.showBackFaces = userValue(state, backFacesKey) == "1"; }
+
 void tellSelectFirst(AppState& state, Text what)
 {
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, what));
@@ -500,6 +536,7 @@ void runCommand(AppState& state, int32_t id)
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
     case cmdFrameAll: frameAll(state); break;
+    case cmdShowBackFaces: toggleBackFaces(state); break;
     case cmdPosition: positionSelection(state); break;
     case cmdProjectFront: projectTextureCommand(state, ProjectionView::Front); break;
     case cmdProjectSide: projectTextureCommand(state, ProjectionView::Side); break;

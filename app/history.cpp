@@ -114,7 +114,11 @@ void recordBeforeEvent(AppState& state)
 void recordAfterEvent(AppState& state)
 {
     if (mayChangeDocument(state)) state.changePending = true;
-    if ((state.changePending || toolWindowOpen(state)) && !continuesAction(state)) recordChange(state);
+    // A press in a view begins the action its drag carries on (the move tool
+    // selects the vertex it then moves); the release or any other event ends it.
+    const bool pressInView = state.eventKind == eventLeftDown && state.eventWindow >= windowFront &&
+                             state.eventWindow <= window3D;
+    if ((state.changePending || toolWindowOpen(state)) && !continuesAction(state) && !pressInView) recordChange(state);
     updateEditMenu(state);
 }
 

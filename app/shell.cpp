@@ -81,6 +81,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     state.versionText = "1.1";
     readPreferences(state);
     loadUserState(state);
+    loadBackFaces(state);
     fillUiText(state.uiText);
     state.mesh = Mesh{};
 

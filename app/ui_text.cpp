@@ -70,6 +70,10 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ProjectFront, {"Textur aus Front projizieren", "Project texture from Front", "Projeter la texture depuis Front"}},
     {Text::ProjectSide, {"Textur aus Side projizieren", "Project texture from Side", "Projeter la texture depuis Side"}},
     {Text::ProjectTop, {"Textur aus Top projizieren", "Project texture from Top", "Projeter la texture depuis Top"}},
+    // ---- the 3D view and long work
+    {Text::ShowBackFaces, {"Rückseiten zeigen", "Show back faces", "Afficher les faces arrière"}},
+    {Text::ReadingTitle, {"Lesen", "Reading", "Lecture"}},
+    {Text::ReadingFile, {"%1 wird gelesen...", "Reading %1...", "Lecture de %1..."}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);

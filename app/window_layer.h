@@ -26,6 +26,7 @@ constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
 constexpr int32_t windowPosition = 15;
+constexpr int32_t windowProgress = 16;  // long work under way, with Cancel
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -192,6 +193,8 @@ public:
     virtual void addMenuItem(std::string_view text, int32_t id) = 0;
     virtual void addMenuSeparator() = 0;
     virtual void setMenuItemEnabled(int32_t id, bool enabled) = 0;
+    // Shows the item as a toggle that is on (checked) or off.
+    virtual void setMenuItemChecked(int32_t id, bool checked) = 0;
     // Shows the item's keyboard accelerator beside its text ("Ctrl+Z").
     virtual void setMenuItemShortcut(int32_t id, std::string_view keys) = 0;
     virtual void destroyMenuBar() = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -156,9 +157,12 @@ inline constexpr int importHelperOutOfMemory = 3;
 // naming the file that says why not: "the importer crashed on FILE", "FILE
 // needs more memory than allowed", "FILE took too long" or "cannot import
 // FILE: reason".
+// When the cancel flag is set, the helper is stopped within a few milliseconds
+// and the import fails.
 struct ImportRun {
     std::string helper;   // the helper program; empty: importHelperName, found as above
     ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
+    const std::atomic<bool>* cancel = nullptr;
 };
 std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
                                                     const ImportRun& how = {});

@@ -53,7 +53,7 @@ public:
     std::vector<Message> choices;  // text: the question, then "|" and each button
     std::vector<BarEntry> menu, toolbar;
     std::map<int32_t, S> tooltips;
-    std::map<int32_t, bool> menuEnabled, toolbarEnabled;
+    std::map<int32_t, bool> menuEnabled, toolbarEnabled, menuChecked;
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
@@ -141,7 +141,8 @@ public:
     void addMenuSeparator() override { menu.push_back({"separator", {}, -1, -1}); }
     void setMenuItemEnabled(int32_t id, bool on) override { if (menuEnabled.count(id)) menuEnabled[id] = on; }
     void setMenuItemShortcut(int32_t, SV) override {}
-    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(); }
+    void setMenuItemChecked(int32_t id, bool on) override { if (menuEnabled.count(id)) menuChecked[id] = on; }
+    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(), menuChecked.clear(); }
     bool createToolbar() override { return !toolbarFails; }
     void addToolbarStandardButton(int32_t image, int32_t id) override { addButton("standard", image, id); }
     void addToolbarIconButton(int32_t slot, int32_t id) override { addButton("icon", slot, id); }

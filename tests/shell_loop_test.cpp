@@ -127,7 +127,7 @@ TEST_F(Loop, EachChangeRedrawsTheViewsShowingItOnceWhenTheQueueIsEmpty)
          {1, 2, 3, 4}, true},
         {"window size", [](FakeWindowLayer& w, AppState&) { w.resizeHandler(); }, {1, 2, 3, 4}},
         {"Home frames the mesh", [](FakeWindowLayer& w, AppState& s) { addVertex(s.mesh, 30, 0, 0), w.push(eventKeyDown, window3D, vkHome); },
-         {1, 2, 3}},
+         {1, 2, 3, 4}},
         {"20 keys", [](FakeWindowLayer& w, AppState&) { for (int i = 0; i < 20; ++i) w.push(eventKeyDown, window3D, vkLeft); }, {4}},
         {"uncovered", [](FakeWindowLayer& w, AppState&) { w.exposeHandler({windowTop, windowSide}); }, {2, 3}},
     };

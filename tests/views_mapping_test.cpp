@@ -84,7 +84,7 @@ TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtAQuarter)
     EXPECT_EQ(c.zoom, -0.75f) << "the mesh never shrinks below a quarter";
     for (int i = 0; i < 100; ++i) zoomIn(c);
     EXPECT_EQ(c.zoom, 24.25f);
-    frameThreeDView(c);
+    frameThreeDView(c, Mesh{});
     EXPECT_EQ(c.zoom, 0.0f);
 }
 

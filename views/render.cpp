@@ -247,6 +247,30 @@ void applyOrthoZoom(const ViewCamera& camera)
     glMatrixMode(GL_MODELVIEW);
 }
 
+// The 3D view's model-view matrix: the model scaled by zoom + 1 and the
+// frame's scale about the frame's centre. At the start frame it is the plain
+// scale, exactly.
+void placeThreeDModel(float zoom, const ThreeDFrame& frame)
+{
+    glLoadIdentity();
+    const float s = (zoom + 1.0f) * frame.scale;
+    glScalef(s, s, s);
+    if (frame.x != 0.0f || frame.y != 0.0f || frame.z != 0.0f) glTranslatef(-frame.x, -frame.y, -frame.z);
+}
+
+// Moves the 3D picture by its pan, in front of the camera's projection.
+void applyThreeDPan(const ViewCamera& camera)
+{
+    if (camera.pan3DX == 0.0f && camera.pan3DY == 0.0f) return;
+    std::array<float, 16> camerasMatrix{};
+    glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glTranslatef(camera.pan3DX, camera.pan3DY, 0.0f);
+    glMultMatrixf(camerasMatrix.data());
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void updateBuffers(const Mesh& mesh, size_t drawn, RenderBuffers& b)
 {
     if (b.built && b.builtRevision == b.meshRevision && b.builtVertexCount == mesh.vertices.size() &&
@@ -264,7 +288,7 @@ void updateBuffers(const Mesh& mesh, size_t drawn, RenderBuffers& b)
 }  // namespace
 
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
-                RenderBuffers& buffers)
+                RenderBuffers& buffers, const ThreeDFrame& frame)
 {
     if (const float markerSize = markerScale / orthoZoom; buffers.builtMarkerSize != markerSize) {
         buffers.builtMarkerSize = markerSize;
@@ -291,10 +315,7 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
     if (threeD) glBindTexture(GL_TEXTURE_2D, textureName);
 
     glLoadIdentity();
-    if (threeD) {
-        const float s = zoom + 1.0f;
-        glScalef(s, s, s);
-    }
+    if (threeD) placeThreeDModel(zoom, frame);
 
     Rgb colour = white;
     if (count > 0) colour = triangleColour(mesh.triangles.back());
@@ -331,6 +352,25 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
     }
 }
 
+void renderBackFaces(const Mesh& mesh, float zoom, const ThreeDFrame& frame, RenderBuffers& buffers)
+{
+    const size_t count = mesh.triangles.size();
+    updateBuffers(mesh, mesh.pendingCorner != 0 && count > 0 ? count - 1 : count, buffers);
+    if (buffers.positions.empty()) return;
+    placeThreeDModel(zoom, frame);
+    // The faces the 3D view culls are the back faces: the other side's are drawn now.
+    glCullFace(GL_BACK);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(backFaceTint[0], backFaceTint[1], backFaceTint[2]);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    setArrays(buffers.positions.data(), 0, nullptr, nullptr);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(buffers.positions.size() / 3));
+    glPopClientAttrib();
+    glEnable(GL_TEXTURE_2D);
+    glCullFace(GL_FRONT);
+    glLoadIdentity();
+}
+
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
               float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
 {
@@ -339,9 +379,11 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
     const CameraArgs c = viewCameraArgs(view, camera);
     setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
     if (threeD) {
+        applyThreeDPan(camera);
         glCullFace(GL_FRONT);
         glDisable(GL_LIGHTING);
-        renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers);
+        renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers, camera.frame);
+        if (camera.showBackFaces) renderBackFaces(mesh, camera.zoom, camera.frame, buffers);
         glLoadIdentity();
     } else {
         applyOrthoZoom(camera);

@@ -15,6 +15,18 @@
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
+// Where Home put the mesh in the 3D view: the point (x, y, z) in the view's
+// middle, the model scaled by `scale` (and by zoom + 1). The start puts the
+// origin there at scale 1.
+struct ThreeDFrame {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    float scale = 1.0f;
+
+    bool operator==(const ThreeDFrame&) const = default;
+};
+
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
 // view and its zoom; none is ever saved.
 struct ViewCamera {
@@ -25,6 +37,10 @@ struct ViewCamera {
     float orbitY = 0.0f;     // degrees about Y
     float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
     float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+    ThreeDFrame frame{};     // the 3D view's centre and scale, set by Home
+    float pan3DX = 0.0f;     // the 3D picture moved across and up, in half views
+    float pan3DY = 0.0f;
+    bool showBackFaces = false;  // the 3D view draws faces seen from behind in backFaceTint
 
     bool operator==(const ViewCamera&) const = default;
 };
@@ -124,8 +140,16 @@ void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 // stays at least minZoomScale.
 void zoomIn(ViewCamera& camera);
 void zoomOut(ViewCamera& camera);
-// Home's part in the 3D view: the start zoom again.
-void frameThreeDView(ViewCamera& camera);
+// Home's part in the 3D view: the mesh's bounding box centred and scaled so
+// that it fits however the view is turned; zoom and pan start again, the turn
+// stays. An empty mesh gets the start frame.
+void frameThreeDView(ViewCamera& camera, const Mesh& mesh);
+// Left drag over the 3D view by (dx, dy) pixels in a view `width` wide: a drag
+// across the whole width turns the model once about y, up and down turn it
+// about x at the same rate; the angles stay within one turn.
+void turnThreeDView(ViewCamera& camera, float dx, float dy, float width);
+// Middle drag over the 3D view: the picture follows the cursor.
+void panThreeDView(ViewCamera& camera, float dx, float dy, float width, float height);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
@@ -170,8 +194,14 @@ struct RenderBuffers {
 // (white wireframe, vertex markers, origin cross, the last two kept at their
 // start size on screen whatever orthoZoom is), 1 for the 3D view (filled,
 // textured with textureName, scaled by zoom + 1).
+// In the 3D view the mesh is placed by `frame` (views.h, ThreeDFrame).
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
-                RenderBuffers& buffers);
+                RenderBuffers& buffers, const ThreeDFrame& frame = {});
+// The colour of the faces the 3D view shows from behind when asked to.
+constexpr std::array<float, 3> backFaceTint{0.6f, 0.15f, 0.15f};
+// After renderMesh in the 3D view: the finished triangles it culled, those
+// seen from behind, untextured in backFaceTint, placed as renderMesh placed them.
+void renderBackFaces(const Mesh& mesh, float zoom, const ThreeDFrame& frame, RenderBuffers& buffers);
 
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
@@ -209,6 +239,11 @@ int32_t pickVertexAt(AppState& state);
 // second click on the same spot moves the corner just given on to the next
 // vertex stacked there.
 int32_t addCornerAt(AppState& state);
+// Move-tool press: on a spot where no vertex is selected, the first vertex
+// stacked there becomes the only selected one, for the drag to move; returns
+// it. -1, with the selection kept, on a spot holding a selected vertex or with
+// no vertex in reach.
+int32_t grabVertexAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a

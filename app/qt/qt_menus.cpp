@@ -65,6 +65,14 @@ void QtWindowLayer::setMenuItemEnabled(int32_t id, bool enabled)
     if (it != menuActions_.end() && it->second) it->second->setEnabled(enabled);
 }
 
+void QtWindowLayer::setMenuItemChecked(int32_t id, bool checked)
+{
+    auto it = menuActions_.find(id);
+    if (it == menuActions_.end() || !it->second) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(checked);
+}
+
 void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
 {
     auto it = menuActions_.find(id);

@@ -68,6 +68,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemChecked(int32_t id, bool checked) override;
     void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;

@@ -1,6 +1,8 @@
 // file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Import...",
 // "Export...", the command-line file and the Save extension rule. They change
 // state.mesh and state.currentFileName and talk to the user through state.windows.
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <new>
 #include <utility>
@@ -15,7 +17,11 @@ constexpr std::string_view meshFilter = "Polyquill|*.PQ";
 constexpr std::string_view ascFilter = "ASC|*.ASC";
 constexpr std::string_view importFilter =
     "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx";
-constexpr std::string_view exportFilter = "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds";
+// One entry per format, in the order of exportExtensions.
+constexpr std::string_view exportFilter =
+    "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds";
+constexpr std::array<std::string_view, 7> exportExtensions{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
+constexpr const char* exportFormatKey = "export.format";  // remembered: the extension exported to last
 constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
@@ -171,6 +177,18 @@ std::string withSaveExtension(std::string_view fileName)
     return result;
 }
 
+std::string withExportExtension(std::string_view fileName, std::string_view extension)
+{
+    if (fileName.empty()) return {};
+    const size_t separator = fileName.find_last_of("/\\");
+    const size_t start = separator == std::string_view::npos ? 0 : separator + 1;
+    const size_t dot = fileName.rfind('.');
+    // A folder alone, or a name starting with its only dot, keeps all it has.
+    const size_t stem = dot == std::string_view::npos || dot <= start ? fileName.size() : dot;
+    if (start == fileName.size()) return std::string(fileName);
+    return std::string(fileName.substr(0, stem)) + "." + std::string(extension);
+}
+
 namespace files {
 
 void cmdOpen(AppState& state)
@@ -259,8 +277,17 @@ void cmdImport(AppState& state)
 
 void cmdExport(AppState& state)
 {
-    const std::string path = chooseMeshFile(state, exportFilter, true);
+    // The dialog proposes the document's name with the format exported to last (OBJ at first).
+    const std::string last = userValue(state, exportFormatKey);
+    const auto format = std::find(exportExtensions.begin(), exportExtensions.end(), last);
+    const size_t index = format == exportExtensions.end() ? 0 : static_cast<size_t>(format - exportExtensions.begin());
+    const std::string path = state.windows->chooseFile(
+        "", withExportExtension(state.prefs.dialogStartText, exportExtensions[index]), exportFilter,
+        static_cast<int32_t>(index), true);
     if (path.empty() || !mayReplace(state, path)) return;
+    const std::string chosen = lowerExtension(path);
+    if (std::find(exportExtensions.begin(), exportExtensions.end(), chosen) != exportExtensions.end())
+        rememberUserValue(state, exportFormatKey, chosen);
     const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
     if (!problem.empty())
         state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed, {path, problem}));

@@ -267,6 +267,11 @@ std::string commandLineFileName(const std::vector<std::string>& parameters);
 // first double quote); otherwise the name unchanged.
 std::string withSaveExtension(std::string_view fileName);
 
+// Export's proposal: the name with the extension after its last "." in its
+// last path component replaced by `extension` (added when it has none); a
+// name ending in a separator or empty stays as it is.
+std::string withExportExtension(std::string_view fileName, std::string_view extension);
+
 // ---- commands --------------------------------------------------------------------------
 
 // Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and "Export..."

@@ -4,6 +4,7 @@ Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it sav
 import os
 import subprocess
 import sys
+import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -291,6 +292,117 @@ def box(journey):
     expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
 
 
+def save_shot(journey, name):
+    """A screenshot for a person to look at, beside the failure shots."""
+    subprocess.run(["import", "-window", "root", os.path.join(journey.shots, name + ".png")], timeout=30)
+
+
+def lit(shot, editor, view, test, skip_label=True):
+    """The pixels of a view that pass test(colour), as view pixels; the label's corner left out."""
+    vx, vy = editor.origin[view]
+    return [(x, y) for y in range(0, VIEW_H, 2) for x in range(0, VIEW_W, 2)
+            if not (skip_label and x < 60 and y < 30) and test(shot.at(vx + x, vy + y))]
+
+
+def white(c):
+    return min(c) > 200
+
+
+def tinted(c):
+    return c[0] > 60 and c[0] > 3 * max(c[1], c[2])
+
+
+def turn(journey):
+    """The 3D view turned half round by a left drag without pauses hides a triangle's front; Edit > Show back
+    faces shows its back in a red tint; Home frames a far triangle too, a middle drag pans; the Texture window
+    leaves the 3D label alone and fits a 3000x2000 picture on the screen."""
+    near = [(0.0, 0.0, -0.5, 0.5, 0.0), (1.0, 0.0, 0.5, 0.5, 0.0), (1.0, 1.0, 0.5, -0.5, 0.0)]  # clockwise in Front
+    far = [(u, v, x + 3.5, y, z) for u, v, x, y, z in near]
+    write(journey.path("turn.pq"), pq_bytes([near, far]))
+    editor = Editor(journey, [journey.path("turn.pq")])
+    x, y = editor.at("3D", 60, 100)
+
+    def drag(button, dx):
+        steps = [w for k in range(1, 11) for w in ("mousemove", x + dx * k // 10, y)]
+        xdo("mousemove", x, y, "mousedown", button, *steps, "mouseup", button)
+
+    def shows(what, whites, tints):
+        poll_screen(what, lambda shot: None if (len(lit(shot, editor, "3D", white)) > 300) == whites and
+                    (len(lit(shot, editor, "3D", tinted)) > 300) == tints else "white %d, tinted %d" % (
+                        len(lit(shot, editor, "3D", white)), len(lit(shot, editor, "3D", tinted))))
+    shows("the front at the start", True, False)
+    drag(1, 125)  # half the width: half a turn
+    shows("no face from behind", False, False)
+    save_shot(journey, "turn-behind")
+    editor.menu(5, rights=1)  # Edit: Show back faces
+    shows("the back in its tint", False, True)
+    save_shot(journey, "turn-back-faces")
+    drag(1, -125)
+    shows("the front again", True, False)
+    editor.button("createvertex")  # gives the main window the keyboard
+    xdo("key", "Home")
+
+    def spread(shot):
+        columns = [p[0] for p in lit(shot, editor, "3D", white)]
+        return columns and (min(columns), max(columns))
+    poll_screen("both triangles framed", lambda shot: None if spread(shot) and spread(shot)[0] < 40 and
+                spread(shot)[1] > 200 else "white columns %r" % (spread(shot),))
+    before = spread(Shot())
+    drag(2, 10)
+    poll_screen("the pan", lambda shot: None if spread(shot) and all(
+        abs(a - b - 10) <= 2 for a, b in zip(spread(shot), before)) else "white columns %r, not %r moved by 10" % (
+        spread(shot), before))
+    save_shot(journey, "turn-framed")
+
+    write_picture(journey.path("small.png"), 64, 32, lambda px, py: (0, 180, 0))
+    write_picture(journey.path("large.png"), 3000, 2000, lambda px, py: (200, 0, 0))
+    label = editor.at("3D", 14, 12)
+    for picture in ("small.png", "large.png"):
+        editor.button("choosetexture")
+        editor.answer("^Texture$", journey.path(picture))
+        editor.button("triangleup")
+        editor.button("settexcoords")
+        window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+        wx, wy, ww, wh = geometry(window)
+        expect(wx >= 0 and wy >= 0 and wx + ww <= 1024 and wy + wh <= 768, "%s: the window at %r runs off the screen"
+               % (picture, (wx, wy, ww, wh)))
+        if picture == "small.png":
+            poll_screen("the 3D label", lambda shot: None if shot.at(*label)[2] > 100 > shot.at(*label)[0] else
+                        "the label is gone: %r" % (shot.at(*label),))
+        save_shot(journey, "turn-texture-" + picture[:-4])
+        subprocess.run([journey.send_close, window], check=True, timeout=30)
+        wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+
+
+def cancel(journey):
+    """A large OBJ imported: its progress window's Cancel ends the helper, the editor answers at once and the
+    document is as it was."""
+    side = 600
+    with open(journey.path("large.obj"), "w") as f:
+        f.write("".join("v %d %d 0\n" % (i, j) for i in range(side + 1) for j in range(side + 1)))
+        f.write("".join("f %d %d %d\nf %d %d %d\n" % (a, a + side + 1, a + 1, a + 1, a + side + 1, a + side + 2)
+                        for a in (i * (side + 1) + j + 1 for i in range(side) for j in range(side))))
+    document = journey.path("quad.pq")
+    write(document, original := pq_bytes(QUAD))
+    editor = Editor(journey, [document])
+    editor.menu(4)  # File: Import...
+    editor.answer("^Open$", journey.path("large.obj"), another=True)
+    editor.answer("Size", "1", another=True)
+    progress = wait_for("the progress window", lambda: windows("^(Lesen|Reading|Lecture)$"))[0]
+    helpers = wait_for("the import helper", lambda: subprocess.run(
+        ["ps", "--ppid", str(editor.process.pid), "-o", "comm="], capture_output=True, text=True).stdout.split())
+    save_shot(journey, "cancel-progress")
+    px, py, _, _ = geometry(progress)
+    xdo("mousemove", px + 160, py + 77, "click", 1)
+    clicked = time.time()
+    wait_for("the progress window to close", lambda: not windows("^(Lesen|Reading|Lecture)$"))
+    print("the progress window closed %.3f s after the click" % (time.time() - clicked))
+    expect(not subprocess.run(["ps", "--ppid", str(editor.process.pid), "-o", "comm="], capture_output=True,
+                              text=True).stdout.split(), "the helper %r runs on" % helpers)
+    editor.button("createvertex")
+    expect(editor.saved(document, "key", "ctrl+s") == original, "the document changed: %r" % read_pq(document))
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture, "box": box}))
+                          "navigate": navigate, "texture": texture, "box": box, "turn": turn, "cancel": cancel}))

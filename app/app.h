@@ -228,7 +228,7 @@ void markMeshChanged(AppState& state, uint32_t views);
 // Repaints the views marked dirty, in the order of redrawViews, and clears the marks.
 void redrawDirtyViews(AppState& state);
 // Brings every vertex into Front, Side and Top when some lie outside all that
-// they show (after a mesh was read).
+// they show (after a mesh was read), and frames the 3D view as Home does.
 void frameViewsIfOutside(AppState& state);
 // The orderly end after the loop: writes pref.txt when it has a start text,
 // then releases the windows.

@@ -269,7 +269,8 @@ void frameViewsIfOutside(AppState& state)
 {
     if (isMeshInOrthoViews(state.camera, state.mesh)) return;
     frameMesh(state.camera, state.mesh);
-    markViewsDirty(state, orthoViews);
+    frameThreeDView(state.camera, state.mesh);
+    markViewsDirty(state, allViews);
 }
 
 void releaseWindows(AppState& state)

@@ -207,6 +207,12 @@ float snapToGrid(float value, float grid)
     return static_cast<float>(n * grid);
 }
 
+int32_t devicePixels(int32_t length, float pixelRatio)
+{
+    const double ratio = std::isfinite(pixelRatio) && pixelRatio > 0.0f ? pixelRatio : 1.0;
+    return static_cast<int32_t>(std::lround(length * ratio));
+}
+
 float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& c)
 {
     const double da = static_cast<double>(cursor.a) - vertex.a;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <span>
 
 #include "engine/engine.h"
@@ -332,9 +333,11 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
 }
 
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
+              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
 {
     const bool threeD = view == ViewKind::ThreeD;
+    // A line one client pixel wide, as at a ratio of 1.
+    glLineWidth(std::max(1.0f, std::round(pixelRatio)));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const CameraArgs c = viewCameraArgs(view, camera);
     setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);

@@ -110,6 +110,11 @@ float gridStep(float grid);
 // unchanged when gridStep(grid) is 0.
 float snapToGrid(float value, float grid);
 
+// A length of a view's client area in the view's device pixels, rounded as
+// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372);
+// a ratio that is not a positive number counts as 1.
+int32_t devicePixels(int32_t length, float pixelRatio);
+
 // How far a vertex is from the cursor for picking, in screen pixels of a view
 // of width x height; infinity when it is out of reach (further than both
 // pickRadius model units and pickPixels pixels).
@@ -232,9 +237,10 @@ void resetViewViewport(int32_t width, int32_t height);
 
 // Clears the current context and draws one view as the redraw of the views does:
 // its camera, the mesh, then its label in the upper left corner with the camera
-// restored. aspect is the current window's width / height.
+// restored. aspect is the current window's width / height; pixelRatio its
+// device pixels per client pixel, which lines are as wide as (rounded).
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
+              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
 
 // ---- the four views in one picture, without a display (views/views_picture.cpp) ----------
 

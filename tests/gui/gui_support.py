@@ -1,5 +1,13 @@
-"""gui_support.py: an X server, the real polyquill run from a private copy, xdotool input, screenshots
-as pixels, the files it reads. Every wait polls for the state it needs, with a generous bound."""
+"""gui_support.py: a display (an X server, or weston on the Wayland platform), the real polyquill run from a
+private copy, xdotool input, screenshots as pixels, the files it reads. Every wait polls for the state it needs,
+with a generous bound.
+
+Under weston (the platform "wayland") the editor runs as a desktop session starts it: WAYLAND_DISPLAY and
+Xwayland's DISPLAY set, Qt choosing its platform. weston runs its X11 back end inside an Xvfb of its own, so
+xdotool's input reaches weston's window there and weston hands it to the editor through its seat, as a
+compositor does with a real pointer and keyboard; screenshots come from weston-screenshooter. Wayland gives
+no client the windows of another, so a journey there finds the views by their labels on the screen."""
+import glob
 import os
 import pathlib
 import re
@@ -14,6 +22,8 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
+DISPLAY_SIZE = (1040, 1000)  # weston's output; the X server is a little larger
+SCREENSHOT = {"wayland": None}  # the journey's weston-screenshooter call, when it runs under weston
 
 
 class Failure(Exception):
@@ -51,11 +61,22 @@ def geometry(window):
     return tuple(int(values.get(k, 0)) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
+def screenshot_file(folder):
+    """weston's output now as a PNG in folder (weston-screenshooter names it by the second)."""
+    for old in glob.glob(os.path.join(folder, "wayland-screenshot-*.png")):
+        os.remove(old)
+    subprocess.run(["weston-screenshooter"], cwd=folder, env=SCREENSHOT["wayland"], check=True, timeout=30,
+                   capture_output=True)
+    return glob.glob(os.path.join(folder, "wayland-screenshot-*.png"))[0]
+
+
 class Shot:
-    """RGB pixels of the screen now, or of a picture file."""
+    """RGB pixels of the screen now, or of a picture file; any alpha (weston's picture has it) is dropped."""
 
     def __init__(self, path=None):
-        command = ["import", "-window", "root"] if path is None else ["convert", path]
+        if path is None and SCREENSHOT["wayland"]:
+            path = screenshot_file(SCREENSHOT["wayland"]["PQ_SHOTS"])
+        command = ["import", "-window", "root"] if path is None else ["convert", path, "-alpha", "off"]
         data = subprocess.run(command + ["-depth", "8", "ppm:-"], capture_output=True, check=True, timeout=30).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
         self.width, self.height, self.pixels = int(header[1]), int(header[2]), data[header.end():]
@@ -66,6 +87,21 @@ class Shot:
 
     def region(self, x, y, w, h):
         return [self.at(x + dx, y + dy) for dy in range(h) for dx in range(w)]
+
+    def views(self):
+        """Top-left corners of the views with a label, in reading order: each label's dark blue top-left
+        corner, from there left and up over the view's black to its edges."""
+        found = []
+        for match in re.finditer(rb"\x00\x00[\x64-\xff]", self.pixels):
+            x, y = match.start() // 3 % self.width, match.start() // 3 // self.width
+            if match.start() % 3 == 0 and x > 0 and y > 0 and self.at(x - 1, y) == self.at(x, y - 1) == (0, 0, 0):
+                left, top = x - 1, y - 1
+                while left > 0 and self.at(left - 1, y) == (0, 0, 0):
+                    left -= 1
+                while top > 0 and self.at(x, top - 1) == (0, 0, 0):
+                    top -= 1
+                found.append((left, top))
+        return sorted(set(found), key=lambda p: (p[1] // 20, p[0]))
 
 
 def poll_screen(what, check, timeout=45.0):
@@ -119,37 +155,55 @@ def private_copy(program, folder):
 
 
 class Editor:
-    """The running program, found with its four views once they are drawn."""
+    """The running program, found with its four views once they are drawn; at a scale factor (QT_SCALE_FACTOR)
+    the editor's pixels are that many screen pixels, and at() and button_position() count in the editor's."""
 
-    def __init__(self, journey, arguments=()):
+    def __init__(self, journey, arguments=(), scale=1):
         journey.editors.append(self)
+        self.scale, self.main, self.views = scale, None, None
         # The editor remembers things in the user's folders: a journey keeps them in its own.
         env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **journey.display_env)
+        for name in ["QT_SCALE_FACTOR", "QT_QPA_PLATFORM"] + journey.hidden_env:
+            env.pop(name, None)
+        if scale != 1:
+            env["QT_SCALE_FACTOR"] = str(scale)
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         try:
-            self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
-        except Failure:
+            if SCREENSHOT["wayland"]:
+                self.origin = self.find_views()
+            else:
+                self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+                self.views = {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in ("Front", "Side", "Top", "3D")}
+                self.origin = {n: geometry(w)[:2] for n, w in self.views.items()}
+        except Failure as failure:
             with open(self.log.name, errors="replace") as f:
-                raise Failure("no main window; the editor %s; its output: %r" % (
-                    "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
-        self.views = {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in ("Front", "Side", "Top", "3D")}
-        self.origin = {n: geometry(w)[:2] for n, w in self.views.items()}
+                raise Failure("%s; the editor %s; its output: %r" % (
+                    failure, "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
         # Input counts once every view shows its dark blue label.
         poll_screen("the views to be drawn", lambda shot: None if all(
-            shot.at(x + 14, y + 12)[2] > 100 > shot.at(x + 14, y + 12)[0] for x, y in self.origin.values())
+            shot.at(*self.at(n, 14, 12))[2] > 100 > shot.at(*self.at(n, 14, 12))[0] for n in self.origin)
             else "a view without its label")
 
+    def find_views(self):
+        """The four views by their labels on weston's screen, with the gaps of the layout between them."""
+        def four(shot):
+            found = shot.views()
+            if len(found) == 4 and found[1][0] - found[0][0] == found[3][0] - found[2][0] == \
+                    round(self.scale * (VIEW_W + 2)) and found[2][1] - found[0][1] == round(self.scale * (VIEW_H + 2)):
+                return dict(zip(("Front", "Side", "Top", "3D"), found))
+        return wait_for("four views on the screen", lambda: four(Shot()), 90)
+
     def at(self, view, x, y):
-        return self.origin[view][0] + x, self.origin[view][1] + y
+        return self.origin[view][0] + round(self.scale * x), self.origin[view][1] + round(self.scale * y)
 
     def button_position(self, name):
         """The middle of a toolbar button, by the toolbar's fixed layout above the Front view."""
-        x = geometry(self.main)[0] + sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
-        return x + 10, self.origin["Front"][1] - 14
+        x = sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
+        return self.at("Front", x + 10, -14)
 
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
@@ -199,41 +253,81 @@ class Editor:
 
 
 class Journey:
-    """The journey's folder, and the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL."""
+    """The journey's folder, the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL, and what the editor's
+    environment takes from the display (display_env) and must not inherit (hidden_env)."""
 
-    def __init__(self, workdir):
+    def __init__(self, workdir, display_env, hidden_env):
         self.workdir, self.editors, (self.send_close, self.shots, self.pqtool) = workdir, [], sys.argv[3:6]
+        self.display_env, self.hidden_env = display_env, hidden_env
         self.program = private_copy(sys.argv[2], os.path.join(workdir, "program"))
 
     def path(self, name):
         return os.path.join(self.workdir, name)
 
 
+def start_xvfb(workdir, size):
+    """An Xvfb of its own (it picks a free display), made this process's DISPLAY; the server."""
+    log = open(os.path.join(workdir, "xvfb.log"), "w")
+    reader, writer = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % size, "-nolisten",
+                               "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+    os.close(writer)
+    with os.fdopen(reader) as display:
+        os.environ["DISPLAY"] = ":" + display.readline().strip()
+    expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
+    return server
+
+
+def start_weston(workdir):
+    """weston's X11 back end in the Xvfb, with Xwayland and the screenshot interface (--debug); the pointer
+    enters its window once, which gives weston the pointer's place. The server and the editor's environment."""
+    runtime = os.path.join(workdir, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    os.makedirs(os.path.join(workdir, "shots"))
+    log = os.path.join(workdir, "weston.log")
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+    server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--xwayland",
+                               "--debug", "--idle-time=0", "--socket=wayland-pq", "--log=" + log,
+                               "--width=%d" % DISPLAY_SIZE[0], "--height=%d" % DISPLAY_SIZE[1]], env=env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xwayland = wait_for("weston and Xwayland", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
+                        re.search(r"xserver listening on display (:\d+)", pathlib.Path(log).read_text()), 60)[1]
+    session = {"WAYLAND_DISPLAY": "wayland-pq", "DISPLAY": xwayland, "XDG_RUNTIME_DIR": runtime,
+               "XDG_SESSION_TYPE": "wayland"}
+    SCREENSHOT["wayland"] = dict(os.environ, PQ_SHOTS=os.path.join(workdir, "shots"), **session)
+    xdo("mousemove", DISPLAY_SIZE[0] + 20, DISPLAY_SIZE[1] + 20, "sleep", 0.2, "mousemove", 10, 10)
+    return server, session
+
+
 def run_journey(journeys):
-    """Runs the journey named first in an Xvfb of its own (which picks a free display); a screenshot on failure."""
-    name = sys.argv[1]
+    """Runs the journey named first on the platform named sixth ("xvfb" when none, or "wayland"); a screenshot
+    on failure. The X server is big enough for the editor at a scale factor of 2."""
+    name, platform = sys.argv[1], sys.argv[6] if len(sys.argv) > 6 else "xvfb"
     os.makedirs(sys.argv[4], exist_ok=True)
-    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
-        reader, writer = os.pipe()
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten",
-                                   "tcp"], pass_fds=[writer], stdout=log, stderr=log)
-        os.close(writer)
-        with os.fdopen(reader) as display:
-            os.environ["DISPLAY"] = ":" + display.readline().strip()
-        journey = None
+    servers, journey = [], None
+    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir:
         try:
-            expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
-            journey = Journey(workdir)
+            servers.append(start_xvfb(workdir, (DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80)))
+            if platform == "wayland":
+                weston, session = start_weston(workdir)
+                servers.append(weston)
+                journey = Journey(workdir, session, [])
+            else:
+                journey = Journey(workdir, {}, ["WAYLAND_DISPLAY", "XDG_SESSION_TYPE"])
             journeys[name](journey)
         except (Failure, subprocess.SubprocessError, OSError) as error:
-            subprocess.run(["import", "-window", "root", os.path.join(sys.argv[4], name + "-failure.png")],
-                           timeout=30)
-            print("FAILED %s: %s" % (name, error))
+            failure = os.path.join(sys.argv[4], "%s-%s-failure.png" % (name, platform))
+            if SCREENSHOT["wayland"]:
+                shutil.copy(screenshot_file(SCREENSHOT["wayland"]["PQ_SHOTS"]), failure)
+            else:
+                subprocess.run(["import", "-window", "root", failure], timeout=30)
+            print("FAILED %s on %s: %s" % (name, platform, error))
             return 1
         finally:
             for editor in journey.editors if journey else []:
                 editor.stop()
-            server.terminate()  # so that it removes its lock file
-            server.wait(timeout=30)
-    print("passed", name)
+            for server in reversed(servers):
+                server.terminate()  # so that it removes its lock file
+                server.wait(timeout=30)
+    print("passed", name, "on", platform)
     return 0

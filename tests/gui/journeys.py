@@ -260,6 +260,78 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
+# A vertex made by a click in each of Front, Side and Top; a triangle of them clicked in Front (clockwise).
+VERTEX_CLICKS = [("Front", 186, 74), ("Side", 62, 148), ("Top", 186, 148)]
+TRIANGLE = [(0.5, f32(25 / 99), 0.0), (0.5, 0.0, f32(49 / 99)), (0.0, f32(-49 / 99), f32(-63 / 125))]
+IN_FRONT = [(186, 74), (186, 99), (124, 148)]
+
+
+def clicks(editor, places):
+    return [w for view, x, y in places for w in ("mousemove", *editor.at(view, x, y), "click", 1)]
+
+
+def lit_near(shot, editor, view, x, y, reach=2):
+    return any(max(c) > 150 for c in shot.region(*editor.at(view, x - reach, y - reach), 2 * reach + 1, 2 * reach + 1))
+
+
+def views(journey):
+    """Each view takes clicks, keys and the wheel, on the Wayland platform too: a vertex by a click in each of
+    Front, Side and Top, a triangle of them by key 4 and clicks in Front, saved by Ctrl+S; then Left in
+    Front pans the views and a wheel notch over Side zooms them, and Down in 3D turns it."""
+    path = journey.path("views.pq")
+    editor = Editor(journey, [path])
+    triangle = clicks(editor, [("Front", x, y) for x, y in IN_FRONT])
+    saved = editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s")
+    expect(saved == pq_bytes([[(0.0, 0.0, *v) for v in TRIANGLE]]), "saved %r" % read_pq(path))
+    three_d = Shot().region(*editor.at("3D", 0, 0), VIEW_W, VIEW_H)
+    # The triangle tool takes a click on nothing as a click on nothing; then Left pans Front's x by 1/8.
+    xdo("mousemove", *editor.at("Front", 20, 180), "click", 1, "key", "Left")
+    poll_screen("Left in Front", lambda shot: None if lit_near(shot, editor, "Front", 202, 74) and not lit_near(
+        shot, editor, "Front", 186, 74, 1) else "the vertex at (0.5, 0.25) did not move 15.5 pixels right")
+    # The point under the wheel stays, everything else spreads by 1.25: Front shows (0.625, 0.25) at 221, 68.
+    xdo("mousemove", *editor.at("Side", 125, 99), "click", 4)
+    poll_screen("the wheel over Side", lambda shot: None if lit_near(shot, editor, "Front", 221, 68) and not lit_near(
+        shot, editor, "Front", 202, 74, 1) else "the views did not zoom by 1.25")
+    xdo("mousemove", *editor.at("3D", 20, 180), "click", 1, "key", "Down", "Down", "Down", "Down", "Down")
+    poll_screen("Down in 3D", lambda shot: None if shot.region(*editor.at("3D", 0, 0), VIEW_W, VIEW_H) != three_d
+                else "the 3D view did not turn")
+    expect(read(path) == saved, "panning, zooming and turning changed the file")
+
+
+def view_pixels(shot, editor, view):
+    """A view's picture brought to its size at a scale factor of 1 (each pixel the mean of those it covers)."""
+    x, y = editor.at(view, 0, 0)
+    w, h = round(editor.scale * VIEW_W), round(editor.scale * VIEW_H)
+    crop = subprocess.run(["convert", "ppm:-", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-filter", "box", "-resize",
+                           "%dx%d!" % (VIEW_W, VIEW_H), "-depth", "8", "rgb:-"], input=b"P6 %d %d 255\n" % (
+                               shot.width, shot.height) + shot.pixels, capture_output=True, check=True, timeout=30)
+    return crop.stdout
+
+
+def scaled(scale):
+    """At QT_SCALE_FACTOR=scale the same clicks (the editor's pixels, scale screen pixels each) give the same
+    file as at 1, the click 4 pixels beside a vertex still picks it, and the views show the same picture
+    scale times as large: Front, Side and Top fill their views, their labels too."""
+    def journey_at(journey):
+        shots, files = [], []
+        for factor in (1, scale):
+            path = journey.path("scale %s.pq" % factor)
+            editor = Editor(journey, [path], factor)
+            triangle = clicks(editor, [("Front", x + 4, y) for x, y in IN_FRONT])
+            files.append(editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s"))
+            poll_screen("the triangle", lambda shot: None if lit_near(shot, editor, "Front", 155, 111) else "no edge")
+            shot = Shot()
+            shots.append([view_pixels(shot, editor, view) for view in ("Front", "Side", "Top", "3D")])
+            editor.stop()
+        expect(files[0] == pq_bytes([[(0.0, 0.0, *v) for v in TRIANGLE]]), "at 1 saved %r" % files[0])
+        expect(files[1] == files[0], "at %s saved %r" % (scale, files[1]))
+        for view, one, other in zip(("Front", "Side", "Top", "3D"), *shots):
+            lit = [(a > 60) != (b > 60) for a, b in zip(one[0::3], other[0::3])]
+            expect(sum(lit) < 0.01 * len(lit), "%s at %s differs from 1 in %d pixels" % (view, scale, sum(lit)))
+    return journey_at
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture}))
+                          "navigate": navigate, "texture": texture, "views": views, "scale2": scaled(2),
+                          "scale1.5": scaled(1.5)}))

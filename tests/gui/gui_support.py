@@ -22,7 +22,7 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
-DISPLAY_SIZE = (1040, 1000)  # weston's output; the X server is a little larger
+DISPLAY_SIZE = (1120, 1080)  # screen pixels of weston's window; the X server is a little larger
 SCREENSHOT = {"wayland": None}  # the journey's weston-screenshooter call, when it runs under weston
 
 
@@ -164,10 +164,10 @@ class Editor:
         # The editor remembers things in the user's folders: a journey keeps them in its own.
         env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **journey.display_env)
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **journey.display_for(scale))
         for name in ["QT_SCALE_FACTOR", "QT_QPA_PLATFORM"] + journey.hidden_env:
             env.pop(name, None)
-        if scale != 1:
+        if scale != 1 and journey.platform == "xvfb":
             env["QT_SCALE_FACTOR"] = str(scale)
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
@@ -253,16 +253,34 @@ class Editor:
 
 
 class Journey:
-    """The journey's folder, the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL, and what the editor's
-    environment takes from the display (display_env) and must not inherit (hidden_env)."""
+    """The journey's folder, the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL, its platform and display
+    servers, and what the editor's environment must not inherit (hidden_env)."""
 
-    def __init__(self, workdir, display_env, hidden_env):
+    def __init__(self, workdir, platform):
         self.workdir, self.editors, (self.send_close, self.shots, self.pqtool) = workdir, [], sys.argv[3:6]
-        self.display_env, self.hidden_env = display_env, hidden_env
+        self.platform, self.servers, self.weston = platform, [], None
+        self.hidden_env = ["WAYLAND_DISPLAY", "XDG_SESSION_TYPE"] if platform == "xvfb" else []
         self.program = private_copy(sys.argv[2], os.path.join(workdir, "program"))
 
     def path(self, name):
         return os.path.join(self.workdir, name)
+
+    def display_for(self, scale):
+        """What the editor's environment takes from the display. A Wayland desktop scales a screen in its
+        compositor, so under weston a scale is weston's, which starts anew when the scale changes."""
+        if self.platform == "xvfb":
+            return {}
+        if not self.weston or self.weston[0] != scale:
+            if self.weston:
+                self.stop_server(self.weston[1])
+            self.weston = (scale, *start_weston(self.workdir, scale))
+            self.servers.append(self.weston[1])
+        return self.weston[2]
+
+    def stop_server(self, server):
+        server.terminate()  # so that it removes its lock file
+        server.wait(timeout=30)
+        self.servers.remove(server)
 
 
 def start_xvfb(workdir, size):
@@ -274,21 +292,26 @@ def start_xvfb(workdir, size):
     os.close(writer)
     with os.fdopen(reader) as display:
         os.environ["DISPLAY"] = ":" + display.readline().strip()
-    expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
+    if os.environ["DISPLAY"] == ":":
+        server.kill()
+        server.wait(timeout=30)
+        raise Failure("Xvfb did not start")
     return server
 
 
-def start_weston(workdir):
-    """weston's X11 back end in the Xvfb, with Xwayland and the screenshot interface (--debug); the pointer
-    enters its window once, which gives weston the pointer's place. The server and the editor's environment."""
-    runtime = os.path.join(workdir, "runtime")
+def start_weston(workdir, scale):
+    """weston's X11 back end in the Xvfb at an output scale, with Xwayland and the screenshot interface
+    (--debug); the pointer enters its window once, which gives weston the pointer's place. The server and
+    the editor's environment."""
+    runtime = os.path.join(workdir, "runtime-%d" % scale)
     os.makedirs(runtime, mode=0o700)
-    os.makedirs(os.path.join(workdir, "shots"))
-    log = os.path.join(workdir, "weston.log")
+    os.makedirs(os.path.join(workdir, "shots"), exist_ok=True)
+    log = os.path.join(workdir, "weston-%d.log" % scale)
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
     server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--xwayland",
                                "--debug", "--idle-time=0", "--socket=wayland-pq", "--log=" + log,
-                               "--width=%d" % DISPLAY_SIZE[0], "--height=%d" % DISPLAY_SIZE[1]], env=env,
+                               "--scale=%d" % scale, "--width=%d" % (DISPLAY_SIZE[0] // scale),
+                               "--height=%d" % (DISPLAY_SIZE[1] // scale)], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     xwayland = wait_for("weston and Xwayland", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
                         re.search(r"xserver listening on display (:\d+)", pathlib.Path(log).read_text()), 60)[1]
@@ -301,33 +324,27 @@ def start_weston(workdir):
 
 def run_journey(journeys):
     """Runs the journey named first on the platform named sixth ("xvfb" when none, or "wayland"); a screenshot
-    on failure. The X server is big enough for the editor at a scale factor of 2."""
+    on failure. The screen is big enough for the editor at a scale factor of 2."""
     name, platform = sys.argv[1], sys.argv[6] if len(sys.argv) > 6 else "xvfb"
     os.makedirs(sys.argv[4], exist_ok=True)
-    servers, journey = [], None
+    journey = None
     with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir:
         try:
-            servers.append(start_xvfb(workdir, (DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80)))
-            if platform == "wayland":
-                weston, session = start_weston(workdir)
-                servers.append(weston)
-                journey = Journey(workdir, session, [])
-            else:
-                journey = Journey(workdir, {}, ["WAYLAND_DISPLAY", "XDG_SESSION_TYPE"])
+            journey = Journey(workdir, platform)
+            journey.servers.append(start_xvfb(workdir, (DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80)))
             journeys[name](journey)
         except (Failure, subprocess.SubprocessError, OSError) as error:
             failure = os.path.join(sys.argv[4], "%s-%s-failure.png" % (name, platform))
             if SCREENSHOT["wayland"]:
                 shutil.copy(screenshot_file(SCREENSHOT["wayland"]["PQ_SHOTS"]), failure)
-            else:
+            elif "DISPLAY" in os.environ:
                 subprocess.run(["import", "-window", "root", failure], timeout=30)
             print("FAILED %s on %s: %s" % (name, platform, error))
             return 1
         finally:
             for editor in journey.editors if journey else []:
                 editor.stop()
-            for server in reversed(servers):
-                server.terminate()  # so that it removes its lock file
-                server.wait(timeout=30)
+            for server in reversed(journey.servers if journey else []):
+                journey.stop_server(server)
     print("passed", name, "on", platform)
     return 0

@@ -3,7 +3,7 @@ private copy, xdotool input, screenshots as pixels, the files it reads. Every wa
 with a generous bound.
 
 Under weston (the platform "wayland") the editor runs as a desktop session starts it: WAYLAND_DISPLAY and
-Xwayland's DISPLAY set, Qt choosing its platform. weston runs its X11 back end inside an Xvfb of its own, so
+DISPLAY set, Qt choosing its platform. weston runs its X11 back end inside an Xvfb of its own, so
 xdotool's input reaches weston's window there and weston hands it to the editor through its seat, as a
 compositor does with a real pointer and keyboard; screenshots come from weston-screenshooter. Wayland gives
 no client the windows of another, so a journey there finds the views by their labels on the screen."""
@@ -284,39 +284,40 @@ class Journey:
 
 
 def start_xvfb(workdir, size):
-    """An Xvfb of its own (it picks a free display), made this process's DISPLAY; the server."""
-    log = open(os.path.join(workdir, "xvfb.log"), "w")
-    reader, writer = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % size, "-nolisten",
-                               "tcp"], pass_fds=[writer], stdout=log, stderr=log)
-    os.close(writer)
-    with os.fdopen(reader) as display:
-        os.environ["DISPLAY"] = ":" + display.readline().strip()
-    if os.environ["DISPLAY"] == ":":
+    """An Xvfb of its own (it picks a free display), made this process's DISPLAY once a client gets in; the
+    server. Other programs' X servers come and go on this machine: a display taken from under it is tried again."""
+    for attempt in range(3):
+        log = open(os.path.join(workdir, "xvfb.log"), "a")
+        reader, writer = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % size,
+                                   "-nolisten", "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+        os.close(writer)
+        with os.fdopen(reader) as display:
+            os.environ["DISPLAY"] = ":" + display.readline().strip()
+        if os.environ["DISPLAY"] != ":" and subprocess.run(["xdpyinfo"], capture_output=True, timeout=30).returncode == 0:
+            return server
         server.kill()
         server.wait(timeout=30)
-        raise Failure("Xvfb did not start")
-    return server
+    raise Failure("Xvfb did not start: %s" % pathlib.Path(workdir, "xvfb.log").read_text()[-500:])
 
 
 def start_weston(workdir, scale):
-    """weston's X11 back end in the Xvfb at an output scale, with Xwayland and the screenshot interface
-    (--debug); the pointer enters its window once, which gives weston the pointer's place. The server and
-    the editor's environment."""
+    """weston's X11 back end in the Xvfb at an output scale, with the screenshot interface (--debug); the
+    pointer enters its window once, which gives weston the pointer's place. The server and the editor's
+    environment, whose DISPLAY is the Xvfb: an X server there as on a desktop, without weston's Xwayland
+    taking display numbers from under the X servers of journeys alongside."""
     runtime = os.path.join(workdir, "runtime-%d" % scale)
     os.makedirs(runtime, mode=0o700)
     os.makedirs(os.path.join(workdir, "shots"), exist_ok=True)
     log = os.path.join(workdir, "weston-%d.log" % scale)
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
-    server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--xwayland",
-                               "--debug", "--idle-time=0", "--socket=wayland-pq", "--log=" + log,
+    server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--debug", "--idle-time=0", "--socket=wayland-pq", "--log=" + log,
                                "--scale=%d" % scale, "--width=%d" % (DISPLAY_SIZE[0] // scale),
                                "--height=%d" % (DISPLAY_SIZE[1] // scale)], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    xwayland = wait_for("weston and Xwayland", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
-                        re.search(r"xserver listening on display (:\d+)", pathlib.Path(log).read_text()), 60)[1]
-    session = {"WAYLAND_DISPLAY": "wayland-pq", "DISPLAY": xwayland, "XDG_RUNTIME_DIR": runtime,
-               "XDG_SESSION_TYPE": "wayland"}
+    wait_for("weston", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
+             "weston-desktop-shell" in pathlib.Path(log).read_text(), 60)
+    session = {"WAYLAND_DISPLAY": "wayland-pq", "XDG_RUNTIME_DIR": runtime, "XDG_SESSION_TYPE": "wayland"}
     SCREENSHOT["wayland"] = dict(os.environ, PQ_SHOTS=os.path.join(workdir, "shots"), **session)
     xdo("mousemove", DISPLAY_SIZE[0] + 20, DISPLAY_SIZE[1] + 20, "sleep", 0.2, "mousemove", 10, 10)
     return server, session

@@ -249,13 +249,13 @@ TEST_F(Loop, RedrawDrawsEachViewAsDrawViewDoesWithItsAspect)
 }
 
 // At a pixel ratio of 2 a view of 248 x 198 has 496 x 396 pixels: its picture fills them all, with the
-// lines as wide as a pixel of the view, and keeps doing so after a new layout.
+// lines as wide as a pixel of the view, once the ratio changes and after a new layout.
 TEST_F(Loop, AViewAtAPixelRatioFillsItsDevicePixelsWithLinesAsWideAsOnePixelOfTheView)
 {
     OffscreenGl gl(496, 396);
     ASSERT_TRUE(gl.valid());
-    windows.ratios[windowFront] = 2.0f;
     start(windows, state);
+    windows.ratios[windowFront] = 2.0f;  // moved to a screen of twice the density
     addVertex(state.mesh, -0.5f, -0.5f, 0), addVertex(state.mesh, 0.9f, -0.5f, 0), addVertex(state.mesh, 0.9f, 0.9f, 0);
     addTriangle(state.mesh, 0, 1, 2);
     for (const bool relaid : {false, true}) {

@@ -74,7 +74,7 @@ TEST(Mapping, DevicePixelsRoundTheScaledLengthAndTakeNoRatioAsOne)
         EXPECT_EQ(devicePixels(c.length, c.ratio), c.pixels) << c.length << " at " << c.ratio;
 }
 
-TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtMinusOne)
+TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtAQuarter)
 {
     struct Key { int32_t window, key; ViewCamera moved; };
     const float s = 0.125f;
@@ -91,9 +91,11 @@ TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtMinusOne)
     }
     ViewCamera c;
     for (int i = 0; i < 6; ++i) zoomOut(c);
-    EXPECT_EQ(c.zoom, -1.0f);
+    EXPECT_EQ(c.zoom, -0.75f) << "the mesh never shrinks below a quarter";
     for (int i = 0; i < 100; ++i) zoomIn(c);
-    EXPECT_EQ(c.zoom, 24.0f);
+    EXPECT_EQ(c.zoom, 24.25f);
+    frameThreeDView(c);
+    EXPECT_EQ(c.zoom, 0.0f);
 }
 
 TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)

@@ -38,7 +38,6 @@ public:
     std::deque<S> fileAnswers;           // an empty answer stands for cancel
     std::deque<int32_t> choiceAnswers;   // none left: the last button (Escape)
     std::map<int32_t, CursorPos> cursor;
-    std::map<int32_t, float> ratios;  // device pixels per client pixel; 1 when not given
     std::map<S, std::pair<int32_t, int32_t>> imageFiles;  // readable files and their sizes
     bool shift = false;
     int32_t active = windowNone;
@@ -91,7 +90,7 @@ public:
     }
     int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
     int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
-    float pixelRatio(int32_t n) const override { return ratios.count(n) ? ratios.at(n) : 1.0f; }
+    float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }

@@ -10,7 +10,6 @@
 
 #include "app/app.h"
 #include "tests/fake_window_layer.h"
-#include "tests/gl_test_support.h"
 #include "tests/test_images.h"
 #include "tests/test_mesh.h"
 
@@ -246,28 +245,6 @@ TEST_F(Loop, RedrawDrawsEachViewAsDrawViewDoesWithItsAspect)
     for (int pass = 0; pass < 2; ++pass)
         drawView(engine, ViewKind::ThreeD, state.mesh, {}, 250.0f / 198.0f, 1.0f, 0, state.labelTexture[3].name(), buffers);
     EXPECT_TRUE(shown.rgb == gl.readPixels().rgb);
-}
-
-// At a pixel ratio of 2 a view of 248 x 198 has 496 x 396 pixels: its picture fills them all, with the
-// lines as wide as a pixel of the view, once the ratio changes and after a new layout.
-TEST_F(Loop, AViewAtAPixelRatioFillsItsDevicePixelsWithLinesAsWideAsOnePixelOfTheView)
-{
-    OffscreenGl gl(496, 396);
-    ASSERT_TRUE(gl.valid());
-    start(windows, state);
-    windows.ratios[windowFront] = 2.0f;  // moved to a screen of twice the density
-    addVertex(state.mesh, -0.5f, -0.5f, 0), addVertex(state.mesh, 0.9f, -0.5f, 0), addVertex(state.mesh, 0.9f, 0.9f, 0);
-    addTriangle(state.mesh, 0, 1, 2);
-    for (const bool relaid : {false, true}) {
-        if (relaid) layoutViews(state);
-        state.dirtyViews = 0;  // Front alone, as the context is every view's here
-        windows.exposeHandler({windowFront});
-        const RgbImage shown = gl.readPixels();
-        // x = 0.9 is column 1.9 * 248 = 471.2, its marker reaching 0.01 * 248 further; y = -0.5 is row 297.
-        EXPECT_EQ(findPixels(shown, exactly({255, 255, 255}), 300, 0, 495, 395).right, 474) << relaid;
-        const PixelBox bottomEdge = findPixels(shown, exactly({255, 255, 255}), 350, 280, 350, 310);
-        EXPECT_EQ(std::pair(bottomEdge.top, bottomEdge.count), std::pair(296, 2)) << relaid;
-    }
 }
 
 TEST_F(Loop, ShutDownClosesEveryWindowAndWritesPrefTxtOnlyWithAStartText)

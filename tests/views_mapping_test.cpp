@@ -64,16 +64,6 @@ TEST(Mapping, ViewAxesCursorChangeCameraSnapToGridAndPickDistance)
         EXPECT_FLOAT_EQ(pickDistance({p.da, p.db}, {0, 0}, 256, 256, {.orthoZoom = p.zoom}), p.distance) << p.da << " " << p.zoom;
 }
 
-// A view's size in device pixels, rounded to the nearest as the platform sizes its picture.
-TEST(Mapping, DevicePixelsRoundTheScaledLengthAndTakeNoRatioAsOne)
-{
-    struct Case { int32_t length; float ratio; int32_t pixels; };
-    for (const Case c : {Case{248, 1, 248}, Case{248, 2, 496}, Case{248, 1.5f, 372}, Case{199, 1.5f, 299},
-                         Case{199, 1.25f, 249}, Case{197, 1.25f, 246}, Case{0, 2, 0}, Case{248, 0, 248},
-                         Case{248, -2, 248}, Case{248, NAN, 248}, Case{248, inf, 248}})
-        EXPECT_EQ(devicePixels(c.length, c.ratio), c.pixels) << c.length << " at " << c.ratio;
-}
-
 TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtAQuarter)
 {
     struct Key { int32_t window, key; ViewCamera moved; };

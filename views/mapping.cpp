@@ -209,8 +209,7 @@ float snapToGrid(float value, float grid)
 
 int32_t devicePixels(int32_t length, float pixelRatio)
 {
-    const double ratio = std::isfinite(pixelRatio) && pixelRatio > 0.0f ? pixelRatio : 1.0;
-    return static_cast<int32_t>(std::lround(length * ratio));
+    return static_cast<int32_t>(std::lround(length * static_cast<double>(pixelRatio)));
 }
 
 float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& c)

@@ -112,8 +112,7 @@ float gridStep(float grid);
 float snapToGrid(float value, float grid);
 
 // A length of a view's client area in the view's device pixels, rounded as
-// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372);
-// a ratio that is not a positive number counts as 1.
+// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372).
 int32_t devicePixels(int32_t length, float pixelRatio);
 
 // How far a vertex is from the cursor for picking, in screen pixels of a view

@@ -1,13 +1,5 @@
-"""gui_support.py: a display (an X server, or weston on the Wayland platform), the real polyquill run from a
-private copy, xdotool input, screenshots as pixels, the files it reads. Every wait polls for the state it needs,
-with a generous bound.
-
-Under weston (the platform "wayland") the editor runs as a desktop session starts it: WAYLAND_DISPLAY and
-DISPLAY set, Qt choosing its platform. weston runs its X11 back end inside an Xvfb of its own, so
-xdotool's input reaches weston's window there and weston hands it to the editor through its seat, as a
-compositor does with a real pointer and keyboard; screenshots come from weston-screenshooter. Wayland gives
-no client the windows of another, so a journey there finds the views by their labels on the screen."""
-import glob
+"""gui_support.py: an X server (weston in it), the real polyquill run from a private copy, xdotool input, screenshots
+as pixels, the files it reads. Every wait polls for the state it needs, with a generous bound."""
 import os
 import pathlib
 import re
@@ -22,8 +14,9 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
-DISPLAY_SIZE = (1120, 1080)  # screen pixels of weston's window; the X server is a little larger
-SCREENSHOT = {"wayland": None}  # the journey's weston-screenshooter call, when it runs under weston
+VIEWS = ("Front", "Side", "Top", "3D")
+DISPLAY_SIZE = (1120, 1080)  # weston's window; the X server is a little larger
+WESTON = {}  # the environment of weston's clients, when the journey runs under weston
 
 
 class Failure(Exception):
@@ -61,21 +54,18 @@ def geometry(window):
     return tuple(int(values.get(k, 0)) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
-def screenshot_file(folder):
-    """weston's output now as a PNG in folder (weston-screenshooter names it by the second)."""
-    for old in glob.glob(os.path.join(folder, "wayland-screenshot-*.png")):
-        os.remove(old)
-    subprocess.run(["weston-screenshooter"], cwd=folder, env=SCREENSHOT["wayland"], check=True, timeout=30,
-                   capture_output=True)
-    return glob.glob(os.path.join(folder, "wayland-screenshot-*.png"))[0]
+def screenshot_file():
+    """weston's screen now, a PNG in a folder of its own (weston-screenshooter names it by the second)."""
+    folder = tempfile.mkdtemp(dir=WESTON["PQ_SHOTS"])
+    subprocess.run(["weston-screenshooter"], cwd=folder, env=WESTON, check=True, timeout=30, capture_output=True)
+    return os.path.join(folder, os.listdir(folder)[0])
 
 
 class Shot:
     """RGB pixels of the screen now, or of a picture file; any alpha (weston's picture has it) is dropped."""
 
     def __init__(self, path=None):
-        if path is None and SCREENSHOT["wayland"]:
-            path = screenshot_file(SCREENSHOT["wayland"]["PQ_SHOTS"])
+        path = screenshot_file() if path is None and WESTON else path
         command = ["import", "-window", "root"] if path is None else ["convert", path, "-alpha", "off"]
         data = subprocess.run(command + ["-depth", "8", "ppm:-"], capture_output=True, check=True, timeout=30).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
@@ -89,19 +79,14 @@ class Shot:
         return [self.at(x + dx, y + dy) for dy in range(h) for dx in range(w)]
 
     def views(self):
-        """Top-left corners of the views with a label, in reading order: each label's dark blue top-left
-        corner, from there left and up over the view's black to its edges."""
-        found = []
+        """The four views' top-left corners, from each label's dark blue corner left and up over black; or False."""
+        found, black = set(), (0, 0, 0)
         for match in re.finditer(rb"\x00\x00[\x64-\xff]", self.pixels):
             x, y = match.start() // 3 % self.width, match.start() // 3 // self.width
-            if match.start() % 3 == 0 and x > 0 and y > 0 and self.at(x - 1, y) == self.at(x, y - 1) == (0, 0, 0):
-                left, top = x - 1, y - 1
-                while left > 0 and self.at(left - 1, y) == (0, 0, 0):
-                    left -= 1
-                while top > 0 and self.at(x, top - 1) == (0, 0, 0):
-                    top -= 1
-                found.append((left, top))
-        return sorted(set(found), key=lambda p: (p[1] // 20, p[0]))
+            if match.start() % 3 == 0 and self.at(x - 1, y) == self.at(x, y - 1) == black:
+                found.add((next(left for left in range(x - 1, 0, -1) if self.at(left - 1, y) != black),
+                           next(top for top in range(y - 1, 0, -1) if self.at(x, top - 1) != black)))
+        return len(found) == 4 and dict(zip(VIEWS, sorted(found, key=lambda p: (p[1] // 20, p[0]))))
 
 
 def poll_screen(what, check, timeout=45.0):
@@ -155,47 +140,32 @@ def private_copy(program, folder):
 
 
 class Editor:
-    """The running program, found with its four views once they are drawn; at a scale factor (QT_SCALE_FACTOR)
-    the editor's pixels are that many screen pixels, and at() and button_position() count in the editor's."""
+    """The running program, found with its four views once drawn; at() takes its pixels, `scale` screen pixels each."""
 
     def __init__(self, journey, arguments=(), scale=1):
         journey.editors.append(self)
-        self.scale, self.main, self.views = scale, None, None
-        # The editor remembers things in the user's folders: a journey keeps them in its own.
-        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
+        self.scale = scale
+        # The user's folders are the journey's; under weston the editor starts as a desktop session starts it.
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE")}
+        env.update(WESTON, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", QT_SCALE_FACTOR=str(scale),
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **journey.display_for(scale))
-        for name in ["QT_SCALE_FACTOR", "QT_QPA_PLATFORM"] + journey.hidden_env:
-            env.pop(name, None)
-        if scale != 1 and journey.platform == "xvfb":
-            env["QT_SCALE_FACTOR"] = str(scale)
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
-        try:
-            if SCREENSHOT["wayland"]:
-                self.origin = self.find_views()
-            else:
-                self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
-                self.views = {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in ("Front", "Side", "Top", "3D")}
-                self.origin = {n: geometry(w)[:2] for n, w in self.views.items()}
+        try:  # Wayland shows a program no windows of another: there the views are found by their labels
+            self.main = not WESTON and wait_for("main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+            self.origin = WESTON and wait_for("the views", lambda: Shot().views(), 90)
         except Failure as failure:
             with open(self.log.name, errors="replace") as f:
                 raise Failure("%s; the editor %s; its output: %r" % (
                     failure, "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
+        self.views = None if WESTON else {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in VIEWS}
+        self.origin = self.origin or {n: geometry(w)[:2] for n, w in self.views.items()}
         # Input counts once every view shows its dark blue label.
         poll_screen("the views to be drawn", lambda shot: None if all(
             shot.at(*self.at(n, 14, 12))[2] > 100 > shot.at(*self.at(n, 14, 12))[0] for n in self.origin)
             else "a view without its label")
-
-    def find_views(self):
-        """The four views by their labels on weston's screen, with the gaps of the layout between them."""
-        def four(shot):
-            found = shot.views()
-            if len(found) == 4 and found[1][0] - found[0][0] == found[3][0] - found[2][0] == \
-                    round(self.scale * (VIEW_W + 2)) and found[2][1] - found[0][1] == round(self.scale * (VIEW_H + 2)):
-                return dict(zip(("Front", "Side", "Top", "3D"), found))
-        return wait_for("four views on the screen", lambda: four(Shot()), 90)
 
     def at(self, view, x, y):
         return self.origin[view][0] + round(self.scale * x), self.origin[view][1] + round(self.scale * y)
@@ -253,99 +223,60 @@ class Editor:
 
 
 class Journey:
-    """The journey's folder, the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL, its platform and display
-    servers, and what the editor's environment must not inherit (hidden_env)."""
+    """The journey's folder, and the arguments PROGRAM SEND_CLOSE SHOT_DIR PQTOOL."""
 
-    def __init__(self, workdir, platform):
+    def __init__(self, workdir):
         self.workdir, self.editors, (self.send_close, self.shots, self.pqtool) = workdir, [], sys.argv[3:6]
-        self.platform, self.servers, self.weston = platform, [], None
-        self.hidden_env = ["WAYLAND_DISPLAY", "XDG_SESSION_TYPE"] if platform == "xvfb" else []
         self.program = private_copy(sys.argv[2], os.path.join(workdir, "program"))
 
     def path(self, name):
         return os.path.join(self.workdir, name)
 
-    def display_for(self, scale):
-        """What the editor's environment takes from the display. A Wayland desktop scales a screen in its
-        compositor, so under weston a scale is weston's, which starts anew when the scale changes."""
-        if self.platform == "xvfb":
-            return {}
-        if not self.weston or self.weston[0] != scale:
-            if self.weston:
-                self.stop_server(self.weston[1])
-            self.weston = (scale, *start_weston(self.workdir, scale))
-            self.servers.append(self.weston[1])
-        return self.weston[2]
 
-    def stop_server(self, server):
-        server.terminate()  # so that it removes its lock file
-        server.wait(timeout=30)
-        self.servers.remove(server)
-
-
-def start_xvfb(workdir, size):
-    """An Xvfb of its own (it picks a free display), made this process's DISPLAY once a client gets in; the
-    server. Other programs' X servers come and go on this machine: a display taken from under it is tried again."""
-    for attempt in range(3):
-        log = open(os.path.join(workdir, "xvfb.log"), "a")
-        reader, writer = os.pipe()
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % size,
-                                   "-nolisten", "tcp"], pass_fds=[writer], stdout=log, stderr=log)
-        os.close(writer)
-        with os.fdopen(reader) as display:
-            os.environ["DISPLAY"] = ":" + display.readline().strip()
-        if os.environ["DISPLAY"] != ":" and subprocess.run(["xdpyinfo"], capture_output=True, timeout=30).returncode == 0:
-            return server
-        server.kill()
-        server.wait(timeout=30)
-    raise Failure("Xvfb did not start: %s" % pathlib.Path(workdir, "xvfb.log").read_text()[-500:])
-
-
-def start_weston(workdir, scale):
-    """weston's X11 back end in the Xvfb at an output scale, with the screenshot interface (--debug); the
-    pointer enters its window once, which gives weston the pointer's place. The server and the editor's
-    environment, whose DISPLAY is the Xvfb: an X server there as on a desktop, without weston's Xwayland
-    taking display numbers from under the X servers of journeys alongside."""
-    runtime = os.path.join(workdir, "runtime-%d" % scale)
+def start_weston(workdir):
+    """weston's X11 back end in the Xvfb, with screenshots (--debug); the pointer enters it once to give its place."""
+    runtime, log = os.path.join(workdir, "runtime"), os.path.join(workdir, "weston.log")
     os.makedirs(runtime, mode=0o700)
-    os.makedirs(os.path.join(workdir, "shots"), exist_ok=True)
-    log = os.path.join(workdir, "weston-%d.log" % scale)
-    env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
-    server = subprocess.Popen(["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--debug", "--idle-time=0", "--socket=wayland-pq", "--log=" + log,
-                               "--scale=%d" % scale, "--width=%d" % (DISPLAY_SIZE[0] // scale),
-                               "--height=%d" % (DISPLAY_SIZE[1] // scale)], env=env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    server = subprocess.Popen(
+        ["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--debug", "--idle-time=0",
+         "--socket=wayland-pq", "--log=" + log, "--width=%d" % DISPLAY_SIZE[0], "--height=%d" % DISPLAY_SIZE[1]],
+        env=dict(os.environ, XDG_RUNTIME_DIR=runtime), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for("weston", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
              "weston-desktop-shell" in pathlib.Path(log).read_text(), 60)
-    session = {"WAYLAND_DISPLAY": "wayland-pq", "XDG_RUNTIME_DIR": runtime, "XDG_SESSION_TYPE": "wayland"}
-    SCREENSHOT["wayland"] = dict(os.environ, PQ_SHOTS=os.path.join(workdir, "shots"), **session)
+    WESTON.update(os.environ, WAYLAND_DISPLAY="wayland-pq", XDG_RUNTIME_DIR=runtime, XDG_SESSION_TYPE="wayland",
+                  PQ_SHOTS=workdir)
     xdo("mousemove", DISPLAY_SIZE[0] + 20, DISPLAY_SIZE[1] + 20, "sleep", 0.2, "mousemove", 10, 10)
-    return server, session
+    return server
 
 
 def run_journey(journeys):
-    """Runs the journey named first on the platform named sixth ("xvfb" when none, or "wayland"); a screenshot
-    on failure. The screen is big enough for the editor at a scale factor of 2."""
+    """Runs the journey named first in an Xvfb of its own, with weston in it for "wayland"; a screenshot on failure."""
     name, platform = sys.argv[1], sys.argv[6] if len(sys.argv) > 6 else "xvfb"
     os.makedirs(sys.argv[4], exist_ok=True)
-    journey = None
-    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir:
+    with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
+        reader, writer = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % (
+            DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80), "-nolisten", "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+        os.close(writer)
+        with os.fdopen(reader) as display:
+            os.environ["DISPLAY"] = ":" + display.readline().strip()
+        journey, weston = None, None
         try:
-            journey = Journey(workdir, platform)
-            journey.servers.append(start_xvfb(workdir, (DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80)))
+            expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
+            journey = Journey(workdir)
+            weston = start_weston(workdir) if platform == "wayland" else None
             journeys[name](journey)
         except (Failure, subprocess.SubprocessError, OSError) as error:
             failure = os.path.join(sys.argv[4], "%s-%s-failure.png" % (name, platform))
-            if SCREENSHOT["wayland"]:
-                shutil.copy(screenshot_file(SCREENSHOT["wayland"]["PQ_SHOTS"]), failure)
-            elif "DISPLAY" in os.environ:
-                subprocess.run(["import", "-window", "root", failure], timeout=30)
+            shutil.copy(screenshot_file(), failure) if WESTON else subprocess.run(
+                ["import", "-window", "root", failure], timeout=30)
             print("FAILED %s on %s: %s" % (name, platform, error))
             return 1
         finally:
             for editor in journey.editors if journey else []:
                 editor.stop()
-            for server in reversed(journey.servers if journey else []):
-                journey.stop_server(server)
+            for process in filter(None, (weston, server)):
+                process.terminate()  # so that it removes its lock file
+                process.wait(timeout=30)
     print("passed", name, "on", platform)
     return 0

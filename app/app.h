@@ -42,6 +42,37 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    // ---- the Mesh menu and its windows
+    MeshMenu,
+    SelectAll,
+    SelectNone,
+    InvertSelection,
+    Duplicate,
+    MirrorItem,    // menu item; the window's title is the same without "..."
+    ExtrudeItem,
+    WeldItem,
+    InsertBox,
+    InsertPlane,
+    InsertCylinder,
+    InsertCone,
+    InsertSphere,
+    Mirror,        // window title and its OK button
+    Extrude,
+    Weld,
+    Insert,        // the OK button of the primitive windows
+    AxisLabel,
+    PlaneLabel,
+    ModeLabel,
+    CopyMode,
+    InPlaceMode,
+    DistanceLabel,
+    SizeLabel,
+    SegmentsLabel,
+    NotFinite,          // %1 the field's text
+    DistanceNotPositive,
+    SizeNotPositive,
+    SegmentsOutOfRange,  // %1 the least, %2 the most
+    NothingToExtrude,
     count
 };
 
@@ -84,6 +115,19 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    // The Mesh menu (app/mesh_commands.cpp).
+    cmdSelectAll = 70,
+    cmdSelectNone = 71,
+    cmdInvertSelection = 72,
+    cmdDuplicate = 73,
+    cmdMirror = 74,
+    cmdExtrude = 75,
+    cmdWeld = 76,
+    cmdInsertBox = 77,
+    cmdInsertPlane = 78,
+    cmdInsertCylinder = 79,
+    cmdInsertCone = 80,
+    cmdInsertSphere = 81,
 };
 
 enum ToolMode : int32_t {
@@ -146,6 +190,11 @@ struct AppState {
     CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
+
+    // ---- mouse tools: the box selection (views/tools.cpp) ----
+    int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
+    CursorPos boxFrom;     // its corners in that view's window, in pixels
+    CursorPos boxTo;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -214,6 +263,19 @@ int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
 // A key in a tool window: runs undo or redo when it is their accelerator.
 // True when it did.
 bool runUndoRedoKey(AppState& state, const WindowEvent& event);
+
+// ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
+
+// "Mirror...": axis, plane position and copy or in place, then mirrorSelection.
+void mirrorCommand(AppState& state);
+// "Extrude...": the distance, then extrudeSelection; without a region it says
+// what to select instead.
+void extrudeCommand(AppState& state);
+// "Weld...": the distance (greater than 0), then weldSelectedVertices.
+void weldCommand(AppState& state);
+// "Insert box..." and the others: size and segments, then the primitive at the
+// centre of Front, Side and Top.
+void insertPrimitiveCommand(AppState& state, Primitive kind);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

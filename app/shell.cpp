@@ -235,6 +235,10 @@ void redrawDirtyViews(AppState& state)
         const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
         drawView(state.engine, spec.view, state.mesh, state.camera, aspect, state.textureName.name(),
                  state.labelTexture[index].name(), state.renderBuffers);
+        if (state.boxView == static_cast<int32_t>(spec.view))
+            drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                             static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                             static_cast<float>(width), static_cast<float>(height));
         windows.swapBuffers(number);
     }
 }

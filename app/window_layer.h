@@ -25,6 +25,7 @@ constexpr int32_t windowTexture = 11;
 constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
+constexpr int32_t windowMeshTool = 70;  // the window of a Mesh menu command (one at a time)
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -70,6 +71,8 @@ constexpr int32_t vkOemMinus = 0xBD;  // the - key of the main block
 constexpr int32_t notifySetFocus = 256;
 // Notification of a control event: a text field's text changed.
 constexpr int32_t notifyChange = 0x0300;
+// Notification of a control event: a push button was clicked.
+constexpr int32_t notifyClicked = 0;
 
 // Standard toolbar images.
 constexpr int32_t stdImageDelete = 5;
@@ -220,6 +223,10 @@ public:
     virtual void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                                 int32_t height, const std::vector<std::string>& items,
                                 int32_t selected) = 0;
+    // A push button; a click reports a control event with notifyClicked. It
+    // takes no keyboard focus: Return and Escape belong to the window.
+    virtual void createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                              std::string_view text) = 0;
     // An up-down control stepping the whole number in text field buddyId.
     virtual void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) = 0;
     virtual std::string gadgetText(int32_t window, int32_t id) const = 0;
@@ -248,3 +255,7 @@ public:
 // events of other windows are dropped.
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number,
                           const std::function<void(const WindowEvent&)>& onKey = {});
+// The event loop of a modal window answered with OK or Cancel: true on Return
+// or a click on okButton; false on Escape, a click on cancelButton, the close
+// box, or when the window is gone. The window stays open for its fields to be read.
+bool runWindowUntilAnswered(WindowLayer& layer, int32_t number, int32_t okButton, int32_t cancelButton);

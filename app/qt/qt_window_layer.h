@@ -91,6 +91,8 @@ public:
     void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                         int32_t height, const std::vector<std::string>& items,
                         int32_t selected) override;
+    void createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                      std::string_view text) override;
     void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) override;
     std::string gadgetText(int32_t window, int32_t id) const override;
     void setGadgetText(int32_t window, int32_t id, std::string_view text) override;

@@ -5,6 +5,7 @@
 #include "mesh/key_table.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -52,6 +53,12 @@ uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz)
     return static_cast<uint64_t>(cx & cellMask) | static_cast<uint64_t>(cy & cellMask) << cellBits |
            static_cast<uint64_t>(cz & cellMask) << (2 * cellBits);
 }
+
+// The 13 neighbours of a cube that come after it in (z, y, x) order.
+constexpr std::array<std::array<int64_t, 3>, 13> forwardNeighbours{{
+    {1, 0, 0}, {-1, 1, 0}, {0, 1, 0}, {1, 1, 0}, {-1, -1, 1}, {0, -1, 1}, {1, -1, 1},
+    {-1, 0, 1}, {0, 0, 1}, {1, 0, 1}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1},
+}};
 
 double squaredDistance(const Point& a, const Point& b)
 {
@@ -205,16 +212,13 @@ size_t weldSelectedVertices(Mesh& mesh, float distance)
         const uint32_t first = buckets.order[buckets.first[k]];
         if (buckets.tight[k])
             for (uint32_t j = buckets.first[k] + 1; j < buckets.first[k + 1]; ++j) clusters.join(first, buckets.order[j]);
+        if (!buckets.tight[k]) joinClosePairs(points, buckets, k, k, limit, clusters);
+        // Each pair of neighbouring cubes once: from the one the other lies after.
         const auto& c = cells[first];
-        for (int64_t dz = -1; dz <= 1; ++dz)
-            for (int64_t dy = -1; dy <= 1; ++dy)
-                for (int64_t dx = -1; dx <= 1; ++dx) {
-                    const uint32_t* other = table.find(cellKey(c[0] + dx, c[1] + dy, c[2] + dz));
-                    // Each pair of buckets once, from the lower number.
-                    if (other && *other > k) joinClosePairs(points, buckets, k, *other, limit, clusters);
-                    if (other && *other == k && !buckets.tight[k] && dx == 0 && dy == 0 && dz == 0)
-                        joinClosePairs(points, buckets, k, k, limit, clusters);
-                }
+        for (const auto& [dx, dy, dz] : forwardNeighbours) {
+            const uint32_t* other = table.find(cellKey(c[0] + dx, c[1] + dy, c[2] + dz));
+            if (other && *other != k) joinClosePairs(points, buckets, k, *other, limit, clusters);
+        }
     }
     return mergeClusters(mesh, selected, points, clusters);
 }

@@ -177,8 +177,10 @@ TEST_F(MeshMenu, CtrlDragWithTheSelectToolAddsTheVerticesInABox)
     EXPECT_EQ(selection(state.mesh), "00001") << "the release decides";
     run(eventMouseMove, windowFront, mkLButton);  // Ctrl let go first: still the box
     windows.cursor[windowFront] = {160, 40};
+    const uint64_t revision = state.renderBuffers.meshRevision;
     run(eventLeftUp, windowFront, mkControl);
     EXPECT_EQ(selection(state.mesh), "01101");
+    EXPECT_GT(state.renderBuffers.meshRevision, revision) << "the views show the new selection";
     EXPECT_EQ(state.boxView, -1);
     key('Z');
     EXPECT_EQ(document(state.mesh), start) << "one step";

@@ -201,7 +201,8 @@ TEST(Modelling, ExtrudeLiftsTheRegionAndWallsItsBoundaryFacingOutward)
 TEST(Modelling, WeldMergesChainsToTheirCentreAndRemovesCollapsedTriangles)
 {
     Mesh m;
-    for (float x : {0.0f, 0.0008f, 0.0016f, 0.5f, 0.5004f}) addVertex(m, x, 0, 0, 1);
+    for (float x : {0.0f, 0.0008f, 0.0016f, 0.5f}) addVertex(m, x, 0, 0, 1);
+    addVertex(m, 0.5004f, 0.0003f, 0.0002f, 1);
     addVertex(m, 0.0002f, 0, 0);  // close, but not selected
     addVertex(m, 0, 1, 0, 1);
     addTriangle(m, 0, 2, 6);  // collapses
@@ -212,6 +213,8 @@ TEST(Modelling, WeldMergesChainsToTheirCentreAndRemovesCollapsedTriangles)
     ASSERT_EQ(m.vertices.size(), 4u);
     EXPECT_NEAR(at(m, 0).x, 0.0008, 1e-9);
     EXPECT_NEAR(at(m, 1).x, 0.5002, 1e-7);
+    EXPECT_NEAR(at(m, 1).y, 0.00015, 1e-9);
+    EXPECT_NEAR(at(m, 1).z, 0.0001, 1e-9);
     EXPECT_EQ(at(m, 2).x, 0.0002f);
     ASSERT_EQ(m.triangles.size(), 2u);
     EXPECT_EQ(corners(m.triangles[0]), "013");

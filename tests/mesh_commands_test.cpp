@@ -128,8 +128,8 @@ TEST_F(MeshMenu, CancelledWindowsChangeNothingAndRefusedValuesKeepTheWindow)
         EXPECT_FALSE(windows.isWindowOpen(windowMeshTool));
     }
     EXPECT_FALSE(windows.menuEnabled[cmdUndo]) << "no step was recorded";
-    // OK with the mouse: the Y axis at 1, in place.
-    script({{{{1, "1"}, {2, "1"}, {3, "1"}}, {okClick}}});
+    // Typing goes on; OK with the mouse: the Y axis at 1, in place.
+    script({{{{1, "1"}, {2, "1"}, {3, "1"}}, {{eventKeyDown, windowMeshTool, 'X'}, okClick}}});
     key('M');
     EXPECT_EQ(state.mesh.vertices[2].y, 1.5f);
     EXPECT_EQ(state.mesh.vertices[4].y, -0.5f) << "not selected";

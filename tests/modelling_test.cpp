@@ -192,6 +192,13 @@ TEST(Modelling, ExtrudeLiftsTheRegionAndWallsItsBoundaryFacingOutward)
             EXPECT_FALSE(facesAwayFrom(grid, i, {1, 1, -0.5})) << i;
     }
 
+    // A triangle without area has no normal to add to the mean.
+    Mesh flat = square();
+    for (int i = 0; i < 3; ++i) addVertex(flat, 2, 2, 0, 1);
+    addTriangle(flat, 4, 5, 6);
+    ASSERT_TRUE(extrudeSelection(flat, 1.0f));
+    EXPECT_EQ(at(flat, 7).z, 1.0);
+
     Mesh loose = square();
     loose.vertices[0].selected = 0;
     EXPECT_FALSE(extrudeSelection(loose, 1.0f));

@@ -1,8 +1,9 @@
 // mesh_commands.cpp: the Mesh menu's commands that ask before they act:
 // Mirror, Extrude, Weld and the primitives. Each opens window 70 with its
-// fields, OK and Cancel; Return is OK, Escape or the close box Cancel, and a
-// cancelled window changes nothing. Values the command cannot use are named
-// in a message and the window stays for them to be mended.
+// fields, OK and Cancel; Return and the close box are OK as in the other tool
+// windows, Escape is Cancel, and a cancelled window changes nothing. Values
+// the command cannot use are named in a message and the window stays for
+// them to be mended.
 // Touches state.mesh through the operations of mesh/.
 #include <charconv>
 #include <cmath>
@@ -39,7 +40,7 @@ std::string say(const AppState& state, Text text, std::initializer_list<std::str
 }
 
 // Runs window 70 until its values are accepted (returned) or it is cancelled.
-std::optional<std::vector<RowValue>> askInWindow(AppState& state, Text title, Text ok, const std::vector<Row>& rows,
+std::optional<std::vector<RowValue>> askInWindow(AppState& state, Text title, const std::vector<Row>& rows,
                                                  const Check& check)
 {
     WindowLayer& w = *state.windows;
@@ -47,7 +48,7 @@ std::optional<std::vector<RowValue>> askInWindow(AppState& state, Text title, Te
     const auto rowCount = static_cast<int32_t>(rows.size());
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
-    spec.placement = WindowPlacement::CentreOverActive;
+    spec.placement = WindowPlacement::BesideMain;
     spec.width = width;
     spec.height = margin + rowHeight * rowCount + 34;
     spec.title = say(state, title);
@@ -64,16 +65,17 @@ std::optional<std::vector<RowValue>> askInWindow(AppState& state, Text title, Te
             w.createComboBox(windowMeshTool, firstField + r, 96, y, width - 96 - margin, 22, row.items, 0);
     }
     const int32_t buttonsY = margin + rowHeight * rowCount + 4;
-    w.createButton(windowMeshTool, okButton, width - 2 * (80 + margin), buttonsY, 80, 24, say(state, ok));
+    w.createButton(windowMeshTool, okButton, width - 2 * (80 + margin), buttonsY, 80, 24, say(state, Text::DialogOk));
     w.createButton(windowMeshTool, cancelButton, width - 80 - margin, buttonsY, 80, 24,
                    uiTextOf(state.uiText, state.prefs.language, cancelMessage));
     w.showWindow(windowMeshTool);
     w.activateWindow(windowMeshTool);
     std::optional<std::vector<RowValue>> answer;
-    while (!answer && runWindowUntilAnswered(w, windowMeshTool, okButton, cancelButton)) {
+    while (!answer && runDialogWindow(w, windowMeshTool, okButton, cancelButton) == DialogEnd::Apply) {
         std::vector<RowValue> values;
         for (int32_t r = 0; r < rowCount; ++r)
-            values.push_back({w.gadgetText(windowMeshTool, firstField + r), w.comboSelection(windowMeshTool, firstField + r)});
+            values.push_back(
+                {w.gadgetText(windowMeshTool, firstField + r), w.comboSelection(windowMeshTool, firstField + r)});
         if (const std::optional<std::string> refusal = check(values))
             w.showMessage(spec.title, *refusal);
         else
@@ -103,12 +105,13 @@ std::string shortText(float value)
 
 void mirrorCommand(AppState& state)
 {
+    if (countSelectedVertices(state.mesh) == 0) return tellSelectFirst(state, Text::SelectVerticesFirst);
     const std::vector<Row> rows{
         {Text::AxisLabel, {}, {"X", "Y", "Z"}},
         {Text::PlaneLabel, "0", {}},
         {Text::ModeLabel, {}, {say(state, Text::CopyMode), say(state, Text::InPlaceMode)}},
     };
-    const auto values = askInWindow(state, Text::Mirror, Text::Mirror, rows, [&state](const auto& v) {
+    const auto values = askInWindow(state, Text::Mirror, rows, [&state](const auto& v) {
         return refuseInfinite(state, v[1].text);
     });
     if (!values) return;
@@ -117,12 +120,9 @@ void mirrorCommand(AppState& state)
 
 void extrudeCommand(AppState& state)
 {
-    if (selectedRegion(state.mesh).empty()) {
-        state.windows->showMessage(say(state, Text::Extrude), say(state, Text::NothingToExtrude));
-        return;
-    }
+    if (selectedRegion(state.mesh).empty()) return tellSelectFirst(state, Text::NothingToExtrude);
     const std::vector<Row> rows{{Text::DistanceLabel, "0.25", {}}};
-    const auto values = askInWindow(state, Text::Extrude, Text::Extrude, rows, [&state](const auto& v) {
+    const auto values = askInWindow(state, Text::Extrude, rows, [&state](const auto& v) {
         return refuseInfinite(state, v[0].text);
     });
     if (values) extrudeSelection(state.mesh, readDecimalFloat((*values)[0].text));
@@ -130,8 +130,9 @@ void extrudeCommand(AppState& state)
 
 void weldCommand(AppState& state)
 {
+    if (countSelectedVertices(state.mesh) == 0) return tellSelectFirst(state, Text::SelectVerticesFirst);
     const std::vector<Row> rows{{Text::DistanceLabel, "0.001", {}}};
-    const auto values = askInWindow(state, Text::Weld, Text::Weld, rows, [&state](const auto& v) {
+    const auto values = askInWindow(state, Text::Weld, rows, [&state](const auto& v) {
         if (auto refusal = refuseInfinite(state, v[0].text)) return refusal;
         if (readDecimalFloat(v[0].text) > 0.0f) return std::optional<std::string>();
         return std::optional<std::string>(say(state, Text::DistanceNotPositive));
@@ -150,9 +151,10 @@ void insertPrimitiveCommand(AppState& state, Primitive kind)
         {Text::SizeLabel, shortText(1.0f / state.camera.orthoZoom), {}},
         {Text::SegmentsLabel, std::to_string(limits.start), {}},
     };
-    const auto values = askInWindow(state, item, Text::Insert, rows, [&state, limits](const auto& v) {
+    const auto values = askInWindow(state, item, rows, [&state, limits](const auto& v) {
         if (auto refusal = refuseInfinite(state, v[0].text)) return refusal;
-        if (!(readDecimalFloat(v[0].text) > 0.0f)) return std::optional<std::string>(say(state, Text::SizeNotPositive));
+        if (!(readDecimalFloat(v[0].text) > 0.0f))
+            return std::optional<std::string>(say(state, Text::SizeNotPositive));
         const int32_t segments = readWhole(v[1].text);
         if (segments >= limits.minimum && segments <= limits.maximum) return std::optional<std::string>();
         return std::optional<std::string>(say(state, Text::SegmentsOutOfRange,

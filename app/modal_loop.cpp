@@ -1,5 +1,5 @@
-// modal_loop.cpp: the event loops of modal windows: closed by their close box
-// (Scale, Rotate, Preferences), or answered with OK or Cancel (the Mesh menu's).
+// modal_loop.cpp: the event loops of the modal windows: Preferences (applied on
+// closing), and Scale, Rotate and Position with their OK and Cancel buttons.
 #include "app/window_layer.h"
 
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::function<void(const WindowEvent&)>& onKey)
@@ -19,24 +19,24 @@ bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::functio
     return false;
 }
 
-bool runWindowUntilAnswered(WindowLayer& layer, int32_t number, int32_t okButton, int32_t cancelButton)
+DialogEnd runDialogWindow(WindowLayer& layer, int32_t number, int32_t okId, int32_t cancelId,
+                          const std::function<void(const WindowEvent&)>& onKey)
 {
     int32_t latestWindow = number;
     while (layer.isWindowOpen(number)) {
-        WindowEvent event;
-        const bool fetched = layer.fetchEvent(event);
-        if (fetched && event.window == number) {
-            if (event.kind == eventClose) return false;
-            if (event.kind == eventKeyDown && event.param == vkReturn) return true;
-            if (event.kind == eventKeyDown && event.param == vkEscape) return false;
-            if (event.kind == eventControl && event.notification == notifyClicked) {
-                if (event.control == okButton) return true;
-                if (event.control == cancelButton) return false;
-            }
+        WindowEvent e;
+        const bool fetched = layer.fetchEvent(e);
+        if (fetched && e.window == number) {
+            const bool clicked = e.kind == eventControl && e.notification == notifyClicked;
+            const bool key = e.kind == eventKeyDown;
+            if (e.kind == eventClose || (clicked && e.control == okId) || (key && e.param == vkReturn))
+                return DialogEnd::Apply;
+            if ((clicked && e.control == cancelId) || (key && e.param == vkEscape)) return DialogEnd::Cancel;
+            if (key && onKey) onKey(e);
         }
-        if (fetched) latestWindow = event.window;
-        if (latestWindow != number) layer.activateWindow(number);
+        if (fetched) latestWindow = e.window;
+        if (latestWindow != number && layer.isWindowOpen(number)) layer.activateWindow(number);
         if (!fetched) layer.waitForEvent(-1);
     }
-    return false;
+    return DialogEnd::Gone;
 }

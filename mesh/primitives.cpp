@@ -66,7 +66,7 @@ void buildBox(Builder& b, double size, int32_t s)
     const auto at = [&](const std::array<int32_t, 3>& g) {
         int32_t& slot = lattice[(static_cast<size_t>(g[0]) * side + static_cast<size_t>(g[1])) * side +
                                 static_cast<size_t>(g[2])];
-        const auto place = [&](int32_t k) { return (static_cast<double>(g[static_cast<size_t>(k)]) / s - 0.5) * size; };
+        const auto place = [&](size_t k) { return (static_cast<double>(g[k]) / s - 0.5) * size; };
         if (slot < 0) slot = b.vertex(place(0), place(1), place(2));
         return slot;
     };
@@ -194,7 +194,8 @@ void buildSphere(Builder& b, double size, int32_t n)
         b.triangle({north, middle, 0.0f}, {latitude.front()[l], u1, fraction(1, rings)},
                    {latitude.front()[k], u0, fraction(1, rings)});
         for (size_t j = 0; j + 1 < latitude.size(); ++j) {
-            const float v0 = fraction(static_cast<int32_t>(j) + 1, rings), v1 = fraction(static_cast<int32_t>(j) + 2, rings);
+            const auto row = static_cast<int32_t>(j);
+            const float v0 = fraction(row + 1, rings), v1 = fraction(row + 2, rings);
             b.quad({latitude[j][k], u0, v0}, {latitude[j][l], u1, v0}, {latitude[j + 1][l], u1, v1},
                    {latitude[j + 1][k], u0, v1});
         }

@@ -211,7 +211,8 @@ size_t weldSelectedVertices(Mesh& mesh, float distance)
     for (uint32_t k = 0; k < bucketCount; ++k) {
         const uint32_t first = buckets.order[buckets.first[k]];
         if (buckets.tight[k])
-            for (uint32_t j = buckets.first[k] + 1; j < buckets.first[k + 1]; ++j) clusters.join(first, buckets.order[j]);
+            for (uint32_t j = buckets.first[k] + 1; j < buckets.first[k + 1]; ++j)
+                clusters.join(first, buckets.order[j]);
         if (!buckets.tight[k]) joinClosePairs(points, buckets, k, k, limit, clusters);
         // Each pair of neighbouring cubes once: from the one the other lies after.
         const auto& c = cells[first];

@@ -25,7 +25,7 @@ std::string selection(const Mesh& m)
 
 const WindowEvent returnKey{eventKeyDown, windowMeshTool, vkReturn};
 const WindowEvent escapeKey{eventKeyDown, windowMeshTool, vkEscape};
-const WindowEvent closeBox{eventClose, windowMeshTool};
+const WindowEvent closeBox{eventClose, windowMeshTool};  // OK, as in the other tool windows
 const WindowEvent okClick{eventControl, windowMeshTool, 0, 20, notifyClicked};
 const WindowEvent cancelClick{eventControl, windowMeshTool, 0, 21, notifyClicked};
 
@@ -110,10 +110,10 @@ TEST_F(MeshMenu, EachKeyAndItemIsOneStepUndoneAndRedoneBitForBit)
         EXPECT_TRUE(document(state.mesh) == changed) << what;
     }
     EXPECT_EQ(seen.size(), 8u) << "a window for Mirror, Extrude, Weld and each primitive";
-    EXPECT_EQ(seen[0], "Mirror 1:|X|Y|Z 2:0 3:|Copy|In place 11:Axis: 12:Plane at: 13:Result: 20:Mirror 21:Cancel");
-    EXPECT_EQ(seen[1], "Extrude 1:0.25 11:Distance: 20:Extrude 21:Cancel");
-    EXPECT_EQ(seen[2], "Weld 1:0.001 11:Distance: 20:Weld 21:Cancel");
-    EXPECT_EQ(seen[3], "Insert sphere 1:1 2:12 11:Size: 12:Segments: 20:Insert 21:Cancel");
+    EXPECT_EQ(seen[0], "Mirror 1:|X|Y|Z 2:0 3:|Copy|In place 11:Axis: 12:Plane at: 13:Result: 20:OK 21:Cancel");
+    EXPECT_EQ(seen[1], "Extrude 1:0.25 11:Distance: 20:OK 21:Cancel");
+    EXPECT_EQ(seen[2], "Weld 1:0.001 11:Distance: 20:OK 21:Cancel");
+    EXPECT_EQ(seen[3], "Insert sphere 1:1 2:12 11:Size: 12:Segments: 20:OK 21:Cancel");
     EXPECT_EQ(state.mesh.vertices.size(), 116u);
     EXPECT_EQ(windows.activeWindow(), windowMain);
 }
@@ -121,7 +121,7 @@ TEST_F(MeshMenu, EachKeyAndItemIsOneStepUndoneAndRedoneBitForBit)
 TEST_F(MeshMenu, CancelledWindowsChangeNothingAndRefusedValuesKeepTheWindow)
 {
     const std::string start = document(state.mesh);
-    for (const WindowEvent& cancel : {escapeKey, closeBox, cancelClick}) {
+    for (const WindowEvent& cancel : {escapeKey, cancelClick}) {
         script({{{{2, "3"}}, {cancel}}});
         key('M');
         EXPECT_EQ(document(state.mesh), start);
@@ -135,11 +135,11 @@ TEST_F(MeshMenu, CancelledWindowsChangeNothingAndRefusedValuesKeepTheWindow)
     EXPECT_EQ(state.mesh.vertices[4].y, -0.5f) << "not selected";
     EXPECT_EQ(state.mesh.triangles[0].vertexIndex[0], 2);
 
-    script({{{{1, "0"}}, {returnKey}}, {{{1, "-0.5"}}, {okClick}}, {{{1, "0.6"}}, {returnKey}}});
+    script({{{{1, "0"}}, {returnKey}}, {{{1, "-0.5"}}, {okClick}}, {{{1, "0.6"}}, {closeBox}}});
     key('J');
     EXPECT_EQ(windows.messages.size(), 2u);
     EXPECT_EQ(windows.messages.back().text, "The distance must be greater than 0.");
-    EXPECT_EQ(seen.back(), "Weld 1:-0.5 11:Distance: 20:Weld 21:Cancel") << "the window waits to be mended";
+    EXPECT_EQ(seen.back(), "Weld 1:-0.5 11:Distance: 20:OK 21:Cancel") << "the window waits to be mended";
     EXPECT_EQ(state.mesh.vertices.size(), 2u) << "the four corners 0.5 apart became one";
     EXPECT_EQ(state.mesh.triangles.size(), 0u);
 
@@ -157,8 +157,9 @@ TEST_F(MeshMenu, CancelledWindowsChangeNothingAndRefusedValuesKeepTheWindow)
     deselectAllVertices(state.mesh);
     const size_t shown = windows.messages.size();
     key('E');
-    EXPECT_EQ(windows.messages.at(shown).text, "Nothing to extrude: select all three corners of at least one triangle.");
-    EXPECT_EQ(seen.size(), 10u) << "no window without triangles to extrude";
+    EXPECT_EQ(windows.messages.at(shown).text,
+              "Nothing to extrude: select all three corners of at least one triangle.");
+    EXPECT_EQ(seen.size(), 9u) << "no window without triangles to extrude";
 }
 
 TEST_F(MeshMenu, CtrlDragWithTheSelectToolAddsTheVerticesInABox)
@@ -197,4 +198,7 @@ TEST_F(MeshMenu, CtrlDragWithTheSelectToolAddsTheVerticesInABox)
     EXPECT_EQ(selection(state.mesh), "00001");
     EXPECT_TRUE(windows.menuEnabled[cmdRedo]) << "nothing recorded";
     EXPECT_EQ(acceleratorCommand('A', mkControl | mkShift), cmdSelectNone);
+    EXPECT_FALSE(runToolWindowKey(state, {eventKeyDown, windowScale, 'A', 0, 0, mkControl})) << "a field's own";
+    EXPECT_TRUE(runToolWindowKey(state, {eventKeyDown, windowScale, 'I', 0, 0, mkControl}));
+    EXPECT_EQ(selection(state.mesh), "11110");
 }

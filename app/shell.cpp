@@ -241,6 +241,10 @@ void redrawDirtyViews(AppState& state)
         const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
         drawView(state.engine, spec.view, state.mesh, state.camera, aspect, ratio, state.textureName.name(),
                  state.labelTexture[index].name(), state.renderBuffers);
+        if (state.boxView == static_cast<int32_t>(spec.view))
+            drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                             static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                             static_cast<float>(width), static_cast<float>(height));
         windows.swapBuffers(number);
     }
 }
@@ -286,8 +290,8 @@ void releaseWindows(AppState& state)
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
         if (number == window3D) state.textureName.reset();
     }
-    for (int32_t number : {windowPosition, windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
-                           window3D, windowTop, windowSide, windowFront, windowMain})
+    for (int32_t number : {windowMeshTool, windowPosition, windowRotate, windowScale, windowTriangles, windowTexture,
+                           windowPreferences, window3D, windowTop, windowSide, windowFront, windowMain})
         windows.closeWindow(number);
 }
 

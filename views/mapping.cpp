@@ -60,6 +60,8 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
     return {};
 }
 
+Vec3 orthoViewsCentre(const ViewCamera& c) { return {-c.panX, -c.panY, -c.panZ}; }
+
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& c)
 {
     float u = 0.0f, w = 0.0f;

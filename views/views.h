@@ -98,6 +98,9 @@ bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
 
+// The model point at the centre of Front, Side and Top.
+Vec3 orthoViewsCentre(const ViewCamera& camera);
+
 // Model change of the view's two coordinates for a ViewMouse change (dx, dy).
 ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 
@@ -177,6 +180,10 @@ struct RenderBuffers {
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers);
 
+// The outline of a box selection between two pixels of the current view of
+// width x height, over what is drawn there.
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height);
+
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
 
@@ -215,6 +222,13 @@ int32_t pickVertexAt(AppState& state);
 int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
+// Ctrl + left button down with the select tool: a box opens at the cursor in
+// the active view. Motion with the button drags its far corner; the release
+// adds every vertex inside it (by the view's two coordinates) to the
+// selection, returns how many were added and closes the box.
+void beginBoxSelect(AppState& state);
+void dragBoxSelect(AppState& state);
+int32_t endBoxSelect(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
 // group drag, so a new drag moves from the click.
 void beginDragAt(AppState& state);

@@ -311,6 +311,51 @@ def scaled(*factors):
     return journey_at
 
 
+def model(journey):
+    """A symmetric shape from the Mesh menu: a plane, extruded; mirrored across z = 0.0004 as a copy, which
+    leaves a seam 0.0008 wide; every vertex boxed with Ctrl and the select tool in one unpaused drag; welded
+    shut. The file holds a closed shape, mirror-symmetric, facing outward; one undo brings the seam back."""
+    path = journey.path("symmetric.pq")
+    editor = Editor(journey, [path])
+    editor.menu(4, rights=2)  # Mesh: Insert plane
+    editor.answer("^Ebene einf")  # the interface speaks German at first
+    xdo("key", "ctrl+e")
+    editor.answer("^Extrudieren$")
+    xdo("key", "ctrl+a", "ctrl+m")
+    mirror = wait_for("Mirror", lambda: windows("^Spiegeln$"))[0]
+    wait_for("Mirror to have the keyboard", lambda: xdo("getwindowfocus").strip() == mirror)
+    xdo("key", "z", "Tab", "ctrl+a", "type", "0.0004")
+    xdo("key", "Return")
+    wait_for("Mirror to close", lambda: not windows("^Spiegeln$"))
+    x, y = editor.at("Front", 30, 20)
+    xdo("key", "ctrl+shift+a", "3", "mousemove", x, y, "keydown", "ctrl", "mousedown", 1,
+        "mousemove", x + 90, y + 70, "mousemove", x + 190, y + 160, "mouseup", 1, "keyup", "ctrl", "key", "ctrl+j")
+    editor.answer("^Verschwei")
+    fx, fy = editor.origin["3D"]
+    poll_screen("the shape in 3D", lambda shot: None if min(shot.at(fx + 124, fy + 99)) > 100 else "no face")
+
+    def shape(triangles):
+        """Distinct positions, and the faults of the triangles: not facing out, open edges, no mirror image."""
+        positions = {c[2:] for t in triangles for c in t}
+        edges = {}
+        for t in triangles:
+            for a, b in ((t[0][2:], t[1][2:]), (t[1][2:], t[2][2:]), (t[2][2:], t[0][2:])):
+                edges[frozenset((a, b))] = edges.get(frozenset((a, b)), 0) + 1
+        faults = [n for n, uses in edges.items() if uses != 2]
+        for t in triangles:
+            a, b, c = (p[2:] for p in t)
+            u, v = [q - p for p, q in zip(a, b)], [q - p for p, q in zip(a, c)]
+            normal = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+            outward = [sum(p[k] for p in (a, b, c)) / 3 - (0, 0, 0.0004)[k] for k in range(3)]
+            faults += [t] if sum(n * o for n, o in zip(normal, outward)) <= 0 else []
+        faults += [p for p in positions if not any(
+            max(abs(p[0] - q[0]), abs(p[1] - q[1]), abs(0.0008 - p[2] - q[2])) < 1e-6 for q in positions)]
+        return len(triangles), len(positions), faults
+
+    welded = read_pq(path) if editor.saved(path, "key", "ctrl+s") else []
+    expect(shape(welded) == (20, 12, []), "saved %r: %r" % (shape(welded), welded))
+    unwelded = read_pq(path) if editor.saved(path, "key", "ctrl+z", "ctrl+s") else []
+    expect(shape(unwelded)[:2] == (20, 16), "after one undo: %r" % (shape(unwelded),))
 # Spots of the views by pixel; BOX_CLICKS clicks each once or twice, for the first or second vertex stacked there.
 # Vertices 0 to 3 lie at z = 0.5, 4 to 7 at z = 0; each face runs clockwise as seen from outside.
 SPOTS = {"A": ("Front", 62, 50), "B": ("Front", 186, 50), "C": ("Front", 186, 148), "D": ("Front", 62, 148),
@@ -344,5 +389,5 @@ def box(journey):
 
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture, "box": box, "views": scaled(1),
-                          "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5)}))
+                          "navigate": navigate, "texture": texture, "box": box, "model": model,
+                          "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5)}))

@@ -2,8 +2,6 @@
 // images, filled rectangles and lines, shown as they are drawn.
 #include "app/qt/qt_support.h"
 
-
-
 void QtWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y)
 {
     Canvas* canvas = canvasOf(window);
@@ -21,7 +19,8 @@ void QtWindowLayer::drawImageScaled(int32_t window, int32_t slot, int32_t x, int
     auto it = images_.find(slot);
     if (!canvas || it == images_.end()) return;
     QPainter p(&canvas->image());
-    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // Shrunk pictures are smoothed; enlarged ones show their texels as squares.
+    p.setRenderHint(QPainter::SmoothPixmapTransform, width < it->second.width() || height < it->second.height());
     p.drawImage(QRect(x, y, width, height), it->second);
     canvas->update();
 }
@@ -42,7 +41,16 @@ void QtWindowLayer::drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1,
     if (!canvas) return;
     QPainter p(&canvas->image());
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(Qt::black, 0));
+    if (mode == LineMode::Faint) {
+        // Half-transparent white dashes between black ones: seen on dark and light pictures alike.
+        p.setPen(QPen(QColor(255, 255, 255, 110), 0));
+        p.drawLine(x0, y0, x1, y1);
+        QPen dashes(QColor(0, 0, 0, 110), 0, Qt::CustomDashLine);
+        dashes.setDashPattern({3, 3});
+        p.setPen(dashes);
+    } else {
+        p.setPen(QPen(Qt::black, 0));
+    }
     if (mode == LineMode::Invert) p.setCompositionMode(QPainter::RasterOp_NotDestination);
     p.drawLine(x0, y0, x1, y1);
     canvas->update();

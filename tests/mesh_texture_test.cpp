@@ -2,6 +2,7 @@
 // by name stem) and the commands that follow that rule: Open, the command line, the merges and Save.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -85,6 +86,10 @@ TEST_F(MeshTextures, OpenCommandLineMergeAndSaveTakeRememberAndReportThePicture)
     picture("box.png", 3);
     open(box);
     EXPECT_EQ(shown(), 3) << "the same-stem picture";
+    GLint filter = 0;
+    glBindTexture(GL_TEXTURE_2D, state.textureName.name());
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    EXPECT_EQ(filter, GL_NEAREST) << "nearest filtering: texels show as squares";
     fake.fileAnswers.push_back(picture("chosen.png", 5));
     chooseTexture(state);
     EXPECT_EQ(remembered(box), dir + "/chosen.png");

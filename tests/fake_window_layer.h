@@ -171,8 +171,10 @@ public:
     void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override { drawing.push_back({"image", win, x, y, w, h, slot}); }
     void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
     { drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b}); }
-    void drawLine(int32_t win, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode) override
-    { drawing.push_back({"line", win, x0, y0, x1, y1, static_cast<int32_t>(mode)}); }
+    void drawLines(int32_t win, const std::vector<LineSegment>& lines, LineMode mode) override
+    {
+        for (const LineSegment& l : lines) drawing.push_back({"line", win, l.x0, l.y0, l.x1, l.y1, static_cast<int32_t>(mode)});
+    }
 
 private:
     int32_t idleFetches_ = 0;

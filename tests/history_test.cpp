@@ -228,9 +228,11 @@ TEST_F(Editing, TextureWindowDragsACornerInOneStepSnapsWithCtrlSelectsByOutlineZ
     EXPECT_EQ(uvs(), dragged);
 
     at(eventLeftDown, 208, 185);  // U 0.75, V 0.75: inside triangle 3's outline only
-    EXPECT_EQ(std::pair(firstSelectedTriangle(state.mesh), windows.gadgetText(windowTexture, 202)), std::pair(3, std::string("1.000000")));
+    EXPECT_EQ(firstSelectedTriangle(state.mesh), 3);
+    EXPECT_EQ(windows.gadgetText(windowTexture, 202), "1.000000") << "its own values in the fields";
     size_t faint = 0;
-    for (const auto& op : windows.drawing) faint = op.kind == "image" ? 0 : faint + (op.kind == "line" && op.value == 2);
+    for (const auto& op : windows.drawing)
+        faint = op.kind == "image" ? 0 : faint + (op.kind == "line" && op.value == static_cast<int32_t>(LineMode::Faint));
     EXPECT_EQ(faint, 9u) << "the other three triangles' outlines, in the last drawing";
     windows.drawing.clear();
     mainLoopPass(state);

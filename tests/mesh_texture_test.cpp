@@ -32,7 +32,8 @@ struct MeshTextures : ::testing::Test {
     // A picture told apart from the others by its size.
     std::string picture(const std::string& name, int32_t width)
     {
-        writeTestFile(dir + "/" + name, encodeTestPng(makeRgbImage(width, 2, [](int32_t, int32_t) { return Colour{9, 9, 9}; })));
+        const RgbImage image = makeRgbImage(width, 2, [](int32_t, int32_t) { return Colour{9, 9, 9}; });
+        writeTestFile(dir + "/" + name, encodeTestPng(image));
         return dir + "/" + name;
     }
     std::string mesh(const std::string& name)
@@ -55,7 +56,10 @@ struct MeshTextures : ::testing::Test {
         EXPECT_EQ(state.textureName.name() != 0, fake.hasImage(imageTexture));
         return fake.imageWidth(imageTexture);
     }
-    std::string remembered(const std::string& meshPath) { return readUserState(userStatePath()).values[textureMemoryKey(meshPath)]; }
+    std::string remembered(const std::string& meshPath)
+    {
+        return readUserState(userStatePath()).values[textureMemoryKey(meshPath)];
+    }
 };
 
 }  // namespace
@@ -106,7 +110,8 @@ TEST_F(MeshTextures, OpenCommandLineMergeAndSaveTakeRememberAndReportThePicture)
 
     writeTestFile(dir + "/crate.png", {0x89, 'P', 'N', 'G'});  // a truncated picture
     open(crate);
-    EXPECT_EQ(std::pair(shown(), fake.messages.back().text), std::pair(0, "cannot read the texture " + dir + "/crate.png"));
+    EXPECT_EQ(shown(), 0);
+    EXPECT_EQ(fake.messages.back().text, "cannot read the texture " + dir + "/crate.png");
     EXPECT_EQ(state.mesh.triangles.size(), 1u) << "the mesh opens all the same";
     fake.fileAnswers.push_back(box);
     fake.promptAnswers.push_back("1");
@@ -115,7 +120,8 @@ TEST_F(MeshTextures, OpenCommandLineMergeAndSaveTakeRememberAndReportThePicture)
     fake.fileAnswers.push_back(crate);
     fake.promptAnswers.push_back("1");
     files::cmdMerge(state);
-    EXPECT_EQ(std::pair(shown(), fake.messages.size()), std::pair(3, size_t{3})) << "a loaded texture stays: no question of the file's";
+    EXPECT_EQ(shown(), 3) << "a loaded texture stays";
+    EXPECT_EQ(fake.messages.size(), 3u) << "no word of the file's picture";
 
     fake.fileAnswers.push_back(dir + "/copy.pq");
     EXPECT_TRUE(files::cmdSaveAs(state));

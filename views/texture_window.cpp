@@ -124,12 +124,13 @@ CursorPos shownPictureSize(int32_t width, int32_t height, CursorPos maxClient)
     return {std::max(1, static_cast<int32_t>(width * scale)), std::max(1, static_cast<int32_t>(height * scale))};
 }
 
-void drawOutline(WindowLayer& w, const AppState& state, const Triangle& t, LineMode mode)
+// The triangle's texture outline: corner 0 to 1, 1 to 2, 0 to 2.
+void addOutline(std::vector<LineSegment>& lines, const AppState& state, const Triangle& t)
 {
     PicturePoint p[3];
     for (size_t k = 0; k < 3; ++k) p[k] = pictureOf(state, t.u[k], t.v[k]);
     for (const auto& [a, b] : {std::pair(0, 1), std::pair(1, 2), std::pair(0, 2)})
-        w.drawLine(windowTexture, toPixel(p[a].x), toPixel(p[a].y), toPixel(p[b].x), toPixel(p[b].y), mode);
+        lines.push_back({toPixel(p[a].x), toPixel(p[a].y), toPixel(p[b].x), toPixel(p[b].y)});
 }
 
 // The picture as the view shows it, the other triangles' outlines faintly,
@@ -151,8 +152,11 @@ void drawPicture(AppState& state, int32_t selected)
         w.drawImage(windowTexture, imageTexture, left, top);
     else
         w.drawImageScaled(windowTexture, imageTexture, left, top, width, height);
+    std::vector<LineSegment> others;
+    others.reserve(3 * state.mesh.triangles.size());
     for (size_t i = 0; i < state.mesh.triangles.size(); ++i)
-        if (i != static_cast<size_t>(selected)) drawOutline(w, state, state.mesh.triangles[i], LineMode::Faint);
+        if (i != static_cast<size_t>(selected)) addOutline(others, state, state.mesh.triangles[i]);
+    w.drawLines(windowTexture, others, LineMode::Faint);
 
     const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
     for (size_t k = 0; k < 3; ++k) {
@@ -160,7 +164,9 @@ void drawPicture(AppState& state, int32_t selected)
         w.fillRect(windowTexture, toPixel(p.x - cornerSquare / 2), toPixel(p.y - cornerSquare / 2), cornerSquare,
                    cornerSquare, 255, 0, 0);
     }
-    drawOutline(w, state, t, LineMode::Invert);
+    std::vector<LineSegment> outline;
+    addOutline(outline, state, t);
+    w.drawLines(windowTexture, outline, LineMode::Invert);
     state.textureView.drawn = true;
     state.textureView.drawnRevision = state.renderBuffers.meshRevision;
 }

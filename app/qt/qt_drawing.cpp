@@ -35,16 +35,19 @@ void QtWindowLayer::fillRect(int32_t window, int32_t x, int32_t y, int32_t width
     canvas->update();
 }
 
-void QtWindowLayer::drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode)
+void QtWindowLayer::drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode)
 {
     Canvas* canvas = canvasOf(window);
     if (!canvas) return;
+    QVector<QLine> qlines;
+    qlines.reserve(static_cast<qsizetype>(lines.size()));
+    for (const LineSegment& l : lines) qlines.append(QLine(l.x0, l.y0, l.x1, l.y1));
     QPainter p(&canvas->image());
     p.setRenderHint(QPainter::Antialiasing, false);
     if (mode == LineMode::Faint) {
         // Half-transparent white dashes between black ones: seen on dark and light pictures alike.
         p.setPen(QPen(QColor(255, 255, 255, 110), 0));
-        p.drawLine(x0, y0, x1, y1);
+        p.drawLines(qlines);
         QPen dashes(QColor(0, 0, 0, 110), 0, Qt::CustomDashLine);
         dashes.setDashPattern({3, 3});
         p.setPen(dashes);
@@ -52,6 +55,6 @@ void QtWindowLayer::drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1,
         p.setPen(QPen(Qt::black, 0));
     }
     if (mode == LineMode::Invert) p.setCompositionMode(QPainter::RasterOp_NotDestination);
-    p.drawLine(x0, y0, x1, y1);
+    p.drawLines(qlines);
     canvas->update();
 }

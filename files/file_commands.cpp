@@ -173,6 +173,7 @@ void cmdOpen(AppState& state)
     }
     state.mesh = std::move(opened);
     state.currentFileName = path;
+    closeDocumentWindows(state);
     frameViewsIfOutside(state);
     markDocumentSaved(state);
     loadTextureForMesh(state, path);

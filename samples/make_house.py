@@ -283,7 +283,8 @@ def lawn_path():
     """The texels of the path from the door to the lawn's front edge: left, top, right."""
     left, top, width, height = LAWN
     door = 0.8 * WIDTH / 10
-    return (left + round(width * (LAWN_X - door) / (2 * LAWN_X)), top + round(height * (LAWN_Z + DEPTH / 2) / (2 * LAWN_Z)),
+    return (left + round(width * (LAWN_X - door) / (2 * LAWN_X)),
+            top + round(height * (LAWN_Z + DEPTH / 2) / (2 * LAWN_Z)),
             left + round(width * (LAWN_X + door) / (2 * LAWN_X)))
 
 

@@ -37,6 +37,7 @@ void rememberMeshTexture(AppState& state)
 {
     if (state.textureName.name() == 0 || state.currentFileName.empty()) return;
     const MeshTexture opened = textureForMesh(state.userState, state.currentFileName);
-    if (opened.path.empty() || !opened.missing.empty() || absolutePath(opened.path) != absolutePath(state.textureFileName))
-        rememberUserValue(state, textureMemoryKey(state.currentFileName), absolutePath(state.textureFileName));
+    const std::string shown = absolutePath(state.textureFileName);
+    if (opened.path.empty() || !opened.missing.empty() || absolutePath(opened.path) != shown)
+        rememberUserValue(state, textureMemoryKey(state.currentFileName), shown);
 }

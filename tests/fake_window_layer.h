@@ -90,6 +90,7 @@ public:
     }
     int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
     int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
+    float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }

@@ -2,6 +2,8 @@
 // images, filled rectangles and lines, shown as they are drawn.
 #include "app/qt/qt_support.h"
 
+#include <cmath>
+
 void QtWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y)
 {
     Canvas* canvas = canvasOf(window);
@@ -44,16 +46,19 @@ void QtWindowLayer::drawLines(int32_t window, const std::vector<LineSegment>& li
     for (const LineSegment& l : lines) qlines.append(QLine(l.x0, l.y0, l.x1, l.y1));
     QPainter p(&canvas->image());
     p.setRenderHint(QPainter::Antialiasing, false);
+    // One pixel wide on an ordinary screen, as many as a pixel has become on others.
+    QPen pen(Qt::black, canvas->devicePixelRatioF() > 1.0 ? std::round(canvas->devicePixelRatioF()) : 0.0);
+    pen.setCosmetic(true);
     if (mode == LineMode::Faint) {
         // Half-transparent white dashes between black ones: seen on dark and light pictures alike.
-        p.setPen(QPen(QColor(255, 255, 255, 110), 0));
+        QPen light = pen;
+        light.setColor(QColor(255, 255, 255, 110));
+        p.setPen(light);
         p.drawLines(qlines);
-        QPen dashes(QColor(0, 0, 0, 110), 0, Qt::CustomDashLine);
-        dashes.setDashPattern({3, 3});
-        p.setPen(dashes);
-    } else {
-        p.setPen(QPen(Qt::black, 0));
+        pen.setColor(QColor(0, 0, 0, 110));
+        pen.setDashPattern({3, 3});
     }
+    p.setPen(pen);
     if (mode == LineMode::Invert) p.setCompositionMode(QPainter::RasterOp_NotDestination);
     p.drawLines(qlines);
     canvas->update();

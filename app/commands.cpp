@@ -308,8 +308,9 @@ void panDrag(AppState& state)
     const CursorPos from = std::exchange(state.panCursor, to);
     const auto width = static_cast<float>(state.windows->clientWidth(window));
     const auto height = static_cast<float>(state.windows->clientHeight(window));
+    const auto dx = static_cast<float>(to.x - from.x), dy = static_cast<float>(to.y - from.y);
     if (view == ViewKind::ThreeD)
-        panThreeDView(state.camera, static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y), width, height);
+        panThreeDView(state.camera, dx, dy, width, height);
     else
         dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
                      static_cast<float>(to.x), static_cast<float>(to.y), width, height);

@@ -113,6 +113,12 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ShowBackFaces, {"Rückseiten zeigen", "Show back faces", "Afficher les faces arrière"}},
     {Text::ReadingTitle, {"Lesen", "Reading", "Lecture"}},
     {Text::ReadingFile, {"%1 wird gelesen...", "Reading %1...", "Lecture de %1..."}},
+    // ---- textures
+    {Text::TextureGone,
+     {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",
+      "La texture %1 choisie avec %2 n'existe plus"}},
+    {Text::TextureUnreadable,
+     {"Die Textur %1 kann nicht gelesen werden", "cannot read the texture %1", "impossible de lire la texture %1"}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);

@@ -98,12 +98,14 @@ BackgroundRead parseWholeFile(const AppState& state, const std::string& path,
     };
 }
 
-// A merge that read the file: the document becomes what it read.
-void takeMerged(AppState& state, std::optional<Mesh> merged)
+// A merge that read the file: the document becomes what it read. A mesh
+// without a texture takes the one that goes with the file.
+void takeMerged(AppState& state, const std::string& path, std::optional<Mesh> merged)
 {
     if (!merged) return;
     state.mesh = std::move(*merged);
     frameViewsIfOutside(state);
+    if (state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
 // True when the file was written; the document is then the saved one.
@@ -114,6 +116,7 @@ bool saveToCurrentFile(AppState& state)
         return false;
     }
     markDocumentSaved(state);
+    rememberMeshTexture(state);
     return true;
 }
 
@@ -206,6 +209,7 @@ void cmdOpen(AppState& state)
     closeDocumentWindows(state);
     frameViewsIfOutside(state);
     markDocumentSaved(state);
+    loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
@@ -237,7 +241,7 @@ void cmdMerge(AppState& state)
     }
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    takeMerged(state, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
+    takeMerged(state, path, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
                                        parseWholeFile(state, path, [factor](Mesh& mesh, const FileBytes& bytes) {
                                            readMeshBytes(mesh, bytes, factor);
                                        })));
@@ -249,7 +253,7 @@ void cmdMergeAsc(AppState& state)
     if (path.empty()) return;
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    takeMerged(state, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
+    takeMerged(state, path, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
                                        parseWholeFile(state, path, [factor](Mesh& mesh, const FileBytes& bytes) {
                                            const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
                                                                        bytes.size());
@@ -272,7 +276,7 @@ void cmdImport(AppState& state)
         readMeshBytes(mesh, writeMeshBytes(std::get<Mesh>(imported)), 1);
         return std::string();
     };
-    takeMerged(state, readInBackground(state, path, "Import", documentToAppendTo(state), read));
+    takeMerged(state, path, readInBackground(state, path, "Import", documentToAppendTo(state), read));
 }
 
 void cmdExport(AppState& state)
@@ -299,14 +303,16 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
 {
     state.currentFileName = commandLineFileName(parameters);
     if (state.currentFileName.empty()) return;
+    bool loaded = false;
     try {
-        loadMeshFile(state.mesh, state.currentFileName);
+        loaded = loadMeshFile(state.mesh, state.currentFileName);
     } catch (const std::bad_alloc&) {
         clearMesh(state.mesh);
         tell(state, Text::NoMemoryToRead, state.currentFileName);
         state.currentFileName.clear();
     }
     frameViewsIfOutside(state);
+    if (loaded) loadTextureForMesh(state, state.currentFileName);
 }
 
 void rememberDialogStart(AppState& state)

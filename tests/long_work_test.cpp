@@ -45,9 +45,12 @@ TEST_F(LongWork, AfterHalfASecondTheWindowServesItsEventsAndCancelReturnsAtOnce)
     fake.onIdle = [&seen](FakeWindowLayer& f) {
         if (!f.isWindowOpen(windowProgress) || !f.events.empty()) return;
         auto& w = f.windows[windowProgress];
-        seen.push_back(w.spec.title + "|" + w.gadgets[1].text + "|" + w.gadgets[2].text + "|" + std::to_string(f.active));
-        if (seen.size() == 1) f.push(eventLeftDown, windowFront, mkLButton);  // modal: the window comes back to the front
-        else f.pushControl(windowProgress, 2, notifyClicked);
+        seen.push_back(w.spec.title + "|" + w.gadgets[1].text + "|" + w.gadgets[2].text + "|" +
+                       std::to_string(f.active));
+        if (seen.size() == 1)
+            f.push(eventLeftDown, windowFront, mkLButton);  // modal: the window comes back to the front
+        else
+            f.pushControl(windowProgress, 2, notifyClicked);
     };
     const auto ended = std::make_shared<std::atomic<bool>>(false);
     const Clock::time_point start = Clock::now();
@@ -55,15 +58,20 @@ TEST_F(LongWork, AfterHalfASecondTheWindowServesItsEventsAndCancelReturnsAtOnce)
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(progressDelayMs));
     EXPECT_EQ(seen, std::vector<std::string>(2, "Reading|Reading ship.obj...|Cancel|16"));
     EXPECT_EQ(std::pair(fake.isWindowOpen(windowProgress), fake.active), std::pair(false, windowMain));
-    EXPECT_EQ(fake.drawing.at(0).kind + " " + std::to_string(fake.drawing.at(1).value), "rect 4026294");  // the moving block
+    // The track, then the moving block in its blue.
+    EXPECT_EQ(fake.drawing.at(0).kind + " " + std::to_string(fake.drawing.at(1).value), "rect 4026294");
     // The work runs on by itself and is joined once it has ended.
     ASSERT_EQ(state.longWorkers.cancelled.size(), 1u);
     while (!*ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     while (!state.longWorkers.cancelled.empty()) state.longWorkers.joinEnded();
 
-    for (const WindowEvent& cancel : {WindowEvent{eventKeyDown, windowProgress, vkEscape}, WindowEvent{eventClose, windowProgress}}) {
-        fake.onIdle = [cancel](FakeWindowLayer& f) { if (f.isWindowOpen(windowProgress) && f.events.empty()) f.events.push_back(cancel); };
-        EXPECT_EQ(runLongWork(state, "", untilCancelled(std::make_shared<std::atomic<bool>>(false))), WorkEnd::Cancelled);
+    for (const WindowEvent& cancel : {WindowEvent{eventKeyDown, windowProgress, vkEscape},
+                                      WindowEvent{eventClose, windowProgress}}) {
+        fake.onIdle = [cancel](FakeWindowLayer& f) {
+            if (f.isWindowOpen(windowProgress) && f.events.empty()) f.events.push_back(cancel);
+        };
+        const auto work = untilCancelled(std::make_shared<std::atomic<bool>>(false));
+        EXPECT_EQ(runLongWork(state, "", work), WorkEnd::Cancelled);
     }
 }
 

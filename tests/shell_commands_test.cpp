@@ -47,7 +47,8 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     rebuild(0);
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
-                      "Wiederherstellen=27,Alles zeigen=30,Rückseiten zeigen=60,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
+                      "Wiederherstellen=27,Alles zeigen=30,Rückseiten zeigen=60,---,Position festlegen...=40,---,"
+                      "Textur aus Front projizieren=41,"
                       "Textur aus Side projizieren=42,Textur aus Top projizieren=43,Netz=-1,Alles auswählen=70,"
                       "Nichts auswählen=71,Auswahl umkehren=72,---,Duplizieren=73,Spiegeln...=74,Extrudieren...=75,"
                       "Verschweißen...=76,---,Quader einfügen...=77,Ebene einfügen...=78,Zylinder einfügen...=79,"
@@ -218,7 +219,8 @@ TEST_F(Shell, ShowBackFacesIsAnEditToggleRememberedBetweenRuns)
     loadBackFaces(next);
     EXPECT_TRUE(next.camera.showBackFaces);
     rebuild(2);
-    const auto item = std::find_if(windows.menu.begin(), windows.menu.end(), [](const auto& e) { return e.id == cmdShowBackFaces; });
+    const auto item =
+        std::find_if(windows.menu.begin(), windows.menu.end(), [](const auto& e) { return e.id == cmdShowBackFaces; });
     EXPECT_EQ(item->text + " " + std::to_string(windows.menuChecked[cmdShowBackFaces]), "Afficher les faces arrière 1");
     ::unsetenv("XDG_STATE_HOME");
 }
@@ -236,8 +238,8 @@ TEST_F(Shell, TheMoveToolGrabsTheUnselectedVertexItIsPressedOnAndMovesItInOneSte
         recordAfterEvent(state);
     };
     press(152, 48);  // 2 pixels off the two stacked at (0.5, 0.5): the first of them
-    EXPECT_EQ(std::tuple(state.mesh.vertices[0].selected, state.mesh.vertices[1].selected, state.mesh.vertices[2].selected),
-              std::tuple(0, 1, 0));
+    EXPECT_EQ(std::tuple(state.mesh.vertices[0].selected, state.mesh.vertices[1].selected,
+                         state.mesh.vertices[2].selected), std::tuple(0, 1, 0));
     windows.cursor[windowFront] = {160, 40};
     dispatch(eventMouseMove, windowFront, mkLButton);
     EXPECT_EQ(std::pair(state.mesh.vertices[1].x, state.mesh.vertices[1].y), std::pair(0.6f, 0.6f));

@@ -194,7 +194,8 @@ int32_t grabVertexAt(AppState& state)
     for (int32_t i : stack)
         if (vertices[static_cast<size_t>(i)].selected != 0) return -1;
     if (stack.empty()) return -1;
-    for (size_t i = 0; i < vertices.size(); ++i) vertices[i].selected = static_cast<int32_t>(i) == stack.front() ? 1 : 0;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        vertices[i].selected = static_cast<int32_t>(i) == stack.front() ? 1 : 0;
     markMeshChanged(state, allViews);
     return stack.front();
 }

@@ -393,7 +393,7 @@ def save_shot(journey, name):
     subprocess.run(["import", "-window", "root", os.path.join(journey.shots, name + ".png")], timeout=30)
 
 
-def lit(shot, editor, view, test, skip_label=True):
+def pixels_where(shot, editor, view, test, skip_label=True):
     """The pixels of a view that pass test(colour), as view pixels; the label's corner left out."""
     vx, vy = editor.origin[view]
     return [(x, y) for y in range(0, VIEW_H, 2) for x in range(0, VIEW_W, 2)
@@ -423,9 +423,9 @@ def turn(journey):
         xdo("mousemove", x, y, "mousedown", button, *steps, "mouseup", button)
 
     def shows(what, whites, tints):
-        poll_screen(what, lambda shot: None if (len(lit(shot, editor, "3D", white)) > 300) == whites and
-                    (len(lit(shot, editor, "3D", tinted)) > 300) == tints else "white %d, tinted %d" % (
-                        len(lit(shot, editor, "3D", white)), len(lit(shot, editor, "3D", tinted))))
+        poll_screen(what, lambda shot: None if (len(pixels_where(shot, editor, "3D", white)) > 300) == whites and
+                    (len(pixels_where(shot, editor, "3D", tinted)) > 300) == tints else "white %d, tinted %d" % (
+                        len(pixels_where(shot, editor, "3D", white)), len(pixels_where(shot, editor, "3D", tinted))))
     shows("the front at the start", True, False)
     drag(1, 125)  # half the width: half a turn
     shows("no face from behind", False, False)
@@ -438,16 +438,16 @@ def turn(journey):
     editor.button("createvertex")  # gives the main window the keyboard
     xdo("key", "Home")
 
-    def spread(shot):
-        columns = [p[0] for p in lit(shot, editor, "3D", white)]
+    def white_columns(shot):
+        columns = [p[0] for p in pixels_where(shot, editor, "3D", white)]
         return columns and (min(columns), max(columns))
-    poll_screen("both triangles framed", lambda shot: None if spread(shot) and spread(shot)[0] < 40 and
-                spread(shot)[1] > 200 else "white columns %r" % (spread(shot),))
-    before = spread(Shot())
+    poll_screen("both triangles framed", lambda shot: None if white_columns(shot) and white_columns(shot)[0] < 40 and
+                white_columns(shot)[1] > 200 else "white columns %r" % (white_columns(shot),))
+    before = white_columns(Shot())
     drag(2, 10)
-    poll_screen("the pan", lambda shot: None if spread(shot) and all(
-        abs(a - b - 10) <= 2 for a, b in zip(spread(shot), before)) else "white columns %r, not %r moved by 10" % (
-        spread(shot), before))
+    poll_screen("the pan", lambda shot: None if white_columns(shot) and all(
+        abs(a - b - 10) <= 2 for a, b in zip(white_columns(shot), before)) else
+        "white columns %r, not %r moved by 10" % (white_columns(shot), before))
     save_shot(journey, "turn-framed")
 
     write_picture(journey.path("small.png"), 64, 32, lambda px, py: (0, 180, 0))
@@ -461,7 +461,8 @@ def turn(journey):
         window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
         wx, wy, ww, wh = geometry(window)
         expect(wx >= 0 and wy >= 0 and wx + ww <= screen.width and wy + wh <= screen.height,
-               "%s: the window at %r runs off the %dx%d screen" % (picture, (wx, wy, ww, wh), screen.width, screen.height))
+               "%s: the window at %r runs off the %dx%d screen" % (
+                   picture, (wx, wy, ww, wh), screen.width, screen.height))
         if picture == "small.png":
             poll_screen("the 3D label", lambda shot: None if shot.at(*label)[2] > 100 > shot.at(*label)[0] else
                         "the label is gone: %r" % (shot.at(*label),))
@@ -511,8 +512,57 @@ def cancel(journey):
     expect(editor.saved(document, "key", "ctrl+s") == original, "the document changed: %r" % read_pq(document))
 
 
+def colours(shot, origin):
+    """Pixels of a view below its label: brick red, slate blue-grey, window glass and lawn green."""
+    (vx, vy), counts = origin, [0, 0, 0, 0]
+    for r, g, b in shot.region(vx, vy + 20, 248, 178):
+        counts[0] += r > 100 and r > g + 45 and r > b + 45
+        counts[1] += b > r + 12 and b >= g and 60 < b < 200 and r > 35
+        counts[2] += b > 140 and b > r + 40
+        counts[3] += g > 60 and g > r + 30 and g > b + 30
+    return counts
+
+
+def sample(journey):
+    """The shipped house opens with the picture beside it: brick, slate and glass in the 3D view; turned to be seen
+    from above for the README's picture. A corner dragged on the Texture window's picture in one xdotool call,
+    Ctrl held at its end, is saved on a texel corner, and one undo takes the whole drag back."""
+    samples = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+    for name in ("house.pq", "house.png"):  # a copy: Save must never reach the shipped file
+        write(journey.path(name), read(os.path.join(samples, name)))
+    house = journey.path("house.pq")
+    write(os.path.join(os.path.dirname(journey.program), "pref.txt"), b"1\r\n0.000000\r\n0\r\n")  # in English
+    editor = Editor(journey, [house])
+
+    def textured(lawn):
+        def check(shot):
+            brick, slate, glass, green = colours(shot, editor.origin["3D"])
+            if brick < 1500 or slate < 1500 or glass < 150 or (green < 500) == lawn:
+                return "3D view: %d brick, %d slate, %d glass, %d lawn pixels" % (brick, slate, glass, green)
+        return check
+    poll_screen("the textured house", textured(False))
+    xdo("mousemove", *editor.at("3D", 125, 100), "click", 1, "key", "--delay", 0, *["Down"] * 25)
+    poll_screen("the house from above, on its lawn", textured(True))
+    subprocess.run(["import", "-window", editor.main, os.path.join(journey.shots, "house-in-the-editor.png")],
+                   check=True, timeout=30)
+
+    editor.button("triangleup")
+    editor.button("settexcoords")
+    window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+    x, y, _, _ = geometry(window)
+    # Corner 0 of triangle 1 lies half a texel inside a 256-texel picture: at (63.5, 0.5), shown at (63.5, 60.5).
+    xdo("mousemove", x + 64, y + 61, "mousedown", 1, "mousemove", x + 69, y + 64, "mousemove", x + 84, y + 73,
+        "keydown", "ctrl", "mousemove", x + 85, y + 74, "mouseup", 1, "keyup", "ctrl")
+    subprocess.run([journey.send_close, window], check=True, timeout=30)
+    wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    for keys, want in ((["ctrl+s"], (85 / 256, 14 / 256)), (["ctrl+z", "ctrl+s"], (63.5 / 256, 0.5 / 256))):
+        corner = read_pq(house)[0][0] if editor.saved(house, "key", *keys) else None
+        expect(corner[:2] == tuple(map(f32, want)), "after %s corner 0 is at %r" % (keys, corner[:2]))
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "turn": turn, "cancel": cancel}))
+                          "sample": sample, "turn": turn, "cancel": cancel}))

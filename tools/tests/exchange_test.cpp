@@ -323,7 +323,8 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     fs::create_directories(dir / "models");
     fake.fileAnswers.push_back(path("models/ship.obj"));
     files::cmdExport(state);
-    EXPECT_EQ(fake.fileDialogs[6].filter, "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds");
+    EXPECT_EQ(fake.fileDialogs[6].filter,
+              "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds");
     EXPECT_EQ(std::vector({fake.fileDialogs[5].save, fake.fileDialogs[6].save}), std::vector({false, true}));
     EXPECT_EQ(fake.messages.size(), 2u);
     EXPECT_NE(read(path("models/ship.obj")).find("# Mesh 'polyquill' with 4 faces"), std::string::npos);
@@ -334,8 +335,10 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     files::cmdExport(state);
     loadUserState(state);
     files::cmdExport(state);
-    EXPECT_EQ(std::pair(fake.fileDialogs[7].startText, fake.fileDialogs[7].filterIndex), std::pair(path("models/ship.obj"), 0));
-    EXPECT_EQ(std::pair(fake.fileDialogs[8].startText, fake.fileDialogs[8].filterIndex), std::pair(path("models/ship.stl"), 1));
+    EXPECT_EQ(std::pair(fake.fileDialogs[7].startText, fake.fileDialogs[7].filterIndex),
+              std::pair(path("models/ship.obj"), 0));
+    EXPECT_EQ(std::pair(fake.fileDialogs[8].startText, fake.fileDialogs[8].filterIndex),
+              std::pair(path("models/ship.stl"), 1));
     ::unsetenv("XDG_STATE_HOME");
 }
 

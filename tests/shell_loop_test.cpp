@@ -98,7 +98,6 @@ TEST_F(Loop, OldOpenGLWarnsOnceAndTheWarningIsRemembered)
 
 TEST_F(Loop, EachChangeRedrawsTheViewsShowingItOnceWhenTheQueueIsEmpty)
 {
-    ::setenv("XDG_STATE_HOME", makeTestFolder("loop-state").c_str(), 1);  // show back faces is remembered
     // meshChanged: moves the revision the cached arrays are kept by.
     struct Change { const char* name; std::function<void(FakeWindowLayer&, AppState&)> make; std::vector<int32_t> drawn; bool meshChanged = false; };
     const auto event = [](int32_t kind, int32_t window, int32_t param) {
@@ -130,7 +129,6 @@ TEST_F(Loop, EachChangeRedrawsTheViewsShowingItOnceWhenTheQueueIsEmpty)
         {"Home frames the mesh", [](FakeWindowLayer& w, AppState& s) { addVertex(s.mesh, 30, 0, 0), w.push(eventKeyDown, window3D, vkHome); },
          {1, 2, 3, 4}},
         {"20 keys", [](FakeWindowLayer& w, AppState&) { for (int i = 0; i < 20; ++i) w.push(eventKeyDown, window3D, vkLeft); }, {4}},
-        {"show back faces", event(eventCommand, windowMain, cmdShowBackFaces), {4}},
         {"import inside the views", [](FakeWindowLayer& w, AppState&) {
              const std::string obj = makeTestFolder("loop") + "/tri.obj";
              std::ofstream(obj) << "v 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nf 1 2 3\n";

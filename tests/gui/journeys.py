@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
+import contextlib
 import os
 import subprocess
 import sys
@@ -393,119 +394,56 @@ def save_shot(journey, name):
     subprocess.run(["import", "-window", "root", os.path.join(journey.shots, name + ".png")], timeout=30)
 
 
-def pixels_where(shot, editor, view, test, skip_label=True):
-    """The pixels of a view that pass test(colour), as view pixels; the label's corner left out."""
-    vx, vy = editor.origin[view]
-    return [(x, y) for y in range(0, VIEW_H, 2) for x in range(0, VIEW_W, 2)
-            if not (skip_label and x < 60 and y < 30) and test(shot.at(vx + x, vy + y))]
-
-
-def white(c):
-    return min(c) > 200
-
-
-def tinted(c):
-    return c[0] > 60 and c[0] > 3 * max(c[1], c[2])
-
-
 def turn(journey):
-    """The 3D view turned half round by a left drag without pauses hides a triangle's front; Edit > Show back
-    faces shows its back in a red tint; Home frames a far triangle too, a middle drag pans; the Texture window
-    leaves the 3D label alone and fits a 3000x2000 picture on the screen."""
-    near = [(0.0, 0.0, -0.5, 0.5, 0.0), (1.0, 0.0, 0.5, 0.5, 0.0), (1.0, 1.0, 0.5, -0.5, 0.0)]  # clockwise in Front
-    far = [(u, v, x + 3.5, y, z) for u, v, x, y, z in near]
-    write(journey.path("turn.pq"), pq_bytes([near, far]))
+    """A left drag across half the 3D view, without pauses, turns a triangle's front away; Edit > Show back
+    faces shows its back in a red tint; dragged back, its front shows again."""
+    write(journey.path("turn.pq"), pq_bytes([[(0.0, 0.0, -0.5, 0.5, 0.0), (1.0, 0.0, 0.5, 0.5, 0.0),
+                                               (1.0, 1.0, 0.5, -0.5, 0.0)]]))  # clockwise in Front
     editor = Editor(journey, [journey.path("turn.pq")])
-    x, y = editor.at("3D", 60, 100)
+    (vx, vy), (x, y) = editor.origin["3D"], editor.at("3D", 60, 100)
 
-    def drag(button, dx):
-        steps = [w for k in range(1, 11) for w in ("mousemove", x + dx * k // 10, y)]
-        xdo("mousemove", x, y, "mousedown", button, *steps, "mouseup", button)
-
-    def shows(what, whites, tints):
-        poll_screen(what, lambda shot: None if (len(pixels_where(shot, editor, "3D", white)) > 300) == whites and
-                    (len(pixels_where(shot, editor, "3D", tinted)) > 300) == tints else "white %d, tinted %d" % (
-                        len(pixels_where(shot, editor, "3D", white)), len(pixels_where(shot, editor, "3D", tinted))))
-    shows("the front at the start", True, False)
-    drag(1, 125)  # half the width: half a turn
-    shows("no face from behind", False, False)
-    save_shot(journey, "turn-behind")
-    editor.menu(5, rights=1)  # Edit: Show back faces
-    shows("the back in its tint", False, True)
-    save_shot(journey, "turn-back-faces")
-    drag(1, -125)
-    shows("the front again", True, False)
-    editor.button("createvertex")  # gives the main window the keyboard
-    xdo("key", "Home")
-
-    def white_columns(shot):
-        columns = [p[0] for p in pixels_where(shot, editor, "3D", white)]
-        return columns and (min(columns), max(columns))
-    poll_screen("both triangles framed", lambda shot: None if white_columns(shot) and white_columns(shot)[0] < 40 and
-                white_columns(shot)[1] > 200 else "white columns %r" % (white_columns(shot),))
-    before = white_columns(Shot())
-    drag(2, 10)
-    poll_screen("the pan", lambda shot: None if white_columns(shot) and all(
-        abs(a - b - 10) <= 2 for a, b in zip(white_columns(shot), before)) else
-        "white columns %r, not %r moved by 10" % (white_columns(shot), before))
-    save_shot(journey, "turn-framed")
-
-    write_picture(journey.path("small.png"), 64, 32, lambda px, py: (0, 180, 0))
-    write_picture(journey.path("large.png"), 3000, 2000, lambda px, py: (200, 0, 0))
-    label, screen = editor.at("3D", 14, 12), Shot()
-    for picture in ("small.png", "large.png"):
-        editor.button("choosetexture")
-        editor.answer("^Texture$", journey.path(picture))
-        editor.button("triangleup")
-        editor.button("settexcoords")
-        window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
-        wx, wy, ww, wh = geometry(window)
-        expect(wx >= 0 and wy >= 0 and wx + ww <= screen.width and wy + wh <= screen.height,
-               "%s: the window at %r runs off the %dx%d screen" % (
-                   picture, (wx, wy, ww, wh), screen.width, screen.height))
-        if picture == "small.png":
-            poll_screen("the 3D label", lambda shot: None if shot.at(*label)[2] > 100 > shot.at(*label)[0] else
-                        "the label is gone: %r" % (shot.at(*label),))
-        save_shot(journey, "turn-texture-" + picture[:-4])
-        subprocess.run([journey.send_close, window], check=True, timeout=30)
-        wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+    def count(shot, test):  # every second pixel of the 3D view but its label's corner
+        return sum(test(shot.at(vx + i, vy + j)) for j in range(0, VIEW_H, 2) for i in range(0, VIEW_W, 2)
+                   if i >= 60 or j >= 30)
+    for dx, toggle, want, name in ((0, False, (True, False), "front"), (125, False, (False, False), "behind"),
+                                   (0, True, (False, True), "back-faces"), (-125, False, (True, False), "front-again")):
+        moves = [w for k in range(1, 11) for w in ("mousemove", x + dx * k // 10, y)]
+        if dx:
+            xdo("mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
+        if toggle:
+            editor.menu(5, rights=1)  # Edit: Show back faces
+        poll_screen(name, lambda shot: None if (count(shot, lambda c: min(c) > 200) > 300, count(
+            shot, lambda c: c[0] > 60 and c[0] > 3 * max(c[1], c[2])) > 300) == want else "not %r" % (want,))
+        save_shot(journey, "turn-" + name)
 
 
 def children(pid):
-    """The processes whose parent is pid, by the parent field of /proc/N/stat."""
+    """The processes whose parent is pid, by the fields of /proc/N/stat after the program's name."""
     found = []
     for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-        except OSError:
-            continue
-        if int(fields[1]) == pid:
-            found.append(entry)
+        with contextlib.suppress(OSError), open("/proc/%s/stat" % entry) as f:
+            found += [entry] * (int(f.read().rsplit(")", 1)[1].split()[1]) == pid)
     return found
 
 
 def cancel(journey):
-    """A large OBJ imported: its progress window's Cancel ends the helper, the editor answers at once and the
-    document is as it was."""
-    side = 600
-    with open(journey.path("large.obj"), "w") as f:
-        f.write("".join("v %d %d 0\n" % (i, j) for i in range(side + 1) for j in range(side + 1)))
-        f.write("".join("f %d %d %d\nf %d %d %d\n" % (a, a + side + 1, a + 1, a + 1, a + side + 1, a + side + 2)
-                        for a in (i * (side + 1) + j + 1 for i in range(side) for j in range(side))))
-    document = journey.path("quad.pq")
-    write(document, original := pq_bytes(QUAD))
+    """A large OBJ's import cancelled in its progress window: the helper ends, the editor answers at once and
+    the document is as it was."""
+    side, progress_title = 600, "^(Lesen|Reading|Lecture)$"
+    vertices = ["v %d %d 0\n" % (i, j) for i in range(side + 1) for j in range(side + 1)]
+    faces = ["f %d %d %d\n" % (a, a + side + 1, a + 1) for a in range(1, side * side)]
+    write(journey.path("large.obj"), "".join(vertices + faces).encode())
+    write(document := journey.path("quad.pq"), original := pq_bytes(QUAD))
     editor = Editor(journey, [document])
     editor.menu(4)  # File: Import...
     editor.answer("^Open$", journey.path("large.obj"), another=True)
     editor.answer("Size", "1", another=True)
-    progress = wait_for("the progress window", lambda: windows("^(Lesen|Reading|Lecture)$"))[0]
+    px, py, _, _ = geometry(wait_for("the progress window", lambda: windows(progress_title))[0])
     helpers = wait_for("the import helper", lambda: children(editor.process.pid))
     save_shot(journey, "cancel-progress")
-    px, py, _, _ = geometry(progress)
     xdo("mousemove", px + 160, py + 77, "click", 1)
     clicked = time.time()
-    wait_for("the progress window to close", lambda: not windows("^(Lesen|Reading|Lecture)$"))
+    wait_for("the progress window to close", lambda: not windows(progress_title))
     print("the progress window closed %.3f s after the click" % (time.time() - clicked))
     expect(not children(editor.process.pid), "the helper %r runs on" % helpers)
     editor.button("createvertex")

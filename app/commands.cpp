@@ -423,9 +423,7 @@ bool runUndoRedoKey(AppState& state, const WindowEvent& event)
 void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
-    case cmdNew:
-        if (confirmDiscardChanges(state)) clearMesh(state.mesh);
-        break;
+    case cmdNew: files::cmdNew(state); break;
     case cmdOpen: files::cmdOpen(state); break;
     case cmdSave: files::cmdSave(state); break;
     case cmdSaveAs: files::cmdSaveAs(state); break;

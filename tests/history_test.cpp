@@ -188,3 +188,30 @@ TEST_F(Editing, ToolWindowsShowTheDocumentAfterAnUndoAndLeavingAsksOnlyWithChang
     run(eventCommand, windowMain, cmdNew);
     EXPECT_EQ(std::pair(windows.choices.size(), state.mesh.vertices.size()), std::pair(size_t{6}, size_t{1}));
 }
+
+// The file name is no step: after Save as, undo keeps Save on the new file, and "modified" compares with
+// what that file holds. New leaves no name: Save greyed, its dialog in the old folder without the name.
+TEST_F(Editing, SaveAsAndNewChangeTheNameOutsideTheSteps)
+{
+    const std::string a = state.currentFileName, folder = a.substr(0, a.rfind('/') + 1), b = folder + "b.pq";
+    const auto holds = [](const std::string& file) { const auto f = readFileBytes(file); return std::vector(f->begin(), f->end()); };
+    const std::vector<std::byte> quads = writeMeshBytes(state.mesh);
+    run(eventCommand, windowMain, cmdFlipTriangle);
+    windows.fileAnswers = {b};
+    run(eventCommand, windowMain, cmdSaveAs);
+    undo();
+    EXPECT_TRUE(isDocumentModified(state)) << "b holds the flipped triangle";
+    key(windowFront, 'S', mkControl);
+    EXPECT_EQ(std::pair(holds(a), holds(b)), std::pair(quads, quads));
+    EXPECT_FALSE(isDocumentModified(state));
+
+    run(eventCommand, windowMain, cmdNew);
+    mainLoopPass(state);
+    EXPECT_EQ(std::tuple(state.currentFileName, windows.menuEnabled[cmdSave], state.prefs.dialogStartText),
+              std::tuple("", false, folder));
+    undo();  // the mesh comes back, the name does not
+    key(windowFront, 'S', mkControl);
+    EXPECT_EQ(std::tuple(windows.fileDialogs.size(), windows.fileDialogs.back().startText, holds(b)),
+              std::tuple(2u, folder, quads)) << "Save asked for a name: nothing written";
+    EXPECT_EQ(document(state.mesh), document(twoQuads()));
+}

@@ -1,6 +1,8 @@
 // texture_window.cpp: the mesh texture and the Texture window (window 11): the
 // picture at its own size with the selected triangle drawn over it, and six
-// fields holding the triangle's U and V per corner, written back on every pass.
+// fields holding the triangle's U and V per corner. A field the user has
+// edited is written back on every pass, exactly as typed; the others leave
+// the triangle's values alone, which their six-decimal text would round.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -34,15 +36,31 @@ void markCorner(Mesh& mesh, const Triangle& t, int32_t corner)
 
 // The fields take the values of the selected triangle, which the window edits
 // from now on; the mark moves to the same corner of it.
+// The six texts of a triangle's values, in field order.
+std::array<std::string, 6> fieldTexts(const Triangle& t)
+{
+    std::array<std::string, 6> texts;
+    for (size_t k = 0; k < 3; ++k) {
+        texts[2 * k] = formatDecimal(t.u[k]);
+        texts[2 * k + 1] = formatDecimal(t.v[k]);
+    }
+    return texts;
+}
+
+// The fields now show what the program put there; none is edited.
+void noteFieldsShown(AppState& state, const Triangle& t)
+{
+    state.textureFieldShown = fieldTexts(t);
+    state.textureFieldEdited.fill(false);
+}
+
 void showTriangle(AppState& state, int32_t selected)
 {
     WindowLayer& w = *state.windows;
     const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
-    for (int32_t k = 0; k < 3; ++k) {
-        const auto corner = static_cast<size_t>(k);
-        w.setGadgetText(windowTexture, firstField + 2 * k, formatDecimal(t.u[corner]));
-        w.setGadgetText(windowTexture, firstField + 2 * k + 1, formatDecimal(t.v[corner]));
-    }
+    noteFieldsShown(state, t);
+    for (int32_t field = 0; field < 6; ++field)
+        w.setGadgetText(windowTexture, firstField + field, state.textureFieldShown[static_cast<size_t>(field)]);
     for (Vertex& v : state.mesh.vertices) v.marked = 0;
     if (state.textureCorner >= 0) markCorner(state.mesh, t, state.textureCorner);
     markMeshChanged(state, orthoViews);
@@ -126,14 +144,10 @@ void openTextureWindow(AppState& state)
     if (!w.openWindow(windowTexture, spec)) return;
     // The platform may have widened the window; the fields share what it got.
     const int32_t half = w.clientWidth(windowTexture) / 2;
-    const Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
-    for (int32_t k = 0; k < 3; ++k) {
-        const auto corner = static_cast<size_t>(k);
-        w.createTextField(windowTexture, firstField + 2 * k, 0, fieldHeight * k, half, fieldHeight,
-                          formatDecimal(t.u[corner]), false);
-        w.createTextField(windowTexture, firstField + 2 * k + 1, half, fieldHeight * k, half,
-                          fieldHeight, formatDecimal(t.v[corner]), false);
-    }
+    noteFieldsShown(state, state.mesh.triangles[static_cast<size_t>(selected)]);
+    for (int32_t field = 0; field < 6; ++field)
+        w.createTextField(windowTexture, firstField + field, field % 2 * half, fieldHeight * (field / 2), half,
+                          fieldHeight, state.textureFieldShown[static_cast<size_t>(field)], false);
     state.textureTriangle = selected;
     state.textureCorner = -1;
     w.showWindow(windowTexture);
@@ -160,10 +174,10 @@ void textureWindowStep(AppState& state)
     if (selected != state.textureTriangle) showTriangle(state, selected);
     Triangle& t = state.mesh.triangles[static_cast<size_t>(selected)];
     const Triangle before = t;
-    for (int32_t k = 0; k < 3; ++k) {
-        const auto corner = static_cast<size_t>(k);
-        t.u[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k));
-        t.v[corner] = readDecimalFloat(w.gadgetText(windowTexture, firstField + 2 * k + 1));
+    for (size_t field = 0; field < 6; ++field) {
+        const std::string text = w.gadgetText(windowTexture, firstField + static_cast<int32_t>(field));
+        if (text != state.textureFieldShown[field]) state.textureFieldEdited[field] = true;
+        if (state.textureFieldEdited[field]) (field % 2 == 0 ? t.u : t.v)[field / 2] = readDecimalFloat(text);
     }
     // Compared as bits: a NaN typed into a field is a change only once.
     if (std::memcmp(before.u.data(), t.u.data(), sizeof t.u) != 0 ||

@@ -60,7 +60,8 @@ constexpr AddedText kAddedTexts[] = {
       "%1 vertices are in no triangle and will not be saved",
       "%1 vertex n'appartiennent à aucun triangle et ne seront pas enregistrés"}},
     {Text::OneVertexInNoTriangle,
-     {"1 Vertex gehört zu keinem Triangle und wird nicht gespeichert", "1 vertex is in no triangle and will not be saved",
+     {"1 Vertex gehört zu keinem Triangle und wird nicht gespeichert",
+      "1 vertex is in no triangle and will not be saved",
       "1 vertex n'appartient à aucun triangle et ne sera pas enregistré"}},
     // ---- why a file was not written; the English is strerror's
     {Text::ReasonNoSpace,
@@ -118,7 +119,8 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ExporterFailed,
      {"Der Exporter ist gescheitert: %1", "the exporter failed: %1", "L'exportateur a échoué : %1"}},
     {Text::ExportNoFileMade,
-     {"Der Exporter hat keine Datei geschrieben", "the exporter wrote no file", "L'exportateur n'a écrit aucun fichier"}},
+     {"Der Exporter hat keine Datei geschrieben", "the exporter wrote no file",
+      "L'exportateur n'a écrit aucun fichier"}},
     {Text::ExportCannotWriteFile,
      {"%1 kann nicht geschrieben werden: %2", "cannot write %1: %2", "impossible d'écrire %1 : %2"}},
     {Text::ExportHelperNotStarted,
@@ -228,8 +230,10 @@ std::string exportProblemInLanguage(int32_t language, const ExportProblem& probl
     case ExportFailure::ExporterFailed: return textOf(language, Text::ExporterFailed, {problem.detail});
     case ExportFailure::NoFileMade: return textOf(language, Text::ExportNoFileMade);
     case ExportFailure::CannotWrite:
-        return problem.detail.empty() ? reason : textOf(language, Text::ExportCannotWriteFile, {problem.detail, reason});
-    case ExportFailure::HelperNotStarted: return textOf(language, Text::ExportHelperNotStarted, {problem.detail, reason});
+        if (problem.detail.empty()) return reason;
+        return textOf(language, Text::ExportCannotWriteFile, {problem.detail, reason});
+    case ExportFailure::HelperNotStarted:
+        return textOf(language, Text::ExportHelperNotStarted, {problem.detail, reason});
     case ExportFailure::HelperCrashed: return textOf(language, Text::ExportCrashed);
     case ExportFailure::HelperFailed: break;
     }

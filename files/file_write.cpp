@@ -294,10 +294,11 @@ int32_t writeBeside(PendingFile& file, const struct stat* old)
     FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (fd.fd < 0 && !noUnnamedFiles(errno)) return errno;
     if (fd.fd < 0) {
-        const int32_t error = makeTemporaryName(file.target, file.temporary, file.heldTemporary, [&fd](const std::string& name) {
+        const auto create = [&fd](const std::string& name) {
             fd.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             return fd.fd >= 0;
-        });
+        };
+        const int32_t error = makeTemporaryName(file.target, file.temporary, file.heldTemporary, create);
         if (error != 0) {
             file.temporary.clear();
             return error;
@@ -353,11 +354,12 @@ int32_t prepare(PendingFile& file, const std::string& path)
 int32_t nameUnnamed(PendingFile& file)
 {
     const std::string self = "/proc/self/fd/" + std::to_string(file.unnamed.fd);
-    const int32_t error = makeTemporaryName(file.target, file.temporary, file.heldTemporary, [&](const std::string& name) {
+    const auto link = [&](const std::string& name) {
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
         // Without /proc, the descriptor itself (which needs a privilege).
         return errno == ENOENT && ::linkat(file.unnamed.fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
-    });
+    };
+    const int32_t error = makeTemporaryName(file.target, file.temporary, file.heldTemporary, link);
     if (error != 0) file.temporary.clear();
     file.unnamed.close();
     return error;
@@ -371,9 +373,8 @@ int32_t takeName(PendingFile& file, bool keepOld)
     if (file.temporary.empty())
         if (const int32_t error = nameUnnamed(file); error != 0) return error;
     if (keepOld && file.existed) {
-        const int32_t error = makeTemporaryName(file.target, file.backup, file.heldBackup, [&](const std::string& name) {
-            return ::link(file.target.c_str(), name.c_str()) == 0;
-        });
+        const auto link = [&file](const std::string& name) { return ::link(file.target.c_str(), name.c_str()) == 0; };
+        const int32_t error = makeTemporaryName(file.target, file.backup, file.heldBackup, link);
         // Without a second name (no hard links here) the old file cannot be put back.
         if (error != 0) file.backup.clear();
     }

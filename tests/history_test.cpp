@@ -194,7 +194,10 @@ TEST_F(Editing, ToolWindowsShowTheDocumentAfterAnUndoAndLeavingAsksOnlyWithChang
 TEST_F(Editing, SaveAsAndNewChangeTheNameOutsideTheSteps)
 {
     const std::string a = state.currentFileName, folder = a.substr(0, a.rfind('/') + 1), b = folder + "b.pq";
-    const auto holds = [](const std::string& file) { const auto f = readFileBytes(file); return std::vector(f->begin(), f->end()); };
+    const auto holds = [](const std::string& file) {
+        const auto bytes = readFileBytes(file);
+        return std::vector(bytes->begin(), bytes->end());
+    };
     const std::vector<std::byte> quads = writeMeshBytes(state.mesh);
     run(eventCommand, windowMain, cmdFlipTriangle);
     windows.fileAnswers = {b};

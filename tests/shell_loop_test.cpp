@@ -39,7 +39,7 @@ struct Loop : ::testing::Test {
     std::string prefFile() const
     {
         std::ostringstream text;
-        return text << std::ifstream(folder + "pref.txt", std::ios::binary).rdbuf() ? text.str() : "(none)";
+        return (text << std::ifstream(folder + "pref.txt", std::ios::binary).rdbuf()) ? text.str() : "(none)";
     }
     std::vector<int32_t> viewPlaces() const  // x, y, width and height of each view
     {
@@ -99,8 +99,9 @@ TEST_F(Loop, ASaveOverTheFileSizeLimitIsAMessage)
         state.mesh = big;
         state.prefs.language = 1;
         const rlimit small{1000, 1000};
-        const bool said = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && !files::cmdSave(state) && windows.messages.size() == 1 &&
-                          windows.messages[0].text.ends_with("\nFile too large") && state.mesh.triangles.size() == 100;
+        const bool said = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && !files::cmdSave(state) &&
+                          windows.messages.size() == 1 && windows.messages[0].text.ends_with("\nFile too large") &&
+                          state.mesh.triangles.size() == 100;
         ::_exit(said ? 0 : 1);
     }
     int status = -1;

@@ -281,7 +281,8 @@ ExportProblem exportMesh(const Mesh& mesh, const std::string& path, const std::s
         if (name != target) written.push_back({name, bytes});
     written.push_back({target, main->second});
     size_t failed = 0;
+    // The file asked for is named by the caller; a companion by its own name.
     if (const int32_t reason = replaceFiles(written, failed); reason != 0)
-        return {ExportFailure::CannotWrite, reason, failed + 1 == written.size() ? std::string() : written[failed].path};
+        return {ExportFailure::CannotWrite, reason, failed + 1 < written.size() ? written[failed].path : std::string()};
     return {};
 }

@@ -249,7 +249,8 @@ int runExport(const ToolCommand& command)
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
     const ExportProblem problem = exportMesh(mesh, command.output, command.texture);
     if (problem.what != ExportFailure::None) {
-        std::cerr << "pqtool: cannot export " << command.output << ": " << exportProblemInLanguage(english, problem) << "\n";
+        std::cerr << "pqtool: cannot export " << command.output << ": " << exportProblemInLanguage(english, problem)
+                  << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %zu triangles\n", command.output.c_str(), writtenTriangleCount(mesh));

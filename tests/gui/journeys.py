@@ -282,7 +282,8 @@ def document(journey):
     xdo("mousemove", *editor.at("Front", 60, 50), "click", 1, "key", "ctrl+s")
     editor.answer("^Save As$", key="Escape")
     meshes = sorted(name for name in os.listdir(journey.workdir) if ".pq" in name)
-    expect(read(a) == original and read(b) == original and meshes == ["a.pq", "b.pq"], "Ctrl+S after New wrote %s" % meshes)
+    expect(read(a) == original and read(b) == original and meshes == ["a.pq", "b.pq"],
+           "Ctrl+S after New wrote %s" % meshes)
 
 
 if __name__ == "__main__":

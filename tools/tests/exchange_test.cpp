@@ -154,8 +154,8 @@ TEST_F(Tools, ExportWritesCompanionsAndNamesTheTexture)
     Mesh nan = seamMesh();
     nan.vertices[3].y = std::nanf("");
     for (const std::string name : {"nan.obj", "nan.gltf", "nan.glb"})
-        EXPECT_EQ(said(exportMesh(nan, path(name))), "triangle 2 has a corner coordinate that is not a number, which this "
-                                                     "format cannot hold");
+        EXPECT_EQ(said(exportMesh(nan, path(name))),
+                  "triangle 2 has a corner coordinate that is not a number, which this format cannot hold");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 6) << "no nan.*";
 }
 
@@ -357,7 +357,8 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
         {"printf '11 0 x'; exit 1", "the export helper failed"},
         {answer(ExportFailure::CannotWrite, ENOSPC, ""), "No space left on device"},
         {answer(ExportFailure::CannotWrite, EFBIG, "a\nb.mtl"), "cannot write a b.mtl: File too large"},
-        {answer(ExportFailure::ExporterFailed, 0, std::string(9000, '0')), "the exporter failed: " + std::string(8188, '0')},
+        {answer(ExportFailure::ExporterFailed, 0, std::string(9000, '0')),
+         "the exporter failed: " + std::string(8188, '0')},
         {"cat > \"$0.mesh\"; printf 'written'", ""},
     };
     for (const auto& [script, expected] : scripts) {

@@ -259,9 +259,6 @@ int32_t makeTemporaryName(const std::string& target, std::string& temporary, Hel
     }
 }
 
-// Filesystems without unnamed files say so with one of these.
-bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
-
 // One file of a write: what it replaces, and the complete new content not
 // yet under its name.
 struct PendingFile {
@@ -292,7 +289,8 @@ int32_t writeBeside(PendingFile& file, const struct stat* old)
 {
     const std::string folder = folderOf(file.target);
     FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (fd.fd < 0 && !noUnnamedFiles(errno)) return errno;
+    // Where the filesystem has no unnamed files (EOPNOTSUPP, or EISDIR from an
+    // older kernel), a named one; any other reason the named one gives again.
     if (fd.fd < 0) {
         const auto create = [&fd](const std::string& name) {
             fd.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -693,6 +693,11 @@ TEST_F(CommandFixture, SaveAsksForANameOnceAddsTheExtensionAndSaysWhyItFailed)
     const std::vector<std::byte> saved = writeMeshBytes(state.mesh);
     EXPECT_EQ(fileText(dir / "boat.pq"), std::string(reinterpret_cast<const char*>(saved.data()), saved.size()));
     EXPECT_FALSE(files::cmdSaveAs(state));  // cancelled: the name stays
+    const std::string ship = fileText(dir / "ship.pq");
+    fake.fileAnswers.push_back(dir / "ship");
+    EXPECT_FALSE(files::cmdSaveAs(state)) << "ship.pq is there: not replaced without a yes";
+    EXPECT_EQ(fake.choices.back().text, "ship.pq existiert bereits. Ersetzen?|Ersetzen|Abbrechen");
+    EXPECT_EQ(fileText(dir / "ship.pq"), ship);
     EXPECT_EQ(state.currentFileName, dir / "boat.pq");
     state.currentFileName = dir / "ship.txt";  // an extension of its own is kept
     EXPECT_TRUE(files::cmdSave(state));

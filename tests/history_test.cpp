@@ -74,6 +74,32 @@ TEST(History, EveryEditUndoneAndRedoneGivesTheDocumentBeforeAndAfter)
     while (undoStep(history, mesh, name)) EXPECT_TRUE(isModified(history));
 }
 
+// Past the byte limit the oldest steps go: a file saved before a dropped change differs from every state
+// left. Each file name keeps its own saved state; only a step that read a file (Open) changes the name.
+TEST(History, OldStepsGoPastTheLimitAndEachFileKeepsItsSavedState)
+{
+    Mesh mesh = twoQuads();
+    std::string name = "a.pq";
+    MeshHistory history;
+    resetHistory(history, mesh, name);
+    history.byteLimit = 1;  // only the newest step stays
+    for (const float x : {1.0f, 2.0f}) {
+        mesh.vertices[0].x = x;
+        recordStep(history, mesh, name);
+    }
+    EXPECT_EQ(history.steps.size(), 1u);
+    EXPECT_TRUE(undoStep(history, mesh, name) && !canUndo(history));
+    EXPECT_TRUE(isModified(history)) << "a.pq holds x = 0, which no step reaches now";
+    markSaved(history, name = "b.pq");
+    EXPECT_FALSE(isModified(history));
+    mesh = twoQuads();  // an Open of c.pq
+    recordStep(history, mesh, name = "c.pq");
+    markSaved(history, name);
+    EXPECT_TRUE(undoStep(history, mesh, name));
+    EXPECT_EQ(std::pair(name, mesh.vertices[0].x), std::pair(std::string("b.pq"), 1.0f));
+    EXPECT_FALSE(isModified(history)) << "b.pq holds this state";
+}
+
 namespace {
 
 struct Editing : ::testing::Test {

@@ -794,6 +794,6 @@ TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
         {"C:\\old.set\\ship", "C:\\old.set\\ship.pq"}, {"/home/old.set/ship", "/home/old.set/ship.pq"},
         {"/home/old.set\\ship", "/home/old.set\\ship.pq"}, {"ship.PQ", "ship.PQ"}, {"/m/ship.txt", "/m/ship.txt"},
         {"ship.", "ship..pq"}, {"ship.\"x", "ship.\"x.pq"}, {"ship.a\"x", "ship.a\"x"}, {"/m/", "/m/.pq"},
-        {".hidden", ".hidden"}, {"ship", "ship.pq"}};
+        {".hidden", ".hidden"}, {"ship", "ship.pq"}, {"/m./ship", "/m./ship.pq"}};
     for (const auto& [name, saved] : cases) EXPECT_EQ(withSaveExtension(name), saved) << name;
 }

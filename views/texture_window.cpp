@@ -34,8 +34,6 @@ void markCorner(Mesh& mesh, const Triangle& t, int32_t corner)
     setVertexMarked(mesh, t.vertexIndex[static_cast<size_t>(corner)], 1);
 }
 
-// The fields take the values of the selected triangle, which the window edits
-// from now on; the mark moves to the same corner of it.
 // The six texts of a triangle's values, in field order.
 std::array<std::string, 6> fieldTexts(const Triangle& t)
 {
@@ -54,6 +52,8 @@ void noteFieldsShown(AppState& state, const Triangle& t)
     state.textureFieldEdited.fill(false);
 }
 
+// The fields take the values of the selected triangle, which the window edits
+// from now on; the mark moves to the same corner of it.
 void showTriangle(AppState& state, int32_t selected)
 {
     WindowLayer& w = *state.windows;

@@ -74,6 +74,46 @@ enum class Text : int32_t {
     ExportHelperNotStarted,  // %1 the helper program, %2 the reason
     ExportCrashed,
     ExportHelperFailed,
+    // ---- the Mesh menu and its windows
+    MeshMenu,
+    SelectAll,
+    SelectNone,
+    InvertSelection,
+    Duplicate,
+    MirrorItem,    // menu item; the window's title is the same without "..."
+    ExtrudeItem,
+    WeldItem,
+    InsertBox,
+    InsertPlane,
+    InsertCylinder,
+    InsertCone,
+    InsertSphere,
+    Mirror,        // window titles
+    Extrude,
+    Weld,
+    AxisLabel,
+    PlaneLabel,
+    ModeLabel,
+    CopyMode,
+    InPlaceMode,
+    DistanceLabel,
+    SizeLabel,
+    SegmentsLabel,
+    NotFinite,          // %1 the field's text
+    DistanceNotPositive,
+    SizeNotPositive,
+    SegmentsOutOfRange,  // %1 the least, %2 the most
+    NothingToExtrude,
+    // ---- modelling by hand: selections, tool windows, Position, projected texture
+    SelectVerticesFirst,
+    SelectTriangleFirst,
+    SelectTrianglesToProject,
+    DialogOk,
+    PositionMenu,
+    PositionTitle,
+    ProjectFront,
+    ProjectSide,
+    ProjectTop,
     count
 };
 
@@ -122,6 +162,23 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    // The Mesh menu (app/mesh_commands.cpp).
+    cmdSelectAll = 70,
+    cmdSelectNone = 71,
+    cmdInvertSelection = 72,
+    cmdDuplicate = 73,
+    cmdMirror = 74,
+    cmdExtrude = 75,
+    cmdWeld = 76,
+    cmdInsertBox = 77,
+    cmdInsertPlane = 78,
+    cmdInsertCylinder = 79,
+    cmdInsertCone = 80,
+    cmdInsertSphere = 81,
+    cmdPosition = 40,  // Edit menu and Ctrl+P: the selection's position typed in
+    cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
+    cmdProjectSide = 42,
+    cmdProjectTop = 43,
 };
 
 enum ToolMode : int32_t {
@@ -186,6 +243,12 @@ struct AppState {
     CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
+    LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
+
+    // ---- mouse tools: the box selection (views/tools.cpp) ----
+    int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
+    CursorPos boxFrom;     // its corners in that view's window, in pixels
+    CursorPos boxTo;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -251,9 +314,38 @@ void runCommand(AppState& state, int32_t id);
 // The command a key with modifiers (mk* flags) stands for in the main window
 // and the views; -1 for none.
 int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
-// A key in a tool window: runs undo or redo when it is their accelerator.
-// True when it did.
-bool runUndoRedoKey(AppState& state, const WindowEvent& event);
+// A key in a tool window: runs the command of an accelerator that holds Ctrl
+// (other keys are typing) and records what it changed. True when it ran one.
+bool runToolWindowKey(AppState& state, const WindowEvent& event);
+// The Texture and Triangles windows belong to the mesh they were opened on:
+// New and Open close them.
+void closeDocumentWindows(AppState& state);
+// Tells the user in one line what to select first.
+void tellSelectFirst(AppState& state, Text what);
+
+// ---- modelling commands (app/modelling_commands.cpp) --------------------------------------
+
+// "Position...": the selected vertex's x, y, z (the selection's centre for
+// several) in a modal window; the values given move the selection there, its
+// shape kept. Says what to select when nothing is.
+void positionSelection(AppState& state);
+// "Project texture from Front/Side/Top": texture coordinates of the triangles
+// of the selection from their positions in that view (mesh.h, projectTexCoords).
+void projectTextureCommand(AppState& state, ProjectionView view);
+
+// ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
+
+// "Mirror...": axis, plane position and copy or in place, then mirrorSelection.
+// Mirror and Weld say what to select when nothing is.
+void mirrorCommand(AppState& state);
+// "Extrude...": the distance, then extrudeSelection; without a region it says
+// what to select instead.
+void extrudeCommand(AppState& state);
+// "Weld...": the distance (greater than 0), then weldSelectedVertices.
+void weldCommand(AppState& state);
+// "Insert box..." and the others: size and segments, then the primitive at the
+// centre of Front, Side and Top.
+void insertPrimitiveCommand(AppState& state, Primitive kind);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

@@ -90,7 +90,7 @@ struct Accelerator {
     bool inMenu;  // the one shown beside the command's menu item
 };
 
-constexpr std::array<Accelerator, 18> accelerators{{
+constexpr std::array<Accelerator, 26> accelerators{{
     {'N', true, ShiftRule::Without, cmdNew, true},
     {'O', true, ShiftRule::Without, cmdOpen, true},
     {'S', true, ShiftRule::Without, cmdSave, true},
@@ -99,6 +99,7 @@ constexpr std::array<Accelerator, 18> accelerators{{
     {'Z', true, ShiftRule::Without, cmdUndo, true},
     {'Z', true, ShiftRule::With, cmdRedo, true},
     {'Y', true, ShiftRule::Without, cmdRedo, false},
+    {'P', true, ShiftRule::Without, cmdPosition, true},
     {vkDelete, false, ShiftRule::Without, cmdDeleteVertex, false},
     {'1', false, ShiftRule::Without, cmdToolCreateVertex, false},
     {'2', false, ShiftRule::Without, cmdToolMoveVertex, false},
@@ -110,14 +111,45 @@ constexpr std::array<Accelerator, 18> accelerators{{
     {vkOemMinus, false, ShiftRule::Either, cmdZoomOut, false},
     {vkSubtract, false, ShiftRule::Either, cmdZoomOut, false},
     {vkHome, false, ShiftRule::Without, cmdFrameAll, false},
+    {'A', true, ShiftRule::Without, cmdSelectAll, true},
+    {'A', true, ShiftRule::With, cmdSelectNone, true},
+    {'I', true, ShiftRule::Without, cmdInvertSelection, true},
+    {'D', true, ShiftRule::Without, cmdDuplicate, true},
+    {'M', true, ShiftRule::Without, cmdMirror, true},
+    {'E', true, ShiftRule::Without, cmdExtrude, true},
+    {'J', true, ShiftRule::Without, cmdWeld, true},
 }};
 
 constexpr int32_t controlKeyName = 39;
 constexpr int32_t shiftKeyName = 40;
 
-// The Edit menu's items and their UiText messages, in menu order.
+// The Edit menu's items and their UiText messages, in menu order; then the
+// modelling items with their added texts, each group after a separator.
 constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 43}}};
+constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPosition, Text::PositionMenu},
+                                                                      {cmdProjectFront, Text::ProjectFront},
+                                                                      {cmdProjectSide, Text::ProjectSide},
+                                                                      {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
+
+// The Mesh menu's items in menu order; cmdNone stands for a separator.
+constexpr int32_t cmdNone = -1;
+constexpr std::array<std::pair<int32_t, Text>, 14> meshMenuItems{{
+    {cmdSelectAll, Text::SelectAll},
+    {cmdSelectNone, Text::SelectNone},
+    {cmdInvertSelection, Text::InvertSelection},
+    {cmdNone, Text::count},
+    {cmdDuplicate, Text::Duplicate},
+    {cmdMirror, Text::MirrorItem},
+    {cmdExtrude, Text::ExtrudeItem},
+    {cmdWeld, Text::WeldItem},
+    {cmdNone, Text::count},
+    {cmdInsertBox, Text::InsertBox},
+    {cmdInsertPlane, Text::InsertPlane},
+    {cmdInsertCylinder, Text::InsertCylinder},
+    {cmdInsertCone, Text::InsertCone},
+    {cmdInsertSphere, Text::InsertSphere},
+}};
 
 // Tool commands and the modes they choose, by ToolMode value.
 constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
@@ -160,6 +192,17 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(6), cmdQuit);
     windows.addMenu(text(editMenuTitle));
     for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
+    for (const auto& [id, added] : modellingMenuItems) {
+        if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
+        windows.addMenuItem(textOf(state.prefs.language, added), id);
+    }
+    windows.addMenu(textOf(state.prefs.language, Text::MeshMenu));
+    for (const auto& [id, item] : meshMenuItems) {
+        if (id == cmdNone)
+            windows.addMenuSeparator();
+        else
+            windows.addMenuItem(textOf(state.prefs.language, item), id);
+    }
     windows.addMenu(text(7));
     windows.addMenuItem(text(8), cmdAbout);
     showMenuShortcuts(state);
@@ -222,12 +265,7 @@ void leftClickInView(AppState& state)
     switch (state.toolMode) {
     case CreateVertex: createVertexAt(state); break;
     case SelectVertex: pickVertexAt(state); break;
-    case CreateTriangle:
-        pickVertexAt(state);
-        addCorner(state.mesh);
-        markMeshChanged(state, allViews);
-        state.windows->sleepMs(10);
-        break;
+    case CreateTriangle: addCornerAt(state); break;
     default: break;
     }
 }
@@ -326,12 +364,28 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdDeleteTriangle:
     case cmdFlipTriangle:
     case cmdUndo:
-    case cmdRedo: return allViews;
+    case cmdRedo:
+    case cmdPosition:
+    case cmdSelectAll:
+    case cmdSelectNone:
+    case cmdInvertSelection:
+    case cmdDuplicate:
+    case cmdMirror:
+    case cmdExtrude:
+    case cmdWeld:
+    case cmdInsertBox:
+    case cmdInsertPlane:
+    case cmdInsertCylinder:
+    case cmdInsertCone:
+    case cmdInsertSphere: return allViews;
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdAutoTextureCoords: return viewBit(ViewKind::ThreeD);
-    case cmdFrameAll: return orthoViews;
+    case cmdAutoTextureCoords:
+    case cmdProjectFront:
+    case cmdProjectSide:
+    case cmdProjectTop: return viewBit(ViewKind::ThreeD);
+    case cmdFrameAll: return orthoViews;  // the 3D zoom's change shows through the camera's
     default: return 0;
     }
 }
@@ -346,6 +400,22 @@ void leftDrag(AppState& state)
     } else if (state.toolMode == SelectVertex) {
         extendSelectionAt(state);
     }
+}
+
+// Flip and delete triangle act on the selected triangle; without one they say so.
+void triangleCommand(AppState& state, void (*operation)(Mesh&))
+{
+    if (firstSelectedTriangle(state.mesh) < 0)
+        tellSelectFirst(state, Text::SelectTriangleFirst);
+    else
+        operation(state.mesh);
+}
+
+// Home: Front, Side and Top frame the mesh, and the 3D view is set back.
+void frameAll(AppState& state)
+{
+    frameMesh(state.camera, state.mesh);
+    frameThreeDView(state.camera);
 }
 
 // Preferences: a confirmed dialog may have changed the language, so the menus
@@ -374,14 +444,20 @@ void dispatchEvent(AppState& state)
         }
         break;
     case eventLeftDown:
-        if (inView) leftClickInView(state);
+        // Ctrl with the select tool draws a box instead of picking.
+        if (inView && state.toolMode == SelectVertex && (state.event.param & mkControl) != 0)
+            beginBoxSelect(state);
+        else if (inView)
+            leftClickInView(state);
         break;
+    case eventLeftUp: endBoxSelect(state); break;
     case eventMiddleDown:
         if (inView) beginPanAt(state);
         break;
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
-        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        if (state.boxView >= 0 && (state.event.param & mkLButton) != 0) dragBoxSelect(state);
+        else if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
         else if ((state.event.param & mkMButton) != 0) panDrag(state);
         break;
     case eventMouseWheel:
@@ -412,12 +488,29 @@ int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers)
     return -1;
 }
 
-bool runUndoRedoKey(AppState& state, const WindowEvent& event)
+bool runToolWindowKey(AppState& state, const WindowEvent& event)
 {
+    if ((event.modifiers & mkControl) == 0) return false;
     const int32_t command = acceleratorCommand(event.param, event.modifiers);
-    if (command != cmdUndo && command != cmdRedo) return false;
+    // Ctrl+A in a field selects its text.
+    if (command < 0 || command == cmdSelectAll) return false;
     runCommand(state, command);
+    // Undo and redo are steps of their own; any other command is one here,
+    // where no event boundary of the main window follows to record it.
+    if (command != cmdUndo && command != cmdRedo) recordChange(state);
     return true;
+}
+
+void closeDocumentWindows(AppState& state)
+{
+    state.windows->closeWindow(windowTexture);
+    state.windows->closeWindow(windowTriangles);
+    for (Vertex& v : state.mesh.vertices) v.marked = 0;
+}
+
+void tellSelectFirst(AppState& state, Text what)
+{
+    state.windows->showMessage("Polyquill", textOf(state.prefs.language, what));
 }
 
 void runCommand(AppState& state, int32_t id)
@@ -449,16 +542,34 @@ void runCommand(AppState& state, int32_t id)
     case cmdTriangleSelectionUp: selectNextTriangle(state.mesh); break;
     case cmdTriangleSelectionDown: selectPreviousTriangle(state.mesh); break;
     case cmdTriangleList: openTriangleList(state); break;
-    case cmdDeleteTriangle: deleteSelectedTriangles(state.mesh); break;
-    case cmdFlipTriangle: flipSelectedTriangle(state.mesh); break;
+    case cmdDeleteTriangle: triangleCommand(state, deleteSelectedTriangles); break;
+    case cmdFlipTriangle: triangleCommand(state, flipSelectedTriangle); break;
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
-    case cmdFrameAll: frameMesh(state.camera, state.mesh); break;
+    case cmdFrameAll: frameAll(state); break;
+    case cmdPosition: positionSelection(state); break;
+    case cmdProjectFront: projectTextureCommand(state, ProjectionView::Front); break;
+    case cmdProjectSide: projectTextureCommand(state, ProjectionView::Side); break;
+    case cmdProjectTop: projectTextureCommand(state, ProjectionView::Top); break;
     case cmdImport: files::cmdImport(state); break;
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
+    case cmdSelectAll: selectAllVertices(state.mesh); break;
+    case cmdSelectNone: deselectAllVertices(state.mesh); break;
+    case cmdInvertSelection: invertVertexSelection(state.mesh); break;
+    case cmdDuplicate:
+        if (!duplicateSelection(state.mesh)) tellSelectFirst(state, Text::SelectVerticesFirst);
+        break;
+    case cmdMirror: mirrorCommand(state); break;
+    case cmdExtrude: extrudeCommand(state); break;
+    case cmdWeld: weldCommand(state); break;
+    case cmdInsertBox: insertPrimitiveCommand(state, Primitive::Box); break;
+    case cmdInsertPlane: insertPrimitiveCommand(state, Primitive::Plane); break;
+    case cmdInsertCylinder: insertPrimitiveCommand(state, Primitive::Cylinder); break;
+    case cmdInsertCone: insertPrimitiveCommand(state, Primitive::Cone); break;
+    case cmdInsertSphere: insertPrimitiveCommand(state, Primitive::Sphere); break;
     default: break;
     }
     if (keepsMesh(id))

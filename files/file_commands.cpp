@@ -175,6 +175,7 @@ void cmdNew(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     clearMesh(state.mesh);
+    closeDocumentWindows(state);
     recordChange(state);
     // The empty document belongs to no file: Save asks for a name, and the
     // dialogs open in the old file's folder without proposing its name.
@@ -200,6 +201,7 @@ void cmdOpen(AppState& state)
     }
     state.mesh = std::move(opened);
     state.currentFileName = path;
+    closeDocumentWindows(state);
     frameViewsIfOutside(state);
     // One step with the new name: undoing an Open gives back the old file's name too.
     recordChange(state);

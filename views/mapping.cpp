@@ -60,6 +60,8 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
     return {};
 }
 
+Vec3 orthoViewsCentre(const ViewCamera& c) { return {-c.panX, -c.panY, -c.panZ}; }
+
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& c)
 {
     float u = 0.0f, w = 0.0f;
@@ -207,6 +209,11 @@ float snapToGrid(float value, float grid)
     return static_cast<float>(n * grid);
 }
 
+int32_t devicePixels(int32_t length, float pixelRatio)
+{
+    return static_cast<int32_t>(std::lround(length * static_cast<double>(pixelRatio)));
+}
+
 float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& c)
 {
     const double da = static_cast<double>(cursor.a) - vertex.a;
@@ -253,5 +260,7 @@ void zoomIn(ViewCamera& c) { c.zoom += zoomStep; }
 
 void zoomOut(ViewCamera& c)
 {
-    if (c.zoom + 1.0f > 0.0f) c.zoom -= zoomStep;
+    if (c.zoom + 1.0f - zoomStep >= minZoomScale) c.zoom -= zoomStep;
 }
+
+void frameThreeDView(ViewCamera& c) { c.zoom = 0.0f; }

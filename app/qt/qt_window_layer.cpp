@@ -4,7 +4,10 @@
 // refused there and reported, so the program's own loop decides what closing means.
 #include "app/qt/qt_support.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QCursor>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -102,6 +105,8 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         }
         if (spec.placement == WindowPlacement::At)
             tool->move(spec.x, spec.y);
+        else if (spec.placement == WindowPlacement::BesideMain)
+            tool->move(placeBesideMain(number, tool->size()));
         else {
             const QPoint at = centredOn(over, tool->size());
             tool->move(std::max(at.x(), screen.left()), std::max(at.y(), screen.top()));
@@ -127,12 +132,14 @@ void QtWindowLayer::showWindow(int32_t number)
         }
         layoutToolbarStrip();
     }
-    outerWidget(*w)->show();
-    if (w->topLevel && number != windowMain) {
-        const Window* main = find(windowMain);
-        if (main && main->topLevel && w->topLevel->windowHandle())
-            w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
+    // A tool window belongs to the main window before it is first shown: the
+    // platform reads that then, and a Wayland compositor, which alone places
+    // windows there, puts it over the main window.
+    if (const Window* main = find(windowMain); w->topLevel && number != windowMain && main && main->topLevel) {
+        w->topLevel->createWinId();
+        w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
     }
+    outerWidget(*w)->show();
 }
 
 void QtWindowLayer::closeWindow(int32_t number)
@@ -151,6 +158,35 @@ void QtWindowLayer::closeWindow(int32_t number)
     w.topLevel.reset();
     windows_.erase(it);
     if (active_ == number) active_ = windowNone;
+}
+
+QPoint QtWindowLayer::placeBesideMain(int32_t number, QSize size) const
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const Window* main = find(windowMain);
+    if (!main || !main->topLevel) return centredOn(screen, size);
+    const QRect mainFrame = main->topLevel->frameGeometry();
+    // The window manager's frame, taken to be the main window's.
+    const QSize frame = mainFrame.size() - main->topLevel->size();
+    const QSize outer = size + frame;
+    std::vector<QRect> taken{mainFrame};
+    for (const auto& [n, w] : windows_)
+        if (n != number && n != windowMain && w.topLevel && w.topLevel->isVisible())
+            taken.push_back(w.topLevel->frameGeometry());
+    // Right of the main window, then left of it, from its top edge down past
+    // each window already there; the first place that is free and on the screen.
+    std::vector<int> rows{mainFrame.top()};
+    for (const QRect& r : taken) rows.push_back(r.bottom() + 1);
+    std::sort(rows.begin(), rows.end());
+    for (const int x : {mainFrame.right() + 1, mainFrame.left() - outer.width()})
+        for (const int y : rows) {
+            const QRect place(QPoint(x, y), outer);
+            const bool free = std::none_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            if (free && screen.contains(place)) return place.topLeft();
+        }
+    // No room: beside the main window as far as the screen allows.
+    return {std::clamp(mainFrame.right() + 1, screen.left(), std::max(screen.left(), screen.right() + 1 - outer.width())),
+            std::clamp(mainFrame.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - outer.height()))};
 }
 
 bool QtWindowLayer::isWindowOpen(int32_t number) const
@@ -200,14 +236,27 @@ int32_t QtWindowLayer::clientHeight(int32_t number) const
     return w && w->client ? w->client->height() : 0;
 }
 
+float QtWindowLayer::pixelRatio(int32_t number) const
+{
+    const Window* w = find(number);
+    if (w && w->glWindow) return static_cast<float>(w->glWindow->devicePixelRatio());
+    return w && w->client ? static_cast<float>(w->client->devicePixelRatioF()) : 1.0f;
+}
+
 CursorPos QtWindowLayer::cursorPos(int32_t number) const
 {
     const Window* w = find(number);
     if (!w) return {};
     const QWidget* origin = w->topLevel ? w->topLevel.get() : w->client.data();
     if (!origin) return {};
-    const QPoint p = origin->mapFromGlobal(eventCursor_ ? *eventCursor_ : QCursor::pos());
-    return {p.x(), p.y()};
+    QPointF p;
+    if (eventCursor_ && eventCursor_->topLevel == origin->window())
+        p = origin->mapFrom(origin->window(), eventCursor_->at);
+    else if (eventCursor_ && eventCursor_->topLevel)  // only as good as the platform's screen positions
+        p = origin->mapFromGlobal(eventCursor_->topLevel->mapToGlobal(eventCursor_->at));
+    else
+        p = origin->mapFromGlobal(QPointF(QCursor::pos()));
+    return {qRound(p.x()), qRound(p.y())};
 }
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }

@@ -187,6 +187,12 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ProjectFront, {"Textur aus Front projizieren", "Project texture from Front", "Projeter la texture depuis Front"}},
     {Text::ProjectSide, {"Textur aus Side projizieren", "Project texture from Side", "Projeter la texture depuis Side"}},
     {Text::ProjectTop, {"Textur aus Top projizieren", "Project texture from Top", "Projeter la texture depuis Top"}},
+    // ---- textures
+    {Text::TextureGone,
+     {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",
+      "La texture %1 choisie avec %2 n'existe plus"}},
+    {Text::TextureUnreadable,
+     {"Die Textur %1 kann nicht gelesen werden", "cannot read the texture %1", "impossible de lire la texture %1"}},
 };
 
 // The usual reasons a write fails, and their texts.

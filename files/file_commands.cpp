@@ -56,6 +56,7 @@ std::optional<FileBytes> readForCommand(AppState& state, const std::string& path
 // Appends the file's contents with `read` after setting a half-built triangle
 // aside. When memory runs out on the way, everything read is taken back (the
 // vectors only shrink, so that cannot fail) and the mesh is as it was before.
+// A mesh without a texture takes the one that goes with the file.
 template <typename Read>
 void appendToMesh(AppState& state, const std::string& path, Read read)
 {
@@ -66,9 +67,11 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
     abandonPendingTriangle(mesh);
     const size_t vertices = mesh.vertices.size();
     const size_t triangles = mesh.triangles.size();
+    bool whole = true;
     try {
         read(mesh);
     } catch (const std::bad_alloc&) {
+        whole = false;
         mesh.vertices.resize(vertices);
         mesh.triangles.resize(triangles);
         if (pending) {
@@ -78,6 +81,7 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
         tell(state, Text::NoMemoryToRead, path);
     }
     frameViewsIfOutside(state);
+    if (whole && state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
 // A chosen save name that names another existing file is replaced only when
@@ -135,6 +139,7 @@ bool saveAs(AppState& state, const std::string& path)
     }
     state.currentFileName = path;
     markDocumentSaved(state);
+    rememberMeshTexture(state);
     return true;
 }
 
@@ -206,6 +211,7 @@ void cmdOpen(AppState& state)
     // One step with the new name: undoing an Open gives back the old file's name too.
     recordChange(state);
     markDocumentSaved(state);
+    loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
@@ -276,14 +282,16 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
 {
     state.currentFileName = commandLineFileName(parameters);
     if (state.currentFileName.empty()) return;
+    bool loaded = false;
     try {
-        loadMeshFile(state.mesh, state.currentFileName);
+        loaded = loadMeshFile(state.mesh, state.currentFileName);
     } catch (const std::bad_alloc&) {
         clearMesh(state.mesh);
         tell(state, Text::NoMemoryToRead, state.currentFileName);
         state.currentFileName.clear();
     }
     frameViewsIfOutside(state);
+    if (loaded) loadTextureForMesh(state, state.currentFileName);
 }
 
 void rememberDialogStart(AppState& state)

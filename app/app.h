@@ -46,6 +46,38 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    VerticesInNoTriangle,   // %1 the count, more than one
+    OneVertexInNoTriangle,
+    // ---- why a file was not written (writeReasonInLanguage)
+    ReasonNoSpace,
+    ReasonFileTooLarge,
+    ReasonPermissionDenied,
+    ReasonNotPermitted,
+    ReasonReadOnly,
+    ReasonNoSuchFile,
+    ReasonNotAFolder,
+    ReasonIsAFolder,
+    ReasonQuota,
+    ReasonInputOutput,
+    ReasonNameTooLong,
+    ReasonLinkLoop,
+    ReasonBrokenPipe,
+    ReasonNoMemory,
+    ReasonTooManyOpenFiles,
+    ReasonNoFifoReader,
+    ReasonFileChanged,
+    ReasonBlockDevice,
+    ReasonSpecialFile,
+    // ---- why an export wrote nothing (exportProblemInLanguage)
+    ExportUnknownFormat,     // %1 the extension, %2 those export writes
+    ExportNoTriangles,
+    ExportNotANumber,        // %1 the triangle's number
+    ExporterFailed,          // %1 the exporting library's words
+    ExportNoFileMade,
+    ExportCannotWriteFile,   // %1 the companion file, %2 the reason
+    ExportHelperNotStarted,  // %1 the helper program, %2 the reason
+    ExportCrashed,
+    ExportHelperFailed,
     // ---- the Mesh menu and its windows
     MeshMenu,
     SelectAll,
@@ -99,6 +131,12 @@ enum class Text : int32_t {
 // The text in a language (outside 0 to 2 German) with %1, %2... replaced by
 // the arguments in order; a placeholder without an argument stays as it is.
 std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
+// Why a file was not written (replaceFile's reason) in a language: the usual
+// errno values and the program's own refusals in its words, rarer ones in
+// strerror's English.
+std::string writeReasonInLanguage(int32_t language, int32_t reason);
+// Why an export wrote nothing, in a language.
+std::string exportProblemInLanguage(int32_t language, const ExportProblem& problem);
 
 // ---- commands and tools ------------------------------------------------------------
 
@@ -392,9 +430,12 @@ void undoCommand(AppState& state);
 void redoCommand(AppState& state);
 // Greys Undo and Redo when there is nothing to undo or redo.
 void updateEditMenu(AppState& state);
-// After a successful Open, Save or Save as: the document is what the file holds.
+// After a successful Open, Save or Save as, with the document's changes
+// recorded: the file of the current name holds the document.
 void markDocumentSaved(AppState& state);
-// True when the document differs from what was last opened or saved.
+// True when the document differs from what its file holds as far as the
+// editor knows (what it last opened or saved there); a document without a
+// file differs when it holds anything.
 bool isDocumentModified(AppState& state);
 // Before New, Open and leaving: asks "Save changes to NAME?" when the document
 // is modified. True to go on: nothing to save, Discard, or Save that worked.

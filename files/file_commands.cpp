@@ -1,8 +1,8 @@
-// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Import...",
-// "Export...", the command-line file and the Save extension rule. They change
-// state.mesh and state.currentFileName and talk to the user through state.windows.
+// file_commands.cpp: New, Open, Save, Save as, "Merge...", "Merge ASC",
+// "Import...", "Export...", the command-line file and the Save extension rule.
+// They change state.mesh and state.currentFileName and talk to the user
+// through state.windows.
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <new>
 #include <utility>
@@ -17,15 +17,15 @@ constexpr std::string_view meshFilter = "Polyquill|*.PQ";
 constexpr std::string_view ascFilter = "ASC|*.ASC";
 constexpr std::string_view importFilter =
     "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx";
-// One entry per format, in the order of exportExtensions.
+// One entry per format, in the order of exportExtensions().
 constexpr std::string_view exportFilter =
     "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds";
-constexpr std::array<std::string_view, 7> exportExtensions{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
 constexpr const char* exportFormatKey = "export.format";  // remembered: the extension exported to last
 constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
 constexpr std::string_view factorDefault = "5";
+constexpr int32_t saveButton = 33;
 constexpr int32_t cancelButton = 35;
 constexpr int32_t replaceQuestion = 37;
 constexpr int32_t replaceButton = 38;
@@ -108,18 +108,6 @@ void takeMerged(AppState& state, const std::string& path, std::optional<Mesh> me
     if (state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
-// True when the file was written; the document is then the saved one.
-bool saveToCurrentFile(AppState& state)
-{
-    if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty()) {
-        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {state.currentFileName, problem}));
-        return false;
-    }
-    markDocumentSaved(state);
-    rememberMeshTexture(state);
-    return true;
-}
-
 // A chosen save name that names another existing file is replaced only when
 // the user says so.
 bool mayReplace(AppState& state, const std::string& path)
@@ -136,24 +124,54 @@ bool mayReplace(AppState& state, const std::string& path)
     return state.windows->askChoice("Polyquill", question, {text(replaceButton), text(cancelButton)}) == 0;
 }
 
-// The save dialog's answer (with Save's extension rule when asked), after the
-// question about replacing; empty when either was cancelled.
-std::string chooseSaveName(AppState& state, bool withExtension)
+// The save dialog's answer with Save's extension rule, after the question
+// about replacing; empty when either was cancelled.
+std::string chooseSaveName(AppState& state)
 {
     std::string path = chooseMeshFile(state, meshFilter, true);
-    if (!path.empty() && withExtension) path = withSaveExtension(path);
+    if (!path.empty()) path = withSaveExtension(path);
     if (path.empty() || !mayReplace(state, path)) return {};
     return path;
 }
 
-// Writes the document to `path`, which becomes the current file name when the
-// write worked; a failed write leaves the name as it was.
-bool saveAs(AppState& state, std::string path)
+// Vertices in no triangle are not in the file: saving goes on when there are
+// none or the user says so.
+bool mayLeaveOutVertices(AppState& state)
 {
-    std::string previous = std::exchange(state.currentFileName, std::move(path));
-    if (saveToCurrentFile(state)) return true;
-    state.currentFileName = std::move(previous);
-    return false;
+    const size_t unused = verticesInNoTriangle(state.mesh);
+    if (unused == 0) return true;
+    const std::string question = unused == 1 ? textOf(state.prefs.language, Text::OneVertexInNoTriangle)
+                                             : textOf(state.prefs.language, Text::VerticesInNoTriangle,
+                                                      {std::to_string(unused)});
+    const auto button = [&state](int32_t message) {
+        return std::string(uiTextOf(state.uiText, state.prefs.language, message));
+    };
+    return state.windows->askChoice("Polyquill", question, {button(saveButton), button(cancelButton)}) == 0;
+}
+
+// Writes the document to `path`, which becomes the current file name when the
+// write worked; a failed write says why and leaves the name as it was. The
+// edits so far are recorded first, under the name they were made under.
+bool saveAs(AppState& state, const std::string& path)
+{
+    if (!mayLeaveOutVertices(state)) return false;
+    recordChange(state);
+    if (const int32_t reason = replaceFile(path, writeMeshBytes(state.mesh)); reason != 0) {
+        const std::string why = writeReasonInLanguage(state.prefs.language, reason);
+        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {path, why}));
+        return false;
+    }
+    state.currentFileName = path;
+    markDocumentSaved(state);
+    rememberMeshTexture(state);
+    return true;
+}
+
+// The folder part of a file name, with its last "/" or "\"; empty when there is none.
+std::string folderPart(const std::string& fileName)
+{
+    const size_t separator = fileName.find_last_of("/\\");
+    return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
 }  // namespace
@@ -194,6 +212,19 @@ std::string withExportExtension(std::string_view fileName, std::string_view exte
 
 namespace files {
 
+void cmdNew(AppState& state)
+{
+    if (!confirmDiscardChanges(state)) return;
+    clearMesh(state.mesh);
+    closeDocumentWindows(state);
+    recordChange(state);
+    // The empty document belongs to no file: Save asks for a name, and the
+    // dialogs open in the old file's folder without proposing its name.
+    if (!state.currentFileName.empty()) state.prefs.dialogStartText = folderPart(state.currentFileName);
+    state.currentFileName.clear();
+    renameDocument(state.history, state.currentFileName);
+}
+
 void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
@@ -208,21 +239,23 @@ void cmdOpen(AppState& state)
     state.currentFileName = path;
     closeDocumentWindows(state);
     frameViewsIfOutside(state);
+    // One step with the new name: undoing an Open gives back the old file's name too.
+    recordChange(state);
     markDocumentSaved(state);
     loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
 {
-    std::string path = state.currentFileName.empty() ? chooseSaveName(state, true)
-                                                     : withSaveExtension(state.currentFileName);
-    return !path.empty() && saveAs(state, std::move(path));
+    const std::string path = state.currentFileName.empty() ? chooseSaveName(state)
+                                                           : withSaveExtension(state.currentFileName);
+    return !path.empty() && saveAs(state, path);
 }
 
 bool cmdSaveAs(AppState& state)
 {
-    std::string path = chooseSaveName(state, false);
-    return !path.empty() && saveAs(state, std::move(path));
+    const std::string path = chooseSaveName(state);
+    return !path.empty() && saveAs(state, path);
 }
 
 void cmdMerge(AppState& state)
@@ -282,19 +315,20 @@ void cmdImport(AppState& state)
 void cmdExport(AppState& state)
 {
     // The dialog proposes the document's name with the format exported to last (OBJ at first).
-    const std::string last = userValue(state, exportFormatKey);
-    const auto format = std::find(exportExtensions.begin(), exportExtensions.end(), last);
-    const size_t index = format == exportExtensions.end() ? 0 : static_cast<size_t>(format - exportExtensions.begin());
-    const std::string path = state.windows->chooseFile(
-        "", withExportExtension(state.prefs.dialogStartText, exportExtensions[index]), exportFilter,
-        static_cast<int32_t>(index), true);
+    const std::vector<std::string_view>& formats = exportExtensions();
+    const auto format = std::find(formats.begin(), formats.end(), userValue(state, exportFormatKey));
+    const size_t index = format == formats.end() ? 0 : static_cast<size_t>(format - formats.begin());
+    const std::string path =
+        state.windows->chooseFile("", withExportExtension(state.prefs.dialogStartText, formats[index]), exportFilter,
+                                  static_cast<int32_t>(index), true);
     if (path.empty() || !mayReplace(state, path)) return;
     const std::string chosen = lowerExtension(path);
-    if (std::find(exportExtensions.begin(), exportExtensions.end(), chosen) != exportExtensions.end())
+    if (std::find(formats.begin(), formats.end(), chosen) != formats.end())
         rememberUserValue(state, exportFormatKey, chosen);
-    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
-    if (!problem.empty())
-        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed, {path, problem}));
+    const ExportProblem problem = exportThroughHelper(state.mesh, path, state.textureFileName);
+    if (problem.what != ExportFailure::None)
+        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed,
+                                                    {path, exportProblemInLanguage(state.prefs.language, problem)}));
 }
 
 }  // namespace files

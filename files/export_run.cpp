@@ -3,6 +3,7 @@
 // itself). The child gets the mesh as native file bytes on one end of a socket
 // pair, which is both its standard input and its standard output, and answers
 // there. No state.
+#include "app/app.h"
 #include "files/files.h"
 #include "files/process_io.h"
 
@@ -64,7 +65,7 @@ std::string helperProgram(std::string_view name)
 }
 
 std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
-                                const std::string& helper)
+                                const std::string& helper, int32_t language)
 {
     const std::string program = helper.empty() ? helperProgram(exportHelperName) : helper;
     int ends[2] = {-1, -1};
@@ -87,7 +88,7 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     posix_spawn_file_actions_destroy(&actions);
     theirs.close();
     if (spawned != 0)
-        return "the export helper " + program + " could not be started: " + std::generic_category().message(spawned);
+        return textOf(language, Text::HelperNotStarted, {program, std::generic_category().message(spawned)});
 
     // A child that stops reading has failed; its answer or its end tells why.
     sendAll(mine.fd, writeMeshBytes(mesh));
@@ -98,5 +99,5 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !answer.empty()) return answer;
-    return WIFSIGNALED(status) ? "the exporter crashed" : "the export helper failed";
+    return textOf(language, WIFSIGNALED(status) ? Text::ExporterCrashed : Text::ExportHelperFailed);
 }

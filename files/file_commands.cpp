@@ -34,6 +34,14 @@ int32_t askReductionFactor(AppState& state)
     return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
 }
 
+// Import's own prompt for the same factor, in the interface's language.
+int32_t askImportFactor(AppState& state)
+{
+    const int32_t language = state.prefs.language;
+    return readRoundedWhole(state.windows->askText(textOf(language, Text::ImportFactorTitle),
+                                                   textOf(language, Text::ImportFactorMessage), factorDefault));
+}
+
 void tell(AppState& state, Text problem, const std::string& path)
 {
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, problem, {path}));
@@ -82,10 +90,12 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
 bool saveToCurrentFile(AppState& state)
 {
     if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty()) {
-        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {state.currentFileName, problem}));
+        state.windows->showMessage(textOf(state.prefs.language, Text::SaveTitle),
+                                   textOf(state.prefs.language, Text::WriteFailed, {state.currentFileName, problem}));
         return false;
     }
     markDocumentSaved(state);
+    rememberRecentFile(state, state.currentFileName);
     return true;
 }
 
@@ -170,6 +180,7 @@ void cmdOpen(AppState& state)
     state.currentFileName = path;
     frameViewsIfOutside(state);
     markDocumentSaved(state);
+    rememberRecentFile(state, path);
 }
 
 bool cmdSave(AppState& state)
@@ -212,11 +223,14 @@ void cmdImport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, importFilter, false);
     if (path.empty()) return;
-    const int32_t factor = askReductionFactor(state);
+    const int32_t factor = askImportFactor(state);
     if (factor == 0) return;
-    const auto imported = importThroughHelper(path, factor);
+    const int32_t language = state.prefs.language;
+    ImportRun how;
+    how.language = language;
+    const auto imported = importThroughHelper(path, factor, how);
     if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        state.windows->showMessage("Import", *problem);
+        state.windows->showMessage(textOf(language, Text::ImportTitle), *problem);
         return;
     }
     // Shared with the mesh's own vertices as a merged native file would be.
@@ -228,9 +242,10 @@ void cmdExport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, exportFilter, true);
     if (path.empty() || !mayReplace(state, path)) return;
-    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
+    const int32_t language = state.prefs.language;
+    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName, {}, language);
     if (!problem.empty())
-        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed, {path, problem}));
+        state.windows->showMessage(textOf(language, Text::ExportTitle), textOf(language, Text::WriteFailed, {path, problem}));
 }
 
 }  // namespace files

@@ -59,7 +59,8 @@ TEST_F(Loop, StartUpOpensTheWindowsReadsPrefsAndLoadsTheCommandLineFile)
 
     const WindowSpec& main = windows.windows.at(windowMain).spec;
     EXPECT_EQ(std::tie(main.title, main.style, main.placement, main.width, main.height),
-              std::make_tuple("Polyquill - Editor v. 1.1", WindowStyle::Main, WindowPlacement::CentreOnScreen, 500, 425));
+              std::make_tuple("Polyquill - Editor v. 1.1 - far away.pq", WindowStyle::Main, WindowPlacement::CentreOnScreen,
+                              500, 425));
     EXPECT_EQ(viewPlaces(), (std::vector<int32_t>{0, 25, 248, 198, 250, 25, 250, 198, 0, 225, 248, 198, 250, 225, 250, 198}));
     for (const auto& [number, window] : windows.windows) EXPECT_TRUE(window.shown) << number;
     EXPECT_EQ(windows.activeWindow(), windowMain);

@@ -83,7 +83,7 @@ struct ToolWindows : ::testing::Test {
     // One main-loop pass with the Texture window open; returns what it drew.
     std::string pass(int32_t kind = eventNone, int32_t window = windowTexture, int32_t control = 0, int32_t note = 0)
     {
-        state.event = WindowEvent{state.eventKind = kind, state.eventWindow = window, 0, control, note};
+        state.event = WindowEvent{state.eventKind = kind, state.eventWindow = window, 0, control, note, 0, {}};
         fake.drawing.clear();
         textureWindowStep(state);
         std::string out;
@@ -192,6 +192,11 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
     EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
     EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
+    state.prefs.language = 0;
+    fake.promptAnswers = {""};
+    autoTexCoordsCommand(state);
+    EXPECT_EQ(fake.prompts.back().message, "Kleinste UV-Koordinate eingeben") << "German in German";
+    state.prefs.language = 1;
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
     for (size_t i = 0; i < 3; ++i)  // every other triangle takes the other half of the square
         EXPECT_EQ(std::pair(state.mesh.triangles[i].u, state.mesh.triangles[i].v),

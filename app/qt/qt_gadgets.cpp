@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
@@ -62,6 +63,16 @@ void QtWindowLayer::createComboBox(int32_t window, int32_t id, int32_t x, int32_
     placeGadget(window, id, combo, x, y, width, std::min(height, combo->sizeHint().height()));
 }
 
+void QtWindowLayer::createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
+                                 int32_t height, std::string_view text)
+{
+    Window* w = find(window);
+    if (!w || !w->client) return;
+    auto* button = new QPushButton(qs(text), w->client);
+    connect(button, &QPushButton::clicked, this, [this, window, id] { pushControl(window, id, notifyClicked); });
+    placeGadget(window, id, button, x, y, width, height);
+}
+
 void QtWindowLayer::createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum)
 {
     auto* field = qobject_cast<QLineEdit*>(gadget(window, buddyId));
@@ -105,6 +116,7 @@ std::string QtWindowLayer::gadgetText(int32_t window, int32_t id) const
     if (auto* field = qobject_cast<QLineEdit*>(g)) return utf8(field->text());
     if (auto* label = qobject_cast<QLabel*>(g)) return utf8(label->text());
     if (auto* combo = qobject_cast<QComboBox*>(g)) return utf8(combo->currentText());
+    if (auto* button = qobject_cast<QPushButton*>(g)) return utf8(button->text());
     return {};
 }
 
@@ -113,6 +125,7 @@ void QtWindowLayer::setGadgetText(int32_t window, int32_t id, std::string_view t
     QWidget* g = gadget(window, id);
     if (auto* field = qobject_cast<QLineEdit*>(g)) field->setText(qs(text));
     if (auto* label = qobject_cast<QLabel*>(g)) label->setText(qs(text));
+    if (auto* button = qobject_cast<QPushButton*>(g)) button->setText(qs(text));
 }
 
 int32_t QtWindowLayer::comboSelection(int32_t window, int32_t id) const

@@ -65,6 +65,14 @@ void QtWindowLayer::setMenuItemEnabled(int32_t id, bool enabled)
     if (it != menuActions_.end() && it->second) it->second->setEnabled(enabled);
 }
 
+void QtWindowLayer::setMenuItemChecked(int32_t id, bool checked)
+{
+    auto it = menuActions_.find(id);
+    if (it == menuActions_.end() || !it->second) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(checked);
+}
+
 void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
 {
     auto it = menuActions_.find(id);
@@ -103,7 +111,10 @@ bool QtWindowLayer::createToolbar()
     // Tight buttons, so all 22 fit the 500-pixel window as on the platform toolbar.
     bar->layout()->setSpacing(0);
     bar->layout()->setContentsMargins(0, 0, 0, 0);
-    bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
+    // The active tool's button reads as pressed in, not merely hovered.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"
+                                      "QToolButton:checked { background-color: #c3d6f0; border: 1px solid #3d6fb6;"
+                                      " border-radius: 2px; }"));
     toolbar_ = bar;
     layoutToolbarStrip();
     toolbarStrip_->show();
@@ -151,6 +162,14 @@ void QtWindowLayer::setToolbarButtonEnabled(int32_t id, bool enabled)
 {
     auto it = toolbarActions_.find(id);
     if (it != toolbarActions_.end() && it->second) it->second->setEnabled(enabled);
+}
+
+void QtWindowLayer::setToolbarButtonChecked(int32_t id, bool checked)
+{
+    auto it = toolbarActions_.find(id);
+    if (it == toolbarActions_.end() || !it->second) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(checked);
 }
 
 void QtWindowLayer::destroyToolbar()

@@ -253,8 +253,14 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
         fs::permissions(write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n"), fs::perms::owner_all);
         EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}}), expected) << script;
     }
-    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the import helper " + path("none") +
+    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the helper " + path("none") +
                                                          " could not be started: No such file or directory");
+    // The editor's sentences are in the interface's language.
+    fs::permissions(write("helper", "#!/bin/sh\nexit 3\n"), fs::perms::owner_all);
+    EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}, 0}), file + " braucht mehr Speicher als erlaubt");
+    EXPECT_EQ(imported(path("cube.xyz"), 1, {{}, {}, 2}),
+              "impossible d'importer " + path("cube.xyz") + " : format inconnu « xyz » : l'import lit "
+              "obj, stl, ply, glb, gltf, dae, 3ds, fbx");
 }
 
 // Every file of tools/tests/hostile ends the import cleanly under a CPU limit of a second: triangles or
@@ -296,6 +302,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     files::cmdImport(state);
     files::cmdExport(state);
     ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.prompts[0].title + "|" + fake.prompts[0].message, "Size|Reduction factor (divides the positions)");
     EXPECT_EQ(fake.messages[0].title + ": " + fake.messages[0].text,
               "Import: cannot import " + path("missing.obj") + ": No such file or directory");
     EXPECT_EQ(fake.messages[1].title + ": " + fake.messages[1].text, "Export: The file could not be written:\n" +
@@ -329,7 +336,7 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
     for (int i = 0; i < 20000; ++i) appendTriangle(mesh);
     const std::string helper = path("helper.sh");
     const std::pair<std::string, std::string> scripts[] = {
-        {"", "the export helper " + helper + " could not be started: No such file or directory"},
+        {"", "the helper " + helper + " could not be started: No such file or directory"},
         {"kill -SEGV $$", "the exporter crashed"}, {"exit 1", "the export helper failed"},
         {"printf 'disk\\nfull'; exit 2", "the export helper failed"}, {"printf 'disk\\nfull'; exit 1", "disk full"},
         {"printf '%02000d' 0; exit 1", std::string(1000, '0')},
@@ -340,6 +347,8 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
         EXPECT_EQ(exportThroughHelper(mesh, path("out.glb"), "", helper), expected) << script;
     }
     EXPECT_EQ(read(helper + ".mesh").size(), writeMeshBytes(mesh).size());
+    fs::permissions(write("helper.sh", "#!/bin/sh\nexit 1\n"), fs::perms::owner_all);
+    EXPECT_EQ(exportThroughHelper(mesh, path("out.glb"), "", helper, 0), "das Exportprogramm ist gescheitert");
 }
 
 // Info's figures are those of convert's output: corners shared as the native reader shares them (a NaN

@@ -89,8 +89,8 @@ constexpr AddedText kAddedTexts[] = {
     {Text::Close, {"Schließen", "Close", "Fermer"}},
     {Text::KeepProportions, {"Proportionen beibehalten", "Keep proportions", "Conserver les proportions"}},
     {Text::StatusCounts,
-     {"%1 Vertices (%2 ausgewählt), %3 Triangles (%4 ausgewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
-      "%1 vertex (%2 sélectionnés), %3 triangles (%4 sélectionnés)"}},
+     {"%1 Vertices (%2 gewählt), %3 Triangles (%4 gewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
+      "%1 vertex (%2 sél.), %3 triangles (%4 sél.)"}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);

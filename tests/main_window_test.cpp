@@ -93,12 +93,12 @@ TEST_F(MainWindow, StatusLineCountsTheMeshAndShowsThePointUnderTheCursor)
     windows.cursor[windowFront] = {186, 74};
     windows.push(eventMouseMove, windowFront);
     settle();
-    EXPECT_EQ(windows.statusText, "3 Vertices (1 ausgewählt), 1 Triangles (1 ausgewählt)\tFront: x 0.500, y 0.253");
+    EXPECT_EQ(windows.statusText, "3 Vertices (1 gewählt), 1 Triangles (1 gewählt)\tFront: x 0.500, y 0.253");
     runCommand(state, cmdDeleteVertex);
     windows.cursor[windowTop] = {124, 0};
     windows.push(eventMouseMove, windowTop);
     settle();
-    EXPECT_EQ(windows.statusText, "2 Vertices (0 ausgewählt), 0 Triangles (0 ausgewählt)\tTop: x 0.000, z -1.000");
+    EXPECT_EQ(windows.statusText, "2 Vertices (0 gewählt), 0 Triangles (0 gewählt)\tTop: x 0.000, z -1.000");
     windows.cursor[windowSide] = {125, 99};
     windows.push(eventMouseWheel, windowSide, -wheelNotch).push(eventMouseWheel, windowSide, -wheelNotch);
     settle();

@@ -33,11 +33,15 @@ bool QtWindowLayer::createMenuBar()
     Window* main = find(windowMain);
     if (!main || !main->topLevel) return false;
     destroyMenuBar();
-    auto* mainWindow = static_cast<QMainWindow*>(main->topLevel.get());
-    auto* bar = new QMenuBar(mainWindow);
-    bar->setNativeMenuBar(false);
-    mainWindow->setMenuBar(bar);
-    menuBar_ = bar;
+    // One bar for the window's life, emptied and filled again: a bar taken
+    // away and another put in its place would move the views below it for
+    // a moment, and the layout made meanwhile can outlast it.
+    if (!menuBar_) {
+        auto* mainWindow = static_cast<QMainWindow*>(main->topLevel.get());
+        menuBar_ = new QMenuBar(mainWindow);
+        menuBar_->setNativeMenuBar(false);
+        mainWindow->setMenuBar(menuBar_);
+    }
     return true;
 }
 
@@ -83,12 +87,13 @@ void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
 
 void QtWindowLayer::destroyMenuBar()
 {
-    Window* main = find(windowMain);
-    if (menuBar_ && main && main->topLevel) {
-        // QMainWindow hides the old bar and deletes it later.
-        static_cast<QMainWindow*>(main->topLevel.get())->setMenuWidget(nullptr);
+    // Its menus go later: one of them may be the menu whose item runs this.
+    if (menuBar_) {
+        for (QAction* menu : menuBar_->actions()) {
+            menuBar_->removeAction(menu);
+            if (QMenu* owned = menu->menu()) owned->deleteLater();
+        }
     }
-    menuBar_ = nullptr;
     currentMenu_ = nullptr;
     menuActions_.clear();
 }

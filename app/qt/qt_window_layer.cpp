@@ -83,6 +83,7 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         }
         // The left part gives way when the window is narrow; the cursor's place stays whole.
         statusLine_->setMinimumWidth(1);
+        main->statusBar()->setSizeGripEnabled(false);  // the room is the status line's
         main->statusBar()->addWidget(statusLine_, 1);
         main->statusBar()->addPermanentWidget(statusRight_);
         w.client = client;

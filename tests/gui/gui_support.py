@@ -14,6 +14,8 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
+# The main window's title: the program and its version, then the file's name and a mark for unsaved work.
+MAIN_TITLE = r"^Polyquill - Editor v\. 1\.1( - .+)?( \*)?$"
 
 
 class Failure(Exception):
@@ -121,17 +123,19 @@ def private_copy(program, folder):
 class Editor:
     """The running program, found with its four views once they are drawn."""
 
-    def __init__(self, journey, arguments=()):
+    def __init__(self, journey, arguments=(), language="C"):
         journey.editors.append(self)
-        # The editor remembers things in the user's folders: a journey keeps them in its own.
-        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
+        # The editor remembers things in the user's folders: a journey keeps them in its own. Without
+        # pref.txt the locale picks the language: German unless LANG asks for English or French.
+        env = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
+        env.update(LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", LANG=language,
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
                    XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         try:
-            self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+            self.main = wait_for("the main window", lambda: windows(MAIN_TITLE), 90)[0]
         except Failure:
             with open(self.log.name, errors="replace") as f:
                 raise Failure("no main window; the editor %s; its output: %r" % (
@@ -154,14 +158,14 @@ class Editor:
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
 
-    def menu(self, ups):
-        """Picks the item `ups` places above the end of the first menu."""
+    def menu(self, downs):
+        """Picks the item `downs` places down the first menu (1: New), which the recent files follow."""
         mx, my, _, _ = geometry(self.main)
         before = set(windows(""))
         xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
         # A new window taller than a tooltip.
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
-        xdo("key", *["Up"] * ups, "Return")
+        xdo("key", *["Down"] * downs, "Return")
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""

@@ -41,7 +41,7 @@ def undo(journey):
     editor.button("open")
     editor.answer("^Open$", missing, another=True)
     editor.answer("^Polyquill$")  # the file cannot be read
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     scaled = pq_bytes([[c[:2] + (2 * c[2],) + c[3:] for c in t] for t in QUAD])
     for keys, want in ((["Delete"], b""), (["ctrl+z"], original), (["ctrl+shift+z"], b""), (["ctrl+z"], original),
                        (["ctrl+y"], b""), (["ctrl+z"], original), ("scale", scaled), (["ctrl+z"], original)):
@@ -143,14 +143,14 @@ def exchange(journey):
     imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
     document, glb = journey.path("document.pq"), journey.path("out.glb")
     editor = Editor(journey, [document])
-    editor.menu(4)
+    editor.menu(7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
-    editor.answer("Size", "1")
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.answer("^Gr", "1")  # Import's own prompt, in German
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
         expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
                "after %s the document holds %r" % (keys, read_pq(document)))
-    editor.menu(3)
+    editor.menu(8)
     editor.answer("^Save As$", glb)
     wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
     back = journey.path("back.pq")
@@ -200,7 +200,7 @@ def navigate(journey):
     write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
           b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
           b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-    editor.menu(5)
+    editor.menu(6)
     editor.answer("^Open$", journey.path("far.asc"), another=True)
     editor.answer("Size", "5")
 

@@ -125,6 +125,7 @@ class Editor:
 
     def __init__(self, journey, arguments=(), language="C"):
         journey.editors.append(self)
+        self.workdir = journey.workdir
         # The editor remembers things in the user's folders: a journey keeps them in its own. Without
         # pref.txt the locale picks the language: German unless LANG asks for English or French.
         env = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
@@ -158,14 +159,15 @@ class Editor:
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
 
-    def menu(self, downs):
-        """Picks the item `downs` places down the first menu (1: New), which the recent files follow."""
+    def menu(self, *keys):
+        """Opens the first menu and gives the keys: ("Down",) * 7 picks its seventh item (the recent files
+        follow the eighth); "Right" goes on to the next menu."""
         mx, my, _, _ = geometry(self.main)
         before = set(windows(""))
         xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
         # A new window taller than a tooltip.
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
-        xdo("key", *["Down"] * downs, "Return")
+        xdo("key", *keys, "Return")
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""
@@ -191,6 +193,19 @@ class Editor:
         wait_for(path + " to be saved", lambda: os.path.exists(path) and os.stat(path).st_ino != inode)
         return read(path)
 
+    def status_line(self):
+        """The status line under the views as tesseract reads it from the screen, enlarged, in one line."""
+        x, y, w, h = geometry(self.main)
+        screen, picture = os.path.join(self.workdir, "screen.png"), os.path.join(self.workdir, "status.png")
+        subprocess.run(["import", "-window", "root", screen], check=True, timeout=30)
+        subprocess.run(["convert", screen, "-crop", "%dx22+%d+%d" % (w, x, y + h - 22), "+repage", "-colorspace", "Gray",
+                        "-resize", "300%", "-bordercolor", "white", "-border", "60", picture], check=True, timeout=30)
+        return subprocess.run(["tesseract", picture, "-", "--psm", "7"], capture_output=True, text=True,
+                              timeout=60).stdout.strip()
+
+    def title(self):
+        return xdo("getwindowname", self.main).strip()
+
     def ended(self):
         wait_for("the editor to end", lambda: self.process.poll() is not None)
         return self.process.returncode == 0
@@ -211,6 +226,10 @@ class Journey:
 
     def path(self, name):
         return os.path.join(self.workdir, name)
+
+    def screenshot(self, name):
+        """The screen as NAME.png beside the failures' screenshots, for a person to look at."""
+        subprocess.run(["import", "-window", "root", os.path.join(self.shots, name + ".png")], check=True, timeout=30)
 
 
 def run_journey(journeys):

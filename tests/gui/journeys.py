@@ -2,6 +2,7 @@
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
 import os
+import re
 import subprocess
 import sys
 
@@ -143,14 +144,14 @@ def exchange(journey):
     imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
     document, glb = journey.path("document.pq"), journey.path("out.glb")
     editor = Editor(journey, [document])
-    editor.menu(7)
+    editor.menu(*["Down"] * 7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
     editor.answer("^Gr", "1")  # Import's own prompt, in German
     editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
         expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
                "after %s the document holds %r" % (keys, read_pq(document)))
-    editor.menu(8)
+    editor.menu(*["Down"] * 8)
     editor.answer("^Save As$", glb)
     wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
     back = journey.path("back.pq")
@@ -200,7 +201,7 @@ def navigate(journey):
     write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
           b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
           b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-    editor.menu(6)
+    editor.menu(*["Down"] * 6)
     editor.answer("^Open$", journey.path("far.asc"), another=True)
     editor.answer("Size", "5")
 
@@ -260,6 +261,55 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
+def cube_shape(editor, want):
+    """A check that the cube's four corner markers span want[view] pixels across and down (within one)."""
+    def check(shot):
+        found = {view: markers(shot, editor, view) for view in want}
+        got = {view: (max(p[0] for p in m) - min(p[0] for p in m), max(p[1] for p in m) - min(p[1] for p in m))
+               for view, m in found.items() if len(m) == 4}
+        if len(got) == len(want) and all(abs(a - b) <= 1 for v in want for a, b in zip(got[v], want[v])):
+            return None
+        return "the cube spans %r, not %r" % (got, want)
+    return check
+
+
+def proportions(journey):
+    """Edit > Keep proportions shows the unit cube square in Front, Side and Top, a click picks a corner where
+    it is drawn, and the next run keeps it; the status line (read by OCR) counts the mesh and gives the point
+    under the cursor; the title names the file and marks unsaved work until Save. Screenshots go beside the
+    failures'."""
+    path = journey.path("cube.pq")
+    write(path, read(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq")))
+    editor = Editor(journey, [path], language="en_US.UTF-8")
+    expect(editor.title() == "Polyquill - Editor v. 1.1 - cube.pq", "the title is %r" % editor.title())
+    # The cube's side is a unit: half a view across and down, 124 by 99 pixels in Front.
+    square = {"Front": (99, 99), "Side": (99, 99), "Top": (99, 99)}
+    poll_screen("a stretched cube", cube_shape(editor, {"Front": (124, 99), "Side": (125, 99), "Top": (124, 99)}))
+    journey.screenshot("proportions-stretched")
+    editor.menu("Right", "Up")  # the Edit menu's last item
+    poll_screen("a square cube", cube_shape(editor, square))
+    journey.screenshot("proportions-kept")
+    # Right click deselects; the select tool then picks the corner where it is drawn now, not where it was.
+    xdo("mousemove", *editor.at("Front", 120, 120), "click", 3, "key", "3", "mousemove", *editor.at("Front", 174, 50),
+        "click", 1)
+    counts = r"(\d+) vertices \((\d+) selected\), (\d+) triangles \((\d+) selected\)"
+    cursor = r"Front: x (-?\d+\.\d+), y (-?\d+\.\d+)"
+    line = wait_for("the status line", lambda: (lambda t: t if re.search(counts + ".*" + cursor, t) and
+                                               re.search(counts, t).groups() == ("8", "1", "12", "0") else None)(
+        editor.status_line()))
+    x, y = (float(v) for v in re.search(cursor, line).groups())
+    expect(abs(x - 0.5) <= 1 / 99 and abs(y - 0.5) <= 1 / 99, "the cursor over the corner reads %r" % line)
+    journey.screenshot("proportions-picked")
+    xdo("key", "Delete")  # the picked corner; a selection alone is no unsaved work
+    wait_for("the mark for unsaved work", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq *")
+    xdo("key", "ctrl+s")
+    wait_for("the title without the mark", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq")
+    subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
+    expect(editor.ended(), "the close box did not end the editor")
+    again = Editor(journey, [path], language="en_US.UTF-8")
+    poll_screen("a square cube in the next run", cube_shape(again, square))
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture}))
+                          "navigate": navigate, "texture": texture, "proportions": proportions}))

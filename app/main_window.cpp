@@ -113,7 +113,8 @@ void updateStatusLine(AppState& state)
     std::string text = textOf(state.prefs.language, Text::StatusCounts,
                               {std::to_string(figures.vertices), std::to_string(figures.selectedVertices),
                                std::to_string(figures.triangles), std::to_string(figures.selectedTriangles)});
-    text += "\t" + cursorText(state);
+    text += '\t';
+    text += cursorText(state);
     if (text == state.shownStatus) return;
     state.windows->setStatusText(text);
     state.shownStatus = text;

@@ -253,7 +253,8 @@ void setSaveEnabled(AppState& state, bool enabled);
 void dispatchEvent(AppState& state);
 // Runs command id; unknown ids do nothing.
 void runCommand(AppState& state, int32_t id);
-// The menu bar built again (the recent files changed), the menu states as they were.
+// The menu bar built again (the recent files changed) with Undo and Redo
+// as they were; the next pass sets Save.
 void rebuildMenuBar(AppState& state);
 // Menu bar and toolbar built again in the preferences' language; the tool is reset.
 void rebuildMenuAndToolbar(AppState& state);

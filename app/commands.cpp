@@ -205,7 +205,6 @@ void rebuildMenuBar(AppState& state)
     state.windows->destroyMenuBar();
     buildMenuBar(state);
     updateEditMenu(state);
-    setSaveEnabled(state, !state.currentFileName.empty());
 }
 
 void rebuildMenuAndToolbar(AppState& state)

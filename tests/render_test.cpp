@@ -181,18 +181,17 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
 }
 
 // Keeping proportions, a vertex is drawn where the cursor mapping puts it, in
-// a wide view and a tall one.
+// a wide view and a tall one, and not where the stretched views would.
 TEST(Render, KeepingProportionsDrawsAUnitAsManyPixelsAcrossAsDown)
 {
     Mesh mesh;
     addVertex(mesh, 0.5f, 0.5f, 0.0f, 1);
-    const ViewCamera kept{.keepProportions = true};
-    for (const int32_t width : {248, 150}) {
-        ViewFixture f(ViewKind::Front, width);
+    for (const float width : {248.0f, 150.0f}) {
+        ViewFixture f(ViewKind::Front, static_cast<int32_t>(width));
         PQ_REQUIRE_GL(f.gl);
-        const RgbImage image = f.draw(mesh, kept);
-        const ViewPoint at = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, static_cast<float>(width), 198, kept);
-        const ViewPoint stretched = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, static_cast<float>(width), 198, {});
+        const RgbImage image = f.draw(mesh, {.keepProportions = true});
+        const ViewPoint at = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {.keepProportions = true});
+        const ViewPoint stretched = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {});
         EXPECT_FALSE(near(image, red, static_cast<int>(at.a), static_cast<int>(at.b)).empty()) << width;
         EXPECT_TRUE(near(image, red, static_cast<int>(stretched.a), static_cast<int>(stretched.b)).empty()) << width;
     }

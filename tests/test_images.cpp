@@ -93,24 +93,17 @@ std::string makeTestFolder(const std::string& name)
 
 namespace {
 
-// What the editor remembers between runs goes to a folder of this test
-// process, never to the user's own, and no test sees another's; the locale
-// that picks the first language is the same wherever the tests run.
+// What the editor remembers goes to a folder of this test process, never the
+// user's, and the locale that picks the first language is the same everywhere.
 struct PrivateUserFolders {
     std::string folder = makeTestFolder("user_folders");
     PrivateUserFolders()
     {
         ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
-        ::unsetenv("LC_ALL");
-        ::unsetenv("LC_MESSAGES");
-        ::setenv("LANG", "C", 1);
+        ::unsetenv("LC_ALL"), ::unsetenv("LC_MESSAGES"), ::setenv("LANG", "C", 1);
     }
-    ~PrivateUserFolders()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
-    }
+    ~PrivateUserFolders() { std::error_code error; std::filesystem::remove_all(folder, error); }
 } const privateUserFolders;
 
 }  // namespace

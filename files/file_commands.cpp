@@ -178,6 +178,7 @@ void cmdOpen(AppState& state)
     }
     state.mesh = std::move(opened);
     state.currentFileName = path;
+    closeDocumentWindows(state);
     frameViewsIfOutside(state);
     markDocumentSaved(state);
     rememberRecentFile(state, path);

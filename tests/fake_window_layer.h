@@ -18,7 +18,7 @@ class FakeWindowLayer : public WindowLayer {
     using S = std::string;
 
 public:
-    struct Gadget {  // kind: "text", "static", "combo" or "button"
+    struct Gadget {  // kind: "text", "static", "button" or "combo"
         S kind, text;
         std::vector<S> items;
         int32_t selection = 0, x = 0, y = 0, width = 0, height = 0, minimum = 0, maximum = 0;
@@ -74,7 +74,7 @@ public:
     // Queue an event; each returns *this to chain.
     FakeWindowLayer& push(int32_t kind, int32_t win, int32_t param = 0, int32_t control = 0, int32_t note = 0, int32_t mods = 0)
     {
-        return events.push_back({kind, win, param, control, note, mods, {}}), *this;
+        return events.push_back({kind, win, param, control, note, mods}), *this;
     }
     FakeWindowLayer& pushControl(int32_t win, int32_t control, int32_t note) { return push(eventControl, win, 0, control, note); }
     FakeWindowLayer& pushKey(int32_t win, int32_t key, int32_t mods = 0) { return push(eventKeyDown, win, key, 0, 0, mods); }
@@ -168,10 +168,10 @@ public:
     { windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h}; }
     void createStaticText(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
     { windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h}; }
-    void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
-                        int32_t selected) override { windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h}; }
     void createButton(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
     { windows[win].gadgets[id] = Gadget{"button", S(t), {}, 0, x, y, w, h}; }
+    void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
+                        int32_t selected) override { windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h}; }
     void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override
     { std::tie(windows[win].gadgets[buddy].minimum, windows[win].gadgets[buddy].maximum) = std::pair(low, high); }
     S gadgetText(int32_t win, int32_t id) const override { return gadget(win, id) ? gadget(win, id)->text : S(); }

@@ -31,7 +31,7 @@ struct Shell : ::testing::Test {
     }
     void dispatch(int32_t kind, int32_t window, int32_t param = 0)
     {
-        state.event = WindowEvent{kind, window, param, 0, 0, 0, {}}, state.eventKind = kind, state.eventWindow = window;
+        state.event = WindowEvent{kind, window, param, 0, 0, 0}, state.eventKind = kind, state.eventWindow = window;
         dispatchEvent(state);
     }
 };
@@ -46,9 +46,10 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     rebuild(0);
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
-                      "Wiederherstellen=27,Alles zeigen=30,---,Proportionen beibehalten=54,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3i3,|,"
-                      "9s5,10i10,11i11,12i12,13i13,14i14,|,15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,"
-                      "25i25,|,8s11,");
+                      "Wiederherstellen=27,Alles zeigen=30,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
+                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,---,Proportionen beibehalten=54,Hilfe=-1,"
+                      "Über=8,0s6,1s7,2s8,|,3i3,|,9s5,10i10,11i11,12i12,13i13,14i14,|,15i15,|,16i16,17i17,|,18i18,19i19,20i20,"
+                      "21s5,22i22,23i23,24i24,25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
     EXPECT_EQ(std::pair(windows.tooltips[cmdScale], windows.tooltips[cmdRotate]), std::pair(std::string("redimensionieren"), std::string("rotieren")));
     // Icons come from the program folder into their commands' slots; a missing one leaves the button bare.
@@ -58,7 +59,7 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     for (const auto& [language, text] : {std::pair{2, "Tout afficher"}, std::pair{7, "Alles zeigen"}}) {
         rebuild(language);
         EXPECT_EQ(windows.menu[17].text, text);
-        EXPECT_EQ(windows.menu[19].text, textOf(language, Text::KeepProportions));
+        EXPECT_EQ(windows.menu[25].text, textOf(language, Text::KeepProportions));
     }
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "automatische Texturekoordinatensetzung");
     EXPECT_TRUE(uiTextOf(state.uiText, 1, uiMessageCount).empty() && uiTextOf(state.uiText, 1, -1).empty());
@@ -126,9 +127,10 @@ TEST_F(Shell, CommandsReachTheMeshCameraAndWindowsAndMergeAscAsksForTheFactor)
     EXPECT_EQ(state.mesh.triangles.size(), 1u);
     for (int i = 0; i < 5; ++i) runCommand(state, cmdZoomOut);
     runCommand(state, cmdZoomIn);
-    EXPECT_EQ(state.camera.zoom, -0.75f);
+    EXPECT_EQ(state.camera.zoom, -0.5f);
     runCommand(state, cmdFrameAll);
     EXPECT_EQ(state.camera.panX, -0.5f);
+    EXPECT_EQ(state.camera.zoom, 0.0f) << "Home sets the 3D zoom back";
     runCommand(state, cmdAbout);
     EXPECT_EQ(windows.messages.at(0).title, "Information");
     windows.choiceAnswers = {1};  // discard the changes

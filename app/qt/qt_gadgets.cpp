@@ -1,5 +1,5 @@
 // qt_gadgets.cpp: the window layer's gadgets: text fields, static texts,
-// combo boxes and up-down controls inside a window, addressed by id.
+// buttons, combo boxes and up-down controls inside a window, addressed by id.
 #include "app/qt/qt_support.h"
 
 #include <QComboBox>
@@ -50,6 +50,18 @@ void QtWindowLayer::createStaticText(int32_t window, int32_t id, int32_t x, int3
     placeGadget(window, id, new QLabel(qs(text), w->client), x, y, width, height);
 }
 
+void QtWindowLayer::createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                                 std::string_view text)
+{
+    Window* w = find(window);
+    if (!w || !w->client) return;
+    auto* button = new QPushButton(qs(text), w->client);
+    // Return belongs to the window (it applies), not to whichever button has the focus.
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, window, id] { pushControl(window, id, notifyClicked); });
+    placeGadget(window, id, button, x, y, width, height);
+}
+
 void QtWindowLayer::createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                                    int32_t height, const std::vector<std::string>& items, int32_t selected)
 {
@@ -61,16 +73,6 @@ void QtWindowLayer::createComboBox(int32_t window, int32_t id, int32_t x, int32_
     connect(combo, &QComboBox::activated, this, [this, window, id] { pushControl(window, id, notifyChange); });
     // A drop-down list's height is its closed height; the list opens below it.
     placeGadget(window, id, combo, x, y, width, std::min(height, combo->sizeHint().height()));
-}
-
-void QtWindowLayer::createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
-                                 int32_t height, std::string_view text)
-{
-    Window* w = find(window);
-    if (!w || !w->client) return;
-    auto* button = new QPushButton(qs(text), w->client);
-    connect(button, &QPushButton::clicked, this, [this, window, id] { pushControl(window, id, notifyClicked); });
-    placeGadget(window, id, button, x, y, width, height);
 }
 
 void QtWindowLayer::createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum)

@@ -180,8 +180,7 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
     EXPECT_TRUE(findPixels(f.draw(mesh), exactly(yellow)).empty());
 }
 
-// Keeping proportions, a vertex is drawn where the cursor mapping puts it, in
-// a wide view and a tall one, and not where the stretched views would.
+// Keeping proportions, a vertex is drawn where the mapping puts it, not where stretching would.
 TEST(Render, KeepingProportionsDrawsAUnitAsManyPixelsAcrossAsDown)
 {
     Mesh mesh;

@@ -18,9 +18,8 @@ namespace {
 
 std::array<float, 4> fields(ViewMouse m) { return {m.x, m.y, m.dx, m.dy}; }
 
-// Each test starts in a fresh folder that is both the working directory and
-// the program's folder (pref.txt is read and written there), with nothing
-// remembered from an earlier test.
+// Each test starts in a fresh folder, the working directory and the program's
+// folder (pref.txt is there), with nothing remembered from an earlier test.
 struct Loop : ::testing::Test {
     FakeWindowLayer windows, again;
     AppState state, next;

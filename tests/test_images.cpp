@@ -93,8 +93,7 @@ std::string makeTestFolder(const std::string& name)
 
 namespace {
 
-// What the editor remembers goes to a folder of this test process, never the
-// user's, and the locale that picks the first language is the same everywhere.
+// Remembered settings go to this process's own folder; the first language's locale is C.
 struct PrivateUserFolders {
     std::string folder = makeTestFolder("user_folders");
     PrivateUserFolders()

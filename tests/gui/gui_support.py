@@ -14,7 +14,6 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
-# The main window's title: the program and its version, then the file's name and a mark for unsaved work.
 MAIN_TITLE = r"^Polyquill - Editor v\. 1\.1( - .+)?( \*)?$"
 
 
@@ -126,8 +125,7 @@ class Editor:
     def __init__(self, journey, arguments=(), language="C"):
         journey.editors.append(self)
         self.workdir = journey.workdir
-        # The editor remembers things in the user's folders: a journey keeps them in its own. Without
-        # pref.txt the locale picks the language: German unless LANG asks for English or French.
+        # What the editor remembers stays in the journey's folders; LANG picks the language (C: German).
         env = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
         env.update(LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", LANG=language,
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),

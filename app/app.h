@@ -43,6 +43,36 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    // ---- the Mesh menu and its windows
+    MeshMenu,
+    SelectAll,
+    SelectNone,
+    InvertSelection,
+    Duplicate,
+    MirrorItem,    // menu item; the window's title is the same without "..."
+    ExtrudeItem,
+    WeldItem,
+    InsertBox,
+    InsertPlane,
+    InsertCylinder,
+    InsertCone,
+    InsertSphere,
+    Mirror,        // window titles
+    Extrude,
+    Weld,
+    AxisLabel,
+    PlaneLabel,
+    ModeLabel,
+    CopyMode,
+    InPlaceMode,
+    DistanceLabel,
+    SizeLabel,
+    SegmentsLabel,
+    NotFinite,          // %1 the field's text
+    DistanceNotPositive,
+    SizeNotPositive,
+    SegmentsOutOfRange,  // %1 the least, %2 the most
+    NothingToExtrude,
     // ---- modelling by hand: selections, tool windows, Position, projected texture
     SelectVerticesFirst,
     SelectTriangleFirst,
@@ -117,6 +147,19 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    // The Mesh menu (app/mesh_commands.cpp).
+    cmdSelectAll = 70,
+    cmdSelectNone = 71,
+    cmdInvertSelection = 72,
+    cmdDuplicate = 73,
+    cmdMirror = 74,
+    cmdExtrude = 75,
+    cmdWeld = 76,
+    cmdInsertBox = 77,
+    cmdInsertPlane = 78,
+    cmdInsertCylinder = 79,
+    cmdInsertCone = 80,
+    cmdInsertSphere = 81,
     cmdPosition = 40,  // Edit menu and Ctrl+P: the selection's position typed in
     cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
     cmdProjectSide = 42,
@@ -200,6 +243,11 @@ struct AppState {
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
     LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
+
+    // ---- mouse tools: the box selection (views/tools.cpp) ----
+    int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
+    CursorPos boxFrom;     // its corners in that view's window, in pixels
+    CursorPos boxTo;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -331,6 +379,19 @@ std::string windowPlaceText(const WindowRect& place);
 void placeMainWindow(const AppState& state, WindowSpec& main);
 // Before the windows go: remembers where the main window is.
 void rememberWindowPlace(AppState& state);
+// ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
+
+// "Mirror...": axis, plane position and copy or in place, then mirrorSelection.
+// Mirror and Weld say what to select when nothing is.
+void mirrorCommand(AppState& state);
+// "Extrude...": the distance, then extrudeSelection; without a region it says
+// what to select instead.
+void extrudeCommand(AppState& state);
+// "Weld...": the distance (greater than 0), then weldSelectedVertices.
+void weldCommand(AppState& state);
+// "Insert box..." and the others: size and segments, then the primitive at the
+// centre of Front, Side and Top.
+void insertPrimitiveCommand(AppState& state, Primitive kind);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

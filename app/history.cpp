@@ -6,8 +6,9 @@
 // Save) call recordChange. One step per user action: a click with the drag
 // that follows it up to the button's release, one command (a Scale, Rotate or
 // Position window, the automatic or projected texture coordinates, New, Open,
-// a merge), one edit of a tool window's field until the focus or the window
-// changes.
+// a merge, an answered Mesh menu window), one edit of a tool window's field
+// until the focus or the window changes. A box selection changes the document
+// at the button's release, which marks the change pending itself.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>
 #include <new>

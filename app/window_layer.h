@@ -26,6 +26,7 @@ constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
 constexpr int32_t windowPosition = 15;
+constexpr int32_t windowMeshTool = 70;  // the window of a Mesh menu command (one at a time)
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -158,6 +159,10 @@ public:
     // The main window's status line, under the views: the text before a tab
     // at its left end, the rest at its right end.
     virtual void setStatusText(std::string_view text) = 0;
+    // Device pixels per unit of a window's client area: 1 on an ordinary
+    // screen, 2 or a fraction such as 1.5 on a high-density one or under a
+    // scale factor; 1 for a window that is not open.
+    virtual float pixelRatio(int32_t number) const = 0;
     // Cursor position relative to the window's top-left corner: where it was
     // at the mouse event fetched last, so a click counts where it was made;
     // where it is now when no mouse event was fetched yet.

@@ -96,6 +96,7 @@ public:
     { const WindowSpec* s = isWindowOpen(n) ? &windows.at(n).spec : nullptr; return s ? WindowRect{s->x, s->y, s->width, s->height} : WindowRect{}; }
     void setWindowTitle(int32_t n, SV title) override { if (isWindowOpen(n)) windows[n].spec.title = S(title); }
     void setStatusText(SV text) override { statusText = S(text); }
+    float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }

@@ -108,6 +108,9 @@ bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
 
+// The model point at the centre of Front, Side and Top.
+Vec3 orthoViewsCentre(const ViewCamera& camera);
+
 // Model change of the view's two coordinates for a ViewMouse change (dx, dy).
 ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 
@@ -120,6 +123,10 @@ float gridStep(float grid);
 // Nearest grid line, on both sides of zero: floor(v / g + 0.5) * g as a float;
 // unchanged when gridStep(grid) is 0.
 float snapToGrid(float value, float grid);
+
+// A length of a view's client area in the view's device pixels, rounded as
+// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372).
+int32_t devicePixels(int32_t length, float pixelRatio);
 
 // How far a vertex is from the cursor for picking, in screen pixels of a view
 // of width x height; infinity when it is out of reach (further than both
@@ -183,6 +190,10 @@ struct RenderBuffers {
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers);
 
+// The outline of a box selection between two pixels of the current view of
+// width x height, over what is drawn there.
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height);
+
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
 
@@ -221,6 +232,13 @@ int32_t pickVertexAt(AppState& state);
 int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
+// Ctrl + left button down with the select tool: a box opens at the cursor in
+// the active view. Motion with the button drags its far corner; the release
+// adds every vertex inside it (by the view's two coordinates) to the
+// selection, returns how many were added and closes the box.
+void beginBoxSelect(AppState& state);
+void dragBoxSelect(AppState& state);
+int32_t endBoxSelect(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
 // group drag, so a new drag moves from the click.
 void beginDragAt(AppState& state);
@@ -266,9 +284,10 @@ void resetViewViewport(int32_t width, int32_t height);
 
 // Clears the current context and draws one view as the redraw of the views does:
 // its camera, the mesh, then its label in the upper left corner with the camera
-// restored. aspect is the current window's width / height.
+// restored. aspect is the current window's width / height; pixelRatio its
+// device pixels per client pixel, which lines are as wide as (rounded).
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
+              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
 
 // ---- the four views in one picture, without a display (views/views_picture.cpp) ----------
 

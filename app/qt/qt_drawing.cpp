@@ -2,7 +2,7 @@
 // images, filled rectangles and lines, shown as they are drawn.
 #include "app/qt/qt_support.h"
 
-
+#include <cmath>
 
 void QtWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y)
 {
@@ -42,7 +42,10 @@ void QtWindowLayer::drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1,
     if (!canvas) return;
     QPainter p(&canvas->image());
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(Qt::black, 0));
+    // One pixel wide on an ordinary screen, as many as a pixel has become on others.
+    QPen pen(Qt::black, canvas->devicePixelRatioF() > 1.0 ? std::round(canvas->devicePixelRatioF()) : 0.0);
+    pen.setCosmetic(true);
+    p.setPen(pen);
     if (mode == LineMode::Invert) p.setCompositionMode(QPainter::RasterOp_NotDestination);
     p.drawLine(x0, y0, x1, y1);
     canvas->update();

@@ -8,7 +8,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, geometry,  # noqa: E402
+from gui_support import (VIEW_H, VIEW_W, VIEWS, Editor, Shot, expect, f32, geometry,  # noqa: E402
                          poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, write_picture, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
@@ -144,14 +144,14 @@ def exchange(journey):
     imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
     document, glb = journey.path("document.pq"), journey.path("out.glb")
     editor = Editor(journey, [document])
-    editor.menu(*["Down"] * 7)
+    editor.menu(downs=7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
     editor.answer("^Gr", "1")  # Import's own prompt, in German
     editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
         expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
                "after %s the document holds %r" % (keys, read_pq(document)))
-    editor.menu(*["Down"] * 8)
+    editor.menu(downs=8)
     editor.answer("^Save As$", glb)
     wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
     back = journey.path("back.pq")
@@ -201,7 +201,7 @@ def navigate(journey):
     write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
           b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
           b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-    editor.menu(*["Down"] * 6)
+    editor.menu(downs=6)
     editor.answer("^Open$", journey.path("far.asc"), another=True)
     editor.answer("Size", "5")
 
@@ -284,7 +284,7 @@ def proportions(journey):
     square = {"Front": (99, 99), "Side": (99, 99), "Top": (99, 99)}
     poll_screen("a stretched cube", cube_shape(editor, {"Front": (124, 99), "Side": (125, 99), "Top": (124, 99)}))
     journey.screenshot("proportions-stretched")
-    editor.menu("Right", "Up")  # the Edit menu's last item
+    editor.menu(1, rights=1)  # the Edit menu's last item
     poll_screen("a square cube", cube_shape(editor, square))
     journey.screenshot("proportions-kept")
     # Right click deselects; the select tool then picks the corner where it is drawn now, not where it was.
@@ -302,6 +302,104 @@ def proportions(journey):
     expect(editor.ended(), "the close box did not end the editor")
     again = Editor(journey, [path], language="en_US.UTF-8")
     poll_screen("a square cube in the next run", cube_shape(again, square))
+
+
+VERTEX_CLICKS = [("Front", 186, 74), ("Side", 62, 148), ("Top", 186, 148)]
+TRIANGLE = [(0.5, f32(25 / 99), 0.0), (0.5, 0.0, f32(49 / 99)), (0.0, f32(-49 / 99), f32(-63 / 125))]
+IN_FRONT = [(186, 74), (186, 99), (124, 148)]
+
+
+def clicks(editor, places):
+    return [w for view, x, y in places for w in ("mousemove", *editor.at(view, x, y), "click", 1)]
+
+
+def lit_near(shot, editor, view, x, y, reach=2):
+    return any(max(c) > 150 for c in shot.region(*editor.at(view, x - reach, y - reach), 2 * reach + 1, 2 * reach + 1))
+
+
+def lit(shot, editor, view):
+    """Where a view's pixels of more than 140 red (lines, markers, 3D faces) are in the editor's pixels; how many."""
+    (x0, y0), scale = editor.at(view, 0, 0), editor.scale
+    reds = [(x, y) for y in range(round(scale * VIEW_H)) for x, red in enumerate(shot.pixels[
+        ((y0 + y) * shot.width + x0) * 3:((y0 + y) * shot.width + x0 + round(scale * VIEW_W)) * 3:3]) if red > 140]
+    return {(int(x / scale), int(y / scale)) for x, y in reds}, len(reds)
+
+
+def spread(places):
+    return {(x + dx, y + dy) for x, y in places for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+
+
+def scaled(*factors):
+    """The views take clicks, keys and the wheel (on Wayland too): a vertex clicked in Front, Side and Top each, key 4,
+    a triangle of them clicked (clockwise, 4 pixels aside) in Front, Ctrl+S; Left in Front pans 1/8, a notch over Side
+    zooms 1.25 (vertex (0.5, 0.25) from 186, 74 to 221, 68). At a last QT_SCALE_FACTOR the same clicks save the same
+    file, and the views show the first picture larger, lines as wide as the scale rounded."""
+    def journey_at(journey, scale=factors[-1]):
+        shots, files = [], []
+        for factor in factors:
+            editor = Editor(journey, [path := journey.path("scale %s.pq" % factor)], factor)
+            triangle = clicks(editor, [("Front", x + 4, y) for x, y in IN_FRONT])
+            files.append(editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s"))
+            xdo("mousemove", *editor.at("Front", 20, 180), "click", 1, "key", "Left", "mousemove",
+                *editor.at("Side", 125, 99), "click", 4)
+            poll_screen("Front moved", lambda shot: None if lit_near(shot, editor, "Front", 221, 68) and not lit_near(
+                shot, editor, "Front", 186, 74, 1) else "Front did not pan and zoom")
+            shots.append([lit(Shot(), editor, view) for view in VIEWS])
+            expect(files[-1] == pq_bytes([[(0.0, 0.0, *v) for v in TRIANGLE]]), "at %s saved %r" % (factor, files[-1]))
+            editor.stop()
+        for view, (at_one, one), (at_scale, many) in zip(VIEWS, shots[0], shots[-1]):
+            astray = len(at_one - spread(at_scale)) + len(at_scale - spread(at_one))
+            area = many / one / scale ** 2 / (1 if view == "3D" else round(scale) / scale)
+            expect(astray < 20 and 0.8 < area < 1.25, "%s at %s: %d pixels astray, %.2f times the lit area" % (
+                view, scale, astray, area))
+    return journey_at
+
+
+def model(journey):
+    """A symmetric shape from the Mesh menu: a plane, extruded; mirrored across z = 0.0004 as a copy, which
+    leaves a seam 0.0008 wide; every vertex boxed with Ctrl and the select tool in one unpaused drag; welded
+    shut. The file holds a closed shape, mirror-symmetric, facing outward; one undo brings the seam back."""
+    path = journey.path("symmetric.pq")
+    editor = Editor(journey, [path])
+    editor.menu(4, rights=2)  # Mesh: Insert plane
+    editor.answer("^Ebene einf")  # the interface speaks German at first
+    xdo("key", "ctrl+e")
+    editor.answer("^Extrudieren$")
+    xdo("key", "ctrl+a", "ctrl+m")
+    mirror = wait_for("Mirror", lambda: windows("^Spiegeln$"))[0]
+    wait_for("Mirror to have the keyboard", lambda: xdo("getwindowfocus").strip() == mirror)
+    xdo("key", "z", "Tab", "ctrl+a", "type", "0.0004")
+    xdo("key", "Return")
+    wait_for("Mirror to close", lambda: not windows("^Spiegeln$"))
+    x, y = editor.at("Front", 30, 20)
+    xdo("key", "ctrl+shift+a", "3", "mousemove", x, y, "keydown", "ctrl", "mousedown", 1,
+        "mousemove", x + 90, y + 70, "mousemove", x + 190, y + 160, "mouseup", 1, "keyup", "ctrl", "key", "ctrl+j")
+    editor.answer("^Verschwei")
+    fx, fy = editor.origin["3D"]
+    poll_screen("the shape in 3D", lambda shot: None if min(shot.at(fx + 124, fy + 99)) > 100 else "no face")
+
+    def shape(triangles):
+        """Distinct positions, and the faults of the triangles: not facing out, open edges, no mirror image."""
+        positions = {c[2:] for t in triangles for c in t}
+        edges = {}
+        for t in triangles:
+            for a, b in ((t[0][2:], t[1][2:]), (t[1][2:], t[2][2:]), (t[2][2:], t[0][2:])):
+                edges[frozenset((a, b))] = edges.get(frozenset((a, b)), 0) + 1
+        faults = [n for n, uses in edges.items() if uses != 2]
+        for t in triangles:
+            a, b, c = (p[2:] for p in t)
+            u, v = [q - p for p, q in zip(a, b)], [q - p for p, q in zip(a, c)]
+            normal = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+            outward = [sum(p[k] for p in (a, b, c)) / 3 - (0, 0, 0.0004)[k] for k in range(3)]
+            faults += [t] if sum(n * o for n, o in zip(normal, outward)) <= 0 else []
+        faults += [p for p in positions if not any(
+            max(abs(p[0] - q[0]), abs(p[1] - q[1]), abs(0.0008 - p[2] - q[2])) < 1e-6 for q in positions)]
+        return len(triangles), len(positions), faults
+
+    welded = read_pq(path) if editor.saved(path, "key", "ctrl+s") else []
+    expect(shape(welded) == (20, 12, []), "saved %r: %r" % (shape(welded), welded))
+    unwelded = read_pq(path) if editor.saved(path, "key", "ctrl+z", "ctrl+s") else []
+    expect(shape(unwelded)[:2] == (20, 16), "after one undo: %r" % (shape(unwelded),))
 # Spots of the views by pixel; BOX_CLICKS clicks each once or twice, for the first or second vertex stacked there.
 # Vertices 0 to 3 lie at z = 0.5, 4 to 7 at z = 0; each face runs clockwise as seen from outside.
 SPOTS = {"A": ("Front", 62, 50), "B": ("Front", 186, 50), "C": ("Front", 186, 148), "D": ("Front", 62, 148),
@@ -326,7 +424,7 @@ def box(journey):
     corners = [w for t in BOX_CLICKS.split() for spot, n in zip(t[::2], t[1::2]) for w in clicks(spot, int(n))]
     xdo("key", "Return", "key", "1", *clicks("ABCD"), *clicks("A", button=3), "key", "4", *corners,
         "key", "3", *clicks("A", button=3), *clicks("ABCD", 2, shift=True))
-    editor.menu("Right", *["Up"] * 4)  # Edit: Project texture from Front
+    editor.menu(4, rights=1)  # Edit: Project texture from Front
     x, y = f32(0.5), f32(49 / 99)
     place = [((-x, x, x, -x)[n % 4], (y, y, -y, -y)[n % 4], (0.5, 0.0)[n // 4]) for n in range(8)]
     want = [[(1.0 * (p[0] > 0), 1.0 * (p[1] < 0), *p) for p in (place[int(c)] for c in t)] for t in BOX.split()]
@@ -335,4 +433,6 @@ def box(journey):
 
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture, "box": box, "proportions": proportions}))
+                          "navigate": navigate, "texture": texture, "box": box, "model": model,
+                          "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
+                          "proportions": proportions}))

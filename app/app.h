@@ -105,6 +105,9 @@ enum class Text : int32_t {
     Close,                // the Preferences window's button
     KeepProportions,      // Edit menu toggle
     StatusCounts,         // %1 vertices, %2 of them selected, %3 triangles, %4 of them selected
+    // ---- textures
+    TextureGone,        // %1 the picture, %2 the mesh file it was chosen with
+    TextureUnreadable,  // %1 the picture
     count
 };
 
@@ -196,6 +199,22 @@ constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(v
 constexpr uint32_t orthoViews = 0x7u;  // Front, Side, Top
 constexpr uint32_t allViews = 0xFu;
 
+// How the Texture window shows its picture, and the mouse action under way in
+// it (views/texture_window.cpp). Starts anew with every opening.
+struct TextureWindowView {
+    double zoom = 1.0;  // times the picture's fitted size (AppState::texturePicture)
+    double panX = 0.0;  // window pixels from the picture area's top-left corner to U = V = 0
+    double panY = 0.0;
+    int32_t dragCorner = -1;  // the corner a left drag moves; -1: none
+    CursorPos dragFrom;       // the cursor where the drag took the corner
+    double dragU = 0.0;       // and the corner's coordinates then
+    double dragV = 0.0;
+    bool panning = false;  // a middle drag is under way
+    CursorPos panFrom;     // the cursor at its last event
+    bool drawn = false;    // the picture shows this view of the mesh at drawnRevision
+    uint64_t drawnRevision = 0;
+};
+
 // All process-wide state; one instance lives from start-up to exit and is
 // touched only by the main thread.
 struct AppState {
@@ -224,6 +243,7 @@ struct AppState {
     CursorPos texturePicture;  // size of the picture in the Texture window, scaled to fit the screen
     int32_t textureTriangle = -1;  // the triangle the Texture window's fields belong to
     int32_t textureCorner = -1;    // the corner whose field the user focused last; -1: none
+    TextureWindowView textureView;
     float uvMin = 0.0f;
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows

@@ -33,13 +33,16 @@ bool toolWindowOpen(const AppState& state)
     return state.windows->isWindowOpen(windowTexture) || state.windows->isWindowOpen(windowTriangles);
 }
 
-// Events that carry on the action before them: a drag with the left button,
-// typing into the Texture or Triangles window, and passes without an event.
+// Events that carry on the action before them: a drag with the left button
+// (in the Texture window also with Ctrl, which snaps), typing into the Texture
+// or Triangles window, and passes without an event.
 bool continuesAction(const AppState& state)
 {
     switch (state.eventKind) {
     case eventNone: return true;
-    case eventMouseMove: return state.event.param == mkLButton;
+    case eventMouseMove:
+        return state.event.param == mkLButton ||
+               (state.eventWindow == windowTexture && (state.event.param & mkLButton) != 0);
     case eventKeyDown:
         return state.eventWindow == windowTexture || state.eventWindow == windowTriangles;
     case eventControl: return state.event.notification == notifyChange;

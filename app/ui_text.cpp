@@ -149,6 +149,12 @@ constexpr AddedText kAddedTexts[] = {
     {Text::StatusCounts,
      {"%1 Vertices (%2 gewählt), %3 Triangles (%4 gewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
       "%1 vertex (%2 sél.), %3 triangles (%4 sél.)"}},
+    // ---- textures
+    {Text::TextureGone,
+     {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",
+      "La texture %1 choisie avec %2 n'existe plus"}},
+    {Text::TextureUnreadable,
+     {"Die Textur %1 kann nicht gelesen werden", "cannot read the texture %1", "impossible de lire la texture %1"}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);

@@ -131,7 +131,12 @@ struct WindowRect {
     int32_t height = 0;
 };
 
-enum class LineMode { Copy, Invert };
+// Invert flips the pixels under the line; Faint shows on any picture without hiding it.
+enum class LineMode { Copy, Invert, Faint };
+
+struct LineSegment {
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
 
 // ---- the interface ---------------------------------------------------------------------
 
@@ -268,9 +273,9 @@ public:
                                  int32_t height) = 0;
     virtual void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                           uint8_t red, uint8_t green, uint8_t blue) = 0;
-    // A line including both end points; Invert flips the pixels under it.
-    virtual void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                          LineMode mode) = 0;
+    // Lines, each including both end points, drawn in the LineMode; a mesh's
+    // outlines go in one call.
+    virtual void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) = 0;
 };
 
 // ---- modal tool windows (app/modal_loop.cpp) -----------------------------------------

@@ -62,6 +62,7 @@ std::optional<FileBytes> readForCommand(AppState& state, const std::string& path
 // Appends the file's contents with `read` after setting a half-built triangle
 // aside. When memory runs out on the way, everything read is taken back (the
 // vectors only shrink, so that cannot fail) and the mesh is as it was before.
+// A mesh without a texture takes the one that goes with the file.
 template <typename Read>
 void appendToMesh(AppState& state, const std::string& path, Read read)
 {
@@ -72,9 +73,11 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
     abandonPendingTriangle(mesh);
     const size_t vertices = mesh.vertices.size();
     const size_t triangles = mesh.triangles.size();
+    bool whole = true;
     try {
         read(mesh);
     } catch (const std::bad_alloc&) {
+        whole = false;
         mesh.vertices.resize(vertices);
         mesh.triangles.resize(triangles);
         if (pending) {
@@ -84,6 +87,7 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
         tell(state, Text::NoMemoryToRead, path);
     }
     frameViewsIfOutside(state);
+    if (whole && state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
 // True when the file was written; the document is then the saved one.
@@ -96,6 +100,7 @@ bool saveToCurrentFile(AppState& state)
     }
     markDocumentSaved(state);
     rememberRecentFile(state, state.currentFileName);
+    rememberMeshTexture(state);
     return true;
 }
 
@@ -182,6 +187,7 @@ void cmdOpen(AppState& state)
     frameViewsIfOutside(state);
     markDocumentSaved(state);
     rememberRecentFile(state, path);
+    loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
@@ -255,14 +261,16 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
 {
     state.currentFileName = commandLineFileName(parameters);
     if (state.currentFileName.empty()) return;
+    bool loaded = false;
     try {
-        loadMeshFile(state.mesh, state.currentFileName);
+        loaded = loadMeshFile(state.mesh, state.currentFileName);
     } catch (const std::bad_alloc&) {
         clearMesh(state.mesh);
         tell(state, Text::NoMemoryToRead, state.currentFileName);
         state.currentFileName.clear();
     }
     frameViewsIfOutside(state);
+    if (loaded) loadTextureForMesh(state, state.currentFileName);
 }
 
 void rememberDialogStart(AppState& state)

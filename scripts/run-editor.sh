@@ -10,5 +10,5 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" --target polyquill pq_import_helper pq_export_helper pqtool pq_images_copy
-if [ $# -eq 0 ]; then set -- "$root/samples/cube.pq"; fi
+if [ $# -eq 0 ]; then set -- "$root/samples/house.pq"; fi
 exec "$build/polyquill" "$@"

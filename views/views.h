@@ -253,12 +253,26 @@ using TextureReader = std::function<RgbImage(const std::string& fileName)>;
 // Makes a texture of the 3D view's context from an image; 0 if it cannot.
 using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 
-// "choose texture": asks for an image file and makes it the mesh texture and,
-// from the same decoded pixels, the Texture window's picture; a file that gives
-// no texture gives no picture either. A cancelled dialog keeps the texture there was.
+// Makes the picture file the mesh texture and, from the same decoded pixels,
+// the Texture window's picture; a file that gives no texture gives no picture
+// either, and false.
+bool setMeshTextureWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload);
+// "choose texture": asks for an image file and sets it as the mesh texture,
+// remembered with the current mesh file when it could be read. A cancelled
+// dialog keeps the texture there was.
 void chooseTexture(AppState& state);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
+// After a mesh file was read (opened, or merged while no texture is loaded):
+// the picture textureForMesh names becomes the mesh texture. A remembered
+// picture that is gone, or else a picture that cannot be read, is told in one
+// message; without a picture the texture there was stays.
+void loadTextureForMesh(AppState& state, const std::string& meshPath);
+// After the mesh was saved under state.currentFileName: the texture it shows
+// with is remembered with the file, unless opening the file gives it anyway
+// without a word.
+void rememberMeshTexture(AppState& state);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);

@@ -110,8 +110,7 @@ public:
                          int32_t height) override;
     void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                   uint8_t red, uint8_t green, uint8_t blue) override;
-    void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  LineMode mode) override;
+    void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -431,8 +431,57 @@ def box(journey):
     expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
 
 
+def colours(shot, origin):
+    """Pixels of a view below its label: brick red, slate blue-grey, window glass and lawn green."""
+    (vx, vy), counts = origin, [0, 0, 0, 0]
+    for r, g, b in shot.region(vx, vy + 20, 248, 178):
+        counts[0] += r > 100 and r > g + 45 and r > b + 45
+        counts[1] += b > r + 12 and b >= g and 60 < b < 200 and r > 35
+        counts[2] += b > 140 and b > r + 40
+        counts[3] += g > 60 and g > r + 30 and g > b + 30
+    return counts
+
+
+def sample(journey):
+    """The shipped house opens with the picture beside it: brick, slate and glass in the 3D view; turned to be seen
+    from above for the README's picture. A corner dragged on the Texture window's picture in one xdotool call,
+    Ctrl held at its end, is saved on a texel corner, and one undo takes the whole drag back."""
+    samples = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+    for name in ("house.pq", "house.png"):  # a copy: Save must never reach the shipped file
+        write(journey.path(name), read(os.path.join(samples, name)))
+    house = journey.path("house.pq")
+    write(os.path.join(os.path.dirname(journey.program), "pref.txt"), b"1\r\n0.000000\r\n0\r\n")  # in English
+    editor = Editor(journey, [house])
+
+    def textured(lawn):
+        def check(shot):
+            brick, slate, glass, green = colours(shot, editor.origin["3D"])
+            if brick < 1500 or slate < 1500 or glass < 150 or (green < 500) == lawn:
+                return "3D view: %d brick, %d slate, %d glass, %d lawn pixels" % (brick, slate, glass, green)
+        return check
+    poll_screen("the textured house", textured(False))
+    xdo("mousemove", *editor.at("3D", 125, 100), "click", 1, "key", "--delay", 0, *["Down"] * 25)
+    poll_screen("the house from above, on its lawn", textured(True))
+    subprocess.run(["import", "-window", editor.main, os.path.join(journey.shots, "house-in-the-editor.png")],
+                   check=True, timeout=30)
+
+    editor.button("triangleup")
+    editor.button("settexcoords")
+    window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+    x, y, _, _ = geometry(window)
+    # Corner 0 of triangle 1 lies half a texel inside a 256-texel picture: at (63.5, 0.5), shown at (63.5, 60.5).
+    xdo("mousemove", x + 64, y + 61, "mousedown", 1, "mousemove", x + 69, y + 64, "mousemove", x + 84, y + 73,
+        "keydown", "ctrl", "mousemove", x + 85, y + 74, "mouseup", 1, "keyup", "ctrl")
+    subprocess.run([journey.send_close, window], check=True, timeout=30)
+    wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    for keys, want in ((["ctrl+s"], (85 / 256, 14 / 256)), (["ctrl+z", "ctrl+s"], (63.5 / 256, 0.5 / 256))):
+        corner = read_pq(house)[0][0] if editor.saved(house, "key", *keys) else None
+        expect(corner[:2] == tuple(map(f32, want)), "after %s corner 0 is at %r" % (keys, corner[:2]))
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "proportions": proportions}))
+                          "sample": sample, "proportions": proportions}))

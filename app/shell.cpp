@@ -85,6 +85,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     loadUserState(state);
     loadBackFaces(state);
     fillUiText(state.uiText);
+    loadKeepProportions(state);
     state.mesh = Mesh{};
 
     WindowSpec main;
@@ -92,8 +93,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     main.placement = WindowPlacement::CentreOnScreen;
     main.width = 500;
     main.height = 425;
-    main.title = "Polyquill - Editor v. " + state.versionText;
+    main.title = windowTitleFor(state.versionText, "", false);
+    placeMainWindow(state, main);
     windows.openWindow(windowMain, main);
+    state.shownTitle = main.title;
 
     buildMenuAndToolbar(state);
     for (const ViewWindowSpec& spec : viewWindows) createView(state, spec);
@@ -104,6 +107,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
+    if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
+        rememberRecentFile(state, state.currentFileName);
+    updateWindowTitle(state);
+    updateStatusLine(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -201,6 +208,8 @@ bool mainLoopPass(AppState& state)
     else if (state.eventKind == eventKeyDown)
         runToolWindowKey(state, state.event);
     recordAfterEvent(state);
+    updateWindowTitle(state);
+    updateStatusLine(state);
     // Nothing to do until the next event: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
 
@@ -287,6 +296,7 @@ void frameViewsIfOutside(AppState& state)
 void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
+    rememberWindowPlace(state);
     // Textures are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;

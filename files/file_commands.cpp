@@ -41,6 +41,14 @@ int32_t askReductionFactor(AppState& state)
     return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
 }
 
+// Import's own prompt for the same factor, in the interface's language.
+int32_t askImportFactor(AppState& state)
+{
+    const int32_t language = state.prefs.language;
+    return readRoundedWhole(state.windows->askText(textOf(language, Text::ImportFactorTitle),
+                                                   textOf(language, Text::ImportFactorMessage), factorDefault));
+}
+
 void tell(AppState& state, Text problem, const std::string& path)
 {
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, problem, {path}));
@@ -158,11 +166,13 @@ bool saveAs(AppState& state, const std::string& path)
     recordChange(state);
     if (const int32_t reason = replaceFile(path, writeMeshBytes(state.mesh)); reason != 0) {
         const std::string why = writeReasonInLanguage(state.prefs.language, reason);
-        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {path, why}));
+        state.windows->showMessage(textOf(state.prefs.language, Text::SaveTitle),
+                                   textOf(state.prefs.language, Text::WriteFailed, {path, why}));
         return false;
     }
     state.currentFileName = path;
     markDocumentSaved(state);
+    rememberRecentFile(state, path);
     rememberMeshTexture(state);
     return true;
 }
@@ -242,6 +252,7 @@ void cmdOpen(AppState& state)
     // One step with the new name: undoing an Open gives back the old file's name too.
     recordChange(state);
     markDocumentSaved(state);
+    rememberRecentFile(state, path);
     loadTextureForMesh(state, path);
 }
 
@@ -298,10 +309,12 @@ void cmdImport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, importFilter, false);
     if (path.empty()) return;
-    const int32_t factor = askReductionFactor(state);
+    const int32_t factor = askImportFactor(state);
     if (factor == 0) return;
-    const BackgroundRead read = [path, factor](Mesh& mesh, const std::atomic<bool>& cancel) {
+    const int32_t language = state.prefs.language;
+    const BackgroundRead read = [path, factor, language](Mesh& mesh, const std::atomic<bool>& cancel) {
         ImportRun how;
+        how.language = language;
         how.cancel = &cancel;
         auto imported = importThroughHelper(path, factor, how);
         if (std::string* problem = std::get_if<std::string>(&imported)) return std::move(*problem);
@@ -309,7 +322,8 @@ void cmdImport(AppState& state)
         readMeshBytes(mesh, writeMeshBytes(std::get<Mesh>(imported)), 1);
         return std::string();
     };
-    takeMerged(state, path, readInBackground(state, path, "Import", documentToAppendTo(state), read));
+    takeMerged(state, path,
+               readInBackground(state, path, textOf(language, Text::ImportTitle), documentToAppendTo(state), read));
 }
 
 void cmdExport(AppState& state)
@@ -327,7 +341,8 @@ void cmdExport(AppState& state)
         rememberUserValue(state, exportFormatKey, chosen);
     const ExportProblem problem = exportThroughHelper(state.mesh, path, state.textureFileName);
     if (problem.what != ExportFailure::None)
-        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed,
+        state.windows->showMessage(textOf(state.prefs.language, Text::ExportTitle),
+                                   textOf(state.prefs.language, Text::WriteFailed,
                                                     {path, exportProblemInLanguage(state.prefs.language, problem)}));
 }
 

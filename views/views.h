@@ -28,7 +28,8 @@ struct ThreeDFrame {
 };
 
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
-// view and its zoom; none is ever saved.
+// view and its zoom, none of them ever saved; and whether the orthographic
+// views keep the model's proportions, which is remembered between runs.
 struct ViewCamera {
     float panX = 0.0f;
     float panY = 0.0f;
@@ -41,6 +42,10 @@ struct ViewCamera {
     float pan3DX = 0.0f;     // the 3D picture moved across and up, in half views
     float pan3DY = 0.0f;
     bool showBackFaces = false;  // the 3D view draws faces seen from behind in backFaceTint
+    // Off: each view stretches clip space over its shape, so a model unit is
+    // half the view's width across and half its height down. On: a unit is as
+    // many pixels across as down, half the shorter side at orthoZoom 1.
+    bool keepProportions = false;
 
     bool operator==(const ViewCamera&) const = default;
 };
@@ -91,10 +96,15 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
 // The pixel of an orthographic view where the view's two coordinates p show.
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& camera);
 
-// Scale the orthographic views' projection is multiplied by: the zoom across
-// and up; in depth never less than at the start, so zooming out widens the
-// slab each view shows and zooming in keeps it.
-Vec3 orthoProjectionScale(const ViewCamera& camera);
+// Clip units per model unit across (a) and up (b) in an orthographic view of
+// width x height: orthoZoom both ways, or while keeping proportions, the
+// part of it that gives a unit as many pixels across as down.
+ViewPoint orthoScale(const ViewCamera& camera, float width, float height);
+// Scale the orthographic views' projection is multiplied by in a view of
+// width / height aspect: orthoScale across and up; in depth the zoom, never
+// less than at the start, so zooming out widens the slab each view shows and
+// zooming in keeps it.
+Vec3 orthoProjectionScale(const ViewCamera& camera, float aspect);
 
 // Wheel over an orthographic view: multiplies the shared zoom by factor
 // (clamped to minOrthoZoom..maxOrthoZoom) and pans so the model point under

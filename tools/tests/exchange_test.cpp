@@ -272,14 +272,17 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
         fs::permissions(write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n"), fs::perms::owner_all);
         EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}}), expected) << script;
     }
-    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the import helper " + path("none") +
+    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the helper " + path("none") +
                                                          " could not be started: No such file or directory");
     // Cancelled while the helper works: it is stopped long before its 15 s allowance ends.
     fs::permissions(write("helper", "#!/bin/sh\nexec sleep 60\n"), fs::perms::owner_all);
     std::atomic<bool> cancel = false;
     std::thread canceller([&cancel] { std::this_thread::sleep_for(std::chrono::milliseconds(200)), cancel = true; });
-    EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 5}, &cancel}), "cannot import " + file + ": cancelled");
+    EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 5}, 1, &cancel}), "cannot import " + file + ": cancelled");
     canceller.join();
+    // The editor's sentences are in the interface's language.
+    fs::permissions(write("helper", "#!/bin/sh\nexit 3\n"), fs::perms::owner_all);
+    EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}, 0}), file + " braucht mehr Speicher als erlaubt");
 }
 
 // Every file of tools/tests/hostile ends the import cleanly under a CPU limit of a second: triangles or
@@ -322,6 +325,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     files::cmdImport(state);
     files::cmdExport(state);
     ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.prompts[0].title + "|" + fake.prompts[0].message, "Size|Reduction factor (divides the positions)");
     EXPECT_EQ(fake.messages[0].title + ": " + fake.messages[0].text,
               "Import: cannot import " + path("missing.obj") + ": No such file or directory");
     EXPECT_EQ(fake.messages[1].title + ": " + fake.messages[1].text, "Export: The file could not be written:\n" +

@@ -458,7 +458,7 @@ def turn(journey):
         if dx:
             xdo("mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
         if toggle:
-            editor.menu(5, rights=1)  # Edit: Show back faces
+            editor.menu(6, rights=1)  # Edit: Show back faces
         poll_screen(name, lambda shot: None if (count(shot, lambda c: min(c) > 200) > 300, count(
             shot, lambda c: c[0] > 60 and c[0] > 3 * max(c[1], c[2])) > 300) == want else "not %r" % (want,))
         save_shot(journey, "turn-" + name)
@@ -482,11 +482,12 @@ def cancel(journey):
     write(journey.path("large.obj"), "".join(vertices + faces).encode())
     write(document := journey.path("quad.pq"), original := pq_bytes(QUAD))
     editor = Editor(journey, [document])
-    editor.menu(4)  # File: Import...
+    editor.menu(downs=7)  # File: Import...
     editor.answer("^Open$", journey.path("large.obj"), another=True)
-    editor.answer("Size", "1", another=True)
+    editor.answer("^Gr", "1", another=True)
     px, py, _, _ = geometry(wait_for("the progress window", lambda: windows(progress_title))[0])
     helpers = wait_for("the import helper", lambda: children(editor.process.pid))
+    time.sleep(0.3)
     save_shot(journey, "cancel-progress")
     xdo("mousemove", px + 160, py + 77, "click", 1)
     clicked = time.time()

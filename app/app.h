@@ -420,10 +420,6 @@ bool runToolWindowKey(AppState& state, const WindowEvent& event);
 void closeDocumentWindows(AppState& state);
 // Tells the user in one line what to select first.
 void tellSelectFirst(AppState& state, Text what);
-// Edit menu: show back faces on or off, remembered between runs.
-void toggleBackFaces(AppState& state);
-// Start-up: the remembered choice of show back faces.
-void loadBackFaces(AppState& state);
 
 // ---- long work (app/long_work.cpp) ----------------------------------------------------
 
@@ -474,9 +470,10 @@ void rememberRecentFile(AppState& state, const std::string& path);
 void openFileByName(AppState& state, const std::string& path);
 // File menu: the recent file at the index (0 the newest); nothing when there is none.
 void openRecentFile(AppState& state, int32_t index);
-// Start-up and the Edit menu toggle: keep proportions, remembered between runs.
-void loadKeepProportions(AppState& state);
-void toggleKeepProportions(AppState& state);
+// Start-up and the Edit menu's toggles remembered between runs: keep
+// proportions and show back faces.
+void loadRememberedToggles(AppState& state);
+void flipRememberedToggle(AppState& state, int32_t command);
 // The main window's remembered place "x y width height": four whole numbers
 // separated by single blanks, sizes from 100 on; nothing for any other text.
 std::optional<WindowRect> readWindowPlace(std::string_view text);

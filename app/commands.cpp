@@ -126,7 +126,6 @@ constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPositi
                                                                       {cmdProjectSide, Text::ProjectSide},
                                                                       {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
-constexpr const char* backFacesKey = "view.backFaces";  // remembered: "1" shows them
 
 // The Mesh menu's items in menu order; cmdNone stands for a separator.
 constexpr int32_t cmdNone = -1;
@@ -554,15 +553,6 @@ void closeDocumentWindows(AppState& state)
     for (Vertex& v : state.mesh.vertices) v.marked = 0;
 }
 
-void toggleBackFaces(AppState& state)
-{
-    state.camera.showBackFaces = !state.camera.showBackFaces;
-    state.windows->setMenuItemChecked(cmdShowBackFaces, state.camera.showBackFaces);
-    rememberUserValue(state, backFacesKey, state.camera.showBackFaces ? "1" : "0");
-}
-
-void loadBackFaces(AppState& state) { state.camera.showBackFaces = userValue(state, backFacesKey) == "1"; }
-
 void tellSelectFirst(AppState& state, Text what)
 {
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, what));
@@ -603,7 +593,6 @@ void runCommand(AppState& state, int32_t id)
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
     case cmdFrameAll: frameAll(state); break;
-    case cmdShowBackFaces: toggleBackFaces(state); break;
     case cmdPosition: positionSelection(state); break;
     case cmdProjectFront: projectTextureCommand(state, ProjectionView::Front); break;
     case cmdProjectSide: projectTextureCommand(state, ProjectionView::Side); break;
@@ -612,7 +601,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
-    case cmdKeepProportions: toggleKeepProportions(state); break;
+    case cmdKeepProportions:
+    case cmdShowBackFaces: flipRememberedToggle(state, id); break;
     case cmdSelectAll: selectAllVertices(state.mesh); break;
     case cmdSelectNone: deselectAllVertices(state.mesh); break;
     case cmdInvertSelection: invertVertexSelection(state.mesh); break;

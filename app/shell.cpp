@@ -83,9 +83,8 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     state.versionText = "1.1";
     readPreferences(state);
     loadUserState(state);
-    loadBackFaces(state);
     fillUiText(state.uiText);
-    loadKeepProportions(state);
+    loadRememberedToggles(state);
     state.mesh = Mesh{};
 
     WindowSpec main;

@@ -239,7 +239,11 @@ void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    if (path.empty()) return;
+    if (!path.empty()) openMeshFile(state, path);
+}
+
+void openMeshFile(AppState& state, const std::string& path)
+{
     // The mesh and its name change only for a file that was read whole.
     std::optional<Mesh> opened = readInBackground(
         state, path, "Polyquill", [] { return Mesh{}; },

@@ -363,6 +363,9 @@ namespace files {
 // file name (Save greyed); the dialogs start in the old file's folder.
 void cmdNew(AppState& state);
 void cmdOpen(AppState& state);
+// Open's read of a chosen file, also for a recent or dropped one: the document
+// becomes the file, as one step, only when it was read whole.
+void openMeshFile(AppState& state, const std::string& path);
 // Save and Save as, both with the Save extension rule: true when the file was
 // written. Vertices in no triangle, which the file cannot hold, are left out
 // only when the user says so.

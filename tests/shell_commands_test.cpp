@@ -204,7 +204,7 @@ TEST_F(Shell, TheMouseTurnsAndPansThe3DViewKeepingTheSelectionAndShowBackFacesIs
         EXPECT_EQ(std::pair(state.camera.showBackFaces, windows.menuChecked[cmdShowBackFaces]), std::pair(on, on));
     }
     AppState next;
-    loadUserState(next), loadBackFaces(next);
+    loadUserState(next), loadRememberedToggles(next);
     EXPECT_TRUE(next.camera.showBackFaces);
     ::unsetenv("XDG_STATE_HOME");
 }

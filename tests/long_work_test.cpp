@@ -21,7 +21,8 @@ TEST(LongWork, AfterHalfASecondTheWindowServesItsEventsAndCancelReturnsAtOnce)
     fake.onIdle = [&seen](FakeWindowLayer& f) {
         if (!f.isWindowOpen(windowProgress) || !f.events.empty()) return;
         auto& w = f.windows[windowProgress];
-        seen.push_back(w.spec.title + "|" + w.gadgets[1].text + "|" + w.gadgets[2].text + "|" + std::to_string(f.active));
+        const std::string active = std::to_string(f.active);
+        seen.push_back(w.spec.title + "|" + w.gadgets[1].text + "|" + w.gadgets[2].text + "|" + active);
         const WindowEvent next[] = {{eventLeftDown, windowFront, mkLButton}, {eventKeyDown, windowProgress, 'A'},
                                     {eventControl, windowProgress, 0, 2, notifyClicked}};
         f.events.push_back(next[seen.size() - 1]);

@@ -8,7 +8,6 @@
 #include "app/app.h"
 #include "files/files.h"
 #include "tests/fake_window_layer.h"
-#include "tests/test_images.h"
 #include "tests/test_mesh.h"
 
 namespace {
@@ -178,7 +177,6 @@ TEST_F(Shell, EventsAreRoutedByKindAndWindow)
 
 TEST_F(Shell, TheMouseTurnsAndPansThe3DViewKeepingTheSelectionAndShowBackFacesIsRemembered)
 {
-    ::setenv("XDG_STATE_HOME", makeTestFolder("backfaces").c_str(), 1);
     windows.openWindow(window3D, {.width = 250, .height = 198, .title = {}});
     addVertex(state.mesh, 0, 0, 0, 1);
     setToolMode(state, SelectVertex);
@@ -206,7 +204,6 @@ TEST_F(Shell, TheMouseTurnsAndPansThe3DViewKeepingTheSelectionAndShowBackFacesIs
     AppState next;
     loadUserState(next), loadRememberedToggles(next);
     EXPECT_TRUE(next.camera.showBackFaces);
-    ::unsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(Shell, TheMoveToolGrabsTheUnselectedVertexItIsPressedOnAndMovesItInOneStep)

@@ -98,7 +98,8 @@ TEST(Mapping, The3DViewTurnsWithinOneTurnAndHomeFramesTheMeshAboutItsCentre)
     c.zoom = 2.0f, c.pan3DX = 1.0f;
     frameThreeDView(c, mesh);
     // Centre (10, 22, -1), half diagonal 3: the box fits however it is turned.
-    EXPECT_EQ(std::tuple(c.frame.x, c.frame.y, c.frame.z, c.zoom, c.pan3DX, c.orbitY), std::tuple(10, 22, -1, 0, 0, -90));
+    EXPECT_EQ(std::tuple(c.frame.x, c.frame.y, c.frame.z), std::tuple(10, 22, -1));
+    EXPECT_EQ(std::tuple(c.zoom, c.pan3DX, c.orbitY), std::tuple(0, 0, -90));
     EXPECT_FLOAT_EQ(c.frame.scale, frameFill / 3.0f);
     frameThreeDView(c, Mesh{});
     EXPECT_EQ(c.frame, ThreeDFrame{});

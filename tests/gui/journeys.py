@@ -436,11 +436,6 @@ def box(journey):
     expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
 
 
-def save_shot(journey, name):
-    """A screenshot for a person to look at, beside the failure shots."""
-    subprocess.run(["import", "-window", "root", os.path.join(journey.shots, name + ".png")], timeout=30)
-
-
 def turn(journey):
     """A left drag across half the 3D view, without pauses, turns a triangle's front away; Edit > Show back
     faces shows its back in a red tint; dragged back, its front shows again."""
@@ -461,7 +456,7 @@ def turn(journey):
             editor.menu(6, rights=1)  # Edit: Show back faces
         poll_screen(name, lambda shot: None if (count(shot, lambda c: min(c) > 200) > 300, count(
             shot, lambda c: c[0] > 60 and c[0] > 3 * max(c[1], c[2])) > 300) == want else "not %r" % (want,))
-        save_shot(journey, "turn-" + name)
+        journey.screenshot("turn-" + name)
 
 
 def children(pid):
@@ -488,7 +483,7 @@ def cancel(journey):
     px, py, _, _ = geometry(wait_for("the progress window", lambda: windows(progress_title))[0])
     helpers = wait_for("the import helper", lambda: children(editor.process.pid))
     time.sleep(0.3)
-    save_shot(journey, "cancel-progress")
+    journey.screenshot("cancel-progress")
     xdo("mousemove", px + 160, py + 77, "click", 1)
     clicked = time.time()
     wait_for("the progress window to close", lambda: not windows(progress_title))

@@ -103,6 +103,8 @@ TEST(Mapping, The3DViewTurnsWithinOneTurnAndHomeFramesTheMeshAboutItsCentre)
     EXPECT_FLOAT_EQ(c.frame.scale, frameFill / 3.0f);
     frameThreeDView(c, Mesh{});
     EXPECT_EQ(c.frame, ThreeDFrame{});
+    panThreeDView(c, 5.0f, 5.0f, 0.0f, 198.0f);  // a view of no width yet
+    EXPECT_EQ(c.pan3DX, 0.0f);
 }
 
 TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)

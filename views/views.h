@@ -295,7 +295,7 @@ std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height);
 // What a picture of the views shows beyond the editor's start-up views.
 struct PictureFraming {
     bool frame = false;                // Front, Side and Top as after Frame all, the 3D view by frameThreeDPicture
-    std::optional<ViewKind> onlyView;  // this view alone over the whole picture
+    std::optional<ViewKind> onlyView = std::nullopt;  // this view alone over the whole picture
     bool labels = true;                // false: no view labels
 };
 

@@ -7,6 +7,7 @@
 // arguments.
 #include <CLI/CLI.hpp>
 
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -118,7 +119,8 @@ void addBatchOptions(CLI::App* command, ToolCommand& into)
 void addTextureOptions(CLI::App* command, ToolCommand& into, const std::string& use)
 {
     CLI::Option* texture = command->add_option(
-        "--texture", into.texture, use + " (default: the picture beside IN with its name stem, .png, .jpg, .jpeg or .bmp)");
+        "--texture", into.texture,
+        use + " (default: the picture beside IN with its name stem, .png, .jpg, .jpeg or .bmp)");
     texture->check(CLI::ExistingFile);
     command->add_flag("--no-texture", into.noTexture, "No picture, not even the one beside IN")->excludes(texture);
 }
@@ -149,7 +151,9 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
 
     CLI::App* convert = app.add_subcommand(
         "convert", "Read a .pq or .asc file into an empty mesh and write it as .pq: IN OUT, or IN... --out-dir DIR");
-    convert->add_option("FILES", command.files, "IN OUT: a .pq or .asc file and the native file to write")->required();
+    convert->add_option("FILES", command.files,
+                        "IN OUT: a .pq or .asc file and the native file to write; with --out-dir, inputs only")
+        ->required();
     convert->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
         ->default_val(1)
         ->check(nonZero);
@@ -159,7 +163,8 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
         "export", "Write a .pq or .asc mesh in another tool's format: IN OUT, chosen by OUT's extension, or "
                   "IN... --out-dir DIR --format FORMAT");
     exporting->add_option("FILES", command.files,
-                          "IN OUT: a .pq or .asc file and an .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to write")
+                          "IN OUT: a .pq or .asc file and an .obj, .stl, .ply, .glb, .gltf, .dae or .3ds file to "
+                          "write; with --out-dir, inputs only")
         ->required();
     addTextureOptions(exporting, command,
                       "A picture to name in the material (.obj's .mtl, .gltf, .glb, .dae, .3ds), by its path "
@@ -173,7 +178,8 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     CLI::App* importing = app.add_subcommand(
         "import", "Read another tool's mesh file, triangulated, into a new .pq: IN OUT, or IN... --out-dir DIR");
     importing->add_option("FILES", command.files,
-                          "IN OUT: an .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file and the native file to write")
+                          "IN OUT: an .obj, .stl, .ply, .glb, .gltf, .dae, .3ds or .fbx file and the native file "
+                          "to write; with --out-dir, inputs only")
         ->required();
     importing->add_option("--factor", command.factor, "Divide every position by this whole number (not 0)")
         ->default_val(1)
@@ -201,7 +207,8 @@ std::variant<ToolCommand, int> parseArguments(int argc, const char* const* argv)
     CLI::App* thumbnail = app.add_subcommand(
         "thumbnail", "Draw the 3D view, framed and textured by the picture beside the mesh with its stem, into a "
                      "PNG of SIZE pixels on its longer side: IN OUT SIZE, or IN... --out-dir DIR [--size SIZE]");
-    thumbnail->add_option("FILES", command.files, "IN OUT SIZE: a .pq or .asc file, the PNG to write, its size")
+    thumbnail->add_option("FILES", command.files,
+                          "IN OUT SIZE: a .pq or .asc file, the PNG to write, its size; with --out-dir, inputs only")
         ->required();
     thumbnail->add_option("--size", command.thumbnailSide, "The longer side with --out-dir (default 256)")
         ->check(CLI::Range(minPictureSide, maxPictureSide));
@@ -270,7 +277,8 @@ std::variant<JobPlan, int> planJobs(ToolCommand& command)
     }
     if (action == ToolAction::Import)
         for (const std::string& input : plan.inputs)
-            if (std::string problem = extensionProblem(input, importExtensions()); !problem.empty()) return bad(problem);
+            if (std::string problem = extensionProblem(input, importExtensions()); !problem.empty())
+                return bad(problem);
     if (action == ToolAction::Export && command.outDir.empty())
         if (std::string problem = extensionProblem(plan.outputs[0], exportExtensions()); !problem.empty())
             return bad(problem);
@@ -413,10 +421,12 @@ JobResult drawPicture(const std::string& input, const std::string& output, const
     const auto [width, height] = size;
     const ViewsPicture picture = renderViewsPicture(mesh, labels, texture, width, height, framing);
     if (picture.image.width == 0)
-        return failed("pqtool: no offscreen OpenGL context could be made (EGL with Mesa is needed) for " + output + "\n");
+        return failed("pqtool: no offscreen OpenGL context could be made (EGL with Mesa is needed) for " + output +
+                      "\n");
     JobResult result{true, {}, {}};
     if (!texture.empty() && !picture.textureLoaded) {
-        const std::string what = "the texture " + texture + " (PNG named .png, JPEG named .jpg, or an uncompressed BMP)";
+        const std::string what =
+            "the texture " + texture + " (PNG named .png, JPEG named .jpg, or an uncompressed BMP)";
         if (textureNamed) return failed("pqtool: cannot read " + what + "\n");
         result.err += "pqtool: warning: cannot read " + what + "; " + output + " is drawn without it\n";
     }
@@ -532,6 +542,10 @@ int runJobs(const ToolCommand& command, const JobPlan& plan)
         }
     }
     const size_t workers = command.jobs != 0 ? command.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // Mesa's software renderer gives each context rasteriser threads of its own; thumbnails are small, and
+    // with several drawn at once those threads only wait on each other (no gain from -j 2 at all). The
+    // workers draw by themselves then, unless the user chose otherwise. Set before any thread starts.
+    if (several && workers > 1 && command.action == ToolAction::Thumbnail) ::setenv("LP_NUM_THREADS", "0", 0);
     const auto clearBar = [bar] {
         if (bar) std::fputs("\r\033[K", stderr);
     };

@@ -169,7 +169,8 @@ ThreeDFrame frameThreeDPicture(const Mesh& mesh, int32_t width, int32_t height)
     const double w = width, h = height;
     double pixels = w / 2.0;
     if (hx > 0.0 || hy > 0.0)
-        pixels = std::min(hx > 0.0 ? frameFill * w / 2.0 / hx : HUGE_VAL, hy > 0.0 ? frameFill * h / 2.0 / hy : HUGE_VAL);
+        pixels = std::min(hx > 0.0 ? frameFill * w / 2.0 / hx : HUGE_VAL,
+                          hy > 0.0 ? frameFill * h / 2.0 / hy : HUGE_VAL);
     f.scale = {static_cast<float>(2.0 * pixels / w), static_cast<float>(2.0 * pixels / h),
                static_cast<float>(hz > 0.0 ? frameFill / hz : 1.0)};
     return f;

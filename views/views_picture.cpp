@@ -51,7 +51,8 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
     std::array<ViewRect, 4> layout = viewLayout(width, height);
     if (framing.onlyView)
         for (size_t index = 0; index < layout.size(); ++index)
-            layout[index] = index == static_cast<size_t>(*framing.onlyView) ? ViewRect{0, 0, width, height} : ViewRect{};
+            layout[index] =
+                index == static_cast<size_t>(*framing.onlyView) ? ViewRect{0, 0, width, height} : ViewRect{};
     ViewCamera camera;
     if (framing.frame) frameMesh(camera, mesh);
     for (size_t index = 0; index < layout.size(); ++index) {
@@ -77,7 +78,8 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
 
         // The second redraw finds the state every later redraw of the editor finds.
         const bool placed = framing.frame && view == ViewKind::ThreeD;
-        const Mesh placedMesh = placed ? placedForThreeD(mesh, frameThreeDPicture(mesh, rect.width, rect.height)) : Mesh{};
+        const Mesh placedMesh =
+            placed ? placedForThreeD(mesh, frameThreeDPicture(mesh, rect.width, rect.height)) : Mesh{};
         RenderBuffers buffers;
         const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
         for (int pass = 0; pass < 2; ++pass)

@@ -1,8 +1,7 @@
 // Several inputs at once: output names and their collisions, the worker pool's order and totals, the progress line.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <latch>
 #include <stdexcept>
 
 #include "tools/batch.h"
@@ -19,38 +18,26 @@ TEST(BatchNames, StemsGoIntoTheFolderAndClashesAreRefused)
     EXPECT_NE(batchOutputNames({"out/../out/box.asc", "out/box.pq"}, "./out/", ".png").problem, "")
         << "one file however it is spelt";
     EXPECT_EQ(batchOutputNames({"a/box.pq", "b.pq"}, "a", ".pq").problem, "a/box.pq would replace the input a/box.pq");
-    EXPECT_EQ(batchOutputNames({"b.pq", "a/box.pq"}, "a/.", ".pq").problem, "a/./box.pq would replace the input a/box.pq")
+    EXPECT_EQ(batchOutputNames({"b.pq", "a/box.pq"}, "a/.", ".pq").problem,
+              "a/./box.pq would replace the input a/box.pq")
         << "an output may not replace a later input either";
     EXPECT_EQ(batchOutputNames({"box.pq"}, "out", ".glb").outputs, std::vector<std::string>{"out/box.glb"});
 }
 
 TEST(BatchRun, ReportsInInputOrderWhateverFinishesFirst)
 {
-    // Job 0 waits until job 2 is done, so the pool must run them side by side.
-    std::mutex lock;
-    std::condition_variable changed;
-    bool thirdDone = false;
+    std::latch thirdDone(1);  // job 0 ends only after job 2: the pool must run them side by side
     std::vector<size_t> order;
     std::string said;
     const BatchTotals totals = runBatch(
         4, 3,
         [&](size_t i) -> JobResult {
-            if (i == 0) {
-                std::unique_lock<std::mutex> hold(lock);
-                changed.wait(hold, [&] { return thirdDone; });
-            }
-            if (i == 2) {
-                const std::lock_guard<std::mutex> hold(lock);
-                thirdDone = true;
-                changed.notify_all();
-            }
+            if (i == 0) thirdDone.wait();
+            if (i == 2) thirdDone.count_down();
             if (i == 3) throw std::runtime_error("pqtool: 3 broke");
             return {i != 1, "out " + std::to_string(i), i == 1 ? "pqtool: 1 failed" : ""};
         },
-        [&](size_t i, const JobResult& result) {
-            order.push_back(i);
-            said += result.out + result.err + "|";
-        });
+        [&](size_t i, const JobResult& result) { order.push_back(i), said += result.out + result.err + "|"; });
     EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2, 3}));
     EXPECT_EQ(said, "out 0|out 1pqtool: 1 failed|out 2|pqtool: 3 broke\n|");
     EXPECT_EQ(totals.finished, 4u);

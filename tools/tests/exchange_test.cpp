@@ -388,9 +388,9 @@ TEST_F(Tools, BatchNamesOutputsReportsInOrderAndRefusesClashesFirst)
     const std::string asc = PQ_SOURCE_DIR "/tests/data/asc/", out = path("out");
     const std::string said = run("convert " + asc + "UUSALKU.ASC " + path("gone.asc") + " " + asc +
                                  "TESTI.ASC --out-dir " + out + " --factor 100 -j 2");
-    EXPECT_EQ(said.substr(0, said.find(" in ")), "1: wrote " + out + "/UUSALKU.pq: 326 triangles\npqtool: cannot read " +
-                                                     path("gone.asc") + "\nwrote " + out +
-                                                     "/TESTI.pq: 12 triangles\npqtool: 3 files: 2 done, 1 failed");
+    EXPECT_EQ(said.substr(0, said.find(" in ")),
+              "1: wrote " + out + "/UUSALKU.pq: 326 triangles\npqtool: cannot read " + path("gone.asc") + "\nwrote " +
+                  out + "/TESTI.pq: 12 triangles\npqtool: 3 files: 2 done, 1 failed");
     EXPECT_NE(run("info " + out + "/TESTI.pq").find("x -2.54022 to 1.9864"), std::string::npos) << "divided by 100";
     EXPECT_EQ(run("thumbnail " + asc + "TESTI.ASC " + out + "/TESTI.pq --out-dir " + path("new")).substr(0, 2), "2:");
     EXPECT_EQ(run("export " + asc + "TESTI.ASC --out-dir " + path("new")).substr(0, 2), "2:") << "no --format";
@@ -422,9 +422,10 @@ TEST_F(Tools, PicturesBesideTheMeshTextureExportsAndThumbnails)
     write("far.png", std::string(png.begin(), png.end()));
     EXPECT_EQ(run("thumbnail " + path("far.asc") + " " + path("green.png") + " 64").substr(0, 2), "0:");
     EXPECT_EQ(greenAt("green.png", 10, 8), "31x64 green");
-    EXPECT_EQ(run("render " + path("far.asc") + " " + path("r.png") + " --frame --view 3d --size 64x64").substr(0, 2), "0:");
+    const std::string render = "render " + path("far.asc") + " " + path("r.png") + " --frame --view 3d --size 64x64";
+    EXPECT_EQ(run(render).substr(0, 2), "0:");
     EXPECT_EQ(greenAt("r.png", 32, 10), "64x64 green");
-    run("render " + path("far.asc") + " " + path("r.png") + " --frame --view 3d --size 64x64 --no-texture");
+    run(render + " --no-texture");
     EXPECT_EQ(greenAt("r.png", 32, 10), "64x64 grey");
     fs::create_directory(dir / "m");
     run("export " + path("far.asc") + " " + path("m/far.obj"));

@@ -77,11 +77,14 @@ void createView(AppState& state, const ViewWindowSpec& spec)
 void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments)
 {
     WindowLayer& windows = *state.windows;
+    // A save past the file-size limit fails with a message; the work stays.
+    ignoreFileSizeLimitSignal();
     state.programDirectory = programDirectory;
     state.versionText = "1.1";
     readPreferences(state);
     loadUserState(state);
     fillUiText(state.uiText);
+    loadKeepProportions(state);
     state.mesh = Mesh{};
 
     WindowSpec main;
@@ -89,8 +92,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     main.placement = WindowPlacement::CentreOnScreen;
     main.width = 500;
     main.height = 425;
-    main.title = "Polyquill - Editor v. " + state.versionText;
+    main.title = windowTitleFor(state.versionText, "", false);
+    placeMainWindow(state, main);
     windows.openWindow(windowMain, main);
+    state.shownTitle = main.title;
 
     buildMenuAndToolbar(state);
     for (const ViewWindowSpec& spec : viewWindows) createView(state, spec);
@@ -101,6 +106,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
+    if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
+        rememberRecentFile(state, state.currentFileName);
+    updateWindowTitle(state);
+    updateStatusLine(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -198,6 +207,8 @@ bool mainLoopPass(AppState& state)
     else if (state.eventKind == eventKeyDown)
         runToolWindowKey(state, state.event);
     recordAfterEvent(state);
+    updateWindowTitle(state);
+    updateStatusLine(state);
     // Nothing to do until the next event: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
 
@@ -241,6 +252,10 @@ void redrawDirtyViews(AppState& state)
         const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
         drawView(state.engine, spec.view, state.mesh, state.camera, aspect, ratio, state.textureName.name(),
                  state.labelTexture[index].name(), state.renderBuffers);
+        if (state.boxView == static_cast<int32_t>(spec.view))
+            drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                             static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                             static_cast<float>(width), static_cast<float>(height));
         windows.swapBuffers(number);
     }
 }
@@ -279,6 +294,7 @@ void frameViewsIfOutside(AppState& state)
 void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
+    rememberWindowPlace(state);
     // Textures are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;
@@ -286,8 +302,8 @@ void releaseWindows(AppState& state)
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
         if (number == window3D) state.textureName.reset();
     }
-    for (int32_t number : {windowPosition, windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
-                           window3D, windowTop, windowSide, windowFront, windowMain})
+    for (int32_t number : {windowMeshTool, windowPosition, windowRotate, windowScale, windowTriangles, windowTexture,
+                           windowPreferences, window3D, windowTop, windowSide, windowFront, windowMain})
         windows.closeWindow(number);
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -158,6 +159,63 @@ Vec3 rotateVector(float x, float y, float z, int32_t ax, int32_t ay, int32_t az)
 // Gives every triangle the fixed two-triangles-per-square pattern of (min, max).
 void autoTexCoords(Mesh& mesh, float min, float max);
 
+// ---- modelling: selection sets, copies, mirror, extrude, weld, primitives ------------------
+// Each acts on the vertex selection and leaves the mesh whole: a half-built
+// triangle is abandoned before anything is appended or removed.
+
+// Vertex selection sets (mesh/selection.cpp).
+void selectAllVertices(Mesh& mesh);
+void invertVertexSelection(Mesh& mesh);
+// Positions of the triangles whose three corners are selected, in list order;
+// a half-built triangle never counts.
+std::vector<size_t> selectedRegion(const Mesh& mesh);
+
+// Duplicate (mesh/duplicate.cpp): copies the selected vertices and the region's
+// triangles in place, texture coordinates kept, at the ends of the lists; the
+// copies become the selection. False (nothing changed) when none is selected.
+bool duplicateSelection(Mesh& mesh);
+
+// Mirror (mesh/mirror.cpp) about the plane axis = position (axis 0 x, 1 y, 2 z).
+// copy: mirrored copies of the selected vertices and of the region's triangles
+// are added, with the corner order reversed so they face outward as their
+// sources do; vertices within mirrorPlaneTolerance of the plane are shared,
+// and a triangle lying in the plane is not doubled. The copies join the
+// selection. In place: the selected vertices are reflected and the region's
+// triangles reversed. False when none is selected or the axis is unknown.
+constexpr float mirrorPlaneTolerance = 1e-6f;
+bool mirrorSelection(Mesh& mesh, int32_t axis, float position, bool copy);
+
+// Extrude (mesh/extrude.cpp): the region's triangles move onto copies of their
+// vertices, offset by distance along the region's mean face normal; each
+// boundary edge (used by one region triangle) gets two side triangles facing
+// outward, with the texture coordinates of the edge's corners. A region vertex
+// that nothing else uses and that lies inside the region moves itself rather
+// than leaving a stray original behind. The moved vertices become the
+// selection. False (nothing changed) when the region is empty.
+bool extrudeSelection(Mesh& mesh, float distance);
+
+// Weld (mesh/weld.cpp): selected vertices closer than distance form clusters
+// (also through chains of such neighbours); each cluster becomes its first
+// vertex, moved to the cluster's centre. Triangles follow, and a triangle left
+// with two equal corners is removed. Returns how many vertices went; a
+// distance that is not a positive finite number welds nothing.
+size_t weldSelectedVertices(Mesh& mesh, float distance);
+
+// Primitives (mesh/primitives.cpp), centred on a point, size across, facing
+// outward: the right-hand normal (b - a) x (c - a) of every triangle points
+// away from the inside, which the 3D view shows. Texture coordinates: the box
+// 0..1 on each face, the plane 0..1, cylinder, cone and sphere wrapped around
+// (U) from top to bottom (V), their caps as discs. The new vertices become the
+// selection. Segments: per edge for box and plane, around the axis for the
+// others (the sphere has half as many rings), clamped to the kind's limits.
+enum class Primitive : int32_t { Box, Plane, Cylinder, Cone, Sphere };
+struct SegmentLimits {
+    int32_t minimum = 1;
+    int32_t maximum = 64;
+    int32_t start = 1;  // what the window offers
+};
+SegmentLimits segmentLimits(Primitive kind);
+void insertPrimitive(Mesh& mesh, Primitive kind, Vec3 centre, float size, int32_t segments);
 // ---- projected texture coordinates (mesh/projection.cpp) ------------------------
 
 // The view a projection looks from: Front maps (x, y), Side (z, y), Top (x, z).
@@ -194,8 +252,9 @@ float readDecimalFloat(std::string_view text);
 std::string formatDecimal(float value);
 
 // ---- undo and redo (mesh/history.cpp) ------------------------------------------------
-// The document is the mesh with its selection and half-built triangle, and the
-// name of the file it belongs to; the Texture window's vertex marks are not.
+// The document is the mesh with its selection and half-built triangle; the
+// Texture window's vertex marks are not. The name of its file changes with a
+// step only when the step reads a file (Open); saving under a name is no step.
 
 // `count` records at `position` of a list now, and the records that stood
 // there on the other side of the step.
@@ -212,7 +271,8 @@ struct HistoryStep {
     std::vector<ListPatch<Vertex>> vertices;
     std::vector<ListPatch<Triangle>> triangles;  // at most one patch when the count changed
     int32_t pendingCorner = 0;
-    std::string fileName;
+    bool renames = false;  // the step gave the document another file name (Open)
+    std::string fileName;  // the name on the other side, when it renames
     bool changesContent = false;  // more than the selection changed
     size_t bytes = 0;
 };
@@ -223,19 +283,22 @@ constexpr size_t historyByteLimit = size_t{256} << 20;
 // the oldest steps go when the total passes byteLimit (the newest always stays).
 struct MeshHistory {
     Mesh recorded;  // the document as the last recorded or applied step left it
-    std::string recordedFileName;
+    std::string recordedFileName;  // its file's name
     std::deque<HistoryStep> steps;
     size_t cursor = 0;
     size_t bytes = 0;  // held by the steps
     size_t byteLimit = historyByteLimit;
     int64_t dropped = 0;  // steps dropped at the bottom
-    int64_t savedAt = 0;  // dropped + cursor when last saved; -1 when that state is gone
+    // Per file name, the position (dropped + cursor) whose document that file
+    // holds as far as this editor knows; -1 when that state is gone.
+    std::map<std::string, int64_t> savedAt;
 };
 
-// Empties the history; the mesh as it is becomes the start and the saved state.
+// Empties the history; the mesh as it is becomes the start, and what the named file holds.
 void resetHistory(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 // Records how the document differs from the last step as a new step, dropping
-// the redo steps; false (and nothing dropped) when nothing differs.
+// the redo steps; a file name other than the recorded one is part of the step.
+// False (and nothing dropped) when nothing differs.
 bool recordStep(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 bool canUndo(const MeshHistory& history);
 bool canRedo(const MeshHistory& history);
@@ -245,10 +308,13 @@ bool undoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
 // Takes the document one step forward; false when there is none, or when an
 // unrecorded change was recorded instead (which drops the redo steps).
 bool redoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
-// The document as last recorded is what the file now holds.
+// The document takes another file name outside the steps (New, Save as):
+// undo and redo keep it. Call with every change recorded.
+void renameDocument(MeshHistory& history, const std::string& fileName);
+// The file of that name now holds the document as last recorded, which takes the name.
 void markSaved(MeshHistory& history, const std::string& fileName);
-// True when a recorded step between the saved state and now changes more than
-// the selection.
+// True unless the document's file holds what the document holds now: no
+// recorded step between what it was saved as and now changes more than the selection.
 bool isModified(const MeshHistory& history);
 
 // ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----

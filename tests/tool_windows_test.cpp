@@ -194,6 +194,9 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
     EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
     EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
+    fake.promptAnswers = {""};
+    state.prefs.language = 0, autoTexCoordsCommand(state), state.prefs.language = 1;
+    EXPECT_EQ(fake.prompts.back().message, "Kleinste UV-Koordinate eingeben") << "German in German";
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
     for (size_t i = 0; i < 3; ++i)  // every other triangle takes the other half of the square
         EXPECT_EQ(std::pair(state.mesh.triangles[i].u, state.mesh.triangles[i].v),
@@ -230,7 +233,7 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     EXPECT_EQ(marks(), "0000") << "opening marks nothing";
     EXPECT_EQ(pass(), "image(0,60,0,0,100)rect(-3,89,6,6,16711680)rect(253,121,6,6,16711680)rect(29,185,6,6,16711680)"
                       "line(0,92,256,124,1)line(256,124,32,188,1)line(0,92,32,188,1)");
-    EXPECT_EQ(state.mesh.triangles[0].u[2], 0.123457f) << "the first pass rounds to the fields' six decimals";
+    EXPECT_EQ(state.mesh.triangles[0].u[2], 0.1234567f) << "the fields' six decimals, written by the window, are no edit";
 
     state.dirtyViews = 0;
     const std::pair<int32_t, const char*> typed[] = {{200, "1e300"}, {201, "-1e30"}, {202, "-2"}, {205, "abc"}};

@@ -25,6 +25,7 @@
 #include <thread>
 #include <variant>
 
+#include "app/app.h"
 #include "engine/engine.h"
 #include "files/files.h"
 #include "mesh/mesh.h"
@@ -35,6 +36,7 @@
 namespace {
 
 constexpr int exitFileError = 1;
+constexpr int32_t english = 1;  // pqtool speaks the interface's English
 constexpr int exitBadArguments = 2;
 
 enum class ToolAction { Info, Convert, Cube, Export, Import, Render, Thumbnail };
@@ -385,8 +387,8 @@ JobResult runExport(const std::string& input, const std::string& output, const s
 {
     Mesh mesh;
     if (std::string problem = readAnyMesh(mesh, input, 1); !problem.empty()) return failed(problem);
-    if (const std::string problem = exportMesh(mesh, output, texture); !problem.empty())
-        return failed("pqtool: cannot export " + output + ": " + problem + "\n");
+    if (const ExportProblem problem = exportMesh(mesh, output, texture); problem.what != ExportFailure::None)
+        return failed("pqtool: cannot export " + output + ": " + exportProblemInLanguage(english, problem) + "\n");
     return {true, formatted("wrote %s: %zu triangles\n", output.c_str(), writtenTriangleCount(mesh)), {}};
 }
 
@@ -573,6 +575,8 @@ int runJobs(const ToolCommand& command, const JobPlan& plan)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit makes a write fail with a message, not end pqtool.
+    ignoreFileSizeLimitSignal();
     auto parsed = parseArguments(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     ToolCommand& command = std::get<ToolCommand>(parsed);

@@ -233,12 +233,13 @@ void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     }
 }
 
-// Puts the orthographic zoom in front of the camera's projection; at the
-// start zoom the matrix stays exactly as setCamera left it.
-void applyOrthoZoom(const ViewCamera& camera)
+// Puts the orthographic zoom and proportions in front of the camera's
+// projection; at the start zoom without them the matrix stays exactly as
+// setCamera left it.
+void applyOrthoZoom(const ViewCamera& camera, float aspect)
 {
-    if (camera.orthoZoom == 1.0f) return;
-    const Vec3 scale = orthoProjectionScale(camera);
+    if (camera.orthoZoom == 1.0f && !camera.keepProportions) return;
+    const Vec3 scale = orthoProjectionScale(camera, aspect);
     std::array<float, 16> camerasMatrix{};
     glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
     glMatrixMode(GL_PROJECTION);
@@ -347,7 +348,7 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
         renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers);
         glLoadIdentity();
     } else {
-        applyOrthoZoom(camera);
+        applyOrthoZoom(camera, aspect);
         glDisable(GL_FOG);
         glDisable(GL_LIGHTING);
         renderMesh(mesh, 0, camera.zoom, camera.orthoZoom, textureName, buffers);
@@ -361,4 +362,35 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);
+}
+
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height)
+{
+    if (width <= 0.0f || height <= 0.0f) return;
+    const auto clipX = [width](float x) { return 2.0f * x / width - 1.0f; };
+    const auto clipY = [height](float y) { return 1.0f - 2.0f * y / height; };
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(clipX(x0), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y1));
+    glVertex2f(clipX(x0), clipY(y1));
+    glEnd();
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }

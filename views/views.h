@@ -17,7 +17,8 @@
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
-// view and its zoom; none is ever saved.
+// view and its zoom, none of them ever saved; and whether the orthographic
+// views keep the model's proportions, which is remembered between runs.
 struct ViewCamera {
     float panX = 0.0f;
     float panY = 0.0f;
@@ -26,6 +27,10 @@ struct ViewCamera {
     float orbitY = 0.0f;     // degrees about Y
     float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
     float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+    // Off: each view stretches clip space over its shape, so a model unit is
+    // half the view's width across and half its height down. On: a unit is as
+    // many pixels across as down, half the shorter side at orthoZoom 1.
+    bool keepProportions = false;
 
     bool operator==(const ViewCamera&) const = default;
 };
@@ -76,10 +81,15 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
 // The pixel of an orthographic view where the view's two coordinates p show.
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& camera);
 
-// Scale the orthographic views' projection is multiplied by: the zoom across
-// and up; in depth never less than at the start, so zooming out widens the
-// slab each view shows and zooming in keeps it.
-Vec3 orthoProjectionScale(const ViewCamera& camera);
+// Clip units per model unit across (a) and up (b) in an orthographic view of
+// width x height: orthoZoom both ways, or while keeping proportions, the
+// part of it that gives a unit as many pixels across as down.
+ViewPoint orthoScale(const ViewCamera& camera, float width, float height);
+// Scale the orthographic views' projection is multiplied by in a view of
+// width / height aspect: orthoScale across and up; in depth the zoom, never
+// less than at the start, so zooming out widens the slab each view shows and
+// zooming in keeps it.
+Vec3 orthoProjectionScale(const ViewCamera& camera, float aspect);
 
 // Wheel over an orthographic view: multiplies the shared zoom by factor
 // (clamped to minOrthoZoom..maxOrthoZoom) and pans so the model point under
@@ -112,6 +122,9 @@ std::pair<int32_t, int32_t> frontPictureSize(const Mesh& mesh, int32_t longer);
 // The view's two coordinates of a vertex, and setting them (the third stays).
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
+
+// The model point at the centre of Front, Side and Top.
+Vec3 orthoViewsCentre(const ViewCamera& camera);
 
 // Model change of the view's two coordinates for a ViewMouse change (dx, dy).
 ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
@@ -192,6 +205,10 @@ struct RenderBuffers {
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers);
 
+// The outline of a box selection between two pixels of the current view of
+// width x height, over what is drawn there.
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height);
+
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
 
@@ -230,6 +247,13 @@ int32_t pickVertexAt(AppState& state);
 int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
+// Ctrl + left button down with the select tool: a box opens at the cursor in
+// the active view. Motion with the button drags its far corner; the release
+// adds every vertex inside it (by the view's two coordinates) to the
+// selection, returns how many were added and closes the box.
+void beginBoxSelect(AppState& state);
+void dragBoxSelect(AppState& state);
+int32_t endBoxSelect(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
 // group drag, so a new drag moves from the click.
 void beginDragAt(AppState& state);
@@ -244,12 +268,26 @@ using TextureReader = std::function<RgbImage(const std::string& fileName)>;
 // Makes a texture of the 3D view's context from an image; 0 if it cannot.
 using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 
-// "choose texture": asks for an image file and makes it the mesh texture and,
-// from the same decoded pixels, the Texture window's picture; a file that gives
-// no texture gives no picture either. A cancelled dialog keeps the texture there was.
+// Makes the picture file the mesh texture and, from the same decoded pixels,
+// the Texture window's picture; a file that gives no texture gives no picture
+// either, and false.
+bool setMeshTextureWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload);
+// "choose texture": asks for an image file and sets it as the mesh texture,
+// remembered with the current mesh file when it could be read. A cancelled
+// dialog keeps the texture there was.
 void chooseTexture(AppState& state);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
+// After a mesh file was read (opened, or merged while no texture is loaded):
+// the picture textureForMesh names becomes the mesh texture. A remembered
+// picture that is gone, or else a picture that cannot be read, is told in one
+// message; without a picture the texture there was stays.
+void loadTextureForMesh(AppState& state, const std::string& meshPath);
+// After the mesh was saved under state.currentFileName: the texture it shows
+// with is remembered with the file, unless opening the file gives it anyway
+// without a word.
+void rememberMeshTexture(AppState& state);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);

@@ -19,6 +19,7 @@
 
 class Canvas;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QMenu;
@@ -44,6 +45,9 @@ public:
     void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) override;
     int32_t clientWidth(int32_t number) const override;
     int32_t clientHeight(int32_t number) const override;
+    WindowRect windowPlace(int32_t number) const override;
+    void setWindowTitle(int32_t number, std::string_view title) override;
+    void setStatusText(std::string_view text) override;
     float pixelRatio(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
@@ -70,6 +74,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemChecked(int32_t id, bool checked) override;
     void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;
@@ -78,6 +83,7 @@ public:
     void addToolbarSeparator() override;
     void setToolbarTooltip(int32_t id, std::string_view text) override;
     void setToolbarButtonEnabled(int32_t id, bool enabled) override;
+    void setToolbarButtonChecked(int32_t id, bool checked) override;
     void destroyToolbar() override;
     bool readPlatformImage(const std::string& path, RgbImage& out) const override;
     bool loadImage(int32_t slot, const std::string& path) override;
@@ -104,8 +110,7 @@ public:
                          int32_t height) override;
     void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                   uint8_t red, uint8_t green, uint8_t blue) override;
-    void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  LineMode mode) override;
+    void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -151,6 +156,9 @@ private:
     // waiting events are handled, so a burst of uncoverings is drawn once.
     void reportExposed();
     void pushControl(int32_t window, int32_t control, int32_t notification);
+    // Drags and drops of files on the main window and the views; true when
+    // the event was one and is handled.
+    bool dropEvent(int32_t number, QEvent* event);
     QWidget* gadget(int32_t window, int32_t id) const;
     // Steps the whole number of a text field that has an up-down control.
     void stepUpDown(int32_t window, int32_t id, int delta);
@@ -190,6 +198,8 @@ private:
     std::vector<int32_t> exposed_;  // views uncovered since the last call of exposeHandler_
     bool handlerRan_ = false;  // ends a waitForEvent
     int32_t active_ = windowNone;
+    QPointer<QLabel> statusLine_;   // the status line's left part
+    QPointer<QLabel> statusRight_;  // ... and its right part
     QPointer<QMenuBar> menuBar_;
     QPointer<QMenu> currentMenu_;
     std::map<int32_t, QPointer<QAction>> menuActions_;

@@ -50,6 +50,8 @@ TEST(BatchProgress, BarFiguresAndTimeLeft)
     const BatchTotals half{50, 2, 10.0};
     EXPECT_EQ(progressLine(half, 100, 70), "[###########...........] 50/100 done, 2 failed, 5.0 files/s, 10 s left");
     EXPECT_EQ(progressLine(half, 100, 40), " 50/100 done, 2 failed, 5.0 files/s, 10 ") << "no room for a bar";
+    EXPECT_EQ(progressLine(half, 100, 58).substr(0, 12), "[#####.....]") << "ten columns: the narrowest bar";
+    EXPECT_EQ(progressLine(half, 100, 57).front(), ' ');
     EXPECT_EQ(progressLine({0, 0, 0.0}, 8, 200).substr(0, 12), "[...........");
     EXPECT_NE(progressLine({0, 0, 0.0}, 8, 200).find("0.0 files/s, ? left"), std::string::npos);
 }

@@ -429,6 +429,8 @@ TEST_F(Tools, BatchNamesOutputsReportsInOrderAndRefusesClashesFirst)
     EXPECT_EQ(run("info " + out + "/*.pq -j 1").substr(0, 2), "0:");
     EXPECT_EQ(run("export " + out + "/*.pq --out-dir " + path("glb") + " --format glb").substr(0, 2), "0:");
     EXPECT_TRUE(fs::exists(path("glb/UUSALKU.glb")) && fs::exists(path("glb/TESTI.glb")));
+    EXPECT_EQ(run("thumbnail " + asc + "TESTI.ASC --out-dir " + out), "0: wrote " + out + "/TESTI.png: 256x163\n")
+        << "256 pixels unless --size";
 }
 
 // The picture beside a mesh with its stem goes into export's material and render's and thumbnail's 3D view,

@@ -358,7 +358,7 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
     if (threeD) glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    drawImage2D(engine, aspect, labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
+    if (labelTexture != 0) drawImage2D(engine, aspect, labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);

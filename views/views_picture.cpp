@@ -12,6 +12,19 @@ constexpr const char* labelNames[4] = {"Front.bmp", "Side.bmp", "Top.bmp", "3D.b
 // The editor's window background under Qt's default style shows between the views.
 constexpr uint8_t background = 239;
 
+// The mesh moved and scaled where frameThreeDPicture puts it, for the 3D view
+// alone: its fog darkens by the depth it is drawn at.
+Mesh placedForThreeD(const Mesh& mesh, const ThreeDFrame& f)
+{
+    Mesh placed = mesh;
+    for (Vertex& v : placed.vertices) {
+        v.x = (v.x - f.centre.x) * f.scale.x;
+        v.y = (v.y - f.centre.y) * f.scale.y;
+        v.z = (v.z - f.centre.z) * f.scale.z;
+    }
+    return placed;
+}
+
 }  // namespace
 
 std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height)
@@ -23,7 +36,8 @@ std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height)
 }
 
 ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder,
-                                const std::string& textureFile, int32_t width, int32_t height)
+                                const std::string& textureFile, int32_t width, int32_t height,
+                                const PictureFraming& framing)
 {
     ViewsPicture result;
     result.labelsLoaded = true;
@@ -34,7 +48,13 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
 
     Engine engine;
     const std::string folder = labelFolder.empty() || labelFolder.back() == '/' ? labelFolder : labelFolder + '/';
-    const std::array<ViewRect, 4> layout = viewLayout(width, height);
+    std::array<ViewRect, 4> layout = viewLayout(width, height);
+    if (framing.onlyView)
+        for (size_t index = 0; index < layout.size(); ++index)
+            layout[index] =
+                index == static_cast<size_t>(*framing.onlyView) ? ViewRect{0, 0, width, height} : ViewRect{};
+    ViewCamera camera;
+    if (framing.frame) frameMesh(camera, mesh);
     for (size_t index = 0; index < layout.size(); ++index) {
         const ViewKind view = static_cast<ViewKind>(index);
         const ViewRect& rect = layout[index];
@@ -44,8 +64,11 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
 
         // Textures are declared after the context so they go before it.
         prepareViewContext(view);
-        const GlTexture label(loadTexture(engine, folder + labelNames[index], 0, readBmpFile));
-        result.labelsLoaded = result.labelsLoaded && !engine.pixels.empty();
+        GlTexture label;
+        if (framing.labels) {
+            label.reset(loadTexture(engine, folder + labelNames[index], 0, readBmpFile));
+            result.labelsLoaded = result.labelsLoaded && !engine.pixels.empty();
+        }
         finishViewContext(view);
         GlTexture texture;
         if (view == ViewKind::ThreeD && !textureFile.empty()) {
@@ -54,10 +77,14 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
         }
 
         // The second redraw finds the state every later redraw of the editor finds.
+        const bool placed = framing.frame && view == ViewKind::ThreeD;
+        const Mesh placedMesh =
+            placed ? placedForThreeD(mesh, frameThreeDPicture(mesh, rect.width, rect.height)) : Mesh{};
         RenderBuffers buffers;
         const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
         for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, ViewCamera{}, aspect, 1.0f, texture.name(), label.name(), buffers);
+            drawView(engine, view, placed ? placedMesh : mesh, camera, aspect, 1.0f, texture.name(), label.name(),
+                     buffers);
         const RgbImage pixels = gl.readPixels();
         const auto rowBytes = static_cast<size_t>(rect.width) * 3;
         for (int32_t row = 0; row < rect.height; ++row)

@@ -479,6 +479,8 @@ TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)
     rememberUserValue(state, "a", "1");
     EXPECT_EQ(readUserState(userStatePath()).values.at("a"), "1");
     EXPECT_EQ(fs::status(dir / "st/polyquill").permissions(), fs::perms::owner_all);
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_FALSE(makeFolders(dir / "plain")) << "a file where the folder goes";
     UserState other;
     other.values = {{"b", "2"}, {"a", "old"}};
     EXPECT_EQ(writeUserState(other, userStatePath()), "");

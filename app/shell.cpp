@@ -199,9 +199,10 @@ bool mainLoopPass(AppState& state)
         state.frameCounter = 0;
     }
 
-    // A click counts with the Shift it was made with, however late it is handled.
+    // A click counts with the Shift it was made with, however late it is handled:
+    // the key's state now may belong to a later click already queued.
     const bool click = state.eventKind == eventLeftDown || state.eventKind == eventRightDown;
-    state.shiftHeld = windows.isShiftDown() || (click && (state.event.param & mkShift) != 0) ? 1 : 0;
+    state.shiftHeld = (click ? (state.event.param & mkShift) != 0 : windows.isShiftDown()) ? 1 : 0;
     if (state.eventWindow <= window3D)
         dispatchEvent(state);
     else if (state.eventKind == eventKeyDown)

@@ -198,7 +198,7 @@ TEST_F(Loop, ThePassTracksTheCursorAndShiftAndRoutesMouseEventsOfViewsOnly)
     EXPECT_EQ(fields(state.viewMouse[0]), (std::array<float, 4>{0, 0, 0, 0}));
     EXPECT_TRUE(state.mesh.vertices.empty());
     EXPECT_EQ(state.shiftHeld, 1);
-    windows.shift = false;
+    // Shift is down again for a later click: this one was made without it.
     windows.cursor[windowFront] = {190, 30};  // tracked from the window's corner, the click from the client area's
     windows.push(eventLeftDown, windowFront, mkLButton);
     mainLoopPass(state);

@@ -124,6 +124,7 @@ void checkGlVersion(AppState& state)
 {
     WindowLayer& windows = *state.windows;
     const std::string version = windows.glString(glVersion);
+    state.renderPath = renderPathFor(version);
     const float number = readDecimalFloat(version);
     if (number >= 1.5f || state.prefs.oldGlWarned != 0) return;
     windows.showMessage("Slow GFX-Card",
@@ -216,7 +217,16 @@ void markViewsDirty(AppState& state, uint32_t views) { state.dirtyViews |= views
 void markMeshChanged(AppState& state, uint32_t views)
 {
     ++state.renderBuffers.meshRevision;
+    state.renderBuffers.selectionMovedOnly = false;
     markViewsDirty(state, views);
+}
+
+void markSelectionMoved(AppState& state)
+{
+    RenderBuffers& buffers = state.renderBuffers;
+    if (buffers.builtRevision == buffers.meshRevision) buffers.selectionMovedOnly = true;
+    ++buffers.meshRevision;
+    markViewsDirty(state, allViews);
 }
 
 void redrawDirtyViews(AppState& state)
@@ -232,9 +242,10 @@ void redrawDirtyViews(AppState& state)
         const int32_t height = windows.clientHeight(number);
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
-        const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-        drawView(state.engine, spec.view, state.mesh, state.camera, aspect, state.textureName.name(),
-                 state.labelTexture[index].name(), state.renderBuffers);
+        ViewFrame frame = viewFrame(spec.view, width, height, state.renderPath);
+        frame.textureName = state.textureName.name();
+        frame.labelTexture = state.labelTexture[index].name();
+        drawView(state.engine, frame, state.mesh, state.camera, state.renderBuffers, state.viewBuffers[index]);
         windows.swapBuffers(number);
     }
 }
@@ -272,11 +283,12 @@ void frameViewsIfOutside(AppState& state)
 void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
-    // Textures are names in their own contexts; free them there.
+    // Textures and buffer objects are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
+        state.viewBuffers[static_cast<size_t>(number - 1)] = ViewBuffers{};
         if (number == window3D) state.textureName.reset();
     }
     for (int32_t number : {windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,

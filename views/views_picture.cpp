@@ -3,6 +3,8 @@
 // redrawn by the same functions as the editor's view windows.
 #include "views/views.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +13,12 @@ namespace {
 constexpr const char* labelNames[4] = {"Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp"};
 // The editor's window background under Qt's default style shows between the views.
 constexpr uint8_t background = 239;
+
+std::string currentGlVersion()
+{
+    const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return text != nullptr ? text : "";
+}
 
 }  // namespace
 
@@ -33,6 +41,7 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
     picture.rgb.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, background);
 
     Engine engine;
+    RenderBuffers shared;
     const std::string folder = labelFolder.empty() || labelFolder.back() == '/' ? labelFolder : labelFolder + '/';
     const std::array<ViewRect, 4> layout = viewLayout(width, height);
     for (size_t index = 0; index < layout.size(); ++index) {
@@ -54,10 +63,11 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
         }
 
         // The second redraw finds the state every later redraw of the editor finds.
-        RenderBuffers buffers;
-        const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
-        for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, ViewCamera{}, aspect, texture.name(), label.name(), buffers);
+        ViewBuffers own;
+        ViewFrame frame = viewFrame(view, rect.width, rect.height, renderPathFor(currentGlVersion()));
+        frame.textureName = texture.name();
+        frame.labelTexture = label.name();
+        for (int pass = 0; pass < 2; ++pass) drawView(engine, frame, mesh, ViewCamera{}, shared, own);
         const RgbImage pixels = gl.readPixels();
         const auto rowBytes = static_cast<size_t>(rect.width) * 3;
         for (int32_t row = 0; row < rect.height; ++row)

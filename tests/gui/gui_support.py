@@ -121,15 +121,19 @@ def private_copy(program, folder):
 class Editor:
     """The running program, found with its four views once they are drawn."""
 
-    def __init__(self, journey, arguments=()):
+    def __init__(self, journey, arguments=(), environment=None, warnings=()):
+        """environment: more variables for the editor; warnings: titles of the message boxes it shows
+        before its windows, each answered with Return."""
         journey.editors.append(self)
         # The editor remembers things in the user's folders: a journey keeps them in its own.
         env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(environment or {}))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
+        for title in warnings:
+            self.answer("^%s$" % title, another=True)
         try:
             self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
         except Failure:

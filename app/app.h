@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,12 +43,113 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    VerticesInNoTriangle,   // %1 the count, more than one
+    OneVertexInNoTriangle,
+    // ---- why a file was not written (writeReasonInLanguage)
+    ReasonNoSpace,
+    ReasonFileTooLarge,
+    ReasonPermissionDenied,
+    ReasonNotPermitted,
+    ReasonReadOnly,
+    ReasonNoSuchFile,
+    ReasonNotAFolder,
+    ReasonIsAFolder,
+    ReasonQuota,
+    ReasonInputOutput,
+    ReasonNameTooLong,
+    ReasonLinkLoop,
+    ReasonBrokenPipe,
+    ReasonNoMemory,
+    ReasonTooManyOpenFiles,
+    ReasonNoFifoReader,
+    ReasonFileChanged,
+    ReasonBlockDevice,
+    ReasonSpecialFile,
+    // ---- why an export wrote nothing (exportProblemInLanguage)
+    ExportUnknownFormat,     // %1 the extension, %2 those export writes
+    ExportNoTriangles,
+    ExportNotANumber,        // %1 the triangle's number
+    ExporterFailed,          // %1 the exporting library's words
+    ExportNoFileMade,
+    ExportCannotWriteFile,   // %1 the companion file, %2 the reason
+    ExportHelperNotStarted,  // %1 the helper program, %2 the reason
+    ExportCrashed,
+    ExportHelperFailed,
+    // ---- the Mesh menu and its windows
+    MeshMenu,
+    SelectAll,
+    SelectNone,
+    InvertSelection,
+    Duplicate,
+    MirrorItem,    // menu item; the window's title is the same without "..."
+    ExtrudeItem,
+    WeldItem,
+    InsertBox,
+    InsertPlane,
+    InsertCylinder,
+    InsertCone,
+    InsertSphere,
+    Mirror,        // window titles
+    Extrude,
+    Weld,
+    AxisLabel,
+    PlaneLabel,
+    ModeLabel,
+    CopyMode,
+    InPlaceMode,
+    DistanceLabel,
+    SizeLabel,
+    SegmentsLabel,
+    NotFinite,          // %1 the field's text
+    DistanceNotPositive,
+    SizeNotPositive,
+    SegmentsOutOfRange,  // %1 the least, %2 the most
+    NothingToExtrude,
+    // ---- modelling by hand: selections, tool windows, Position, projected texture
+    SelectVerticesFirst,
+    SelectTriangleFirst,
+    SelectTrianglesToProject,
+    DialogOk,
+    PositionMenu,
+    PositionTitle,
+    ProjectFront,
+    ProjectSide,
+    ProjectTop,
+    // ---- prompts and boxes of the file and texture commands
+    UvMinimumMessage,     // the automatic texture coordinates' first prompt
+    UvMaximumMessage,     // ... and its second
+    ImportFactorTitle,    // Import's reduction-factor prompt
+    ImportFactorMessage,
+    SaveTitle,            // title of Save's and Save as's boxes
+    ImportTitle,          // title of Import's boxes
+    ExportTitle,          // title of Export's boxes
+    ImportCrashed,        // %1 the file
+    ImportTookTooLong,    // %1 the file
+    ImportNeedsMemory,    // %1 the file
+    CannotImport,         // %1 the file, %2 the reason
+    NotARegularFile,      // a reason of CannotImport
+    UnknownFormat,        // %1 the extension, %2 the extensions read
+    HelperNotStarted,     // %1 the import helper, %2 the reason
+    AboutCredit,          // the About box's credit line
+    // ---- main window: Preferences, Edit menu, status line
+    Close,                // the Preferences window's button
+    KeepProportions,      // Edit menu toggle
+    StatusCounts,         // %1 vertices, %2 of them selected, %3 triangles, %4 of them selected
+    // ---- textures
+    TextureGone,        // %1 the picture, %2 the mesh file it was chosen with
+    TextureUnreadable,  // %1 the picture
     count
 };
 
 // The text in a language (outside 0 to 2 German) with %1, %2... replaced by
 // the arguments in order; a placeholder without an argument stays as it is.
 std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
+// Why a file was not written (replaceFile's reason) in a language: the usual
+// errno values and the program's own refusals in its words, rarer ones in
+// strerror's English.
+std::string writeReasonInLanguage(int32_t language, int32_t reason);
+// Why an export wrote nothing, in a language.
+std::string exportProblemInLanguage(int32_t language, const ExportProblem& problem);
 
 // ---- commands and tools ------------------------------------------------------------
 
@@ -84,7 +186,30 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    // The Mesh menu (app/mesh_commands.cpp).
+    cmdSelectAll = 70,
+    cmdSelectNone = 71,
+    cmdInvertSelection = 72,
+    cmdDuplicate = 73,
+    cmdMirror = 74,
+    cmdExtrude = 75,
+    cmdWeld = 76,
+    cmdInsertBox = 77,
+    cmdInsertPlane = 78,
+    cmdInsertCylinder = 79,
+    cmdInsertCone = 80,
+    cmdInsertSphere = 81,
+    cmdPosition = 40,  // Edit menu and Ctrl+P: the selection's position typed in
+    cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
+    cmdProjectSide = 42,
+    cmdProjectTop = 43,
+    cmdRecentFile1 = 50,  // File menu: the last files opened or saved, newest first
+    cmdRecentFile4 = 53,
+    cmdKeepProportions = 54,  // Edit menu toggle: one model unit as many pixels across as down
 };
+
+// How many recent files the File menu lists.
+constexpr int32_t recentFileCount = cmdRecentFile4 - cmdRecentFile1 + 1;
 
 enum ToolMode : int32_t {
     CreateVertex = 0,
@@ -95,10 +220,36 @@ enum ToolMode : int32_t {
 
 // ---- the state record ----------------------------------------------------------------
 
+// The status line's counts, kept until the mesh's revision moves on.
+struct StatusFigures {
+    uint64_t revision = 0;
+    bool counted = false;
+    size_t vertices = 0;
+    size_t selectedVertices = 0;
+    size_t triangles = 0;  // finished ones
+    size_t selectedTriangles = 0;
+};
+
 // Views as bits of AppState::dirtyViews: bit i is the view of ViewKind i.
 constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(view); }
 constexpr uint32_t orthoViews = 0x7u;  // Front, Side, Top
 constexpr uint32_t allViews = 0xFu;
+
+// How the Texture window shows its picture, and the mouse action under way in
+// it (views/texture_window.cpp). Starts anew with every opening.
+struct TextureWindowView {
+    double zoom = 1.0;  // times the picture's fitted size (AppState::texturePicture)
+    double panX = 0.0;  // window pixels from the picture area's top-left corner to U = V = 0
+    double panY = 0.0;
+    int32_t dragCorner = -1;  // the corner a left drag moves; -1: none
+    CursorPos dragFrom;       // the cursor where the drag took the corner
+    double dragU = 0.0;       // and the corner's coordinates then
+    double dragV = 0.0;
+    bool panning = false;  // a middle drag is under way
+    CursorPos panFrom;     // the cursor at its last event
+    bool drawn = false;    // the picture shows this view of the mesh at drawnRevision
+    uint64_t drawnRevision = 0;
+};
 
 // All process-wide state; one instance lives from start-up to exit and is
 // touched only by the main thread.
@@ -130,6 +281,7 @@ struct AppState {
     CursorPos texturePicture;  // size of the picture in the Texture window, scaled to fit the screen
     int32_t textureTriangle = -1;  // the triangle the Texture window's fields belong to
     int32_t textureCorner = -1;    // the corner whose field the user focused last; -1: none
+    TextureWindowView textureView;
     float uvMin = 0.0f;
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
@@ -148,11 +300,23 @@ struct AppState {
     CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
+    LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
+
+    // ---- mouse tools: the box selection (views/tools.cpp) ----
+    int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
+    CursorPos boxFrom;     // its corners in that view's window, in pixels
+    CursorPos boxTo;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
     CursorPos panCursor;    // cursor in that view's window at the last pan event
     int32_t wheelRest = 0;  // wheel delta over the 3D view short of a whole notch
+
+    // ---- the main window's title and status line (app/main_window.cpp) ----
+    std::string shownTitle;   // as last set on the main window
+    std::string shownStatus;  // as last set on the status line
+    int32_t statusView = -1;  // ViewKind of the orthographic view the cursor is over; -1: none
+    StatusFigures statusFigures;
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
@@ -214,12 +378,82 @@ void setSaveEnabled(AppState& state, bool enabled);
 void dispatchEvent(AppState& state);
 // Runs command id; unknown ids do nothing.
 void runCommand(AppState& state, int32_t id);
+// The menu bar built again (the recent files changed) with Undo and Redo
+// as they were; the next pass sets Save.
+void rebuildMenuBar(AppState& state);
+// Menu bar and toolbar built again in the preferences' language; the tool is reset.
+void rebuildMenuAndToolbar(AppState& state);
 // The command a key with modifiers (mk* flags) stands for in the main window
 // and the views; -1 for none.
 int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
-// A key in a tool window: runs undo or redo when it is their accelerator.
-// True when it did.
-bool runUndoRedoKey(AppState& state, const WindowEvent& event);
+// A key in a tool window: runs the command of an accelerator that holds Ctrl
+// (other keys are typing) and records what it changed. True when it ran one.
+bool runToolWindowKey(AppState& state, const WindowEvent& event);
+// The Texture and Triangles windows belong to the mesh they were opened on:
+// New and Open close them.
+void closeDocumentWindows(AppState& state);
+// Tells the user in one line what to select first.
+void tellSelectFirst(AppState& state, Text what);
+
+// ---- modelling commands (app/modelling_commands.cpp) --------------------------------------
+
+// "Position...": the selected vertex's x, y, z (the selection's centre for
+// several) in a modal window; the values given move the selection there, its
+// shape kept. Says what to select when nothing is.
+void positionSelection(AppState& state);
+// "Project texture from Front/Side/Top": texture coordinates of the triangles
+// of the selection from their positions in that view (mesh.h, projectTexCoords).
+void projectTextureCommand(AppState& state, ProjectionView view);
+
+// ---- the main window's title, status line, recent files and place (app/main_window.cpp) ----
+
+// "Polyquill - Editor v. 1.1", then " - " and the file's name without its
+// folder when there is one, then " *" for unsaved work.
+std::string windowTitleFor(const std::string& versionText, const std::string& fileName, bool modified);
+// Per pass: the title as windowTitleFor gives it for the document now.
+void updateWindowTitle(AppState& state);
+// A model coordinate with as many decimals as make one pixel (in model units)
+// show; "nan", "inf" and "-inf" for what is no number.
+std::string coordinateText(float value, float pixel);
+// Per pass: the counts of vertices and finished triangles with how many are
+// selected, a tab, and the model point under the cursor in the orthographic
+// view the pass's mouse event says it is over ("Front: x 0.500, y 0.253").
+void updateStatusLine(AppState& state);
+// The remembered recent files, newest first, at most recentFileCount.
+std::vector<std::string> recentFiles(const AppState& state);
+// Puts the file (made absolute) first among the recent files, remembers them
+// and builds the menu bar again when they changed.
+void rememberRecentFile(AppState& state, const std::string& path);
+// Opens a file as the command line does (a dropped file, a recent file),
+// after the question about unsaved work; a file that is not there or no
+// regular file is refused with a message and the document kept.
+void openFileByName(AppState& state, const std::string& path);
+// File menu: the recent file at the index (0 the newest); nothing when there is none.
+void openRecentFile(AppState& state, int32_t index);
+// Start-up and the Edit menu toggle: keep proportions, remembered between runs.
+void loadKeepProportions(AppState& state);
+void toggleKeepProportions(AppState& state);
+// The main window's remembered place "x y width height": four whole numbers
+// separated by single blanks, sizes from 100 on; nothing for any other text.
+std::optional<WindowRect> readWindowPlace(std::string_view text);
+std::string windowPlaceText(const WindowRect& place);
+// Start-up: the main window opens at its remembered place, if there is one.
+void placeMainWindow(const AppState& state, WindowSpec& main);
+// Before the windows go: remembers where the main window is.
+void rememberWindowPlace(AppState& state);
+// ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
+
+// "Mirror...": axis, plane position and copy or in place, then mirrorSelection.
+// Mirror and Weld say what to select when nothing is.
+void mirrorCommand(AppState& state);
+// "Extrude...": the distance, then extrudeSelection; without a region it says
+// what to select instead.
+void extrudeCommand(AppState& state);
+// "Weld...": the distance (greater than 0), then weldSelectedVertices.
+void weldCommand(AppState& state);
+// "Insert box..." and the others: size and segments, then the primitive at the
+// centre of Front, Side and Top.
+void insertPrimitiveCommand(AppState& state, Primitive kind);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 
@@ -237,9 +471,12 @@ void undoCommand(AppState& state);
 void redoCommand(AppState& state);
 // Greys Undo and Redo when there is nothing to undo or redo.
 void updateEditMenu(AppState& state);
-// After a successful Open, Save or Save as: the document is what the file holds.
+// After a successful Open, Save or Save as, with the document's changes
+// recorded: the file of the current name holds the document.
 void markDocumentSaved(AppState& state);
-// True when the document differs from what was last opened or saved.
+// True when the document differs from what its file holds as far as the
+// editor knows (what it last opened or saved there); a document without a
+// file differs when it holds anything.
 bool isDocumentModified(AppState& state);
 // Before New, Open and leaving: asks "Save changes to NAME?" when the document
 // is modified. True to go on: nothing to save, Discard, or Save that worked.

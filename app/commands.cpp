@@ -13,7 +13,7 @@ struct ToolbarIcon {
     const char* file;
 };
 
-constexpr std::array<ToolbarIcon, 15> toolbarIcons{{
+constexpr std::array<ToolbarIcon, 22> toolbarIcons{{
     {cmdToolCreateVertex, "Images/toolbar_01.ico"},
     {cmdToolMoveVertex, "Images/toolbar_02.ico"},
     {cmdToolSelectVertex, "Images/toolbar_03.ico"},
@@ -29,44 +29,37 @@ constexpr std::array<ToolbarIcon, 15> toolbarIcons{{
     {cmdAutoTextureCoords, "Images/toolbar_12.ico"},
     {cmdScale, "Images/toolbar_15.ico"},
     {cmdRotate, "Images/toolbar_14.ico"},
+    {cmdNew, "Images/toolbar_16.ico"},
+    {cmdOpen, "Images/toolbar_17.ico"},
+    {cmdSave, "Images/toolbar_18.ico"},
+    {cmdSaveAs, "Images/toolbar_19.ico"},
+    {cmdDeleteVertex, "Images/toolbar_20.ico"},
+    {cmdDeleteTriangle, "Images/toolbar_21.ico"},
+    {cmdAbout, "Images/toolbar_22.ico"},
 }};
 
-// A toolbar entry: a separator, a standard image or an icon slot.
+// A toolbar entry: a separator, or a button showing the icon in its command's
+// slot, or the standard image when that icon is missing (-1: none).
 struct ToolbarEntry {
-    enum Kind { Separator, Standard, Icon } kind;
+    enum Kind { Separator, Button } kind;
     int32_t id;
-    int32_t image;
+    int32_t standardImage;
 };
 
+constexpr ToolbarEntry separator{ToolbarEntry::Separator, -1, -1};
+constexpr ToolbarEntry button(int32_t id, int32_t standardImage = -1) { return {ToolbarEntry::Button, id, standardImage}; }
+
 constexpr std::array<ToolbarEntry, 28> toolbarLayout{{
-    {ToolbarEntry::Standard, cmdNew, stdImageFileNew},
-    {ToolbarEntry::Standard, cmdOpen, stdImageFileOpen},
-    {ToolbarEntry::Standard, cmdSave, stdImageFileSave},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdSaveAs, stdImageFileSave},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdDeleteVertex, stdImageDelete},
-    {ToolbarEntry::Icon, cmdToolCreateVertex, cmdToolCreateVertex},
-    {ToolbarEntry::Icon, cmdToolMoveVertex, cmdToolMoveVertex},
-    {ToolbarEntry::Icon, cmdToolSelectVertex, cmdToolSelectVertex},
-    {ToolbarEntry::Icon, cmdScale, cmdScale},
-    {ToolbarEntry::Icon, cmdRotate, cmdRotate},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdToolCreateTriangle, cmdToolCreateTriangle},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdZoomIn, cmdZoomIn},
-    {ToolbarEntry::Icon, cmdZoomOut, cmdZoomOut},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdTriangleSelectionUp, cmdTriangleSelectionUp},
-    {ToolbarEntry::Icon, cmdTriangleSelectionDown, cmdTriangleSelectionDown},
-    {ToolbarEntry::Icon, cmdTriangleList, cmdTriangleList},
-    {ToolbarEntry::Standard, cmdDeleteTriangle, stdImageDelete},
-    {ToolbarEntry::Icon, cmdFlipTriangle, cmdFlipTriangle},
-    {ToolbarEntry::Icon, cmdSetTextureCoords, cmdSetTextureCoords},
-    {ToolbarEntry::Icon, cmdChooseTexture, cmdChooseTexture},
-    {ToolbarEntry::Icon, cmdAutoTextureCoords, cmdAutoTextureCoords},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdAbout, stdImageHelp},
+    button(cmdNew, stdImageFileNew), button(cmdOpen, stdImageFileOpen), button(cmdSave, stdImageFileSave),
+    separator, button(cmdSaveAs, stdImageFileSave), separator,
+    button(cmdDeleteVertex, stdImageDelete), button(cmdToolCreateVertex), button(cmdToolMoveVertex),
+    button(cmdToolSelectVertex), button(cmdScale), button(cmdRotate), separator,
+    button(cmdToolCreateTriangle), separator,
+    button(cmdZoomIn), button(cmdZoomOut), separator,
+    button(cmdTriangleSelectionUp), button(cmdTriangleSelectionDown), button(cmdTriangleList),
+    button(cmdDeleteTriangle, stdImageDelete), button(cmdFlipTriangle), button(cmdSetTextureCoords),
+    button(cmdChooseTexture), button(cmdAutoTextureCoords), separator,
+    button(cmdAbout, stdImageHelp),
 }};
 
 // Command id and UiText message of each tooltip, in the order they are set.
@@ -90,7 +83,7 @@ struct Accelerator {
     bool inMenu;  // the one shown beside the command's menu item
 };
 
-constexpr std::array<Accelerator, 18> accelerators{{
+constexpr std::array<Accelerator, 26> accelerators{{
     {'N', true, ShiftRule::Without, cmdNew, true},
     {'O', true, ShiftRule::Without, cmdOpen, true},
     {'S', true, ShiftRule::Without, cmdSave, true},
@@ -99,6 +92,7 @@ constexpr std::array<Accelerator, 18> accelerators{{
     {'Z', true, ShiftRule::Without, cmdUndo, true},
     {'Z', true, ShiftRule::With, cmdRedo, true},
     {'Y', true, ShiftRule::Without, cmdRedo, false},
+    {'P', true, ShiftRule::Without, cmdPosition, true},
     {vkDelete, false, ShiftRule::Without, cmdDeleteVertex, false},
     {'1', false, ShiftRule::Without, cmdToolCreateVertex, false},
     {'2', false, ShiftRule::Without, cmdToolMoveVertex, false},
@@ -110,14 +104,46 @@ constexpr std::array<Accelerator, 18> accelerators{{
     {vkOemMinus, false, ShiftRule::Either, cmdZoomOut, false},
     {vkSubtract, false, ShiftRule::Either, cmdZoomOut, false},
     {vkHome, false, ShiftRule::Without, cmdFrameAll, false},
+    {'A', true, ShiftRule::Without, cmdSelectAll, true},
+    {'A', true, ShiftRule::With, cmdSelectNone, true},
+    {'I', true, ShiftRule::Without, cmdInvertSelection, true},
+    {'D', true, ShiftRule::Without, cmdDuplicate, true},
+    {'M', true, ShiftRule::Without, cmdMirror, true},
+    {'E', true, ShiftRule::Without, cmdExtrude, true},
+    {'J', true, ShiftRule::Without, cmdWeld, true},
 }};
 
 constexpr int32_t controlKeyName = 39;
 constexpr int32_t shiftKeyName = 40;
 
-// The Edit menu's items and their UiText messages, in menu order.
+// The Edit menu's items and their UiText messages, in menu order; then the
+// modelling items with their added texts, each group after a separator, and
+// after another the Keep proportions toggle.
 constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 43}}};
+constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPosition, Text::PositionMenu},
+                                                                      {cmdProjectFront, Text::ProjectFront},
+                                                                      {cmdProjectSide, Text::ProjectSide},
+                                                                      {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
+
+// The Mesh menu's items in menu order; cmdNone stands for a separator.
+constexpr int32_t cmdNone = -1;
+constexpr std::array<std::pair<int32_t, Text>, 14> meshMenuItems{{
+    {cmdSelectAll, Text::SelectAll},
+    {cmdSelectNone, Text::SelectNone},
+    {cmdInvertSelection, Text::InvertSelection},
+    {cmdNone, Text::count},
+    {cmdDuplicate, Text::Duplicate},
+    {cmdMirror, Text::MirrorItem},
+    {cmdExtrude, Text::ExtrudeItem},
+    {cmdWeld, Text::WeldItem},
+    {cmdNone, Text::count},
+    {cmdInsertBox, Text::InsertBox},
+    {cmdInsertPlane, Text::InsertPlane},
+    {cmdInsertCylinder, Text::InsertCylinder},
+    {cmdInsertCone, Text::InsertCone},
+    {cmdInsertSphere, Text::InsertSphere},
+}};
 
 // Tool commands and the modes they choose, by ToolMode value.
 constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
@@ -144,6 +170,7 @@ void buildMenuBar(AppState& state)
     WindowLayer& windows = *state.windows;
     if (!windows.createMenuBar()) return;
     auto text = [&state](int32_t message) { return uiTextOf(state.uiText, state.prefs.language, message); };
+    const std::vector<std::string> recent = recentFiles(state);
     windows.addMenu(text(0));
     windows.addMenuItem(text(1), cmdNew);
     windows.addMenuItem(text(2), cmdOpen);
@@ -154,12 +181,29 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(24), cmdMergeAsc);
     windows.addMenuItem(text(41), cmdImport);
     windows.addMenuItem(text(42), cmdExport);
+    if (!recent.empty()) windows.addMenuSeparator();
+    for (size_t i = 0; i < recent.size(); ++i)
+        windows.addMenuItem(std::to_string(i + 1) + " " + recent[i], cmdRecentFile1 + static_cast<int32_t>(i));
     windows.addMenuSeparator();
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
     windows.addMenuItem(text(6), cmdQuit);
     windows.addMenu(text(editMenuTitle));
     for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
+    for (const auto& [id, added] : modellingMenuItems) {
+        if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
+        windows.addMenuItem(textOf(state.prefs.language, added), id);
+    }
+    windows.addMenuSeparator();
+    windows.addMenuItem(textOf(state.prefs.language, Text::KeepProportions), cmdKeepProportions);
+    windows.setMenuItemChecked(cmdKeepProportions, state.camera.keepProportions);
+    windows.addMenu(textOf(state.prefs.language, Text::MeshMenu));
+    for (const auto& [id, item] : meshMenuItems) {
+        if (id == cmdNone)
+            windows.addMenuSeparator();
+        else
+            windows.addMenuItem(textOf(state.prefs.language, item), id);
+    }
     windows.addMenu(text(7));
     windows.addMenuItem(text(8), cmdAbout);
     showMenuShortcuts(state);
@@ -178,11 +222,12 @@ void buildToolbar(AppState& state)
     WindowLayer& windows = *state.windows;
     if (!windows.createToolbar()) return;
     for (const ToolbarEntry& e : toolbarLayout) {
-        switch (e.kind) {
-        case ToolbarEntry::Separator: windows.addToolbarSeparator(); break;
-        case ToolbarEntry::Standard: windows.addToolbarStandardButton(e.image, e.id); break;
-        case ToolbarEntry::Icon: windows.addToolbarIconButton(e.image, e.id); break;
-        }
+        if (e.kind == ToolbarEntry::Separator)
+            windows.addToolbarSeparator();
+        else if (e.standardImage >= 0 && !windows.hasImage(e.id))
+            windows.addToolbarStandardButton(e.standardImage, e.id);
+        else
+            windows.addToolbarIconButton(e.id, e.id);
     }
     for (const auto& [id, message] : toolbarTooltips)
         windows.setToolbarTooltip(id, uiTextOf(state.uiText, state.prefs.language, message));
@@ -195,16 +240,31 @@ void buildMenuAndToolbar(AppState& state)
     buildMenuBar(state);
     loadToolbarIcons(state);
     buildToolbar(state);
-    state.windows->setToolbarButtonEnabled(cmdToolCreateVertex, false);
-    state.toolMode = CreateVertex;
+    setToolMode(state, CreateVertex);
     updateEditMenu(state);
+}
+
+void rebuildMenuBar(AppState& state)
+{
+    state.windows->destroyMenuBar();
+    buildMenuBar(state);
+    updateEditMenu(state);
+}
+
+void rebuildMenuAndToolbar(AppState& state)
+{
+    state.windows->destroyMenuBar();
+    state.windows->destroyToolbar();
+    buildMenuAndToolbar(state);
+    setSaveEnabled(state, !state.currentFileName.empty());
+    updateStatusLine(state);
 }
 
 void setToolMode(AppState& state, int32_t mode)
 {
     if (mode < CreateVertex || mode > CreateTriangle) return;
     for (int32_t m = CreateVertex; m <= CreateTriangle; ++m)
-        state.windows->setToolbarButtonEnabled(toolCommands[static_cast<size_t>(m)], m != mode);
+        state.windows->setToolbarButtonChecked(toolCommands[static_cast<size_t>(m)], m == mode);
     state.toolMode = mode;
 }
 
@@ -222,12 +282,7 @@ void leftClickInView(AppState& state)
     switch (state.toolMode) {
     case CreateVertex: createVertexAt(state); break;
     case SelectVertex: pickVertexAt(state); break;
-    case CreateTriangle:
-        pickVertexAt(state);
-        addCorner(state.mesh);
-        markMeshChanged(state, allViews);
-        state.windows->sleepMs(10);
-        break;
+    case CreateTriangle: addCornerAt(state); break;
     default: break;
     }
 }
@@ -281,7 +336,7 @@ uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
 {
     uint32_t views = 0;
     if (before.panX != after.panX || before.panY != after.panY || before.panZ != after.panZ ||
-        before.orthoZoom != after.orthoZoom)
+        before.orthoZoom != after.orthoZoom || before.keepProportions != after.keepProportions)
         views |= orthoViews;
     if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom)
         views |= viewBit(ViewKind::ThreeD);
@@ -305,7 +360,8 @@ bool keepsMesh(int32_t id)
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdFrameAll: return true;
+    case cmdFrameAll:
+    case cmdKeepProportions: return true;
     default: return false;
     }
 }
@@ -313,6 +369,7 @@ bool keepsMesh(int32_t id)
 // Views a command may change besides the camera (which dispatch compares).
 uint32_t viewsChangedBy(int32_t id)
 {
+    if (id >= cmdRecentFile1 && id <= cmdRecentFile4) return allViews;
     switch (id) {
     case cmdNew:
     case cmdOpen:
@@ -326,12 +383,28 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdDeleteTriangle:
     case cmdFlipTriangle:
     case cmdUndo:
-    case cmdRedo: return allViews;
+    case cmdRedo:
+    case cmdPosition:
+    case cmdSelectAll:
+    case cmdSelectNone:
+    case cmdInvertSelection:
+    case cmdDuplicate:
+    case cmdMirror:
+    case cmdExtrude:
+    case cmdWeld:
+    case cmdInsertBox:
+    case cmdInsertPlane:
+    case cmdInsertCylinder:
+    case cmdInsertCone:
+    case cmdInsertSphere: return allViews;
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdAutoTextureCoords: return viewBit(ViewKind::ThreeD);
-    case cmdFrameAll: return orthoViews;
+    case cmdAutoTextureCoords:
+    case cmdProjectFront:
+    case cmdProjectSide:
+    case cmdProjectTop: return viewBit(ViewKind::ThreeD);
+    case cmdFrameAll: return orthoViews;  // the 3D zoom's change shows through the camera's
     default: return 0;
     }
 }
@@ -348,15 +421,29 @@ void leftDrag(AppState& state)
     }
 }
 
+// Flip and delete triangle act on the selected triangle; without one they say so.
+void triangleCommand(AppState& state, void (*operation)(Mesh&))
+{
+    if (firstSelectedTriangle(state.mesh) < 0)
+        tellSelectFirst(state, Text::SelectTriangleFirst);
+    else
+        operation(state.mesh);
+}
+
+// Home: Front, Side and Top frame the mesh, and the 3D view is set back.
+void frameAll(AppState& state)
+{
+    frameMesh(state.camera, state.mesh);
+    frameThreeDView(state.camera);
+}
+
 // Preferences: a confirmed dialog may have changed the language, so the menus
 // and toolbar are built again.
 void preferences(AppState& state)
 {
     if (!runPreferencesDialog(state)) return;
     writePreferences(state);
-    state.windows->destroyMenuBar();
-    state.windows->destroyToolbar();
-    buildMenuAndToolbar(state);
+    rebuildMenuAndToolbar(state);
 }
 
 }  // namespace
@@ -374,20 +461,27 @@ void dispatchEvent(AppState& state)
         }
         break;
     case eventLeftDown:
-        if (inView) leftClickInView(state);
+        // Ctrl with the select tool draws a box instead of picking.
+        if (inView && state.toolMode == SelectVertex && (state.event.param & mkControl) != 0)
+            beginBoxSelect(state);
+        else if (inView)
+            leftClickInView(state);
         break;
+    case eventLeftUp: endBoxSelect(state); break;
     case eventMiddleDown:
         if (inView) beginPanAt(state);
         break;
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
-        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        if (state.boxView >= 0 && (state.event.param & mkLButton) != 0) dragBoxSelect(state);
+        else if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
         else if ((state.event.param & mkMButton) != 0) panDrag(state);
         break;
     case eventMouseWheel:
         if (inView) wheelInView(state);
         break;
     case eventCommand: runCommand(state, state.event.param); break;
+    case eventDropFiles: openFileByName(state, state.event.text); break;
     case eventKeyDown:
         if (const int32_t command = acceleratorCommand(state.event.param, state.event.modifiers); command >= 0)
             runCommand(state, command);
@@ -412,20 +506,35 @@ int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers)
     return -1;
 }
 
-bool runUndoRedoKey(AppState& state, const WindowEvent& event)
+bool runToolWindowKey(AppState& state, const WindowEvent& event)
 {
+    if ((event.modifiers & mkControl) == 0) return false;
     const int32_t command = acceleratorCommand(event.param, event.modifiers);
-    if (command != cmdUndo && command != cmdRedo) return false;
+    // Ctrl+A in a field selects its text.
+    if (command < 0 || command == cmdSelectAll) return false;
     runCommand(state, command);
+    // Undo and redo are steps of their own; any other command is one here,
+    // where no event boundary of the main window follows to record it.
+    if (command != cmdUndo && command != cmdRedo) recordChange(state);
     return true;
+}
+
+void closeDocumentWindows(AppState& state)
+{
+    state.windows->closeWindow(windowTexture);
+    state.windows->closeWindow(windowTriangles);
+    for (Vertex& v : state.mesh.vertices) v.marked = 0;
+}
+
+void tellSelectFirst(AppState& state, Text what)
+{
+    state.windows->showMessage("Polyquill", textOf(state.prefs.language, what));
 }
 
 void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
-    case cmdNew:
-        if (confirmDiscardChanges(state)) clearMesh(state.mesh);
-        break;
+    case cmdNew: files::cmdNew(state); break;
     case cmdOpen: files::cmdOpen(state); break;
     case cmdSave: files::cmdSave(state); break;
     case cmdSaveAs: files::cmdSaveAs(state); break;
@@ -437,7 +546,7 @@ void runCommand(AppState& state, int32_t id)
         break;
     case cmdAbout:
         state.windows->showMessage("Information",
-                                   "Polyquill mesh editor by the Polyquill developers\nhttps://polyquill.example");
+                                   textOf(state.prefs.language, Text::AboutCredit) + "\nhttps://polyquill.example");
         break;
     case cmdDeleteVertex: deleteSelectedVertices(state.mesh); break;
     case cmdToolCreateVertex: setToolMode(state, CreateVertex); break;
@@ -451,17 +560,38 @@ void runCommand(AppState& state, int32_t id)
     case cmdTriangleSelectionUp: selectNextTriangle(state.mesh); break;
     case cmdTriangleSelectionDown: selectPreviousTriangle(state.mesh); break;
     case cmdTriangleList: openTriangleList(state); break;
-    case cmdDeleteTriangle: deleteSelectedTriangles(state.mesh); break;
-    case cmdFlipTriangle: flipSelectedTriangle(state.mesh); break;
+    case cmdDeleteTriangle: triangleCommand(state, deleteSelectedTriangles); break;
+    case cmdFlipTriangle: triangleCommand(state, flipSelectedTriangle); break;
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
-    case cmdFrameAll: frameMesh(state.camera, state.mesh); break;
+    case cmdFrameAll: frameAll(state); break;
+    case cmdPosition: positionSelection(state); break;
+    case cmdProjectFront: projectTextureCommand(state, ProjectionView::Front); break;
+    case cmdProjectSide: projectTextureCommand(state, ProjectionView::Side); break;
+    case cmdProjectTop: projectTextureCommand(state, ProjectionView::Top); break;
     case cmdImport: files::cmdImport(state); break;
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
-    default: break;
+    case cmdKeepProportions: toggleKeepProportions(state); break;
+    case cmdSelectAll: selectAllVertices(state.mesh); break;
+    case cmdSelectNone: deselectAllVertices(state.mesh); break;
+    case cmdInvertSelection: invertVertexSelection(state.mesh); break;
+    case cmdDuplicate:
+        if (!duplicateSelection(state.mesh)) tellSelectFirst(state, Text::SelectVerticesFirst);
+        break;
+    case cmdMirror: mirrorCommand(state); break;
+    case cmdExtrude: extrudeCommand(state); break;
+    case cmdWeld: weldCommand(state); break;
+    case cmdInsertBox: insertPrimitiveCommand(state, Primitive::Box); break;
+    case cmdInsertPlane: insertPrimitiveCommand(state, Primitive::Plane); break;
+    case cmdInsertCylinder: insertPrimitiveCommand(state, Primitive::Cylinder); break;
+    case cmdInsertCone: insertPrimitiveCommand(state, Primitive::Cone); break;
+    case cmdInsertSphere: insertPrimitiveCommand(state, Primitive::Sphere); break;
+    default:
+        if (id >= cmdRecentFile1 && id <= cmdRecentFile4) openRecentFile(state, id - cmdRecentFile1);
+        break;
     }
     if (keepsMesh(id))
         markViewsDirty(state, viewsChangedBy(id));

@@ -77,11 +77,14 @@ void createView(AppState& state, const ViewWindowSpec& spec)
 void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments)
 {
     WindowLayer& windows = *state.windows;
+    // A save past the file-size limit fails with a message; the work stays.
+    ignoreFileSizeLimitSignal();
     state.programDirectory = programDirectory;
     state.versionText = "1.1";
     readPreferences(state);
     loadUserState(state);
     fillUiText(state.uiText);
+    loadKeepProportions(state);
     state.mesh = Mesh{};
 
     WindowSpec main;
@@ -89,8 +92,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     main.placement = WindowPlacement::CentreOnScreen;
     main.width = 500;
     main.height = 425;
-    main.title = "Polyquill - Editor v. " + state.versionText;
+    main.title = windowTitleFor(state.versionText, "", false);
+    placeMainWindow(state, main);
     windows.openWindow(windowMain, main);
+    state.shownTitle = main.title;
 
     buildMenuAndToolbar(state);
     for (const ViewWindowSpec& spec : viewWindows) createView(state, spec);
@@ -101,6 +106,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
+    if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
+        rememberRecentFile(state, state.currentFileName);
+    updateWindowTitle(state);
+    updateStatusLine(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -191,12 +200,16 @@ bool mainLoopPass(AppState& state)
         state.frameCounter = 0;
     }
 
-    state.shiftHeld = windows.isShiftDown() ? 1 : 0;
+    // A click counts with the Shift it was made with, however late it is handled.
+    const bool click = state.eventKind == eventLeftDown || state.eventKind == eventRightDown;
+    state.shiftHeld = windows.isShiftDown() || (click && (state.event.param & mkShift) != 0) ? 1 : 0;
     if (state.eventWindow <= window3D)
         dispatchEvent(state);
     else if (state.eventKind == eventKeyDown)
-        runUndoRedoKey(state, state.event);
+        runToolWindowKey(state, state.event);
     recordAfterEvent(state);
+    updateWindowTitle(state);
+    updateStatusLine(state);
     // Nothing to do until the next event: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
 
@@ -242,10 +255,16 @@ void redrawDirtyViews(AppState& state)
         const int32_t height = windows.clientHeight(number);
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
-        ViewFrame frame = viewFrame(spec.view, width, height, state.renderPath);
+        // The pixel ratio anew each time: a view moved to a screen of another
+        // ratio keeps its size but not its number of pixels.
+        ViewFrame frame = viewFrame(spec.view, width, height, windows.pixelRatio(number), state.renderPath);
         frame.textureName = state.textureName.name();
         frame.labelTexture = state.labelTexture[index].name();
         drawView(state.engine, frame, state.mesh, state.camera, state.renderBuffers, state.viewBuffers[index]);
+        if (state.boxView == static_cast<int32_t>(spec.view))
+            drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                             static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                             static_cast<float>(width), static_cast<float>(height));
         windows.swapBuffers(number);
     }
 }
@@ -268,7 +287,8 @@ void layoutViews(AppState& state)
         const CursorPos slot = slots[static_cast<size_t>(number - 1)];
         windows.setWindowGeometry(number, slot.x, slot.y, viewW, viewH);
         windows.makeCurrent(number);
-        resetViewViewport(viewW, viewH);
+        const float ratio = windows.pixelRatio(number);
+        resetViewViewport(devicePixels(viewW, ratio), devicePixels(viewH, ratio));
     }
     markViewsDirty(state, allViews);
 }
@@ -283,6 +303,7 @@ void frameViewsIfOutside(AppState& state)
 void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
+    rememberWindowPlace(state);
     // Textures and buffer objects are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;
@@ -291,8 +312,8 @@ void releaseWindows(AppState& state)
         state.viewBuffers[static_cast<size_t>(number - 1)] = ViewBuffers{};
         if (number == window3D) state.textureName.reset();
     }
-    for (int32_t number : {windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
-                           window3D, windowTop, windowSide, windowFront, windowMain})
+    for (int32_t number : {windowMeshTool, windowPosition, windowRotate, windowScale, windowTriangles, windowTexture,
+                           windowPreferences, window3D, windowTop, windowSide, windowFront, windowMain})
         windows.closeWindow(number);
 }
 

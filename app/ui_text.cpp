@@ -1,5 +1,9 @@
-// ui_text.cpp: the interface texts in German, English and French.
-// Texts are UTF-8 here; the window layer converts them for display.
+// ui_text.cpp: the interface texts in German, English and French, and the
+// reasons of failed writes in them. Texts are UTF-8 here; the window layer
+// converts them for display.
+#include <cerrno>
+#include <utility>
+
 #include "app/app.h"
 
 namespace {
@@ -51,6 +55,205 @@ constexpr AddedText kAddedTexts[] = {
     {Text::WriteFailed,
      {"Die Datei konnte nicht geschrieben werden:\n%1\n%2", "The file could not be written:\n%1\n%2",
       "Impossible d'écrire le fichier :\n%1\n%2"}},
+    {Text::VerticesInNoTriangle,
+     {"%1 Vertices gehören zu keinem Triangle und werden nicht gespeichert",
+      "%1 vertices are in no triangle and will not be saved",
+      "%1 vertex n'appartiennent à aucun triangle et ne seront pas enregistrés"}},
+    {Text::OneVertexInNoTriangle,
+     {"1 Vertex gehört zu keinem Triangle und wird nicht gespeichert",
+      "1 vertex is in no triangle and will not be saved",
+      "1 vertex n'appartient à aucun triangle et ne sera pas enregistré"}},
+    // ---- why a file was not written; the English is strerror's
+    {Text::ReasonNoSpace,
+     {"Auf dem Datenträger ist kein Platz mehr frei", "No space left on device", "Plus de place libre sur le disque"}},
+    {Text::ReasonFileTooLarge,
+     {"Die Datei wäre größer als erlaubt", "File too large", "Le fichier dépasserait la taille permise"}},
+    {Text::ReasonPermissionDenied,
+     {"Keine Berechtigung zum Schreiben", "Permission denied", "Permission d'écrire refusée"}},
+    {Text::ReasonNotPermitted,
+     {"Dieser Vorgang ist nicht erlaubt", "Operation not permitted", "Cette opération n'est pas permise"}},
+    {Text::ReasonReadOnly,
+     {"Der Datenträger ist schreibgeschützt", "Read-only file system", "Le disque est protégé en écriture"}},
+    {Text::ReasonNoSuchFile,
+     {"Der Ordner existiert nicht", "No such file or directory", "Le dossier n'existe pas"}},
+    {Text::ReasonNotAFolder,
+     {"Ein Teil des Pfades ist kein Ordner", "Not a directory", "Une partie du chemin n'est pas un dossier"}},
+    {Text::ReasonIsAFolder, {"Der Name gehört zu einem Ordner", "Is a directory", "Ce nom est celui d'un dossier"}},
+    {Text::ReasonQuota,
+     {"Ihr Speicherkontingent ist erschöpft", "Disk quota exceeded", "Votre quota de disque est épuisé"}},
+    {Text::ReasonInputOutput,
+     {"Der Datenträger meldet einen Lese- oder Schreibfehler", "Input/output error",
+      "Le disque signale une erreur de lecture ou d'écriture"}},
+    {Text::ReasonNameTooLong, {"Der Dateiname ist zu lang", "File name too long", "Le nom de fichier est trop long"}},
+    {Text::ReasonLinkLoop,
+     {"Zu viele symbolische Verknüpfungen hintereinander", "Too many levels of symbolic links",
+      "Trop de liens symboliques à la suite"}},
+    {Text::ReasonBrokenPipe,
+     {"Das lesende Programm hat die Verbindung beendet", "Broken pipe", "Le programme lecteur a coupé la liaison"}},
+    {Text::ReasonNoMemory, {"Nicht genug Arbeitsspeicher", "Cannot allocate memory", "Pas assez de mémoire"}},
+    {Text::ReasonTooManyOpenFiles,
+     {"Zu viele Dateien sind geöffnet", "Too many open files", "Trop de fichiers sont ouverts"}},
+    {Text::ReasonNoFifoReader,
+     {"Kein Programm liest aus der FIFO", "no program reads the FIFO", "Aucun programme ne lit la FIFO"}},
+    {Text::ReasonFileChanged,
+     {"Die Datei hat sich beim Öffnen verändert", "the file changed while it was opened",
+      "Le fichier a changé pendant son ouverture"}},
+    {Text::ReasonBlockDevice,
+     {"Auf ein Blockgerät wird nie geschrieben", "a block device is never written",
+      "Un périphérique bloc n'est jamais écrit"}},
+    {Text::ReasonSpecialFile,
+     {"Nur Dateien, FIFOs und zeichenorientierte Geräte werden beschrieben",
+      "only files, FIFOs and character devices are written",
+      "Seuls les fichiers, FIFO et périphériques caractère sont écrits"}},
+    // ---- why an export wrote nothing
+    {Text::ExportUnknownFormat,
+     {"Unbekanntes Format \"%1\": exportiert wird %2", "unknown format \"%1\": export writes %2",
+      "Format inconnu « %1 » : l'exportation écrit %2"}},
+    {Text::ExportNoTriangles,
+     {"Das Mesh hat keine Triangles zum Exportieren", "the mesh has no triangles to export",
+      "Le maillage n'a aucun triangle à exporter"}},
+    {Text::ExportNotANumber,
+     {"Triangle %1 hat eine Eckkoordinate, die keine Zahl ist; dieses Format kann sie nicht aufnehmen",
+      "triangle %1 has a corner coordinate that is not a number, which this format cannot hold",
+      "Le triangle %1 a une coordonnée de coin qui n'est pas un nombre, ce que ce format ne peut pas contenir"}},
+    {Text::ExporterFailed,
+     {"Der Exporter ist gescheitert: %1", "the exporter failed: %1", "L'exportateur a échoué : %1"}},
+    {Text::ExportNoFileMade,
+     {"Der Exporter hat keine Datei geschrieben", "the exporter wrote no file",
+      "L'exportateur n'a écrit aucun fichier"}},
+    {Text::ExportCannotWriteFile,
+     {"%1 kann nicht geschrieben werden: %2", "cannot write %1: %2", "impossible d'écrire %1 : %2"}},
+    {Text::ExportHelperNotStarted,
+     {"Das Exportprogramm %1 konnte nicht gestartet werden: %2", "the export helper %1 could not be started: %2",
+      "Le programme d'exportation %1 n'a pas pu être lancé : %2"}},
+    {Text::ExportCrashed, {"Der Exporter ist abgestürzt", "the exporter crashed", "L'exportateur a planté"}},
+    {Text::ExportHelperFailed,
+     {"Das Exportprogramm ist gescheitert", "the export helper failed", "Le programme d'exportation a échoué"}},
+    // ---- the Mesh menu and its windows
+    {Text::MeshMenu, {"Netz", "Mesh", "Maillage"}},
+    {Text::SelectAll, {"Alles auswählen", "Select all", "Tout sélectionner"}},
+    {Text::SelectNone, {"Nichts auswählen", "Select none", "Ne rien sélectionner"}},
+    {Text::InvertSelection, {"Auswahl umkehren", "Invert selection", "Inverser la sélection"}},
+    {Text::Duplicate, {"Duplizieren", "Duplicate", "Dupliquer"}},
+    {Text::MirrorItem, {"Spiegeln...", "Mirror...", "Symétrie..."}},
+    {Text::ExtrudeItem, {"Extrudieren...", "Extrude...", "Extruder..."}},
+    {Text::WeldItem, {"Verschweißen...", "Weld...", "Souder..."}},
+    {Text::InsertBox, {"Quader einfügen...", "Insert box...", "Insérer un pavé..."}},
+    {Text::InsertPlane, {"Ebene einfügen...", "Insert plane...", "Insérer un plan..."}},
+    {Text::InsertCylinder, {"Zylinder einfügen...", "Insert cylinder...", "Insérer un cylindre..."}},
+    {Text::InsertCone, {"Kegel einfügen...", "Insert cone...", "Insérer un cône..."}},
+    {Text::InsertSphere, {"Kugel einfügen...", "Insert sphere...", "Insérer une sphère..."}},
+    {Text::Mirror, {"Spiegeln", "Mirror", "Symétrie"}},
+    {Text::Extrude, {"Extrudieren", "Extrude", "Extruder"}},
+    {Text::Weld, {"Verschweißen", "Weld", "Souder"}},
+    {Text::AxisLabel, {"Achse:", "Axis:", "Axe :"}},
+    {Text::PlaneLabel, {"Ebene bei:", "Plane at:", "Plan à :"}},
+    {Text::ModeLabel, {"Ergebnis:", "Result:", "Résultat :"}},
+    {Text::CopyMode, {"Kopie", "Copy", "Copie"}},
+    {Text::InPlaceMode, {"An Ort und Stelle", "In place", "Sur place"}},
+    {Text::DistanceLabel, {"Abstand:", "Distance:", "Distance :"}},
+    {Text::SizeLabel, {"Größe:", "Size:", "Taille :"}},
+    {Text::SegmentsLabel, {"Segmente:", "Segments:", "Segments :"}},
+    {Text::NotFinite,
+     {"„%1“ ist keine endliche Zahl.", "\"%1\" is not a finite number.", "« %1 » n'est pas un nombre fini."}},
+    {Text::DistanceNotPositive,
+     {"Der Abstand muss größer als 0 sein.", "The distance must be greater than 0.",
+      "La distance doit être supérieure à 0."}},
+    {Text::SizeNotPositive,
+     {"Die Größe muss größer als 0 sein.", "The size must be greater than 0.", "La taille doit être supérieure à 0."}},
+    {Text::SegmentsOutOfRange,
+     {"Die Zahl der Segmente muss zwischen %1 und %2 liegen.", "The number of segments must be from %1 to %2.",
+      "Le nombre de segments doit être compris entre %1 et %2."}},
+    {Text::NothingToExtrude,
+     {"Nichts zu extrudieren: Wählen Sie alle drei Ecken mindestens eines Dreiecks aus.",
+      "Nothing to extrude: select all three corners of at least one triangle.",
+      "Rien à extruder : sélectionnez les trois sommets d'au moins un triangle."}},
+    // ---- modelling by hand
+    {Text::SelectVerticesFirst,
+     {"Zuerst einen oder mehrere Vertices auswählen (Vertex auswählen, Taste 3).",
+      "Select one or more vertices first (select vertex, key 3).",
+      "Sélectionnez d'abord un ou plusieurs vertex (sélectionner vertex, touche 3)."}},
+    {Text::SelectTriangleFirst,
+     {"Zuerst ein Triangle auswählen (Triangleauswahl hoch oder runter, Triangleliste).",
+      "Select a triangle first (triangleselection up or down, Trianglelist).",
+      "Sélectionnez d'abord un triangle (triangleselection vers le haut ou le bas, Liste de triangle)."}},
+    {Text::SelectTrianglesToProject,
+     {"Zuerst die Vertices der Triangles auswählen, die die Textur bekommen, oder ein Triangle.",
+      "Select the vertices of the triangles to texture first, or one triangle.",
+      "Sélectionnez d'abord les vertex des triangles à texturer, ou un triangle."}},
+    {Text::DialogOk, {"Übernehmen", "OK", "Valider"}},
+    {Text::PositionMenu, {"Position festlegen...", "Position...", "Positionner..."}},
+    {Text::PositionTitle, {"Vertexposition", "Vertex Position", "Position du vertex"}},
+    {Text::ProjectFront, {"Textur aus Front projizieren", "Project texture from Front", "Projeter la texture depuis Front"}},
+    {Text::ProjectSide, {"Textur aus Side projizieren", "Project texture from Side", "Projeter la texture depuis Side"}},
+    {Text::ProjectTop, {"Textur aus Top projizieren", "Project texture from Top", "Projeter la texture depuis Top"}},
+    // ---- prompts and boxes of the file and texture commands
+    {Text::UvMinimumMessage,
+     {"Kleinste UV-Koordinate eingeben", "Give me the minimum of UV-coords", "Entrez le minimum des coordonnées UV"}},
+    {Text::UvMaximumMessage,
+     {"Größte UV-Koordinate eingeben", "Give me the maximum of UV-coords", "Entrez le maximum des coordonnées UV"}},
+    {Text::ImportFactorTitle, {"Größe", "Size", "Taille"}},
+    {Text::ImportFactorMessage,
+     {"Verkleinerungsfaktor (teilt die Positionen)", "Reduction factor (divides the positions)",
+      "Facteur de réduction (divise les positions)"}},
+    {Text::SaveTitle, {"Speichern", "Save", "Enregistrer"}},
+    {Text::ImportTitle, {"Importieren", "Import", "Importer"}},
+    {Text::ExportTitle, {"Exportieren", "Export", "Exporter"}},
+    {Text::ImportCrashed,
+     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1", "l'importateur a planté sur %1"}},
+    {Text::ImportTookTooLong, {"%1 braucht zu lange", "%1 took too long", "%1 prend trop de temps"}},
+    {Text::ImportNeedsMemory,
+     {"%1 braucht mehr Speicher als erlaubt", "%1 needs more memory than allowed",
+      "%1 demande plus de mémoire que permis"}},
+    {Text::CannotImport,
+     {"%1 kann nicht importiert werden: %2", "cannot import %1: %2", "impossible d'importer %1 : %2"}},
+    {Text::NotARegularFile,
+     {"es ist keine gewöhnliche Datei", "it is not a regular file", "ce n'est pas un fichier ordinaire"}},
+    {Text::UnknownFormat,
+     {"unbekanntes Format \"%1\": gelesen werden %2", "unknown format \"%1\": import reads %2",
+      "format inconnu « %1 » : l'import lit %2"}},
+    {Text::HelperNotStarted,
+     {"das Hilfsprogramm %1 konnte nicht gestartet werden: %2", "the helper %1 could not be started: %2",
+      "le programme auxiliaire %1 n'a pas pu démarrer : %2"}},
+    {Text::AboutCredit,
+     {"Polyquill-Mesh-Editor von den Polyquill-Entwicklern", "Polyquill mesh editor by the Polyquill developers",
+      "Éditeur de maillages Polyquill, par les développeurs de Polyquill"}},
+    // ---- main window: Preferences, Edit menu, status line
+    {Text::Close, {"Schließen", "Close", "Fermer"}},
+    {Text::KeepProportions, {"Proportionen beibehalten", "Keep proportions", "Conserver les proportions"}},
+    {Text::StatusCounts,
+     {"%1 Vertices (%2 gewählt), %3 Triangles (%4 gewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
+      "%1 vertex (%2 sél.), %3 triangles (%4 sél.)"}},
+    // ---- textures
+    {Text::TextureGone,
+     {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",
+      "La texture %1 choisie avec %2 n'existe plus"}},
+    {Text::TextureUnreadable,
+     {"Die Textur %1 kann nicht gelesen werden", "cannot read the texture %1", "impossible de lire la texture %1"}},
+};
+
+// The usual reasons a write fails, and their texts.
+constexpr std::pair<int32_t, Text> kWriteReasons[] = {
+    {ENOSPC, Text::ReasonNoSpace},
+    {EFBIG, Text::ReasonFileTooLarge},
+    {EACCES, Text::ReasonPermissionDenied},
+    {EPERM, Text::ReasonNotPermitted},
+    {EROFS, Text::ReasonReadOnly},
+    {ENOENT, Text::ReasonNoSuchFile},
+    {ENOTDIR, Text::ReasonNotAFolder},
+    {EISDIR, Text::ReasonIsAFolder},
+    {EDQUOT, Text::ReasonQuota},
+    {EIO, Text::ReasonInputOutput},
+    {ENAMETOOLONG, Text::ReasonNameTooLong},
+    {ELOOP, Text::ReasonLinkLoop},
+    {EPIPE, Text::ReasonBrokenPipe},
+    {ENOMEM, Text::ReasonNoMemory},
+    {EMFILE, Text::ReasonTooManyOpenFiles},
+    {ENFILE, Text::ReasonTooManyOpenFiles},
+    {writeNoFifoReader, Text::ReasonNoFifoReader},
+    {writeFileChanged, Text::ReasonFileChanged},
+    {writeBlockDevice, Text::ReasonBlockDevice},
+    {writeSpecialFile, Text::ReasonSpecialFile},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);
@@ -107,4 +310,33 @@ std::string textOf(int32_t language, Text text, std::initializer_list<std::strin
         }
     }
     return result;
+}
+
+std::string writeReasonInLanguage(int32_t language, int32_t reason)
+{
+    for (const auto& [error, text] : kWriteReasons)
+        if (error == reason) return textOf(language, text);
+    return writeReasonText(reason);
+}
+
+std::string exportProblemInLanguage(int32_t language, const ExportProblem& problem)
+{
+    const std::string reason = writeReasonInLanguage(language, problem.reason);
+    switch (problem.what) {
+    case ExportFailure::None: return {};
+    case ExportFailure::UnknownFormat:
+        return textOf(language, Text::ExportUnknownFormat, {problem.detail, extensionList(exportExtensions())});
+    case ExportFailure::NoTriangles: return textOf(language, Text::ExportNoTriangles);
+    case ExportFailure::NotANumber: return textOf(language, Text::ExportNotANumber, {problem.detail});
+    case ExportFailure::ExporterFailed: return textOf(language, Text::ExporterFailed, {problem.detail});
+    case ExportFailure::NoFileMade: return textOf(language, Text::ExportNoFileMade);
+    case ExportFailure::CannotWrite:
+        if (problem.detail.empty()) return reason;
+        return textOf(language, Text::ExportCannotWriteFile, {problem.detail, reason});
+    case ExportFailure::HelperNotStarted:
+        return textOf(language, Text::ExportHelperNotStarted, {problem.detail, reason});
+    case ExportFailure::HelperCrashed: return textOf(language, Text::ExportCrashed);
+    case ExportFailure::HelperFailed: break;
+    }
+    return textOf(language, Text::ExportHelperFailed);
 }

@@ -25,6 +25,8 @@ constexpr int32_t windowTexture = 11;
 constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
+constexpr int32_t windowPosition = 15;
+constexpr int32_t windowMeshTool = 70;  // the window of a Mesh menu command (one at a time)
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -41,6 +43,8 @@ constexpr int32_t eventLeftUp = 514;     // param: mk* flags; ends a drag
 constexpr int32_t eventRightDown = 516;  // param: mk* flags
 constexpr int32_t eventMiddleDown = 519;  // param: mk* flags
 constexpr int32_t eventMouseWheel = 522;  // param: wheel delta, wheelNotch per notch away from the user
+constexpr int32_t eventDropFiles = 563;   // text: the first file dropped on the window
+constexpr int32_t eventMouseLeave = 675;  // the cursor left the window
 constexpr int32_t eventControl = 13100;  // control and notification of a gadget
 constexpr int32_t eventCommand = 13101;  // param: command id
 
@@ -68,8 +72,11 @@ constexpr int32_t vkOemMinus = 0xBD;  // the - key of the main block
 
 // Notification of a control event: a text field received the keyboard focus.
 constexpr int32_t notifySetFocus = 256;
-// Notification of a control event: a text field's text changed.
+// Notification of a control event: a text field's text changed, or a
+// combo box's choice.
 constexpr int32_t notifyChange = 0x0300;
+// Notification of a control event: a button was clicked.
+constexpr int32_t notifyClicked = 0;
 
 // Standard toolbar images.
 constexpr int32_t stdImageDelete = 5;
@@ -85,6 +92,7 @@ struct WindowEvent {
     int32_t control = 0;       // eventControl: the gadget id
     int32_t notification = 0;  // eventControl: notify* code
     int32_t modifiers = 0;     // eventKeyDown: mkShift and mkControl while the key went down
+    std::string text = {};     // eventDropFiles: the file's path
 };
 
 enum class WindowStyle {
@@ -95,8 +103,10 @@ enum class WindowStyle {
 
 // Where a window opens. View windows use (x, y) inside the main window's client
 // area; the others are centred (on the screen, or over the active window) and
-// never placed past the screen's left or top edge.
-enum class WindowPlacement { At, CentreOnScreen, CentreOverActive };
+// never placed past the screen's left or top edge. BesideMain puts a tool
+// window next to the main window where it covers neither it nor another open
+// tool window, as far as the screen has room.
+enum class WindowPlacement { At, CentreOnScreen, CentreOverActive, BesideMain };
 
 struct WindowSpec {
     WindowStyle style = WindowStyle::Tool;
@@ -113,7 +123,20 @@ struct CursorPos {
     int32_t y = 0;
 };
 
-enum class LineMode { Copy, Invert };
+// A top-level window's place: its outer top-left corner on the screen and its client size.
+struct WindowRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// Invert flips the pixels under the line; Faint shows on any picture without hiding it.
+enum class LineMode { Copy, Invert, Faint };
+
+struct LineSegment {
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
 
 // ---- the interface ---------------------------------------------------------------------
 
@@ -135,6 +158,16 @@ public:
     virtual void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) = 0;
     virtual int32_t clientWidth(int32_t number) const = 0;
     virtual int32_t clientHeight(int32_t number) const = 0;
+    // Where a top-level window is now (see WindowRect); zeros when it is not open.
+    virtual WindowRect windowPlace(int32_t number) const = 0;
+    virtual void setWindowTitle(int32_t number, std::string_view title) = 0;
+    // The main window's status line, under the views: the text before a tab
+    // at its left end, the rest at its right end.
+    virtual void setStatusText(std::string_view text) = 0;
+    // Device pixels per unit of a window's client area: 1 on an ordinary
+    // screen, 2 or a fraction such as 1.5 on a high-density one or under a
+    // scale factor; 1 for a window that is not open.
+    virtual float pixelRatio(int32_t number) const = 0;
     // Cursor position relative to the window's top-left corner: where it was
     // at the mouse event fetched last, so a click counts where it was made;
     // where it is now when no mouse event was fetched yet.
@@ -187,6 +220,8 @@ public:
     virtual void addMenuItem(std::string_view text, int32_t id) = 0;
     virtual void addMenuSeparator() = 0;
     virtual void setMenuItemEnabled(int32_t id, bool enabled) = 0;
+    // Shows the item as a toggle that is on (checked) or off.
+    virtual void setMenuItemChecked(int32_t id, bool checked) = 0;
     // Shows the item's keyboard accelerator beside its text ("Ctrl+Z").
     virtual void setMenuItemShortcut(int32_t id, std::string_view keys) = 0;
     virtual void destroyMenuBar() = 0;
@@ -198,6 +233,8 @@ public:
     virtual void addToolbarSeparator() = 0;
     virtual void setToolbarTooltip(int32_t id, std::string_view text) = 0;
     virtual void setToolbarButtonEnabled(int32_t id, bool enabled) = 0;
+    // Shows the button pressed in (checked) or not.
+    virtual void setToolbarButtonChecked(int32_t id, bool checked) = 0;
     virtual void destroyToolbar() = 0;
 
     // Reads a BMP or ICO file into RGB with the platform's decoders.
@@ -220,6 +257,9 @@ public:
     virtual void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                                 int32_t height, const std::vector<std::string>& items,
                                 int32_t selected) = 0;
+    // A push button; a click comes as a control event with notifyClicked.
+    virtual void createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                              std::string_view text) = 0;
     // An up-down control stepping the whole number in text field buddyId.
     virtual void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) = 0;
     virtual std::string gadgetText(int32_t window, int32_t id) const = 0;
@@ -233,9 +273,9 @@ public:
                                  int32_t height) = 0;
     virtual void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                           uint8_t red, uint8_t green, uint8_t blue) = 0;
-    // A line including both end points; Invert flips the pixels under it.
-    virtual void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                          LineMode mode) = 0;
+    // Lines, each including both end points, drawn in the LineMode; a mesh's
+    // outlines go in one call.
+    virtual void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) = 0;
 };
 
 // ---- modal tool windows (app/modal_loop.cpp) -----------------------------------------
@@ -244,7 +284,17 @@ public:
 // when there is none, and activates the window again while the latest event
 // belonged to another window. True on the window's close request (the window
 // is still open then, for its fields to be read); false when the window is
-// gone without one. Key events of the window go to onKey when given; other
+// gone without one. Key and control events of the window go to onEvent when
+// given, which returns true to end the loop as the close request does; other
 // events of other windows are dropped.
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number,
+                          const std::function<bool(const WindowEvent&)>& onEvent = {});
+
+// How a modal window with OK and Cancel ended: OK, Return or the close box
+// apply; Cancel or Escape do not; Gone: the window went away without either.
+enum class DialogEnd { Apply, Cancel, Gone };
+// runWindowUntilClosed for such a window, whose buttons have the ids okId and
+// cancelId: the window is still open when it returns Apply or Cancel; Return
+// and Escape do not reach onKey.
+DialogEnd runDialogWindow(WindowLayer& layer, int32_t number, int32_t okId, int32_t cancelId,
                           const std::function<void(const WindowEvent&)>& onKey = {});

@@ -3,6 +3,7 @@
 // forks itself). The child gets the input's name and limits, no standard input
 // or error, and no other descriptor than the pipe of its reply; the reply is
 // checked before anything is allocated for it. No state.
+#include "app/app.h"
 #include "files/files.h"
 #include "files/process_io.h"
 
@@ -235,18 +236,19 @@ ImportLimits importLimitsFor(uint64_t fileBytes)
 
 std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor, const ImportRun& how)
 {
-    const auto cannot = [&path](const std::string& reason) { return "cannot import " + path + ": " + reason; };
+    const int32_t language = how.language;
+    const auto cannot = [&](const std::string& reason) { return textOf(language, Text::CannotImport, {path, reason}); };
     if (factor == 0) return cannot("the factor must not be 0");
     const std::string extension = lowerExtension(path);
     const auto& known = importExtensions();
     if (std::find(known.begin(), known.end(), extension) == known.end()) {
         std::string list;
         for (std::string_view e : known) list += (list.empty() ? "" : ", ") + std::string(e);
-        return cannot("unknown format \"" + extension + "\": import reads " + list);
+        return cannot(textOf(language, Text::UnknownFormat, {extension, list}));
     }
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return cannot(std::generic_category().message(errno));
-    if (!S_ISREG(info.st_mode)) return cannot("it is not a regular file");
+    if (!S_ISREG(info.st_mode)) return cannot(textOf(language, Text::NotARegularFile));
     const auto fileBytes = static_cast<uint64_t>(info.st_size);
     if (extension == "ply")
         if (std::string problem = plyHeaderProblem(path, fileBytes); !problem.empty()) return cannot(problem);
@@ -256,18 +258,20 @@ std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int
     const uint64_t maxBodyBytes = std::min(limits.memoryBytes, maxReplyTriangles * recordBytes);
     const HelperRun run = runHelper(helper, path, limits, maxBodyBytes);
     if (!run.startProblem.empty())
-        return cannot("the import helper " + helper + " could not be started: " + run.startProblem);
+        return cannot(textOf(language, Text::HelperNotStarted, {helper, run.startProblem}));
 
-    const std::string crashed = "the importer crashed on " + path;
-    if (run.timedOut) return path + " took too long";
+    const std::string crashed = textOf(language, Text::ImportCrashed, {path});
+    const std::string tooLong = textOf(language, Text::ImportTookTooLong, {path});
+    const std::string tooLarge = textOf(language, Text::ImportNeedsMemory, {path});
+    if (run.timedOut) return tooLong;
     if (WIFSIGNALED(run.status)) {
         const int signal = WTERMSIG(run.status);
         if (signal == SIGXCPU || (signal == SIGKILL && run.cpuSeconds >= limits.cpuSeconds))
-            return path + " took too long";
+            return tooLong;
         return crashed;
     }
     if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == importHelperOutOfMemory)
-        return path + " needs more memory than allowed";
+        return tooLarge;
     if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused) return crashed;
     const std::optional<ImportReply> reply = parseImportReply(run.reply, maxBodyBytes);
     if (!reply) return crashed;
@@ -276,7 +280,7 @@ std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int
     try {
         readMeshBytes(mesh, reply->body, factor);
     } catch (const std::bad_alloc&) {
-        return path + " needs more memory than allowed";
+        return tooLarge;
     }
     return mesh;
 }

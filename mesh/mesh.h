@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,8 +117,8 @@ int32_t firstSelectedTriangle(const Mesh& mesh);
 void deleteSelectedVertices(Mesh& mesh);
 // Removes the selected triangle(s); vertices stay.
 void deleteSelectedTriangles(Mesh& mesh);
-// Exchanges corners 0 and 2 of the first selected triangle; u and v stay put.
-// A selected triangle still under construction is left alone.
+// Exchanges corners 0 and 2 of the first selected triangle, each with its
+// texture coordinates. A selected triangle still under construction is left alone.
 void flipSelectedTriangle(Mesh& mesh);
 // Steps the triangle selection: first, ..., last, none, first, ...
 void selectNextTriangle(Mesh& mesh);
@@ -126,14 +127,19 @@ void selectPreviousTriangle(Mesh& mesh);
 // Selects the triangle numbered n (counting from 1) alone; n <= 0 or past the
 // end leaves none selected.
 void selectTriangleNumber(Mesh& mesh, int32_t number);
-// One click of the create-triangle tool: starts a triangle if none is under
-// construction and gives it the first selected vertex as its next corner.
-void addCorner(Mesh& mesh);
+// True when the vertex is already a corner of the triangle under construction.
+bool isGivenCorner(const Mesh& mesh, int32_t vertex);
+// One corner from the create-triangle tool: starts a triangle if none is under
+// construction and gives it the vertex as its next corner. Nothing (false) for
+// no vertex (-1 or past the end) or a vertex already a corner of that triangle.
+bool addCorner(Mesh& mesh, int32_t vertex);
 
 // ---- scale and rotate -----------------------------------------------------------
 
 // Mean of the selected vertices; nothing when none is selected.
 std::optional<Vec3> selectionCentre(const Mesh& mesh);
+// Moves every selected vertex by (dx, dy, dz), added in double and stored as floats.
+void translateSelectedVertices(Mesh& mesh, double dx, double dy, double dz);
 // x = (x - cx) * sx + cx, likewise y and z, for every selected vertex.
 void scaleSelectedVertices(Mesh& mesh, Vec3 centre, float sx, float sy, float sz);
 // Turns every selected vertex about the centre by whole-degree angles.
@@ -152,6 +158,77 @@ Vec3 rotateVector(float x, float y, float z, int32_t ax, int32_t ay, int32_t az)
 
 // Gives every triangle the fixed two-triangles-per-square pattern of (min, max).
 void autoTexCoords(Mesh& mesh, float min, float max);
+
+// ---- modelling: selection sets, copies, mirror, extrude, weld, primitives ------------------
+// Each acts on the vertex selection and leaves the mesh whole: a half-built
+// triangle is abandoned before anything is appended or removed.
+
+// Vertex selection sets (mesh/selection.cpp).
+void selectAllVertices(Mesh& mesh);
+void invertVertexSelection(Mesh& mesh);
+// Positions of the triangles whose three corners are selected, in list order;
+// a half-built triangle never counts.
+std::vector<size_t> selectedRegion(const Mesh& mesh);
+
+// Duplicate (mesh/duplicate.cpp): copies the selected vertices and the region's
+// triangles in place, texture coordinates kept, at the ends of the lists; the
+// copies become the selection. False (nothing changed) when none is selected.
+bool duplicateSelection(Mesh& mesh);
+
+// Mirror (mesh/mirror.cpp) about the plane axis = position (axis 0 x, 1 y, 2 z).
+// copy: mirrored copies of the selected vertices and of the region's triangles
+// are added, with the corner order reversed so they face outward as their
+// sources do; vertices within mirrorPlaneTolerance of the plane are shared,
+// and a triangle lying in the plane is not doubled. The copies join the
+// selection. In place: the selected vertices are reflected and the region's
+// triangles reversed. False when none is selected or the axis is unknown.
+constexpr float mirrorPlaneTolerance = 1e-6f;
+bool mirrorSelection(Mesh& mesh, int32_t axis, float position, bool copy);
+
+// Extrude (mesh/extrude.cpp): the region's triangles move onto copies of their
+// vertices, offset by distance along the region's mean face normal; each
+// boundary edge (used by one region triangle) gets two side triangles facing
+// outward, with the texture coordinates of the edge's corners. A region vertex
+// that nothing else uses and that lies inside the region moves itself rather
+// than leaving a stray original behind. The moved vertices become the
+// selection. False (nothing changed) when the region is empty.
+bool extrudeSelection(Mesh& mesh, float distance);
+
+// Weld (mesh/weld.cpp): selected vertices closer than distance form clusters
+// (also through chains of such neighbours); each cluster becomes its first
+// vertex, moved to the cluster's centre. Triangles follow, and a triangle left
+// with two equal corners is removed. Returns how many vertices went; a
+// distance that is not a positive finite number welds nothing.
+size_t weldSelectedVertices(Mesh& mesh, float distance);
+
+// Primitives (mesh/primitives.cpp), centred on a point, size across, facing
+// outward: the right-hand normal (b - a) x (c - a) of every triangle points
+// away from the inside, which the 3D view shows. Texture coordinates: the box
+// 0..1 on each face, the plane 0..1, cylinder, cone and sphere wrapped around
+// (U) from top to bottom (V), their caps as discs. The new vertices become the
+// selection. Segments: per edge for box and plane, around the axis for the
+// others (the sphere has half as many rings), clamped to the kind's limits.
+enum class Primitive : int32_t { Box, Plane, Cylinder, Cone, Sphere };
+struct SegmentLimits {
+    int32_t minimum = 1;
+    int32_t maximum = 64;
+    int32_t start = 1;  // what the window offers
+};
+SegmentLimits segmentLimits(Primitive kind);
+void insertPrimitive(Mesh& mesh, Primitive kind, Vec3 centre, float size, int32_t segments);
+// ---- projected texture coordinates (mesh/projection.cpp) ------------------------
+
+// The view a projection looks from: Front maps (x, y), Side (z, y), Top (x, z).
+enum class ProjectionView : int32_t { Front = 0, Side = 1, Top = 2 };
+
+// The triangles a projection works on: every finished triangle whose three
+// corners are selected vertices, and the selected triangle; in list order.
+std::vector<int32_t> trianglesToProject(const Mesh& mesh);
+// Gives each listed triangle's corners texture coordinates from their positions
+// as the view shows them, scaled so the corners' bounding rectangle covers the
+// picture: U 0 at its left, 1 at its right; V 0 at its top, 1 at its bottom. A
+// rectangle without width or height, or a corner not finite, gets 0.5 there.
+void projectTexCoords(Mesh& mesh, const std::vector<int32_t>& triangles, ProjectionView view);
 
 // ---- reading numbers from text ---------------------------------------------------
 
@@ -175,8 +252,9 @@ float readDecimalFloat(std::string_view text);
 std::string formatDecimal(float value);
 
 // ---- undo and redo (mesh/history.cpp) ------------------------------------------------
-// The document is the mesh with its selection and half-built triangle, and the
-// name of the file it belongs to; the Texture window's vertex marks are not.
+// The document is the mesh with its selection and half-built triangle; the
+// Texture window's vertex marks are not. The name of its file changes with a
+// step only when the step reads a file (Open); saving under a name is no step.
 
 // `count` records at `position` of a list now, and the records that stood
 // there on the other side of the step.
@@ -193,7 +271,8 @@ struct HistoryStep {
     std::vector<ListPatch<Vertex>> vertices;
     std::vector<ListPatch<Triangle>> triangles;  // at most one patch when the count changed
     int32_t pendingCorner = 0;
-    std::string fileName;
+    bool renames = false;  // the step gave the document another file name (Open)
+    std::string fileName;  // the name on the other side, when it renames
     bool changesContent = false;  // more than the selection changed
     size_t bytes = 0;
 };
@@ -204,19 +283,22 @@ constexpr size_t historyByteLimit = size_t{256} << 20;
 // the oldest steps go when the total passes byteLimit (the newest always stays).
 struct MeshHistory {
     Mesh recorded;  // the document as the last recorded or applied step left it
-    std::string recordedFileName;
+    std::string recordedFileName;  // its file's name
     std::deque<HistoryStep> steps;
     size_t cursor = 0;
     size_t bytes = 0;  // held by the steps
     size_t byteLimit = historyByteLimit;
     int64_t dropped = 0;  // steps dropped at the bottom
-    int64_t savedAt = 0;  // dropped + cursor when last saved; -1 when that state is gone
+    // Per file name, the position (dropped + cursor) whose document that file
+    // holds as far as this editor knows; -1 when that state is gone.
+    std::map<std::string, int64_t> savedAt;
 };
 
-// Empties the history; the mesh as it is becomes the start and the saved state.
+// Empties the history; the mesh as it is becomes the start, and what the named file holds.
 void resetHistory(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 // Records how the document differs from the last step as a new step, dropping
-// the redo steps; false (and nothing dropped) when nothing differs.
+// the redo steps; a file name other than the recorded one is part of the step.
+// False (and nothing dropped) when nothing differs.
 bool recordStep(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 bool canUndo(const MeshHistory& history);
 bool canRedo(const MeshHistory& history);
@@ -226,10 +308,13 @@ bool undoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
 // Takes the document one step forward; false when there is none, or when an
 // unrecorded change was recorded instead (which drops the redo steps).
 bool redoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
-// The document as last recorded is what the file now holds.
+// The document takes another file name outside the steps (New, Save as):
+// undo and redo keep it. Call with every change recorded.
+void renameDocument(MeshHistory& history, const std::string& fileName);
+// The file of that name now holds the document as last recorded, which takes the name.
 void markSaved(MeshHistory& history, const std::string& fileName);
-// True when a recorded step between the saved state and now changes more than
-// the selection.
+// True unless the document's file holds what the document holds now: no
+// recorded step between what it was saved as and now changes more than the selection.
 bool isModified(const MeshHistory& history);
 
 // ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----
@@ -237,11 +322,20 @@ bool isModified(const MeshHistory& history);
 
 struct AppState;
 
-// "scale": window 13 "Scale Object" with three factor fields; closing it scales
-// the selected vertices about the centre they had when it opened.
+// Runs modal window `number` beside the main window: three one-line fields
+// holding `start` (each after a short label when labels are given), OK and
+// Cancel. Returns the fields' texts on OK, Return or the close box; nothing on
+// Cancel, Escape or a window gone without an answer. The editor's Ctrl
+// accelerators work meanwhile; `changed` tells the caller one ran. The main
+// window is active again afterwards.
+std::optional<std::array<std::string, 3>> runThreeFieldWindow(AppState& state, int32_t number, std::string_view title,
+                                                              const std::array<std::string, 3>& start,
+                                                              const std::array<std::string, 3>& labels, bool& changed);
+// "scale": window 13 "Scale Object" with three factor fields; OK scales the
+// selected vertices about their centre. Says what to select when nothing is.
 void scaleSelection(AppState& state);
-// "rotate": window 14 "Rotate Object" with three angle fields in degrees;
-// closing it turns the selected vertices about their centre.
+// "rotate": window 14 "Rotate Object" with three angle fields in degrees; OK
+// turns the selected vertices about their centre. Says what to select when nothing is.
 void rotateSelection(AppState& state);
 // "automatic texture coordinate setting": asks for the minimum and maximum,
 // keeps them as uvMin and uvMax and lays the pattern on every triangle.

@@ -18,7 +18,7 @@ class FakeWindowLayer : public WindowLayer {
     using S = std::string;
 
 public:
-    struct Gadget {  // kind: "text", "static" or "combo"
+    struct Gadget {  // kind: "text", "static", "button" or "combo"
         S kind, text;
         std::vector<S> items;
         int32_t selection = 0, x = 0, y = 0, width = 0, height = 0, minimum = 0, maximum = 0;
@@ -30,7 +30,7 @@ public:
     // kind: menu "menu", "item", "separator"; toolbar "standard", "icon", "separator". image: standard image or slot.
     struct BarEntry { S kind, text; int32_t id = -1, image = -1; };
     // kind: "image", "rect", "line"; x1, y1 are width and height for a rect or scaled image;
-    // value: the image's slot, the rect's 0xRRGGBB, 1 for an inverted line.
+    // value: the image's slot, the rect's 0xRRGGBB, the line's LineMode (0 copy, 1 invert, 2 faint).
     struct DrawOp { S kind; int32_t window = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0, value = 0; };
 
     std::deque<WindowEvent> events;
@@ -53,7 +53,8 @@ public:
     std::vector<Message> choices;  // text: the question, then "|" and each button
     std::vector<BarEntry> menu, toolbar;
     std::map<int32_t, S> tooltips;
-    std::map<int32_t, bool> menuEnabled, toolbarEnabled;
+    std::map<int32_t, bool> menuEnabled, toolbarEnabled, menuChecked, toolbarChecked;
+    std::string statusText;
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
@@ -77,6 +78,7 @@ public:
     }
     FakeWindowLayer& pushControl(int32_t win, int32_t control, int32_t note) { return push(eventControl, win, 0, control, note); }
     FakeWindowLayer& pushKey(int32_t win, int32_t key, int32_t mods = 0) { return push(eventKeyDown, win, key, 0, 0, mods); }
+    FakeWindowLayer& pushDrop(int32_t win, const S& path) { return push(eventDropFiles, win), events.back().text = path, *this; }
 
     bool openWindow(int32_t n, const WindowSpec& spec) override { return windows[n] = Window{spec, false, {}}, true; }
     void showWindow(int32_t n) override { if (isWindowOpen(n)) windows[n].shown = true; }
@@ -90,6 +92,11 @@ public:
     }
     int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
     int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
+    WindowRect windowPlace(int32_t n) const override
+    { const WindowSpec* s = isWindowOpen(n) ? &windows.at(n).spec : nullptr; return s ? WindowRect{s->x, s->y, s->width, s->height} : WindowRect{}; }
+    void setWindowTitle(int32_t n, SV title) override { if (isWindowOpen(n)) windows[n].spec.title = S(title); }
+    void setStatusText(SV text) override { statusText = S(text); }
+    float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
@@ -141,14 +148,16 @@ public:
     void addMenuSeparator() override { menu.push_back({"separator", {}, -1, -1}); }
     void setMenuItemEnabled(int32_t id, bool on) override { if (menuEnabled.count(id)) menuEnabled[id] = on; }
     void setMenuItemShortcut(int32_t, SV) override {}
-    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(); }
+    void setMenuItemChecked(int32_t id, bool on) override { if (menuEnabled.count(id)) menuChecked[id] = on; }
+    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(), menuChecked.clear(); }
     bool createToolbar() override { return !toolbarFails; }
     void addToolbarStandardButton(int32_t image, int32_t id) override { addButton("standard", image, id); }
     void addToolbarIconButton(int32_t slot, int32_t id) override { addButton("icon", slot, id); }
     void addToolbarSeparator() override { toolbar.push_back({"separator", {}, -1, -1}); }
     void setToolbarTooltip(int32_t id, SV text) override { tooltips[id] = S(text); }
     void setToolbarButtonEnabled(int32_t id, bool on) override { if (toolbarEnabled.count(id)) toolbarEnabled[id] = on; }
-    void destroyToolbar() override { toolbar.clear(), tooltips.clear(), toolbarEnabled.clear(); }
+    void setToolbarButtonChecked(int32_t id, bool on) override { if (toolbarEnabled.count(id)) toolbarChecked[id] = on; }
+    void destroyToolbar() override { toolbar.clear(), tooltips.clear(), toolbarEnabled.clear(), toolbarChecked.clear(); }
     bool readPlatformImage(const S&, RgbImage& out) const override { return out = RgbImage{}, false; }
     bool loadImage(int32_t slot, const S& file) override { return imageFiles.count(file) && (images[slot] = imageFiles[file], 1); }
     void setImage(int32_t slot, const RgbImage& image) override { images[slot] = {image.width, image.height}; }
@@ -160,6 +169,8 @@ public:
     { windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h}; }
     void createStaticText(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
     { windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h}; }
+    void createButton(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
+    { windows[win].gadgets[id] = Gadget{"button", S(t), {}, 0, x, y, w, h}; }
     void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
                         int32_t selected) override { windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h}; }
     void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override
@@ -171,8 +182,10 @@ public:
     void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override { drawing.push_back({"image", win, x, y, w, h, slot}); }
     void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
     { drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b}); }
-    void drawLine(int32_t win, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode) override
-    { drawing.push_back({"line", win, x0, y0, x1, y1, mode == LineMode::Invert ? 1 : 0}); }
+    void drawLines(int32_t win, const std::vector<LineSegment>& lines, LineMode mode) override
+    {
+        for (const LineSegment& l : lines) drawing.push_back({"line", win, l.x0, l.y0, l.x1, l.y1, static_cast<int32_t>(mode)});
+    }
 
 private:
     int32_t idleFetches_ = 0;

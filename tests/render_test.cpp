@@ -28,9 +28,11 @@ struct ViewFixture {
     ViewBuffers own;
     GLuint label = 0;
     ViewKind view;
+    float ratio;  // device pixels per client pixel
 
-    explicit ViewFixture(ViewKind kind, int32_t width = 248, RenderBuffers* shared = nullptr)
-        : gl(width, 198), buffers(shared != nullptr ? *shared : ownBuffers), view(kind)
+    explicit ViewFixture(ViewKind kind, int32_t width = 248, RenderBuffers* shared = nullptr, float pixelRatio = 1.0f)
+        : gl(static_cast<int32_t>(static_cast<float>(width) * pixelRatio), static_cast<int32_t>(198 * pixelRatio)),
+          buffers(shared != nullptr ? *shared : ownBuffers), view(kind), ratio(pixelRatio)
     {
         if (!gl.valid()) return;
         prepareViewContext(view);
@@ -55,7 +57,8 @@ struct ViewFixture {
     {
         gl.makeCurrent();
         if (meshChanged) ++buffers.meshRevision;
-        ViewFrame frame = viewFrame(view, gl.width(), gl.height(), path);
+        const auto client = [this](int32_t length) { return static_cast<int32_t>(static_cast<float>(length) / ratio); };
+        ViewFrame frame = viewFrame(view, client(gl.width()), client(gl.height()), ratio, path);
         frame.textureName = texture;
         frame.labelTexture = label;
         for (int pass = 0; pass < passes; ++pass) drawView(engine, frame, mesh, camera, buffers, arrays);
@@ -137,7 +140,7 @@ TEST(Render, ReferenceDrawingGivesThePixelsOfCornerByCornerDrawing)
         const CameraArgs c = viewCameraArgs(view, ViewCamera{});
         setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
         glEnable(GL_DEPTH_TEST), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT), ++f.buffers.meshRevision;
-        renderMesh(mesh, viewFrame(view, 248, 198, RenderPath::Reference), ViewCamera{}, f.buffers, f.own);
+        renderMesh(mesh, viewFrame(view, 248, 198, 1.0f, RenderPath::Reference), ViewCamera{}, f.buffers, f.own);
         const RgbImage batched = f.gl.readPixels();
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -242,6 +245,19 @@ TEST(Render, FastPathsDrawTheReferencePictureWithinATenthOfAPercent)
     compare(scatteredTriangles(), all, std::array{ViewCamera{}, out, in, panned});
     for (const int32_t count : {1000, 10000, 100000}) compare(wavyGrid(count), all, std::array{ViewCamera{}, out, in, panned});
     compare(wavyGrid(1000000), std::array{ViewKind::Front, ViewKind::Top}, std::array{ViewCamera{}, in});
+}
+
+// At a pixel ratio of two the viewport has twice the pixels each way and
+// lines are two pixels wide; there every path draws every line.
+TEST(Render, AtAPixelRatioOfTwoLinesAreTwoPixelsWideAndEveryPathDrawsTheReference)
+{
+    ViewFixture f(ViewKind::Front, 248, nullptr, 2.0f);
+    PQ_REQUIRE_GL(f.gl);
+    EXPECT_EQ(findPixels(f.draw(Mesh{}), exactly(white), 260, 0, 260, 395).count, 2) << "the cross's arm";
+    const Mesh mesh = wavyGrid(10000);
+    const RgbImage reference = f.drawWith(f.own, RenderPath::Reference, mesh);
+    EXPECT_GT(findPixels(reference, notBlack).count, 5000);
+    EXPECT_TRUE(f.drawWith(f.own, RenderPath::BufferObjects, mesh).rgb == reference.rgb);
 }
 
 // Buffer objects came with OpenGL 1.5; older contexts and unreadable version
@@ -363,6 +379,22 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
     }
     mesh.vertices.clear();  // corners naming vertices of an empty list
     EXPECT_TRUE(findPixels(f.draw(mesh), exactly(yellow)).empty());
+}
+
+// Keeping proportions, a vertex is drawn where the mapping puts it, not where stretching would.
+TEST(Render, KeepingProportionsDrawsAUnitAsManyPixelsAcrossAsDown)
+{
+    Mesh mesh;
+    addVertex(mesh, 0.5f, 0.5f, 0.0f, 1);
+    for (const float width : {248.0f, 150.0f}) {
+        ViewFixture f(ViewKind::Front, static_cast<int32_t>(width));
+        PQ_REQUIRE_GL(f.gl);
+        const RgbImage image = f.draw(mesh, {.keepProportions = true});
+        const ViewPoint at = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {.keepProportions = true});
+        const ViewPoint stretched = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {});
+        EXPECT_FALSE(near(image, red, static_cast<int>(at.a), static_cast<int>(at.b)).empty()) << width;
+        EXPECT_TRUE(near(image, red, static_cast<int>(stretched.a), static_cast<int>(stretched.b)).empty()) << width;
+    }
 }
 
 TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelectedCullsCounterClockwiseAndScalesByZoom)

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <numeric>
+#include <span>
 #include <utility>
 
 #include "engine/engine.h"
@@ -294,12 +296,13 @@ void drawThreeD(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& came
     drawConstructionLine(mesh, true, b.drawn);
 }
 
-// Puts the orthographic zoom in front of the camera's projection; at the
-// start zoom the matrix stays exactly as setCamera left it.
-void applyOrthoZoom(const ViewCamera& camera)
+// Puts the orthographic zoom and proportions in front of the camera's
+// projection; at the start zoom without them the matrix stays exactly as
+// setCamera left it.
+void applyOrthoZoom(const ViewCamera& camera, float aspect)
 {
-    if (camera.orthoZoom == 1.0f) return;
-    const Vec3 scale = orthoProjectionScale(camera);
+    if (camera.orthoZoom == 1.0f && !camera.keepProportions) return;
+    const Vec3 scale = orthoProjectionScale(camera, aspect);
     std::array<float, 16> camerasMatrix{};
     glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
     glMatrixMode(GL_PROJECTION);
@@ -317,13 +320,14 @@ RenderPath renderPathFor(std::string_view glVersion)
     return version >= 1.5f ? RenderPath::BufferObjects : RenderPath::ClientArrays;
 }
 
-ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, RenderPath path)
+ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, float pixelRatio, RenderPath path)
 {
     ViewFrame frame;
     frame.view = view;
-    frame.width = width;
-    frame.height = height;
+    frame.width = devicePixels(width, pixelRatio);
+    frame.height = devicePixels(height, pixelRatio);
     frame.path = path;
+    frame.lineWidth = std::max(1.0f, std::round(pixelRatio));
     return frame;
 }
 
@@ -342,7 +346,10 @@ void renderMesh(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& came
         glDisable(GL_TEXTURE_2D);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         drawOriginCross(crossArm / camera.orthoZoom);
-        if (frame.path == RenderPath::Reference)
+        // The near-face outlines and the covered markers left out hold for
+        // lines one pixel wide: a wider line along the view axis, next to no
+        // length on screen, still lights pixels.
+        if (frame.path == RenderPath::Reference || frame.lineWidth != 1.0f)
             renderMeshReference(mesh, frame, camera, shared);
         else
             drawOrthographic(mesh, frame, camera, shared, own);
@@ -372,7 +379,7 @@ void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const Vi
         renderMesh(mesh, frame, camera, shared, own);
         glLoadIdentity();
     } else {
-        applyOrthoZoom(camera);
+        applyOrthoZoom(camera, aspect);
         glDisable(GL_FOG);
         glDisable(GL_LIGHTING);
         renderMesh(mesh, frame, camera, shared, own);
@@ -386,4 +393,35 @@ void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const Vi
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);
+}
+
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height)
+{
+    if (width <= 0.0f || height <= 0.0f) return;
+    const auto clipX = [width](float x) { return 2.0f * x / width - 1.0f; };
+    const auto clipY = [height](float y) { return 1.0f - 2.0f * y / height; };
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(clipX(x0), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y1));
+    glVertex2f(clipX(x0), clipY(y1));
+    glEnd();
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }

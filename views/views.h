@@ -17,7 +17,8 @@
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
-// view and its zoom; none is ever saved.
+// view and its zoom, none of them ever saved; and whether the orthographic
+// views keep the model's proportions, which is remembered between runs.
 struct ViewCamera {
     float panX = 0.0f;
     float panY = 0.0f;
@@ -26,6 +27,10 @@ struct ViewCamera {
     float orbitY = 0.0f;     // degrees about Y
     float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
     float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+    // Off: each view stretches clip space over its shape, so a model unit is
+    // half the view's width across and half its height down. On: a unit is as
+    // many pixels across as down, half the shorter side at orthoZoom 1.
+    bool keepProportions = false;
 
     bool operator==(const ViewCamera&) const = default;
 };
@@ -55,6 +60,7 @@ constexpr float pickRadius = 0.0125f;  // model units around a vertex that a cli
 constexpr float pickPixels = 6.0f;     // ... or screen pixels, whichever reaches further
 constexpr float panStep = 0.125f;      // model units at the start zoom
 constexpr float zoomStep = 0.25f;
+constexpr float minZoomScale = 0.25f;  // the 3D view's smallest scale: the mesh never shrinks to nothing
 constexpr float minOrthoZoom = 0.001f;
 constexpr float maxOrthoZoom = 1000.0f;
 constexpr int32_t wheelNotch = 120;       // wheel delta of one notch
@@ -75,10 +81,15 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
 // The pixel of an orthographic view where the view's two coordinates p show.
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& camera);
 
-// Scale the orthographic views' projection is multiplied by: the zoom across
-// and up; in depth never less than at the start, so zooming out widens the
-// slab each view shows and zooming in keeps it.
-Vec3 orthoProjectionScale(const ViewCamera& camera);
+// Clip units per model unit across (a) and up (b) in an orthographic view of
+// width x height: orthoZoom both ways, or while keeping proportions, the
+// part of it that gives a unit as many pixels across as down.
+ViewPoint orthoScale(const ViewCamera& camera, float width, float height);
+// Scale the orthographic views' projection is multiplied by in a view of
+// width / height aspect: orthoScale across and up; in depth the zoom, never
+// less than at the start, so zooming out widens the slab each view shows and
+// zooming in keeps it.
+Vec3 orthoProjectionScale(const ViewCamera& camera, float aspect);
 
 // Wheel over an orthographic view: multiplies the shared zoom by factor
 // (clamped to minOrthoZoom..maxOrthoZoom) and pans so the model point under
@@ -98,6 +109,9 @@ bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
 
+// The model point at the centre of Front, Side and Top.
+Vec3 orthoViewsCentre(const ViewCamera& camera);
+
 // Model change of the view's two coordinates for a ViewMouse change (dx, dy).
 ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 
@@ -111,6 +125,10 @@ float gridStep(float grid);
 // unchanged when gridStep(grid) is 0.
 float snapToGrid(float value, float grid);
 
+// A length of a view's client area in the view's device pixels, rounded as
+// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372).
+int32_t devicePixels(int32_t length, float pixelRatio);
+
 // How far a vertex is from the cursor for picking, in screen pixels of a view
 // of width x height; infinity when it is out of reach (further than both
 // pickRadius model units and pickPixels pixels).
@@ -120,9 +138,12 @@ float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height
 // views by 1/16 of a view or turns the 3D view; other keys and windows change nothing.
 void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 
-// Zoom steps: in without limit; out only while zoom + 1 > 0 before the step.
+// Zoom steps of the 3D view: in without limit; out while the scale zoom + 1
+// stays at least minZoomScale.
 void zoomIn(ViewCamera& camera);
 void zoomOut(ViewCamera& camera);
+// Home's part in the 3D view: the start zoom again.
+void frameThreeDView(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
@@ -131,6 +152,8 @@ void zoomOut(ViewCamera& camera);
 // other two draw in Front, Side and Top only each marker's near face and the
 // wireframe edges at least shortestEdge long on screen: a few pixels at line
 // ends differ from the reference, and the drawing is several times faster.
+// With lines wider than a pixel (a pixel ratio of 1.5 or more) Front, Side
+// and Top draw as the reference on every path.
 enum class RenderPath : int32_t {
     Reference = 0,      // the picture tests and benchmarks hold the others to
     ClientArrays = 1,   // arrays in client memory: any OpenGL 1.1 context
@@ -142,8 +165,8 @@ enum class RenderPath : int32_t {
 RenderPath renderPathFor(std::string_view glVersion);
 
 // What one view's drawing needs besides the mesh and the camera. Pixels are
-// the viewport's; marker sizes are half a marker's edge in clip units (the
-// markers keep their size on screen at any zoom).
+// the viewport's device pixels; marker sizes are half a marker's edge in clip
+// units (the markers keep their size on screen at any zoom and pixel ratio).
 struct ViewFrame {
     ViewKind view = ViewKind::Front;
     int32_t width = 0;
@@ -157,8 +180,10 @@ struct ViewFrame {
     float shortestEdge = 1.5f;         // pixels: shorter wireframe edges are left out
 };
 
-// The frame of a view whose viewport is width x height pixels.
-ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, RenderPath path);
+// The frame of a view of width x height client pixels with pixelRatio device
+// pixels to each: its viewport in device pixels, lines as wide as the ratio
+// rounded, so that they look as at a ratio of 1.
+ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, float pixelRatio, RenderPath path);
 
 // A stretch of an index or corner array drawn in one colour.
 struct ColourRun {
@@ -270,6 +295,10 @@ struct ViewBuffers {
 void renderMesh(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& camera, RenderBuffers& shared,
                 ViewBuffers& own);
 
+// The outline of a box selection between two pixels of the current view of
+// width x height, over what is drawn there.
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height);
+
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
 
@@ -282,12 +311,39 @@ std::optional<ViewKind> activeView(const AppState& state);
 // Create-vertex click: appends a vertex at the cursor, snapped to the grid, in
 // the active view's two coordinates; then pauses 10 ms.
 void createVertexAt(AppState& state);
-// Select or create-triangle click: selects the first unselected vertex in list
-// order under the cursor and returns its position, or clears the selection and
-// returns -1. Without Shift the rest of the selection is cleared.
+// The corner the create-triangle tool gave last: triangle, corner slot and
+// vertex, and the mesh revision after that click (a later change ends it).
+struct LastCorner {
+    int32_t triangle = -1;
+    int32_t slot = 0;
+    int32_t vertex = -1;
+    uint64_t revision = 0;
+};
+
+// Select click: selects the vertex on the spot nearest the cursor and returns
+// its position, or clears the selection and returns -1. Where several vertices
+// are stacked on that spot the click takes the one after the last selected of
+// them in list order (the first when none is selected), so repeated clicks
+// reach each; past the last it is a miss. Without Shift the rest of the
+// selection is cleared.
 int32_t pickVertexAt(AppState& state);
+// Create-triangle click: gives the vertex under the cursor, selected or not, to
+// the triangle under construction as its next corner (starting one when none
+// is) and selects it; returns it, or -1 when the click gave nothing: no vertex
+// in reach, or only vertices already corners of that triangle. Of vertices
+// stacked on the spot it takes a selected one, else the first in list order; a
+// second click on the same spot moves the corner just given on to the next
+// vertex stacked there.
+int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
+// Ctrl + left button down with the select tool: a box opens at the cursor in
+// the active view. Motion with the button drags its far corner; the release
+// adds every vertex inside it (by the view's two coordinates) to the
+// selection, returns how many were added and closes the box.
+void beginBoxSelect(AppState& state);
+void dragBoxSelect(AppState& state);
+int32_t endBoxSelect(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
 // group drag, so a new drag moves from the click.
 void beginDragAt(AppState& state);
@@ -302,14 +358,28 @@ using TextureReader = std::function<RgbImage(const std::string& fileName)>;
 // Makes a texture of the 3D view's context from an image; 0 if it cannot.
 using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 
-// "choose texture": asks for an image file and makes it the mesh texture and,
-// from the same decoded pixels, the Texture window's picture; a file that gives
-// no texture gives no picture either. A cancelled dialog keeps the texture there was.
+// Makes the picture file the mesh texture and, from the same decoded pixels,
+// the Texture window's picture; a file that gives no texture gives no picture
+// either, and false.
+bool setMeshTextureWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload);
+// "choose texture": asks for an image file and sets it as the mesh texture,
+// remembered with the current mesh file when it could be read. A cancelled
+// dialog keeps the texture there was.
 void chooseTexture(AppState& state);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
+// After a mesh file was read (opened, or merged while no texture is loaded):
+// the picture textureForMesh names becomes the mesh texture. A remembered
+// picture that is gone, or else a picture that cannot be read, is told in one
+// message; without a picture the texture there was stays.
+void loadTextureForMesh(AppState& state, const std::string& meshPath);
+// After the mesh was saved under state.currentFileName: the texture it shows
+// with is remembered with the file, unless opening the file gives it anyway
+// without a word.
+void rememberMeshTexture(AppState& state);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
-// says "No texture found" when there is no picture, nothing without a selection.
+// says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);
 // Sets the open Texture window's fields to the selected triangle's values, so
 // a change made elsewhere (undo, redo) is not written back over.

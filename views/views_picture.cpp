@@ -64,7 +64,7 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
 
         // The second redraw finds the state every later redraw of the editor finds.
         ViewBuffers own;
-        ViewFrame frame = viewFrame(view, rect.width, rect.height, renderPathFor(currentGlVersion()));
+        ViewFrame frame = viewFrame(view, rect.width, rect.height, 1.0f, renderPathFor(currentGlVersion()));
         frame.textureName = texture.name();
         frame.labelTexture = label.name();
         for (int pass = 0; pass < 2; ++pass) drawView(engine, frame, mesh, ViewCamera{}, shared, own);

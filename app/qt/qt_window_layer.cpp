@@ -4,13 +4,18 @@
 // refused there and reported, so the program's own loop decides what closing means.
 #include "app/qt/qt_support.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QLabel>
+#include <QCursor>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QSessionManager>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -73,6 +78,17 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         main->setCentralWidget(client);
         main->setWindowTitle(qs(spec.title));
         main->resize(spec.width, spec.height);
+        main->setAcceptDrops(true);
+        for (QPointer<QLabel>* part : {&statusLine_, &statusRight_}) {
+            *part = new QLabel(main.get());
+            (*part)->setTextFormat(Qt::PlainText);
+            (*part)->setContentsMargins(4, 0, 4, 0);
+        }
+        // The left part gives way when the window is narrow; the cursor's place stays whole.
+        statusLine_->setMinimumWidth(1);
+        main->statusBar()->setSizeGripEnabled(false);  // the room is the status line's
+        main->statusBar()->addWidget(statusLine_, 1);
+        main->statusBar()->addPermanentWidget(statusRight_);
         w.client = client;
         w.topLevel = std::move(main);
     } else if (spec.style == WindowStyle::View) {
@@ -102,6 +118,8 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         }
         if (spec.placement == WindowPlacement::At)
             tool->move(spec.x, spec.y);
+        else if (spec.placement == WindowPlacement::BesideMain)
+            tool->move(placeBesideMain(number, tool->size()));
         else {
             const QPoint at = centredOn(over, tool->size());
             tool->move(std::max(at.x(), screen.left()), std::max(at.y(), screen.top()));
@@ -120,19 +138,25 @@ void QtWindowLayer::showWindow(int32_t number)
     if (number == windowMain) {
         auto* main = static_cast<QMainWindow*>(w->topLevel.get());
         const int menuHeight = menuBar_ ? menuBar_->sizeHint().height() : 0;
-        main->resize(w->spec.width, w->spec.height + menuHeight);
-        if (w->spec.placement == WindowPlacement::CentreOnScreen) {
-            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            main->move(centredOn(screen, main->size()));
-        }
+        const int statusHeight = main->statusBar()->sizeHint().height();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        main->resize(std::min(w->spec.width, screen.width()),
+                     std::min(w->spec.height + menuHeight + statusHeight, screen.height()));
+        if (w->spec.placement == WindowPlacement::CentreOnScreen) main->move(centredOn(screen, main->size()));
+        // A remembered place on a screen that has since shrunk keeps the title bar in reach.
+        if (w->spec.placement == WindowPlacement::At)
+            main->move(std::clamp(w->spec.x, screen.left() - main->width() + 100, screen.right() - 100),
+                       std::clamp(w->spec.y, screen.top(), screen.bottom() - 50));
         layoutToolbarStrip();
     }
-    outerWidget(*w)->show();
-    if (w->topLevel && number != windowMain) {
-        const Window* main = find(windowMain);
-        if (main && main->topLevel && w->topLevel->windowHandle())
-            w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
+    // A tool window belongs to the main window before it is first shown: the
+    // platform reads that then, and a Wayland compositor, which alone places
+    // windows there, puts it over the main window.
+    if (const Window* main = find(windowMain); w->topLevel && number != windowMain && main && main->topLevel) {
+        w->topLevel->createWinId();
+        w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
     }
+    outerWidget(*w)->show();
 }
 
 void QtWindowLayer::closeWindow(int32_t number)
@@ -151,6 +175,35 @@ void QtWindowLayer::closeWindow(int32_t number)
     w.topLevel.reset();
     windows_.erase(it);
     if (active_ == number) active_ = windowNone;
+}
+
+QPoint QtWindowLayer::placeBesideMain(int32_t number, QSize size) const
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const Window* main = find(windowMain);
+    if (!main || !main->topLevel) return centredOn(screen, size);
+    const QRect mainFrame = main->topLevel->frameGeometry();
+    // The window manager's frame, taken to be the main window's.
+    const QSize frame = mainFrame.size() - main->topLevel->size();
+    const QSize outer = size + frame;
+    std::vector<QRect> taken{mainFrame};
+    for (const auto& [n, w] : windows_)
+        if (n != number && n != windowMain && w.topLevel && w.topLevel->isVisible())
+            taken.push_back(w.topLevel->frameGeometry());
+    // Right of the main window, then left of it, from its top edge down past
+    // each window already there; the first place that is free and on the screen.
+    std::vector<int> rows{mainFrame.top()};
+    for (const QRect& r : taken) rows.push_back(r.bottom() + 1);
+    std::sort(rows.begin(), rows.end());
+    for (const int x : {mainFrame.right() + 1, mainFrame.left() - outer.width()})
+        for (const int y : rows) {
+            const QRect place(QPoint(x, y), outer);
+            const bool free = std::none_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            if (free && screen.contains(place)) return place.topLeft();
+        }
+    // No room: beside the main window as far as the screen allows.
+    return {std::clamp(mainFrame.right() + 1, screen.left(), std::max(screen.left(), screen.right() + 1 - outer.width())),
+            std::clamp(mainFrame.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - outer.height()))};
 }
 
 bool QtWindowLayer::isWindowOpen(int32_t number) const
@@ -200,14 +253,51 @@ int32_t QtWindowLayer::clientHeight(int32_t number) const
     return w && w->client ? w->client->height() : 0;
 }
 
+WindowRect QtWindowLayer::windowPlace(int32_t number) const
+{
+    const Window* w = find(number);
+    const QWidget* outer = w ? outerWidget(*w) : nullptr;
+    if (!outer || !w->client) return {};
+    return {outer->x(), outer->y(), w->client->width(), w->client->height()};
+}
+
+void QtWindowLayer::setWindowTitle(int32_t number, std::string_view title)
+{
+    Window* w = find(number);
+    if (!w) return;
+    w->spec.title = std::string(title);
+    if (QWidget* outer = outerWidget(*w)) outer->setWindowTitle(qs(title));
+    if (w->glWindow) w->glWindow->setTitle(qs(title));
+}
+
+void QtWindowLayer::setStatusText(std::string_view text)
+{
+    const size_t tab = std::min(text.find('\t'), text.size());
+    if (statusLine_) statusLine_->setText(qs(text.substr(0, tab)));
+    if (statusRight_) statusRight_->setText(qs(text.substr(std::min(tab + 1, text.size()))));
+}
+
+float QtWindowLayer::pixelRatio(int32_t number) const
+{
+    const Window* w = find(number);
+    if (w && w->glWindow) return static_cast<float>(w->glWindow->devicePixelRatio());
+    return w && w->client ? static_cast<float>(w->client->devicePixelRatioF()) : 1.0f;
+}
+
 CursorPos QtWindowLayer::cursorPos(int32_t number) const
 {
     const Window* w = find(number);
     if (!w) return {};
     const QWidget* origin = w->topLevel ? w->topLevel.get() : w->client.data();
     if (!origin) return {};
-    const QPoint p = origin->mapFromGlobal(eventCursor_ ? *eventCursor_ : QCursor::pos());
-    return {p.x(), p.y()};
+    QPointF p;
+    if (eventCursor_ && eventCursor_->topLevel == origin->window())
+        p = origin->mapFrom(origin->window(), eventCursor_->at);
+    else if (eventCursor_ && eventCursor_->topLevel)  // only as good as the platform's screen positions
+        p = origin->mapFromGlobal(eventCursor_->topLevel->mapToGlobal(eventCursor_->at));
+    else
+        p = origin->mapFromGlobal(QPointF(QCursor::pos()));
+    return {qRound(p.x()), qRound(p.y())};
 }
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }

@@ -7,7 +7,8 @@
 // updating the arrays). Each is measured on the three drawing paths side by
 // side: the reference (every line, as the plain drawing), client arrays (the
 // OpenGL 1.1 path) and buffer objects (the editor's path on this machine).
-// Needs a display:
+// Last, on the editor's path, a corner dragged in the Texture window (the
+// picture with every outline, and the 3D view). Needs a display:
 //   xvfb-run -a -s "-screen 0 1024x768x24" build-rel/bench/redraw/pq_bench_redraw [triangles...]
 #include <QApplication>
 
@@ -106,6 +107,20 @@ int main(int argc, char** argv)
             markSelectionMoved(state);
         });
         state.camera.panX = 0.0f;
+        // A drag in the Texture window over a 256 x 256 picture draws it and every triangle's outline.
+        windows.setImage(imageTexture, RgbImage{256, 256, std::vector<uint8_t>(256 * 256 * 3, 128)});
+        selectTriangleNumber(state.mesh, 1);
+        openTextureWindow(state);
+        std::printf("  Texture window: a corner dragged\n");
+        measurePath(application, state, [&](int32_t pass) {
+            const float u = pass % 2 == 0 ? 0.25f : 0.5f;
+            state.mesh.triangles[0].u[0] = u;
+            windows.setGadgetText(windowTexture, 200, formatDecimal(u));
+            markMeshChanged(state, viewBit(ViewKind::ThreeD));
+            textureWindowStep(state);
+        });
+        std::printf("\n");
+        windows.closeWindow(windowTexture);
     }
     releaseWindows(state);
     return 0;

@@ -78,7 +78,7 @@ int main()
             const auto redraw = [&] {
                 for (BenchView& view : views) {
                     view.gl->makeCurrent();
-                    ViewFrame frame = viewFrame(view.kind, view.gl->width(), view.gl->height(), path);
+                    ViewFrame frame = viewFrame(view.kind, view.gl->width(), view.gl->height(), 1.0f, path);
                     frame.textureName = view.texture.name();
                     frame.labelTexture = view.label.name();
                     drawView(engine, frame, mesh, camera, shared, view.buffers);

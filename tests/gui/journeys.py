@@ -2,12 +2,13 @@
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
 import os
+import re
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, Editor, Shot, expect, f32, geometry,  # noqa: E402
+from gui_support import (VIEW_H, VIEW_W, VIEWS, Editor, Shot, expect, f32, geometry,  # noqa: E402
                          poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, write_picture, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
@@ -41,7 +42,7 @@ def undo(journey):
     editor.button("open")
     editor.answer("^Open$", missing, another=True)
     editor.answer("^Polyquill$")  # the file cannot be read
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     scaled = pq_bytes([[c[:2] + (2 * c[2],) + c[3:] for c in t] for t in QUAD])
     for keys, want in ((["Delete"], b""), (["ctrl+z"], original), (["ctrl+shift+z"], b""), (["ctrl+z"], original),
                        (["ctrl+y"], b""), (["ctrl+z"], original), ("scale", scaled), (["ctrl+z"], original)):
@@ -152,7 +153,8 @@ def oldcard(journey):
     """A card with OpenGL 1.4: two warnings at start, then the cube drawn without buffer objects in pqtool's
     very pixels; the selection cleared and one vertex selected with no pause shows in every view as a whole
     hollow red square, larger than the white markers, over the unselected vertex stacked on it."""
-    editor = Editor(journey, [CUBE], {"MESA_GL_VERSION_OVERRIDE": "1.4"}, ["Slow GFX-Card", "GFX-Card Info"])
+    editor = Editor(journey, [CUBE], environment={"MESA_GL_VERSION_OVERRIDE": "1.4"},
+                    warnings=["Slow GFX-Card", "GFX-Card Info"])
     poll_screen("the editor's views", same_views(editor, pqtool_render(journey, CUBE), "OpenGL 1.4"))
     xdo("mousemove", *editor.button_position("selectvertex"), "click", 1, "mousemove", *editor.at("Front", 62, 49),
         "click", 3, "click", 1)
@@ -186,14 +188,14 @@ def exchange(journey):
     imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
     document, glb = journey.path("document.pq"), journey.path("out.glb")
     editor = Editor(journey, [document])
-    editor.menu(4)
+    editor.menu(downs=7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
-    editor.answer("Size", "1")
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.answer("^Gr", "1")  # Import's own prompt, in German
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
         expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
                "after %s the document holds %r" % (keys, read_pq(document)))
-    editor.menu(3)
+    editor.menu(downs=8)
     editor.answer("^Save As$", glb)
     wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
     back = journey.path("back.pq")
@@ -243,7 +245,7 @@ def navigate(journey):
     write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
           b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
           b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-    editor.menu(5)
+    editor.menu(downs=6)
     editor.answer("^Open$", journey.path("far.asc"), another=True)
     editor.answer("Size", "5")
 
@@ -258,7 +260,10 @@ def navigate(journey):
     poll_screen("the views framed", framed)
     editor.button("createvertex")
     far = [(100.0, 100.0, 100.0), (110.0, 96.0, 104.0), (104.0, 112.0, 94.0)]
-    got = [[c[2:] for c in t] for t in read_pq(path)] if editor.saved(path, "key", "ctrl+s") else []
+    xdo("key", "ctrl+s")  # the ASC's "Vertex list:" line gave a vertex in no triangle: Save asks first
+    question = wait_for("the question", lambda: windows("^Polyquill$"))[0]
+    wait_for("the question to have the keyboard", lambda: xdo("getwindowfocus").strip() == question)
+    got = [[c[2:] for c in t] for t in read_pq(path)] if editor.saved(path, "key", "Return") else []
     expect(got == [corners, [far[0]] * 3, far], "saved %r" % got)
 
 
@@ -303,6 +308,250 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
+def cube_shape(editor, want):
+    """A check that the cube's four corner markers span want[view] pixels across and down (within one)."""
+    def check(shot):
+        found = {view: markers(shot, editor, view) for view in want}
+        got = {view: (max(p[0] for p in m) - min(p[0] for p in m), max(p[1] for p in m) - min(p[1] for p in m))
+               for view, m in found.items() if len(m) == 4}
+        if len(got) == len(want) and all(abs(a - b) <= 1 for v in want for a, b in zip(got[v], want[v])):
+            return None
+        return "the cube spans %r, not %r" % (got, want)
+    return check
+
+
+def proportions(journey):
+    """Keep proportions squares the cube in every view, a click picks a corner where it is drawn, the next run
+    keeps it; the status line (OCR) and the title follow the mesh. Screenshots go beside the failures'."""
+    path = journey.path("cube.pq")
+    write(path, read(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq")))
+    editor = Editor(journey, [path], language="en_US.UTF-8")
+    expect(editor.title() == "Polyquill - Editor v. 1.1 - cube.pq", "the title is %r" % editor.title())
+    # The cube's side is a unit: half a view across and down, 124 by 99 pixels in Front.
+    square = {"Front": (99, 99), "Side": (99, 99), "Top": (99, 99)}
+    poll_screen("a stretched cube", cube_shape(editor, {"Front": (124, 99), "Side": (125, 99), "Top": (124, 99)}))
+    journey.screenshot("proportions-stretched")
+    editor.menu(1, rights=1)  # the Edit menu's last item
+    poll_screen("a square cube", cube_shape(editor, square))
+    journey.screenshot("proportions-kept")
+    # Right click deselects; the select tool then picks the corner where it is drawn now, not where it was.
+    xdo("mousemove", *editor.at("Front", 120, 120), "click", 3, "key", "3", "mousemove", *editor.at("Front", 174, 50),
+        "click", 1)
+    status = r"8 vertices \(1 selected\), 12 triangles \(0 selected\) +Front: x (-?\d+\.\d+), y (-?\d+\.\d+)$"
+    x, y = (float(v) for v in wait_for("the status line", lambda: re.search(status, editor.status_line())).groups())
+    expect(abs(x - 0.5) <= 1 / 99 and abs(y - 0.5) <= 1 / 99, "the cursor over the corner reads %r, %r" % (x, y))
+    journey.screenshot("proportions-picked")
+    xdo("key", "Delete")  # the picked corner; a selection alone is no unsaved work
+    wait_for("the mark for unsaved work", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq *")
+    xdo("key", "ctrl+s")
+    wait_for("the title without the mark", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq")
+    subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
+    expect(editor.ended(), "the close box did not end the editor")
+    again = Editor(journey, [path], language="en_US.UTF-8")
+    poll_screen("a square cube in the next run", cube_shape(again, square))
+
+
+VERTEX_CLICKS = [("Front", 186, 74), ("Side", 62, 148), ("Top", 186, 148)]
+TRIANGLE = [(0.5, f32(25 / 99), 0.0), (0.5, 0.0, f32(49 / 99)), (0.0, f32(-49 / 99), f32(-63 / 125))]
+IN_FRONT = [(186, 74), (186, 99), (124, 148)]
+
+
+def clicks(editor, places):
+    return [w for view, x, y in places for w in ("mousemove", *editor.at(view, x, y), "click", 1)]
+
+
+def lit_near(shot, editor, view, x, y, reach=2):
+    return any(max(c) > 150 for c in shot.region(*editor.at(view, x - reach, y - reach), 2 * reach + 1, 2 * reach + 1))
+
+
+def lit(shot, editor, view):
+    """Where a view's pixels of more than 140 red (lines, markers, 3D faces) are in the editor's pixels; how many."""
+    (x0, y0), scale = editor.at(view, 0, 0), editor.scale
+    reds = [(x, y) for y in range(round(scale * VIEW_H)) for x, red in enumerate(shot.pixels[
+        ((y0 + y) * shot.width + x0) * 3:((y0 + y) * shot.width + x0 + round(scale * VIEW_W)) * 3:3]) if red > 140]
+    return {(int(x / scale), int(y / scale)) for x, y in reds}, len(reds)
+
+
+def spread(places):
+    return {(x + dx, y + dy) for x, y in places for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+
+
+def scaled(*factors):
+    """The views take clicks, keys and the wheel (on Wayland too): a vertex clicked in Front, Side and Top each, key 4,
+    a triangle of them clicked (clockwise, 4 pixels aside) in Front, Ctrl+S; Left in Front pans 1/8, a notch over Side
+    zooms 1.25 (vertex (0.5, 0.25) from 186, 74 to 221, 68). At a last QT_SCALE_FACTOR the same clicks save the same
+    file, and the views show the first picture larger, lines as wide as the scale rounded."""
+    def journey_at(journey, scale=factors[-1]):
+        shots, files = [], []
+        for factor in factors:
+            editor = Editor(journey, [path := journey.path("scale %s.pq" % factor)], factor)
+            triangle = clicks(editor, [("Front", x + 4, y) for x, y in IN_FRONT])
+            files.append(editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s"))
+            xdo("mousemove", *editor.at("Front", 20, 180), "click", 1, "key", "Left", "mousemove",
+                *editor.at("Side", 125, 99), "click", 4)
+            poll_screen("Front moved", lambda shot: None if lit_near(shot, editor, "Front", 221, 68) and not lit_near(
+                shot, editor, "Front", 186, 74, 1) else "Front did not pan and zoom")
+            shots.append([lit(Shot(), editor, view) for view in VIEWS])
+            expect(files[-1] == pq_bytes([[(0.0, 0.0, *v) for v in TRIANGLE]]), "at %s saved %r" % (factor, files[-1]))
+            editor.stop()
+        for view, (at_one, one), (at_scale, many) in zip(VIEWS, shots[0], shots[-1]):
+            astray = len(at_one - spread(at_scale)) + len(at_scale - spread(at_one))
+            area = many / one / scale ** 2 / (1 if view == "3D" else round(scale) / scale)
+            expect(astray < 20 and 0.8 < area < 1.25, "%s at %s: %d pixels astray, %.2f times the lit area" % (
+                view, scale, astray, area))
+    return journey_at
+
+
+def model(journey):
+    """A symmetric shape from the Mesh menu: a plane, extruded; mirrored across z = 0.0004 as a copy, which
+    leaves a seam 0.0008 wide; every vertex boxed with Ctrl and the select tool in one unpaused drag; welded
+    shut. The file holds a closed shape, mirror-symmetric, facing outward; one undo brings the seam back."""
+    path = journey.path("symmetric.pq")
+    editor = Editor(journey, [path])
+    editor.menu(4, rights=2)  # Mesh: Insert plane
+    editor.answer("^Ebene einf")  # the interface speaks German at first
+    xdo("key", "ctrl+e")
+    editor.answer("^Extrudieren$")
+    xdo("key", "ctrl+a", "ctrl+m")
+    mirror = wait_for("Mirror", lambda: windows("^Spiegeln$"))[0]
+    wait_for("Mirror to have the keyboard", lambda: xdo("getwindowfocus").strip() == mirror)
+    xdo("key", "z", "Tab", "ctrl+a", "type", "0.0004")
+    xdo("key", "Return")
+    wait_for("Mirror to close", lambda: not windows("^Spiegeln$"))
+    x, y = editor.at("Front", 30, 20)
+    xdo("key", "ctrl+shift+a", "3", "mousemove", x, y, "keydown", "ctrl", "mousedown", 1,
+        "mousemove", x + 90, y + 70, "mousemove", x + 190, y + 160, "mouseup", 1, "keyup", "ctrl", "key", "ctrl+j")
+    editor.answer("^Verschwei")
+    fx, fy = editor.origin["3D"]
+    poll_screen("the shape in 3D", lambda shot: None if min(shot.at(fx + 124, fy + 99)) > 100 else "no face")
+
+    def shape(triangles):
+        """Distinct positions, and the faults of the triangles: not facing out, open edges, no mirror image."""
+        positions = {c[2:] for t in triangles for c in t}
+        edges = {}
+        for t in triangles:
+            for a, b in ((t[0][2:], t[1][2:]), (t[1][2:], t[2][2:]), (t[2][2:], t[0][2:])):
+                edges[frozenset((a, b))] = edges.get(frozenset((a, b)), 0) + 1
+        faults = [n for n, uses in edges.items() if uses != 2]
+        for t in triangles:
+            a, b, c = (p[2:] for p in t)
+            u, v = [q - p for p, q in zip(a, b)], [q - p for p, q in zip(a, c)]
+            normal = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+            outward = [sum(p[k] for p in (a, b, c)) / 3 - (0, 0, 0.0004)[k] for k in range(3)]
+            faults += [t] if sum(n * o for n, o in zip(normal, outward)) <= 0 else []
+        faults += [p for p in positions if not any(
+            max(abs(p[0] - q[0]), abs(p[1] - q[1]), abs(0.0008 - p[2] - q[2])) < 1e-6 for q in positions)]
+        return len(triangles), len(positions), faults
+
+    welded = read_pq(path) if editor.saved(path, "key", "ctrl+s") else []
+    expect(shape(welded) == (20, 12, []), "saved %r: %r" % (shape(welded), welded))
+    unwelded = read_pq(path) if editor.saved(path, "key", "ctrl+z", "ctrl+s") else []
+    expect(shape(unwelded)[:2] == (20, 16), "after one undo: %r" % (shape(unwelded),))
+# Spots of the views by pixel; BOX_CLICKS clicks each once or twice, for the first or second vertex stacked there.
+# Vertices 0 to 3 lie at z = 0.5, 4 to 7 at z = 0; each face runs clockwise as seen from outside.
+SPOTS = {"A": ("Front", 62, 50), "B": ("Front", 186, 50), "C": ("Front", 186, 148), "D": ("Front", 62, 148),
+         "P": ("Side", 125, 50), "Q": ("Side", 187, 50), "R": ("Side", 187, 148), "S": ("Side", 125, 148),
+         "E": ("Top", 62, 99), "F": ("Top", 186, 99), "G": ("Top", 186, 148), "H": ("Top", 62, 148)}
+BOX_CLICKS = "A2B2C2 A2C2D2 A1C1B1 A1D1C1 P2Q2R1 P2R1S1 P1S2R2 P1R2Q1 E2F2G2 E2G2H2 E1H1G1 E1G1F1"
+BOX = "456 467 021 032 512 526 473 430 762 723 401 415"
+
+
+def box(journey):
+    """A box by clicks without pauses: four vertices moved back by Position (Ctrl+P), four in front, twelve triangles
+    on stacked spots, all eight Shift+clicked and the texture projected from Front; Save writes every corner."""
+    path = journey.path("box.pq")
+    editor = Editor(journey, [path])
+
+    def clicks(spots, count=1, button=1, shift=False):
+        return [w for name in spots for w in ["mousemove", *editor.at(*SPOTS[name])] + ["keydown", "shift"] * shift +
+                ["click", "--repeat", count, "--delay", 0, button] + ["keyup", "shift"] * shift]
+    xdo(*clicks("ABCD"), "key", "3", *clicks("ABCD", shift=True), "key", "ctrl+p")
+    px, py, _, _ = geometry(wait_for("the Position window", lambda: windows("^Vertexposition$"))[0])
+    xdo("mousemove", px + 90, py + 50, "click", 1, "key", "ctrl+a", "type", "0.5")  # z
+    corners = [w for t in BOX_CLICKS.split() for spot, n in zip(t[::2], t[1::2]) for w in clicks(spot, int(n))]
+    xdo("key", "Return", "key", "1", *clicks("ABCD"), *clicks("A", button=3), "key", "4", *corners,
+        "key", "3", *clicks("A", button=3), *clicks("ABCD", 2, shift=True))
+    editor.menu(4, rights=1)  # Edit: Project texture from Front
+    x, y = f32(0.5), f32(49 / 99)
+    place = [((-x, x, x, -x)[n % 4], (y, y, -y, -y)[n % 4], (0.5, 0.0)[n // 4]) for n in range(8)]
+    want = [[(1.0 * (p[0] > 0), 1.0 * (p[1] < 0), *p) for p in (place[int(c)] for c in t)] for t in BOX.split()]
+    expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
+
+
+def colours(shot, origin):
+    """Pixels of a view below its label: brick red, slate blue-grey, window glass and lawn green."""
+    (vx, vy), counts = origin, [0, 0, 0, 0]
+    for r, g, b in shot.region(vx, vy + 20, 248, 178):
+        counts[0] += r > 100 and r > g + 45 and r > b + 45
+        counts[1] += b > r + 12 and b >= g and 60 < b < 200 and r > 35
+        counts[2] += b > 140 and b > r + 40
+        counts[3] += g > 60 and g > r + 30 and g > b + 30
+    return counts
+
+
+def sample(journey):
+    """The shipped house opens with the picture beside it: brick, slate and glass in the 3D view; turned to be seen
+    from above for the README's picture. A corner dragged on the Texture window's picture in one xdotool call,
+    Ctrl held at its end, is saved on a texel corner, and one undo takes the whole drag back."""
+    samples = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+    for name in ("house.pq", "house.png"):  # a copy: Save must never reach the shipped file
+        write(journey.path(name), read(os.path.join(samples, name)))
+    house = journey.path("house.pq")
+    write(os.path.join(os.path.dirname(journey.program), "pref.txt"), b"1\r\n0.000000\r\n0\r\n")  # in English
+    editor = Editor(journey, [house])
+
+    def textured(lawn):
+        def check(shot):
+            brick, slate, glass, green = colours(shot, editor.origin["3D"])
+            if brick < 1500 or slate < 1500 or glass < 150 or (green < 500) == lawn:
+                return "3D view: %d brick, %d slate, %d glass, %d lawn pixels" % (brick, slate, glass, green)
+        return check
+    poll_screen("the textured house", textured(False))
+    xdo("mousemove", *editor.at("3D", 125, 100), "click", 1, "key", "--delay", 0, *["Down"] * 25)
+    poll_screen("the house from above, on its lawn", textured(True))
+    subprocess.run(["import", "-window", editor.main, os.path.join(journey.shots, "house-in-the-editor.png")],
+                   check=True, timeout=30)
+
+    editor.button("triangleup")
+    editor.button("settexcoords")
+    window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+    x, y, _, _ = geometry(window)
+    # Corner 0 of triangle 1 lies half a texel inside a 256-texel picture: at (63.5, 0.5), shown at (63.5, 60.5).
+    xdo("mousemove", x + 64, y + 61, "mousedown", 1, "mousemove", x + 69, y + 64, "mousemove", x + 84, y + 73,
+        "keydown", "ctrl", "mousemove", x + 85, y + 74, "mouseup", 1, "keyup", "ctrl")
+    subprocess.run([journey.send_close, window], check=True, timeout=30)
+    wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    for keys, want in ((["ctrl+s"], (85 / 256, 14 / 256)), (["ctrl+z", "ctrl+s"], (63.5 / 256, 0.5 / 256))):
+        corner = read_pq(house)[0][0] if editor.saved(house, "key", *keys) else None
+        expect(corner[:2] == tuple(map(f32, want)), "after %s corner 0 is at %r" % (keys, corner[:2]))
+
+
+def document(journey):
+    """Undo after Save as leaves Save on the new name and the old file alone; New leaves the document
+    without a name: Save greys, and Ctrl+S asks for a name instead of writing over the last file."""
+    a, b = journey.path("a.pq"), journey.path("b.pq")
+    write(a, original := pq_bytes(QUAD))
+    editor = Editor(journey, [a])
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    xdo("key", "Delete", "ctrl+shift+s")  # every vertex read is selected
+    editor.answer("^Save As$", b)
+    expect(wait_for("Save as", lambda: os.path.exists(b)) and read(b) == b"", "Save as wrote %r" % read_pq(b))
+    expect(editor.saved(b, "key", "ctrl+z", "ctrl+s") == original and read(a) == original,
+           "after undo Save wrote %r to b and left %r in a" % (read_pq(b), read_pq(a)))
+    xdo("key", "ctrl+n")
+    x, y = editor.button_position("save")
+    poll_screen("Save greyed", lambda shot: None if all(
+        max(c) - min(c) < 30 for c in shot.region(x - 8, y - 8, 16, 16)) else "a coloured Save button")
+    xdo("mousemove", *editor.at("Front", 60, 50), "click", 1, "key", "ctrl+s")
+    editor.answer("^Save As$", key="Escape")
+    meshes = sorted(name for name in os.listdir(journey.workdir) if ".pq" in name)
+    expect(read(a) == original and read(b) == original and meshes == ["a.pq", "b.pq"],
+           "Ctrl+S after New wrote %s" % meshes)
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture, "oldcard": oldcard}))
+                          "navigate": navigate, "texture": texture, "box": box, "model": model,
+                          "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
+                          "sample": sample, "document": document, "proportions": proportions, "oldcard": oldcard}))

@@ -180,7 +180,8 @@ Mesh wavyGrid(int32_t count)
     const auto cells = static_cast<int32_t>(std::ceil(std::sqrt(count / 2.0)));
     for (int32_t j = 0; j <= cells; ++j)
         for (int32_t i = 0; i <= cells; ++i) {
-            const float u = static_cast<float>(i) / static_cast<float>(cells), v = static_cast<float>(j) / static_cast<float>(cells);
+            const float u = static_cast<float>(i) / static_cast<float>(cells);
+            const float v = static_cast<float>(j) / static_cast<float>(cells);
             const int32_t n = j * (cells + 1) + i;
             addVertex(mesh, 1.8f * u - 0.9f + 0.03f * std::sin(9 * v), 0.9f - 1.8f * v + 0.03f * std::sin(7 * u),
                       0.7f * std::sin(3 * u + 2 * v), n % 37 == 0).marked = n % 101 == 50;
@@ -243,7 +244,8 @@ TEST(Render, FastPathsDrawTheReferencePictureWithinATenthOfAPercent)
         }
     };
     compare(scatteredTriangles(), all, std::array{ViewCamera{}, out, in, panned});
-    for (const int32_t count : {1000, 10000, 100000}) compare(wavyGrid(count), all, std::array{ViewCamera{}, out, in, panned});
+    for (const int32_t count : {1000, 10000, 100000})
+        compare(wavyGrid(count), all, std::array{ViewCamera{}, out, in, panned});
     compare(wavyGrid(1000000), std::array{ViewKind::Front, ViewKind::Top}, std::array{ViewCamera{}, in});
 }
 

@@ -218,7 +218,8 @@ void updateShared(const Mesh& mesh, RenderBuffers& b)
     bool whole = !b.built || b.vertices.size() != mesh.vertices.size() || b.pendingCorner != mesh.pendingCorner ||
                  b.triangles.size() != mesh.triangles.size() ||
                  (!selectionMoved && !mesh.triangles.empty() &&
-                  std::memcmp(b.triangles.data(), mesh.triangles.data(), mesh.triangles.size() * sizeof(Triangle)) != 0);
+                  std::memcmp(b.triangles.data(), mesh.triangles.data(),
+                              mesh.triangles.size() * sizeof(Triangle)) != 0);
     b.built = true;
     std::vector<uint32_t> moved;
     // Moving many vertices costs more one by one than building anew.
@@ -262,12 +263,14 @@ void syncCorners(const RenderBuffers& b, ViewBuffers& own)
         const size_t positionBytes = b.positions.size() * sizeof(float);
         fillBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, nullptr, positionBytes + b.texCoords.size() * sizeof(float));
         updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, 0, b.positions.data(), positionBytes);
-        updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, positionBytes, b.texCoords.data(), b.texCoords.size() * sizeof(float));
+        updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, positionBytes, b.texCoords.data(),
+                     b.texCoords.size() * sizeof(float));
     } else if (movedOnly) {
         for (const uint32_t vertex : b.moved)
             for (uint32_t i = b.cornerStart[vertex]; i < b.cornerStart[vertex + 1]; ++i) {
                 const size_t first = 3 * size_t{b.cornerList[i]};
-                updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, first * sizeof(float), &b.positions[first], 3 * sizeof(float));
+                updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, first * sizeof(float), &b.positions[first],
+                             3 * sizeof(float));
             }
     }
     own.version = b.version;
@@ -285,7 +288,8 @@ void drawThreeD(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& came
     if (buffers) syncCorners(b, own);
     if (!b.positions.empty()) {
         const ArrayBase positions = bindArray(buffers, GL_ARRAY_BUFFER, own.cornerBuffer, b.positions.data());
-        const ArrayBase texCoords = buffers ? b.positions.size() * sizeof(float) : reinterpret_cast<ArrayBase>(b.texCoords.data());
+        const ArrayBase texCoords =
+            buffers ? b.positions.size() * sizeof(float) : reinterpret_cast<ArrayBase>(b.texCoords.data());
         setArrays(at(positions, 0), 0, at(texCoords, 0));
         for (const ColourRun& run : b.triangleRuns) {
             glColor3f(run.colour[0], run.colour[1], run.colour[2]);

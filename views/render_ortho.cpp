@@ -134,7 +134,8 @@ PixelRange surelyLights(float at, float from, float to)
 
 // The four sides of a marker's outline, at left, right, bottom and top, as
 // ranges of (column, row).
-std::array<PixelRange, 4> sides(float left, float right, float bottom, float top, PixelRange (*light)(float, float, float))
+std::array<PixelRange, 4> sides(float left, float right, float bottom, float top,
+                                PixelRange (*light)(float, float, float))
 {
     const auto swapped = [](PixelRange r) { return PixelRange{r.bottom, r.top, r.left, r.right}; };
     return {light(bottom, left, right), light(top, left, right), swapped(light(left, bottom, top)),
@@ -216,7 +217,8 @@ void findLongEdges(const RenderBuffers& b, const std::array<float, 6>& scale, fl
         const size_t before = own.longEdges.size();
         for (size_t edge = run.first / 2; edge < (run.first + run.count) / 2; ++edge) {
             own.edgeLong[edge] = isLong(b, scale, shortest * shortest, edge);
-            if (own.edgeLong[edge] != 0) own.longEdges.insert(own.longEdges.end(), {b.wireEdges[2 * edge], b.wireEdges[2 * edge + 1]});
+            if (own.edgeLong[edge] != 0)
+                own.longEdges.insert(own.longEdges.end(), {b.wireEdges[2 * edge], b.wireEdges[2 * edge + 1]});
         }
         const auto count = static_cast<uint32_t>(own.longEdges.size() - before);
         if (count > 0) own.longRuns.push_back({static_cast<uint32_t>(before), count, run.colour});
@@ -228,7 +230,8 @@ bool movedAcrossShortest(const RenderBuffers& b, float shortest, const ViewBuffe
 {
     for (const uint32_t vertex : b.moved)
         for (uint32_t i = b.edgeStart[vertex]; i < b.edgeStart[vertex + 1]; ++i)
-            if (isLong(b, own.edgeScale, shortest * shortest, b.edgeList[i]) != (own.edgeLong[b.edgeList[i]] != 0)) return true;
+            if (isLong(b, own.edgeScale, shortest * shortest, b.edgeList[i]) != (own.edgeLong[b.edgeList[i]] != 0))
+                return true;
     return false;
 }
 
@@ -238,7 +241,8 @@ void fillMarkers(RenderBuffers& b, ViewBuffers& own, bool buffers)
     lines.resize(b.markerVertex.size() * floatsPerMarker);
     for (size_t m = 0; m < b.markerVertex.size(); ++m) {
         const Vertex& v = b.vertices[b.markerVertex[m]];
-        writeMarker(v, markerModelSize(v, own.markerSizes), static_cast<size_t>(own.nearFace), &lines[m * floatsPerMarker]);
+        writeMarker(v, markerModelSize(v, own.markerSizes), static_cast<size_t>(own.nearFace),
+                    &lines[m * floatsPerMarker]);
     }
     if (buffers) fillBuffer(GL_ARRAY_BUFFER, own.markerBuffer, lines.data(), lines.size() * sizeof(float));
 }
@@ -278,14 +282,16 @@ void syncOrtho(const ViewFrame& frame, const ViewCamera& camera, const Screen& s
         moveMarkers(b, own, buffers);
     if (buffers && !current && !movedOnly)
         fillBuffer(GL_ARRAY_BUFFER, own.vertexBuffer, b.vertices.data(), b.vertices.size() * sizeof(Vertex));
-    for (const uint32_t vertex : buffers && movedOnly ? std::span<const uint32_t>(b.moved) : std::span<const uint32_t>())
-        updateBuffer(GL_ARRAY_BUFFER, own.vertexBuffer, vertex * sizeof(Vertex), &b.vertices[vertex].x, 3 * sizeof(float));
+    const std::span<const uint32_t> none;
+    for (const uint32_t vertex : buffers && movedOnly ? std::span<const uint32_t>(b.moved) : none)
+        updateBuffer(GL_ARRAY_BUFFER, own.vertexBuffer, vertex * sizeof(Vertex), &b.vertices[vertex].x,
+                     3 * sizeof(float));
 
     // A move of plain markers may uncover others; a move of the rest only
     // matters when the near plane cuts them.
     bool moved = false;
     const FaceOffsets offsets = faceOffsets(screen, static_cast<size_t>(face));
-    for (const uint32_t vertex : movedOnly ? std::span<const uint32_t>(b.moved) : std::span<const uint32_t>()) {
+    for (const uint32_t vertex : movedOnly ? std::span<const uint32_t>(b.moved) : none) {
         const Vertex& v = b.vertices[vertex];
         moved = moved || markerGroup(v) == plainMarkers || std::ranges::count(own.cutMarkers, b.markerOf[vertex]) > 0 ||
                 isCut(offsets, screen.depth(v.x, v.y, v.z), markerModelSize(v, sizes));
@@ -294,7 +300,8 @@ void syncOrtho(const ViewFrame& frame, const ViewCamera& camera, const Screen& s
     if (!sameMarkers || moved || screen.p != own.shownProjection || viewport != own.shownViewport) {
         findWhatShows(b, screen, own);
         if (buffers)
-            fillBuffer(GL_ELEMENT_ARRAY_BUFFER, own.shownBuffer, own.shownEnds.data(), own.shownEnds.size() * sizeof(uint32_t));
+            fillBuffer(GL_ELEMENT_ARRAY_BUFFER, own.shownBuffer, own.shownEnds.data(),
+                       own.shownEnds.size() * sizeof(uint32_t));
         own.shownProjection = screen.p;
         own.shownViewport = viewport;
     }
@@ -304,7 +311,8 @@ void syncOrtho(const ViewFrame& frame, const ViewCamera& camera, const Screen& s
         (movedOnly && movedAcrossShortest(b, frame.shortestEdge, own))) {
         findLongEdges(b, screen.scale(), frame.shortestEdge, own);
         if (buffers)
-            fillBuffer(GL_ELEMENT_ARRAY_BUFFER, own.edgeBuffer, own.longEdges.data(), own.longEdges.size() * sizeof(uint32_t));
+            fillBuffer(GL_ELEMENT_ARRAY_BUFFER, own.edgeBuffer, own.longEdges.data(),
+                       own.longEdges.size() * sizeof(uint32_t));
     }
     own.version = b.version;
     own.filled = true;
@@ -344,7 +352,8 @@ void drawOrthographic(const Mesh& mesh, const ViewFrame& frame, const ViewCamera
     drawCutMarkers(own, plainMarkers);
 
     if (!own.longEdges.empty()) {
-        setArrays(at(bindArray(buffers, GL_ARRAY_BUFFER, own.vertexBuffer, mesh.vertices.data()), 0), sizeof(Vertex), nullptr);
+        const ArrayBase vertices = bindArray(buffers, GL_ARRAY_BUFFER, own.vertexBuffer, mesh.vertices.data());
+        setArrays(at(vertices, 0), sizeof(Vertex), nullptr);
         drawLineRuns(bindArray(buffers, GL_ELEMENT_ARRAY_BUFFER, own.edgeBuffer, own.longEdges.data()), own.longRuns);
         if (buffers) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0), glBindBuffer(GL_ARRAY_BUFFER, 0);
     }
@@ -355,7 +364,8 @@ void drawOrthographic(const Mesh& mesh, const ViewFrame& frame, const ViewCamera
     for (size_t group = selectedMarkers; group < markerGroupCount; ++group) {
         setColour(markerColours[group]);
         const auto first = static_cast<GLint>(b.markerGroupStart[group] * endsPerMarker);
-        const auto count = static_cast<GLsizei>((b.markerGroupStart[group + 1] - b.markerGroupStart[group]) * endsPerMarker);
+        const auto markers = b.markerGroupStart[group + 1] - b.markerGroupStart[group];
+        const auto count = static_cast<GLsizei>(markers * endsPerMarker);
         setArrays(at(bindArray(buffers, GL_ARRAY_BUFFER, own.markerBuffer, own.markerLines.data()), 0), 0, nullptr);
         if (count > 0) glDrawArrays(GL_LINES, first, count);
         if (buffers) glBindBuffer(GL_ARRAY_BUFFER, 0);

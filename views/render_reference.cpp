@@ -29,7 +29,8 @@ void buildCubes(RenderBuffers& b, const std::array<float, 2>& sizes)
             b.cubeCorners.insert(b.cubeCorners.end(), {size * p[0] + v.x, size * p[1] + v.y, size * p[2] + v.z});
         }
         for (const auto& edge : cubeEdges)
-            b.cubeEdges.insert(b.cubeEdges.end(), {first + markerPlaces.placeOf[edge[0]], first + markerPlaces.placeOf[edge[1]]});
+            b.cubeEdges.insert(b.cubeEdges.end(),
+                               {first + markerPlaces.placeOf[edge[0]], first + markerPlaces.placeOf[edge[1]]});
     }
 }
 

@@ -2,9 +2,11 @@
 // "Import...", "Export...", the command-line file and the Save extension rule.
 // They change state.mesh and state.currentFileName and talk to the user
 // through state.windows.
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <utility>
+#include <variant>
 
 #include "app/app.h"
 #include "files/files.h"
@@ -160,6 +162,42 @@ std::string folderPart(const std::string& fileName)
     return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
+// A 3D-Studio export or another tool's file named on the command line (the
+// desktop opens them with the editor) is read into a mesh without a name, so
+// Save asks for one rather than writing the native format over that file.
+// False for any other name.
+bool openForeignFile(AppState& state, std::string path)
+{
+    const std::string extension = lowerExtension(path);
+    const auto& imports = importExtensions();
+    Mesh opened;
+    if (extension == "asc") {
+        const auto bytes = readForCommand(state, path);
+        const std::string_view text = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                                               bytes->size())
+                                            : std::string_view();
+        try {
+            importAscText(opened, text, 1);
+        } catch (const std::bad_alloc&) {
+            clearMesh(opened);
+            tell(state, Text::NoMemoryToRead, path);
+        }
+    } else if (std::find(imports.begin(), imports.end(), extension) != imports.end()) {
+        auto imported = importThroughHelper(path, 1);
+        if (Mesh* mesh = std::get_if<Mesh>(&imported))
+            opened = std::move(*mesh);
+        else
+            state.windows->showMessage("Import", std::get<std::string>(imported));
+    } else {
+        return false;
+    }
+    state.mesh = std::move(opened);
+    state.currentFileName.clear();
+    frameViewsIfOutside(state);
+    if (!state.mesh.vertices.empty()) loadTextureForMesh(state, path);
+    return true;
+}
+
 }  // namespace
 
 std::string commandLineFileName(const std::vector<std::string>& parameters)
@@ -296,7 +334,7 @@ void cmdExport(AppState& state)
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
     state.currentFileName = commandLineFileName(parameters);
-    if (state.currentFileName.empty()) return;
+    if (state.currentFileName.empty() || openForeignFile(state, state.currentFileName)) return;
     bool loaded = false;
     try {
         loaded = loadMeshFile(state.mesh, state.currentFileName);

@@ -373,7 +373,8 @@ void cmdExport(AppState& state);
 
 // Start-up: the file named on the command line becomes the current file and is
 // loaded; a file too large for memory is refused with a message and not taken
-// as the current file, so Save cannot write over it.
+// as the current file, so Save cannot write over it. An .asc file or one of
+// importExtensions is read (positions as they are) into a mesh without a name.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

@@ -437,6 +437,32 @@ TEST(Render, ViewsPictureLaysOutFourViewsWithTheTextureIn3D)
     EXPECT_EQ(renderViewsPicture(Mesh{}, folder, "", 3, 20).image.width, 3) << "views of no width are left out";
 }
 
+// Far from the origin a mesh shows only when framed: Front, Side and Top as Frame all, the 3D view centred.
+TEST(Render, FramedPictureShowsAFarMeshInEveryViewOrOneAlone)
+{
+    Mesh far = texturedSquare(true);
+    for (Vertex& v : far.vertices) v.x += 50, v.y += 50, v.z += 50;
+    const std::string folder = makeTestFolder("framed"), stripes = folder + "/stripes.png";
+    writeTestFile(stripes, encodeTestPng(stripeTexture()));
+    const ViewsPicture before = renderViewsPicture(far, folder, stripes, 200, 160);
+    const ViewsPicture framed = renderViewsPicture(far, folder, stripes, 200, 160, {.frame = true});
+    const auto span = [](const RgbImage& image, int left, int top) {
+        const PixelBox box = findPixels(image, exactly(white), left, top, left + 97, top + 77);
+        return std::max(box.right - box.left, box.bottom - box.top);
+    };
+    for (const auto& [left, top] : {std::pair{0, 0}, {100, 0}, {0, 80}}) {
+        EXPECT_GT(span(framed.image, left, top), 65) << left << " " << top;
+        EXPECT_LT(span(before.image, left, top), 55) << "the origin cross only";
+    }
+    EXPECT_EQ(pixelAt(framed.image, 150, 120), green) << "the 3D view's centre";
+    EXPECT_EQ(pixelAt(before.image, 150, 120), black);
+    const PictureFraming alone{.frame = true, .onlyView = ViewKind::ThreeD, .labels = false};
+    const RgbImage threeD = renderViewsPicture(far, "", stripes, 90, 60, alone).image;
+    EXPECT_EQ(pixelAt(threeD, 45, 30), green);
+    EXPECT_EQ(findPixels(threeD, exactly(green)).left, 18) << "square: 54 pixels wide in the middle";
+    EXPECT_EQ(findPixels(threeD, exactly(black), 0, 0, 10, 10).count, 121) << "no label";
+}
+
 // Whatever the model-view was: (1, 2, 3) moved to the origin, 0.01 of a unit is one pixel.
 TEST(Camera, TheCubeCoversItsExtentAtItsPlace)
 {

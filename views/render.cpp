@@ -393,7 +393,7 @@ void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const Vi
     if (threeD) glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    drawImage2D(engine, aspect, frame.labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
+    if (frame.labelTexture != 0) drawImage2D(engine, aspect, frame.labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);

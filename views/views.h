@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -104,6 +105,20 @@ void dragOrthoPan(ViewCamera& camera, ViewKind view, float fromX, float fromY, f
 void frameMesh(ViewCamera& camera, const Mesh& mesh);
 // True when every vertex lies inside what Front, Side and Top show together.
 bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
+
+// Where a picture's 3D view, unturned, puts the mesh to show all of it: a
+// position p is drawn at (p - centre) * scale in clip units, one model unit as
+// many pixels across as up, the box filling frameFill of the view's width or
+// height and of its depth. An empty mesh stays where it is.
+struct ThreeDFrame {
+    Vec3 centre{0.0f, 0.0f, 0.0f};
+    Vec3 scale{1.0f, 1.0f, 1.0f};
+};
+ThreeDFrame frameThreeDPicture(const Mesh& mesh, int32_t width, int32_t height);
+// A picture of the mesh as seen from the front with `longer` pixels on its
+// longer side: the sides in the proportion of the box's width to its height,
+// the shorter at least a quarter of the longer; square for an empty mesh.
+std::pair<int32_t, int32_t> frontPictureSize(const Mesh& mesh, int32_t longer);
 
 // The view's two coordinates of a vertex, and setting them (the third stays).
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
@@ -402,8 +417,9 @@ void resetViewViewport(int32_t width, int32_t height);
 // ---- one view's redraw (OpenGL) ------------------------------------------------------------
 
 // Clears the current context and draws one view as the redraw of the views does:
-// its viewport and camera, the mesh, then its label in the upper left corner
-// with the camera restored. own holds the arrays of the current context.
+// its viewport and camera, the mesh, then its label (none for texture 0) in the
+// upper left corner with the camera restored. own holds the arrays of the
+// current context.
 void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const ViewCamera& camera,
               RenderBuffers& shared, ViewBuffers& own);
 
@@ -419,6 +435,13 @@ struct ViewRect {
 // their quarter, all four 2 pixels shorter.
 std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height);
 
+// What a picture of the views shows beyond the editor's start-up views.
+struct PictureFraming {
+    bool frame = false;                // Front, Side and Top as after Frame all, the 3D view by frameThreeDPicture
+    std::optional<ViewKind> onlyView = std::nullopt;  // this view alone over the whole picture
+    bool labels = true;                // false: no view labels
+};
+
 struct ViewsPicture {
     RgbImage image;              // 0 x 0 when no OpenGL context could be made
     bool labelsLoaded = false;   // all four label pictures were read
@@ -429,6 +452,7 @@ struct ViewsPicture {
 // its own offscreen context set up as a view's context is, with its label read
 // from labelFolder ("Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp") and, in the
 // 3D view, textureFile (none when empty), laid out by viewLayout on the window
-// background.
+// background, or framed as `framing` asks.
 ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder,
-                                const std::string& textureFile, int32_t width, int32_t height);
+                                const std::string& textureFile, int32_t width, int32_t height,
+                                const PictureFraming& framing = {});

@@ -3,6 +3,8 @@
 // redrawn by the same functions as the editor's view windows.
 #include "views/views.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +13,12 @@ namespace {
 constexpr const char* labelNames[4] = {"Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp"};
 // The editor's window background under Qt's default style shows between the views.
 constexpr uint8_t background = 239;
+
+std::string currentGlVersion()
+{
+    const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return text != nullptr ? text : "";
+}
 
 // The mesh moved and scaled where frameThreeDPicture puts it, for the 3D view
 // alone: its fog darkens by the depth it is drawn at.
@@ -47,6 +55,7 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
     picture.rgb.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, background);
 
     Engine engine;
+    RenderBuffers shared;
     const std::string folder = labelFolder.empty() || labelFolder.back() == '/' ? labelFolder : labelFolder + '/';
     std::array<ViewRect, 4> layout = viewLayout(width, height);
     if (framing.onlyView)
@@ -80,11 +89,13 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
         const bool placed = framing.frame && view == ViewKind::ThreeD;
         const Mesh placedMesh =
             placed ? placedForThreeD(mesh, frameThreeDPicture(mesh, rect.width, rect.height)) : Mesh{};
-        RenderBuffers buffers;
-        const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
+        RenderBuffers placedShared;  // the placed mesh is another mesh: arrays of its own
+        ViewBuffers own;
+        ViewFrame frame = viewFrame(view, rect.width, rect.height, 1.0f, renderPathFor(currentGlVersion()));
+        frame.textureName = texture.name();
+        frame.labelTexture = label.name();
         for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, placed ? placedMesh : mesh, camera, aspect, 1.0f, texture.name(), label.name(),
-                     buffers);
+            drawView(engine, frame, placed ? placedMesh : mesh, camera, placed ? placedShared : shared, own);
         const RgbImage pixels = gl.readPixels();
         const auto rowBytes = static_cast<size_t>(rect.width) * 3;
         for (int32_t row = 0; row < rect.height; ++row)

@@ -163,8 +163,13 @@ void openFileByName(AppState& state, const std::string& path)
         state.windows->showMessage("Polyquill", textOf(state.prefs.language, Text::CannotRead, {path}));
         return;
     }
-    files::openMeshFile(state, path);
+    clearMesh(state.mesh);
+    loadCommandLineFile(state, {path});
     markMeshChanged(state, allViews);
+    // One step with the new name, as Open records it.
+    recordChange(state);
+    markDocumentSaved(state);
+    rememberRecentFile(state, state.currentFileName);
 }
 
 void openRecentFile(AppState& state, int32_t index)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <utility>
+#include <variant>
 
 #include "app/app.h"
 #include "files/files.h"
@@ -184,6 +185,54 @@ std::string folderPart(const std::string& fileName)
     return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
+// The whole file, or nothing after telling the user why it cannot be had.
+std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
+{
+    try {
+        if (auto bytes = readFileBytes(path)) return bytes;
+        tell(state, Text::CannotRead, path);
+    } catch (const std::bad_alloc&) {
+        tell(state, Text::NoMemoryToRead, path);
+    }
+    return std::nullopt;
+}
+
+// A 3D-Studio export or another tool's file named on the command line (the
+// desktop opens them with the editor) is read into a mesh without a name, so
+// Save asks for one rather than writing the native format over that file.
+// False for any other name.
+bool openForeignFile(AppState& state, std::string path)
+{
+    const std::string extension = lowerExtension(path);
+    const auto& imports = importExtensions();
+    Mesh opened;
+    if (extension == "asc") {
+        const auto bytes = readForCommand(state, path);
+        const std::string_view text = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                                               bytes->size())
+                                            : std::string_view();
+        try {
+            importAscText(opened, text, 1);
+        } catch (const std::bad_alloc&) {
+            clearMesh(opened);
+            tell(state, Text::NoMemoryToRead, path);
+        }
+    } else if (std::find(imports.begin(), imports.end(), extension) != imports.end()) {
+        auto imported = importThroughHelper(path, 1);
+        if (Mesh* mesh = std::get_if<Mesh>(&imported))
+            opened = std::move(*mesh);
+        else
+            state.windows->showMessage("Import", std::get<std::string>(imported));
+    } else {
+        return false;
+    }
+    state.mesh = std::move(opened);
+    state.currentFileName.clear();
+    frameViewsIfOutside(state);
+    if (!state.mesh.vertices.empty()) loadTextureForMesh(state, path);
+    return true;
+}
+
 }  // namespace
 
 std::string commandLineFileName(const std::vector<std::string>& parameters)
@@ -239,11 +288,7 @@ void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    if (!path.empty()) openMeshFile(state, path);
-}
-
-void openMeshFile(AppState& state, const std::string& path)
-{
+    if (path.empty()) return;
     // The mesh and its name change only for a file that was read whole.
     std::optional<Mesh> opened = readInBackground(
         state, path, "Polyquill", [] { return Mesh{}; },
@@ -355,7 +400,7 @@ void cmdExport(AppState& state)
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
     state.currentFileName = commandLineFileName(parameters);
-    if (state.currentFileName.empty()) return;
+    if (state.currentFileName.empty() || openForeignFile(state, state.currentFileName)) return;
     bool loaded = false;
     try {
         loaded = loadMeshFile(state.mesh, state.currentFileName);

@@ -363,9 +363,6 @@ namespace files {
 // file name (Save greyed); the dialogs start in the old file's folder.
 void cmdNew(AppState& state);
 void cmdOpen(AppState& state);
-// Open's read of a chosen file, also for a recent or dropped one: the document
-// becomes the file, as one step, only when it was read whole.
-void openMeshFile(AppState& state, const std::string& path);
 // Save and Save as, both with the Save extension rule: true when the file was
 // written. Vertices in no triangle, which the file cannot hold, are left out
 // only when the user says so.
@@ -385,7 +382,8 @@ void cmdExport(AppState& state);
 
 // Start-up: the file named on the command line becomes the current file and is
 // loaded; a file too large for memory is refused with a message and not taken
-// as the current file, so Save cannot write over it.
+// as the current file, so Save cannot write over it. An .asc file or one of
+// importExtensions is read (positions as they are) into a mesh without a name.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

@@ -102,7 +102,7 @@ TEST(Mapping, The3DViewTurnsWithinOneTurnAndHomeFramesTheMeshAboutItsCentre)
     EXPECT_EQ(std::tuple(c.zoom, c.pan3DX, c.orbitY), std::tuple(0, 0, -90));
     EXPECT_FLOAT_EQ(c.frame.scale, frameFill / 3.0f);
     frameThreeDView(c, Mesh{});
-    EXPECT_EQ(c.frame, ThreeDFrame{});
+    EXPECT_EQ(c.frame, ThreeDHome{});
     panThreeDView(c, 5.0f, 5.0f, 0.0f, 198.0f);  // a view of no width yet
     EXPECT_EQ(c.pan3DX, 0.0f);
 }
@@ -145,6 +145,26 @@ TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)
     EXPECT_EQ(c, (ViewCamera{.panX = -100, .panY = -40, .panZ = 7})) << "a single point keeps the start scale";
     frameMesh(c, Mesh{});
     EXPECT_EQ(c, ViewCamera{});
+}
+
+// A picture's 3D view: the box's centre in the middle, a model unit as many pixels across as up, filling the
+// narrower fit; a thumbnail in the proportions of the box seen from the front, never thinner than a quarter.
+TEST(ViewMapping, PicturesFrameTheMeshInItsProportions)
+{
+    Mesh mesh;
+    for (const Vec3 p : {Vec3{100, 40, -7}, Vec3{130, 52, -1}, Vec3{110, 45, -30}}) addVertex(mesh, p.x, p.y, p.z);
+    const ThreeDFrame f = frameThreeDPicture(mesh, 200, 100);
+    EXPECT_EQ(std::tuple(f.centre.x, f.centre.y, f.centre.z), std::tuple(115.0f, 46.0f, -15.5f));
+    EXPECT_FLOAT_EQ(f.scale.x, 0.06f) << "the width fits: 6 pixels a unit";
+    EXPECT_FLOAT_EQ(f.scale.y, 0.12f);
+    EXPECT_FLOAT_EQ(f.scale.z, frameFill / 14.5f);
+    EXPECT_FLOAT_EQ(frameThreeDPicture(mesh, 400, 100).scale.x, 2 * frameFill * 50 / 6 / 400) << "the height fits";
+    EXPECT_EQ(frontPictureSize(mesh, 256), std::pair(256, 102));
+    mesh.vertices[1].y = 4000;
+    EXPECT_EQ(frontPictureSize(mesh, 256), std::pair(64, 256));
+    mesh.vertices.resize(1);
+    EXPECT_EQ(frameThreeDPicture(mesh, 200, 100).scale.y, 2.0f) << "one point: a clip unit a model unit across";
+    EXPECT_EQ(frontPictureSize(Mesh{}, 100), std::pair(100, 100));
 }
 
 TEST(Mapping, KeepingProportionsGivesAUnitAsManyPixelsAcrossAsDown)

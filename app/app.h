@@ -3,10 +3,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -135,6 +139,11 @@ enum class Text : int32_t {
     Close,                // the Preferences window's button
     KeepProportions,      // Edit menu toggle
     StatusCounts,         // %1 vertices, %2 of them selected, %3 triangles, %4 of them selected
+    // ---- the 3D view and long work
+    ShowBackFaces,  // Edit menu toggle
+    ReadingTitle,   // the progress window's title
+    ReadingFile,    // %1 the file
+    ImportCancelled,  // a reason of CannotImport
     // ---- textures
     TextureGone,        // %1 the picture, %2 the mesh file it was chosen with
     TextureUnreadable,  // %1 the picture
@@ -206,6 +215,7 @@ enum CommandId : int32_t {
     cmdRecentFile1 = 50,  // File menu: the last files opened or saved, newest first
     cmdRecentFile4 = 53,
     cmdKeepProportions = 54,  // Edit menu toggle: one model unit as many pixels across as down
+    cmdShowBackFaces = 60,  // Edit menu toggle: the 3D view shows faces seen from behind in a tint
 };
 
 // How many recent files the File menu lists.
@@ -219,6 +229,23 @@ enum ToolMode : int32_t {
 };
 
 // ---- the state record ----------------------------------------------------------------
+
+// Work the user cancelled runs on to its end on its own thread, its results
+// dropped; the threads are joined once done, and at the end all of them.
+struct LongWorkers {
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<const std::atomic<bool>> done;
+    };
+    std::vector<Worker> cancelled;
+
+    LongWorkers() = default;
+    LongWorkers(const LongWorkers&) = delete;
+    LongWorkers& operator=(const LongWorkers&) = delete;
+    ~LongWorkers();
+    // Joins the threads that have ended.
+    void joinEnded();
+};
 
 // The status line's counts, kept until the mesh's revision moves on.
 struct StatusFigures {
@@ -311,12 +338,17 @@ struct AppState {
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
     CursorPos panCursor;    // cursor in that view's window at the last pan event
     int32_t wheelRest = 0;  // wheel delta over the 3D view short of a whole notch
+    bool turning = false;   // the left button went down in the 3D view: its drag turns the view
+    CursorPos turnCursor;   // cursor in the 3D view at the last turning event
 
     // ---- the main window's title and status line (app/main_window.cpp) ----
     std::string shownTitle;   // as last set on the main window
     std::string shownStatus;  // as last set on the status line
     int32_t statusView = -1;  // ViewKind of the orthographic view the cursor is over; -1: none
     StatusFigures statusFigures;
+
+    // ---- long work on a worker thread (app/long_work.cpp) ----
+    LongWorkers longWorkers;
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
@@ -351,7 +383,7 @@ void markSelectionMoved(AppState& state);
 // Repaints the views marked dirty, in the order of redrawViews, and clears the marks.
 void redrawDirtyViews(AppState& state);
 // Brings every vertex into Front, Side and Top when some lie outside all that
-// they show (after a mesh was read).
+// they show (after a mesh was read), and frames the 3D view as Home does.
 void frameViewsIfOutside(AppState& state);
 // The orderly end after the loop: writes pref.txt when it has a start text,
 // then releases the windows.
@@ -395,6 +427,20 @@ void closeDocumentWindows(AppState& state);
 // Tells the user in one line what to select first.
 void tellSelectFirst(AppState& state, Text what);
 
+// ---- long work (app/long_work.cpp) ----------------------------------------------------
+
+// The progress window shows when the work has not ended after this long.
+constexpr int32_t progressDelayMs = 500;
+
+enum class WorkEnd { Done, Cancelled };
+// Runs work(cancel) on a worker thread while this thread waits for it. When
+// it has not ended after progressDelayMs, the progress window shows `text`
+// and Cancel, and this thread serves its events until the work ends (Done) or
+// the user cancels (Cancelled, at once): the flag given to the work is set
+// and the work runs on unwatched, so everything it touches must be its own
+// (captured by value or shared). An exception of the work comes out here after Done.
+WorkEnd runLongWork(AppState& state, std::string_view text, std::function<void(const std::atomic<bool>& cancel)> work);
+
 // ---- modelling commands (app/modelling_commands.cpp) --------------------------------------
 
 // "Position...": the selected vertex's x, y, z (the selection's centre for
@@ -430,9 +476,10 @@ void rememberRecentFile(AppState& state, const std::string& path);
 void openFileByName(AppState& state, const std::string& path);
 // File menu: the recent file at the index (0 the newest); nothing when there is none.
 void openRecentFile(AppState& state, int32_t index);
-// Start-up and the Edit menu toggle: keep proportions, remembered between runs.
-void loadKeepProportions(AppState& state);
-void toggleKeepProportions(AppState& state);
+// Start-up and the Edit menu's toggles remembered between runs: keep
+// proportions and show back faces.
+void loadRememberedToggles(AppState& state);
+void flipRememberedToggle(AppState& state, int32_t command);
 // The main window's remembered place "x y width height": four whole numbers
 // separated by single blanks, sizes from 100 on; nothing for any other text.
 std::optional<WindowRect> readWindowPlace(std::string_view text);

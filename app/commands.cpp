@@ -2,6 +2,7 @@
 // selection, and the routing of events and commands. Touches AppState's
 // mesh, camera and tool; menus and buttons through the window layer.
 #include <cmath>
+#include <utility>
 
 #include "app/app.h"
 
@@ -190,6 +191,8 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(6), cmdQuit);
     windows.addMenu(text(editMenuTitle));
     for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
+    windows.addMenuItem(textOf(state.prefs.language, Text::ShowBackFaces), cmdShowBackFaces);
+    windows.setMenuItemChecked(cmdShowBackFaces, state.camera.showBackFaces);
     for (const auto& [id, added] : modellingMenuItems) {
         if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
         windows.addMenuItem(textOf(state.prefs.language, added), id);
@@ -276,22 +279,38 @@ void setSaveEnabled(AppState& state, bool enabled)
 
 namespace {
 
+// A left press in the 3D view starts turning it; in Front, Side and Top the tool acts.
 void leftClickInView(AppState& state)
 {
+    state.turning = state.eventWindow == window3D;
+    if (state.turning) {
+        state.turnCursor = state.windows->cursorPos(window3D);
+        return;
+    }
     beginDragAt(state);
     switch (state.toolMode) {
     case CreateVertex: createVertexAt(state); break;
+    case MoveVertex: grabVertexAt(state); break;
     case SelectVertex: pickVertexAt(state); break;
     case CreateTriangle: addCornerAt(state); break;
     default: break;
     }
 }
 
-// Middle button down in a view: the start of a pan of Front, Side and Top.
+// Motion with the left button after a press in the 3D view: the view turns
+// with the cursor.
+void turnDrag(AppState& state)
+{
+    const CursorPos to = state.windows->cursorPos(window3D);
+    const CursorPos from = std::exchange(state.turnCursor, to);
+    turnThreeDView(state.camera, static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y),
+                   static_cast<float>(state.windows->clientWidth(window3D)));
+}
+
+// Middle button down in a view: the start of a pan of Front, Side and Top, or of the 3D view.
 void beginPanAt(AppState& state)
 {
-    const int32_t view = viewOfWindow(state.eventWindow);
-    state.panView = view >= 0 && view != static_cast<int32_t>(ViewKind::ThreeD) ? view : -1;
+    state.panView = viewOfWindow(state.eventWindow);
     if (state.panView >= 0) state.panCursor = state.windows->cursorPos(state.eventWindow);
 }
 
@@ -302,12 +321,15 @@ void panDrag(AppState& state)
     const auto view = static_cast<ViewKind>(state.panView);
     const int32_t window = windowOfView(view);
     const CursorPos to = state.windows->cursorPos(window);
-    const CursorPos from = state.panCursor;
-    state.panCursor = to;
-    dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
-                 static_cast<float>(to.x), static_cast<float>(to.y),
-                 static_cast<float>(state.windows->clientWidth(window)),
-                 static_cast<float>(state.windows->clientHeight(window)));
+    const CursorPos from = std::exchange(state.panCursor, to);
+    const auto width = static_cast<float>(state.windows->clientWidth(window));
+    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    const auto dx = static_cast<float>(to.x - from.x), dy = static_cast<float>(to.y - from.y);
+    if (view == ViewKind::ThreeD)
+        panThreeDView(state.camera, dx, dy, width, height);
+    else
+        dragOrthoPan(state.camera, view, static_cast<float>(from.x), static_cast<float>(from.y),
+                     static_cast<float>(to.x), static_cast<float>(to.y), width, height);
 }
 
 // The wheel zooms Front, Side and Top about the cursor, and the 3D view as
@@ -338,7 +360,9 @@ uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
     if (before.panX != after.panX || before.panY != after.panY || before.panZ != after.panZ ||
         before.orthoZoom != after.orthoZoom || before.keepProportions != after.keepProportions)
         views |= orthoViews;
-    if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom)
+    if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom ||
+        before.frame != after.frame || before.pan3DX != after.pan3DX || before.pan3DY != after.pan3DY ||
+        before.showBackFaces != after.showBackFaces)
         views |= viewBit(ViewKind::ThreeD);
     return views;
 }
@@ -361,7 +385,8 @@ bool keepsMesh(int32_t id)
     case cmdZoomOut:
     case cmdChooseTexture:
     case cmdFrameAll:
-    case cmdKeepProportions: return true;
+    case cmdKeepProportions:
+    case cmdShowBackFaces: return true;
     default: return false;
     }
 }
@@ -375,6 +400,7 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdOpen:
     case cmdMerge:
     case cmdMergeAsc:
+    case cmdImport:
     case cmdDeleteVertex:
     case cmdScale:
     case cmdRotate:
@@ -430,11 +456,11 @@ void triangleCommand(AppState& state, void (*operation)(Mesh&))
         operation(state.mesh);
 }
 
-// Home: Front, Side and Top frame the mesh, and the 3D view is set back.
+// Home: every view frames the mesh.
 void frameAll(AppState& state)
 {
     frameMesh(state.camera, state.mesh);
-    frameThreeDView(state.camera);
+    frameThreeDView(state.camera, state.mesh);
 }
 
 // Preferences: a confirmed dialog may have changed the language, so the menus
@@ -474,7 +500,8 @@ void dispatchEvent(AppState& state)
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
         if (state.boxView >= 0 && (state.event.param & mkLButton) != 0) dragBoxSelect(state);
-        else if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        else if (window >= windowMain && window <= window3D && state.event.param == mkLButton)
+            state.turning ? turnDrag(state) : leftDrag(state);
         else if ((state.event.param & mkMButton) != 0) panDrag(state);
         break;
     case eventMouseWheel:
@@ -574,7 +601,8 @@ void runCommand(AppState& state, int32_t id)
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
-    case cmdKeepProportions: toggleKeepProportions(state); break;
+    case cmdKeepProportions:
+    case cmdShowBackFaces: flipRememberedToggle(state, id); break;
     case cmdSelectAll: selectAllVertices(state.mesh); break;
     case cmdSelectNone: deselectAllVertices(state.mesh); break;
     case cmdInvertSelection: invertVertexSelection(state.mesh); break;

@@ -119,7 +119,11 @@ void recordBeforeEvent(AppState& state)
 void recordAfterEvent(AppState& state)
 {
     if (mayChangeDocument(state)) state.changePending = true;
-    if ((state.changePending || toolWindowOpen(state)) && !continuesAction(state)) recordChange(state);
+    // The move tool's press in a view begins the action its drag carries on (it
+    // selects the vertex it then moves); the release or any other event ends it.
+    const bool grab = state.toolMode == MoveVertex && state.eventKind == eventLeftDown &&
+                      state.eventWindow >= windowFront && state.eventWindow < window3D;
+    if ((state.changePending || toolWindowOpen(state)) && !continuesAction(state) && !grab) recordChange(state);
     updateEditMenu(state);
 }
 

@@ -13,7 +13,17 @@
 namespace {
 
 constexpr std::string_view windowPlaceKey = "window.place";
-constexpr std::string_view keepProportionsKey = "views.keepProportions";
+// The Edit menu's toggles remembered between runs ("1" on): a view setting
+// each, with its menu item and its key.
+struct RememberedToggle {
+    bool ViewCamera::*setting;
+    int32_t command;
+    std::string_view key;
+};
+constexpr RememberedToggle rememberedToggles[] = {
+    {&ViewCamera::keepProportions, cmdKeepProportions, "views.keepProportions"},
+    {&ViewCamera::showBackFaces, cmdShowBackFaces, "views.backFaces"},
+};
 constexpr int32_t smallestWindowSide = 100;
 constexpr int32_t largestWindowCoordinate = 100000;
 
@@ -169,16 +179,21 @@ void openRecentFile(AppState& state, int32_t index)
         openFileByName(state, files[static_cast<size_t>(index)]);
 }
 
-void loadKeepProportions(AppState& state)
+void loadRememberedToggles(AppState& state)
 {
-    state.camera.keepProportions = userValue(state, std::string(keepProportionsKey)) == "1";
+    for (const RememberedToggle& t : rememberedToggles)
+        state.camera.*t.setting = userValue(state, std::string(t.key)) == "1";
 }
 
-void toggleKeepProportions(AppState& state)
+void flipRememberedToggle(AppState& state, int32_t command)
 {
-    state.camera.keepProportions = !state.camera.keepProportions;
-    rememberUserValue(state, std::string(keepProportionsKey), state.camera.keepProportions ? "1" : "0");
-    state.windows->setMenuItemChecked(cmdKeepProportions, state.camera.keepProportions);
+    for (const RememberedToggle& t : rememberedToggles) {
+        if (t.command != command) continue;
+        bool& on = state.camera.*t.setting;
+        on = !on;
+        rememberUserValue(state, std::string(t.key), on ? "1" : "0");
+        state.windows->setMenuItemChecked(command, on);
+    }
 }
 
 std::optional<WindowRect> readWindowPlace(std::string_view text)

@@ -84,7 +84,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     readPreferences(state);
     loadUserState(state);
     fillUiText(state.uiText);
-    loadKeepProportions(state);
+    loadRememberedToggles(state);
     state.mesh = Mesh{};
 
     WindowSpec main;
@@ -298,7 +298,8 @@ void frameViewsIfOutside(AppState& state)
 {
     if (isMeshInOrthoViews(state.camera, state.mesh)) return;
     frameMesh(state.camera, state.mesh);
-    markViewsDirty(state, orthoViews);
+    frameThreeDView(state.camera, state.mesh);
+    markViewsDirty(state, allViews);
 }
 
 void releaseWindows(AppState& state)

@@ -224,6 +224,11 @@ constexpr AddedText kAddedTexts[] = {
     {Text::StatusCounts,
      {"%1 Vertices (%2 gewählt), %3 Triangles (%4 gewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
       "%1 vertex (%2 sél.), %3 triangles (%4 sél.)"}},
+    // ---- the 3D view and long work
+    {Text::ShowBackFaces, {"Rückseiten zeigen", "Show back faces", "Afficher les faces arrière"}},
+    {Text::ReadingTitle, {"Lesen", "Reading", "Lecture"}},
+    {Text::ReadingFile, {"%1 wird gelesen...", "Reading %1...", "Lecture de %1..."}},
+    {Text::ImportCancelled, {"abgebrochen", "cancelled", "annulé"}},
     // ---- textures
     {Text::TextureGone,
      {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",

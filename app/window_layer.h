@@ -26,6 +26,7 @@ constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
 constexpr int32_t windowPosition = 15;
+constexpr int32_t windowProgress = 16;  // long work under way, with Cancel
 constexpr int32_t windowMeshTool = 70;  // the window of a Mesh menu command (one at a time)
 constexpr int32_t windowNone = -1;  // a window without a number
 

@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "files/files.h"
+#include "files/process_io.h"
 
 namespace {
 
@@ -17,7 +18,10 @@ constexpr std::string_view meshFilter = "Polyquill|*.PQ";
 constexpr std::string_view ascFilter = "ASC|*.ASC";
 constexpr std::string_view importFilter =
     "OBJ STL PLY glTF COLLADA 3DS FBX|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds;*.fbx";
-constexpr std::string_view exportFilter = "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds";
+// One entry per format, in the order of exportExtensions().
+constexpr std::string_view exportFilter =
+    "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds";
+constexpr const char* exportFormatKey = "export.format";  // remembered: the extension exported to last
 constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
@@ -51,47 +55,66 @@ void tell(AppState& state, Text problem, const std::string& path)
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, problem, {path}));
 }
 
-// The whole file, or nothing after telling the user why it cannot be had.
-std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
+// A read on a worker thread into `start`: the empty mesh for Open, a copy of
+// the document for the merges. `read` gives the text to tell the user (under
+// `title`) when it fails, the empty text when it worked. Nothing when the user
+// cancelled or the read failed; the document is never touched meanwhile.
+using BackgroundRead = std::function<std::string(Mesh& mesh, const std::atomic<bool>& cancel)>;
+std::optional<Mesh> readInBackground(AppState& state, const std::string& path, std::string_view title,
+                                     const std::function<Mesh()>& start, BackgroundRead read)
 {
+    struct Job {
+        Mesh mesh;
+        std::string problem;
+    };
+    const std::string text =
+        textOf(state.prefs.language, Text::ReadingFile, {std::filesystem::path(path).filename().string()});
     try {
-        if (auto bytes = readFileBytes(path)) return bytes;
-        tell(state, Text::CannotRead, path);
+        auto job = std::make_shared<Job>(Job{start(), {}});
+        const auto work = [job, read = std::move(read)](const std::atomic<bool>& cancel) {
+            job->problem = read(job->mesh, cancel);
+        };
+        if (runLongWork(state, text, work) == WorkEnd::Cancelled) return std::nullopt;
+        if (job->problem.empty()) return std::move(job->mesh);
+        state.windows->showMessage(title, job->problem);
     } catch (const std::bad_alloc&) {
         tell(state, Text::NoMemoryToRead, path);
     }
     return std::nullopt;
 }
 
-// Appends the file's contents with `read` after setting a half-built triangle
-// aside. When memory runs out on the way, everything read is taken back (the
-// vectors only shrink, so that cannot fail) and the mesh is as it was before.
-// A mesh without a texture takes the one that goes with the file.
-template <typename Read>
-void appendToMesh(AppState& state, const std::string& path, Read read)
+// The document with a half-built triangle set aside, for a merge to append to.
+std::function<Mesh()> documentToAppendTo(const AppState& state)
 {
-    Mesh& mesh = state.mesh;
-    const int32_t pendingCorner = mesh.pendingCorner;
-    const std::optional<Triangle> pending =
-        pendingCorner != 0 && !mesh.triangles.empty() ? std::optional(mesh.triangles.back()) : std::nullopt;
-    abandonPendingTriangle(mesh);
-    const size_t vertices = mesh.vertices.size();
-    const size_t triangles = mesh.triangles.size();
-    bool whole = true;
-    try {
-        read(mesh);
-    } catch (const std::bad_alloc&) {
-        whole = false;
-        mesh.vertices.resize(vertices);
-        mesh.triangles.resize(triangles);
-        if (pending) {
-            mesh.triangles.push_back(*pending);
-            mesh.pendingCorner = pendingCorner;
-        }
-        tell(state, Text::NoMemoryToRead, path);
-    }
+    return [&state] {
+        Mesh mesh = state.mesh;
+        abandonPendingTriangle(mesh);
+        return mesh;
+    };
+}
+
+// The whole file's bytes handed to parse(mesh, bytes), on the worker; the
+// text to tell when the file cannot be read.
+BackgroundRead parseWholeFile(const AppState& state, const std::string& path,
+                              std::function<void(Mesh&, const FileBytes&)> parse)
+{
+    const std::string cannotRead = textOf(state.prefs.language, Text::CannotRead, {path});
+    return [path, cannotRead, parse = std::move(parse)](Mesh& mesh, const std::atomic<bool>&) {
+        const std::optional<FileBytes> bytes = readFileBytes(path);
+        if (!bytes) return cannotRead;
+        parse(mesh, *bytes);
+        return std::string();
+    };
+}
+
+// A merge that read the file: the document becomes what it read. A mesh
+// without a texture takes the one that goes with the file.
+void takeMerged(AppState& state, const std::string& path, std::optional<Mesh> merged)
+{
+    if (!merged) return;
+    state.mesh = std::move(*merged);
     frameViewsIfOutside(state);
-    if (whole && state.textureName.name() == 0) loadTextureForMesh(state, path);
+    if (state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
 // A chosen save name that names another existing file is replaced only when
@@ -162,6 +185,18 @@ std::string folderPart(const std::string& fileName)
     return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
+// The whole file, or nothing after telling the user why it cannot be had.
+std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
+{
+    try {
+        if (auto bytes = readFileBytes(path)) return bytes;
+        tell(state, Text::CannotRead, path);
+    } catch (const std::bad_alloc&) {
+        tell(state, Text::NoMemoryToRead, path);
+    }
+    return std::nullopt;
+}
+
 // A 3D-Studio export or another tool's file named on the command line (the
 // desktop opens them with the editor) is read into a mesh without a name, so
 // Save asks for one rather than writing the native format over that file.
@@ -222,6 +257,18 @@ std::string withSaveExtension(std::string_view fileName)
     return result;
 }
 
+std::string withExportExtension(std::string_view fileName, std::string_view extension)
+{
+    if (fileName.empty()) return {};
+    const size_t separator = fileName.find_last_of("/\\");
+    const size_t start = separator == std::string_view::npos ? 0 : separator + 1;
+    const size_t dot = fileName.rfind('.');
+    // A folder alone, or a name starting with its only dot, keeps all it has.
+    const size_t stem = dot == std::string_view::npos || dot <= start ? fileName.size() : dot;
+    if (start == fileName.size()) return std::string(fileName);
+    return std::string(fileName.substr(0, stem)) + "." + std::string(extension);
+}
+
 namespace files {
 
 void cmdNew(AppState& state)
@@ -242,17 +289,12 @@ void cmdOpen(AppState& state)
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
     if (path.empty()) return;
-    // Read first: the mesh and its name change only for a file that was read whole.
-    const auto bytes = readForCommand(state, path);
-    if (!bytes) return;
-    Mesh opened;
-    try {
-        readMeshBytes(opened, *bytes, 1);
-    } catch (const std::bad_alloc&) {
-        tell(state, Text::NoMemoryToRead, path);
-        return;
-    }
-    state.mesh = std::move(opened);
+    // The mesh and its name change only for a file that was read whole.
+    std::optional<Mesh> opened = readInBackground(
+        state, path, "Polyquill", [] { return Mesh{}; },
+        parseWholeFile(state, path, [](Mesh& mesh, const FileBytes& bytes) { readMeshBytes(mesh, bytes, 1); }));
+    if (!opened) return;
+    state.mesh = std::move(*opened);
     state.currentFileName = path;
     closeDocumentWindows(state);
     frameViewsIfOutside(state);
@@ -280,11 +322,22 @@ void cmdMerge(AppState& state)
 {
     const std::string path = chooseMeshFile(state, meshFilter, false);
     if (path.empty()) return;
-    const auto bytes = readForCommand(state, path);
-    if (!bytes) return;
+    // A file that cannot be opened, or not held, is told before the factor is asked.
+    size_t length = 0;
+    if (const FileDescriptor file(openRegularFile(path, length)); file.fd < 0) {
+        tell(state, Text::CannotRead, path);
+        return;
+    }
+    if (length > memoryAvailable()) {
+        tell(state, Text::NoMemoryToRead, path);
+        return;
+    }
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, *bytes, factor); });
+    takeMerged(state, path, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
+                                       parseWholeFile(state, path, [factor](Mesh& mesh, const FileBytes& bytes) {
+                                           readMeshBytes(mesh, bytes, factor);
+                                       })));
 }
 
 void cmdMergeAsc(AppState& state)
@@ -293,10 +346,12 @@ void cmdMergeAsc(AppState& state)
     if (path.empty()) return;
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
-    const auto bytes = readForCommand(state, path);
-    if (!bytes) return;
-    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
+    takeMerged(state, path, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
+                                       parseWholeFile(state, path, [factor](Mesh& mesh, const FileBytes& bytes) {
+                                           const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
+                                                                       bytes.size());
+                                           importAscText(mesh, text, factor);
+                                       })));
 }
 
 void cmdImport(AppState& state)
@@ -306,22 +361,33 @@ void cmdImport(AppState& state)
     const int32_t factor = askImportFactor(state);
     if (factor == 0) return;
     const int32_t language = state.prefs.language;
-    ImportRun how;
-    how.language = language;
-    const auto imported = importThroughHelper(path, factor, how);
-    if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        state.windows->showMessage(textOf(language, Text::ImportTitle), *problem);
-        return;
-    }
-    // Shared with the mesh's own vertices as a merged native file would be.
-    const std::vector<std::byte> records = writeMeshBytes(std::get<Mesh>(imported));
-    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, records, 1); });
+    const BackgroundRead read = [path, factor, language](Mesh& mesh, const std::atomic<bool>& cancel) {
+        ImportRun how;
+        how.language = language;
+        how.cancel = &cancel;
+        auto imported = importThroughHelper(path, factor, how);
+        if (std::string* problem = std::get_if<std::string>(&imported)) return std::move(*problem);
+        // Shared with the mesh's own vertices as a merged native file would be.
+        readMeshBytes(mesh, writeMeshBytes(std::get<Mesh>(imported)), 1);
+        return std::string();
+    };
+    takeMerged(state, path,
+               readInBackground(state, path, textOf(language, Text::ImportTitle), documentToAppendTo(state), read));
 }
 
 void cmdExport(AppState& state)
 {
-    const std::string path = chooseMeshFile(state, exportFilter, true);
+    // The dialog proposes the document's name with the format exported to last (OBJ at first).
+    const std::vector<std::string_view>& formats = exportExtensions();
+    const auto format = std::find(formats.begin(), formats.end(), userValue(state, exportFormatKey));
+    const size_t index = format == formats.end() ? 0 : static_cast<size_t>(format - formats.begin());
+    const std::string path =
+        state.windows->chooseFile("", withExportExtension(state.prefs.dialogStartText, formats[index]), exportFilter,
+                                  static_cast<int32_t>(index), true);
     if (path.empty() || !mayReplace(state, path)) return;
+    const std::string chosen = lowerExtension(path);
+    if (std::find(formats.begin(), formats.end(), chosen) != formats.end())
+        rememberUserValue(state, exportFormatKey, chosen);
     const ExportProblem problem = exportThroughHelper(state.mesh, path, state.textureFileName);
     if (problem.what != ExportFailure::None)
         state.windows->showMessage(textOf(state.prefs.language, Text::ExportTitle),

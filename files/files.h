@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -184,10 +185,13 @@ inline constexpr int importHelperOutOfMemory = 3;
 // naming the file that says why not, in how.language: "the importer crashed
 // on FILE", "FILE needs more memory than allowed", "FILE took too long" or
 // "cannot import FILE: reason".
+// When the cancel flag is set, the helper is stopped within a few milliseconds
+// and the import fails.
 struct ImportRun {
     std::string helper;   // the helper program; empty: importHelperName, found as above
     ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
     int32_t language = 1;  // of the sentence: 0 German, 1 English, 2 French
+    const std::atomic<bool>* cancel = nullptr;
 };
 std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
                                                     const ImportRun& how = {});
@@ -342,6 +346,11 @@ std::string commandLineFileName(const std::vector<std::string>& parameters);
 // ("/" and "\" both separate) has no extension after its last "." (cut at the
 // first double quote); otherwise the name unchanged.
 std::string withSaveExtension(std::string_view fileName);
+
+// Export's proposal: the name with the extension after its last "." in its
+// last path component replaced by `extension` (added when it has none); a
+// name ending in a separator or empty stays as it is.
+std::string withExportExtension(std::string_view fileName, std::string_view extension);
 
 // ---- commands --------------------------------------------------------------------------
 

@@ -105,6 +105,7 @@ struct HelperRun {
     std::vector<std::byte> reply;
     bool replyRefused = false;  // longer than its header allows, or a header no reply has
     bool timedOut = false;      // killed here after the wall-clock allowance
+    bool cancelled = false;     // killed here when the caller asked
     int status = 0;             // as waitpid reports it
     double cpuSeconds = 0;
 };
@@ -112,8 +113,11 @@ struct HelperRun {
 // Reads the reply until the helper closes the pipe, refusing it as soon as it
 // cannot be valid, within a wall-clock allowance of twice the CPU limit (and a
 // little): a helper that sleeps or waits uses no CPU time.
-void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, HelperRun& run)
+void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, const std::atomic<bool>* cancel,
+               HelperRun& run)
 {
+    // The longest wait on the pipe between two looks at the cancel flag.
+    constexpr int64_t cancelPollMs = 5;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(2 * static_cast<int64_t>(limits.cpuSeconds) + 5);
     std::optional<uint64_t> length;
@@ -124,8 +128,13 @@ void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, Helper
             run.timedOut = true;
             return;
         }
+        if (cancel != nullptr && cancel->load()) {
+            run.cancelled = true;
+            return;
+        }
         pollfd ready{fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
+        const int64_t wait = cancel != nullptr ? std::min<int64_t>(left.count(), cancelPollMs) : left.count();
+        const int polled = ::poll(&ready, 1, static_cast<int>(std::min<int64_t>(wait, INT_MAX)));
         if (polled < 0 && errno != EINTR) {
             run.replyRefused = true;
             return;
@@ -155,7 +164,7 @@ void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, Helper
 }
 
 HelperRun runHelper(const std::string& helper, const std::string& path, const ImportLimits& limits,
-                    uint64_t maxBodyBytes)
+                    uint64_t maxBodyBytes, const std::atomic<bool>* cancel)
 {
     HelperRun run;
     int ends[2] = {-1, -1};
@@ -187,9 +196,9 @@ HelperRun runHelper(const std::string& helper, const std::string& path, const Im
         return run;
     }
 
-    readReply(readEnd.fd, limits, maxBodyBytes, run);
+    readReply(readEnd.fd, limits, maxBodyBytes, cancel, run);
     readEnd.close();
-    if (run.timedOut || run.replyRefused) ::kill(child, SIGKILL);
+    if (run.timedOut || run.replyRefused || run.cancelled) ::kill(child, SIGKILL);
     rusage usage{};
     while (::wait4(child, &run.status, 0, &usage) < 0 && errno == EINTR) {
     }
@@ -256,9 +265,10 @@ std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int
     const ImportLimits limits = how.limits.memoryBytes != 0 ? how.limits : importLimitsFor(fileBytes);
     const std::string helper = how.helper.empty() ? helperProgram(importHelperName) : how.helper;
     const uint64_t maxBodyBytes = std::min(limits.memoryBytes, maxReplyTriangles * recordBytes);
-    const HelperRun run = runHelper(helper, path, limits, maxBodyBytes);
+    const HelperRun run = runHelper(helper, path, limits, maxBodyBytes, how.cancel);
     if (!run.startProblem.empty())
         return cannot(textOf(language, Text::HelperNotStarted, {helper, run.startProblem}));
+    if (run.cancelled) return cannot(textOf(language, Text::ImportCancelled));
 
     const std::string crashed = textOf(language, Text::ImportCrashed, {path});
     const std::string tooLong = textOf(language, Text::ImportTookTooLong, {path});

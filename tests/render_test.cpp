@@ -424,6 +424,25 @@ TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelectedCullsCounterClockwiseAnd
     EXPECT_TRUE(std::abs(quarter.left - 99.2) <= 1 && std::abs(quarter.right - 148.8) <= 1) << quarter.left << " " << quarter.right;
 }
 
+TEST(Render, ThreeDViewShowsCulledFacesInTheTintWhenAskedAndPlacesAFramedAndPannedMesh)
+{
+    ViewFixture f(ViewKind::ThreeD);
+    PQ_REQUIRE_GL(f.gl);
+    const Pixel tint{153, 38, 38};  // backFaceTint at depth 0, where the fog takes nothing
+    const ViewCamera backFaces{.showBackFaces = true};
+    EXPECT_EQ(pixelAt(f.draw(texturedSquare(false), backFaces), 124, 99), tint);
+    EXPECT_EQ(pixelAt(f.draw(texturedSquare(true), backFaces), 124, 99), white);
+
+    Mesh far = texturedSquare(true);
+    for (Vertex& v : far.vertices) v.x += 10.0f, v.y -= 10.0f;
+    EXPECT_TRUE(findPixels(f.draw(far), exactly(white)).empty());
+    const ViewCamera framed{.zoom = -0.75f, .frame = {10.0f, -10.0f, 0.0f, 1.0f}, .pan3DX = 0.5f, .pan3DY = 0.5f};
+    const PixelBox box = findPixels(f.draw(far, framed), exactly(white));
+    // Scale 0.25 about the square's centre, then half a view right and up.
+    EXPECT_TRUE(std::abs(box.left - 161.2) <= 1 && std::abs(box.right - 210.8) <= 1 && std::abs(box.top - 29.7) <= 1)
+        << box.left << " " << box.right << " " << box.top;
+}
+
 TEST(Render, ViewsPictureLaysOutFourViewsWithTheTextureIn3D)
 {
     const std::string folder = makeTestFolder("picture");

@@ -46,8 +46,9 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     rebuild(0);
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
-                      "Wiederherstellen=27,Alles zeigen=30,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
-                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,---,Proportionen beibehalten=54,"
+                      "Wiederherstellen=27,Alles zeigen=30,Rückseiten zeigen=60,---,Position festlegen...=40,---,"
+                      "Textur aus Front projizieren=41,Textur aus Side projizieren=42,Textur aus Top projizieren=43,"
+                      "---,Proportionen beibehalten=54,"
                       "Netz=-1,Alles auswählen=70,Nichts auswählen=71,Auswahl umkehren=72,---,Duplizieren=73,Spiegeln...=74,"
                       "Extrudieren...=75,Verschweißen...=76,---,Quader einfügen...=77,Ebene einfügen...=78,"
                       "Zylinder einfügen...=79,Kegel einfügen...=80,Kugel einfügen...=81,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3i3,|,"
@@ -62,7 +63,7 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     for (const auto& [language, text] : {std::pair{2, "Tout afficher"}, std::pair{7, "Alles zeigen"}}) {
         rebuild(language);
         EXPECT_EQ(windows.menu[17].text, text);
-        EXPECT_EQ(windows.menu[25].text, textOf(language, Text::KeepProportions));
+        EXPECT_EQ(windows.menu[26].text, textOf(language, Text::KeepProportions));
     }
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "automatische Texturekoordinatensetzung");
     EXPECT_TRUE(uiTextOf(state.uiText, 1, uiMessageCount).empty() && uiTextOf(state.uiText, 1, -1).empty());
@@ -172,4 +173,67 @@ TEST_F(Shell, EventsAreRoutedByKindAndWindow)
     dispatch(eventKeyDown, windowTop, vkUp);
     dispatch(eventKeyDown, window3D, vkUp);
     EXPECT_EQ(state.camera, (ViewCamera{.panZ = 0.125f, .orbitX = 1, .zoom = 0.25f}));
+}
+
+TEST_F(Shell, TheMouseTurnsAndPansThe3DViewKeepingTheSelectionAndShowBackFacesIsRemembered)
+{
+    windows.openWindow(window3D, {.width = 250, .height = 198, .title = {}});
+    addVertex(state.mesh, 0, 0, 0, 1);
+    setToolMode(state, SelectVertex);
+    const auto drag = [this](int32_t window, int32_t button, CursorPos from, CursorPos to) {
+        windows.cursor[window] = from;
+        dispatch(button == mkLButton ? eventLeftDown : eventMiddleDown, window, button);
+        windows.cursor[window] = to;
+        dispatch(eventMouseMove, window, button);
+    };
+    drag(window3D, mkLButton, {100, 100}, {162, 150});
+    EXPECT_FLOAT_EQ(state.camera.orbitY, -89.28f);  // 62 of 250 pixels across: a full turn per width
+    EXPECT_FLOAT_EQ(state.camera.orbitX, -72.0f);   // 50 down, at the same rate
+    EXPECT_EQ(countSelectedVertices(state.mesh), 1) << "a turn is no click of the tool";
+    const ViewCamera turned = state.camera;
+    drag(window3D, mkMButton, {162, 150}, {187, 51});
+    EXPECT_EQ(std::pair(state.camera.pan3DX, state.camera.pan3DY), std::pair(0.2f, 1.0f));
+    drag(windowFront, mkLButton, {300, 300}, {0, 0});
+    EXPECT_EQ(state.camera.orbitY, turned.orbitY) << "a press elsewhere ends the turn";
+
+    buildMenuAndToolbar(state);
+    for (const bool on : {true, false, true}) {
+        dispatch(eventCommand, windowMain, cmdShowBackFaces);
+        EXPECT_EQ(std::pair(state.camera.showBackFaces, windows.menuChecked[cmdShowBackFaces]), std::pair(on, on));
+    }
+    AppState next;
+    loadUserState(next), loadRememberedToggles(next);
+    EXPECT_TRUE(next.camera.showBackFaces);
+}
+
+TEST_F(Shell, TheMoveToolGrabsTheUnselectedVertexItIsPressedOnAndMovesItInOneStep)
+{
+    windows.openWindow(windowFront, {.width = 200, .height = 200, .title = {}});
+    windows.active = windowFront;
+    addVertex(state.mesh, 0, 0, 0, 1), addVertex(state.mesh, 0.5f, 0.5f, 0), addVertex(state.mesh, 0.5f, 0.5f, 0);
+    resetDocumentHistory(state);
+    setToolMode(state, MoveVertex);
+    const auto press = [this](int32_t x, int32_t y) {
+        windows.cursor[windowFront] = {x, y};
+        dispatch(eventLeftDown, windowFront, mkLButton);
+        recordAfterEvent(state);
+    };
+    const auto selection = [this] {
+        std::string out;
+        for (const Vertex& v : state.mesh.vertices) out += std::to_string(v.selected);
+        return out;
+    };
+    press(152, 48);  // 2 pixels off the two stacked at (0.5, 0.5): the first of them, alone
+    EXPECT_EQ(selection(), "010");
+    windows.cursor[windowFront] = {160, 40};
+    dispatch(eventMouseMove, windowFront, mkLButton);
+    EXPECT_EQ(std::pair(state.mesh.vertices[1].x, state.mesh.vertices[1].y), std::pair(0.6f, 0.6f));
+    state.eventKind = eventLeftUp;
+    recordAfterEvent(state);
+    undoCommand(state);
+    EXPECT_EQ(selection() + " " + formatDecimal(state.mesh.vertices[1].x), "100 0.500000") << "one step";
+    state.mesh.vertices[2].selected = 1;
+    press(148, 52);  // on a spot holding a selected vertex, and off every vertex: the selection is kept
+    press(20, 180);
+    EXPECT_EQ(selection(), "101");
 }

@@ -167,8 +167,13 @@ TEST_F(Loop, EachChangeRedrawsTheViewsShowingItOnceWhenTheQueueIsEmpty)
          {1, 2, 3, 4}, true},
         {"window size", [](FakeWindowLayer& w, AppState&) { w.resizeHandler(); }, {1, 2, 3, 4}},
         {"Home frames the mesh", [](FakeWindowLayer& w, AppState& s) { addVertex(s.mesh, 30, 0, 0), w.push(eventKeyDown, window3D, vkHome); },
-         {1, 2, 3}},
+         {1, 2, 3, 4}},
         {"20 keys", [](FakeWindowLayer& w, AppState&) { for (int i = 0; i < 20; ++i) w.push(eventKeyDown, window3D, vkLeft); }, {4}},
+        {"import inside the views", [](FakeWindowLayer& w, AppState&) {
+             const std::string obj = makeTestFolder("loop") + "/tri.obj";
+             std::ofstream(obj) << "v 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nf 1 2 3\n";
+             w.fileAnswers = {obj}, w.promptAnswers = {"1"}, w.push(eventCommand, windowMain, cmdImport);
+         }, {1, 2, 3, 4}, true},
         {"uncovered", [](FakeWindowLayer& w, AppState&) { w.exposeHandler({windowTop, windowSide}); }, {2, 3}},
     };
     for (const Change& change : changes) {

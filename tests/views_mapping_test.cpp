@@ -84,8 +84,27 @@ TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtAQuarter)
     EXPECT_EQ(c.zoom, -0.75f) << "the mesh never shrinks below a quarter";
     for (int i = 0; i < 100; ++i) zoomIn(c);
     EXPECT_EQ(c.zoom, 24.25f);
-    frameThreeDView(c);
+    frameThreeDView(c, Mesh{});
     EXPECT_EQ(c.zoom, 0.0f);
+}
+
+TEST(Mapping, The3DViewTurnsWithinOneTurnAndHomeFramesTheMeshAboutItsCentre)
+{
+    ViewCamera c;
+    turnThreeDView(c, 812.5f, -125.0f, 250.0f);  // three and a quarter turns, half a turn up
+    EXPECT_EQ(std::pair(c.orbitX, c.orbitY), std::pair(180.0f, -90.0f));
+    Mesh mesh;
+    addVertex(mesh, 9, 20, -3), addVertex(mesh, 11, 24, 1), addVertex(mesh, 10, 21, NAN);
+    c.zoom = 2.0f, c.pan3DX = 1.0f;
+    frameThreeDView(c, mesh);
+    // Centre (10, 22, -1), half diagonal 3: the box fits however it is turned.
+    EXPECT_EQ(std::tuple(c.frame.x, c.frame.y, c.frame.z), std::tuple(10, 22, -1));
+    EXPECT_EQ(std::tuple(c.zoom, c.pan3DX, c.orbitY), std::tuple(0, 0, -90));
+    EXPECT_FLOAT_EQ(c.frame.scale, frameFill / 3.0f);
+    frameThreeDView(c, Mesh{});
+    EXPECT_EQ(c.frame, ThreeDHome{});
+    panThreeDView(c, 5.0f, 5.0f, 0.0f, 198.0f);  // a view of no width yet
+    EXPECT_EQ(c.pan3DX, 0.0f);
 }
 
 TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)

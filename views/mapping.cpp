@@ -308,4 +308,40 @@ void zoomOut(ViewCamera& c)
     if (c.zoom + 1.0f - zoomStep >= minZoomScale) c.zoom -= zoomStep;
 }
 
-void frameThreeDView(ViewCamera& c) { c.zoom = 0.0f; }
+void frameThreeDView(ViewCamera& c, const Mesh& mesh)
+{
+    c.zoom = 0.0f;
+    c.pan3DX = c.pan3DY = 0.0f;
+    c.frame = {};
+    const Bounds b = meshBounds(mesh);
+    if (b.empty) return;
+    const double cx = (static_cast<double>(b.low.x) + b.high.x) / 2.0;
+    const double cy = (static_cast<double>(b.low.y) + b.high.y) / 2.0;
+    const double cz = (static_cast<double>(b.low.z) + b.high.z) / 2.0;
+    // The box's half diagonal: the whole box stays inside the view's cube
+    // (depth included) at any turn.
+    const double radius = std::hypot(static_cast<double>(b.high.x) - cx, static_cast<double>(b.high.y) - cy,
+                                     static_cast<double>(b.high.z) - cz);
+    c.frame.x = static_cast<float>(cx);
+    c.frame.y = static_cast<float>(cy);
+    c.frame.z = static_cast<float>(cz);
+    const double scale = radius > 0.0 ? frameFill / radius : 1.0;
+    c.frame.scale = static_cast<float>(std::clamp(scale, static_cast<double>(minOrthoZoom),
+                                                  static_cast<double>(maxOrthoZoom)));
+}
+
+void turnThreeDView(ViewCamera& c, float dx, float dy, float width)
+{
+    if (!(width > 0.0f)) return;
+    const float degreesPerPixel = 360.0f / width;
+    // The model's front follows the cursor: right turns it right, down turns it down.
+    c.orbitY = std::fmod(c.orbitY - dx * degreesPerPixel, 360.0f);
+    c.orbitX = std::fmod(c.orbitX - dy * degreesPerPixel, 360.0f);
+}
+
+void panThreeDView(ViewCamera& c, float dx, float dy, float width, float height)
+{
+    if (!(width > 0.0f) || !(height > 0.0f)) return;
+    c.pan3DX += 2.0f * dx / width;
+    c.pan3DY -= 2.0f * dy / height;
+}

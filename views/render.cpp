@@ -277,13 +277,35 @@ void syncCorners(const RenderBuffers& b, ViewBuffers& own)
     own.filled = true;
 }
 
+// The 3D view's model-view matrix: the model scaled by zoom + 1 and the
+// frame's scale about the frame's centre. At the start frame it is the plain
+// scale, exactly.
+void placeThreeDModel(float zoom, const ThreeDHome& frame)
+{
+    glLoadIdentity();
+    const float s = (zoom + 1.0f) * frame.scale;
+    glScalef(s, s, s);
+    if (frame.x != 0.0f || frame.y != 0.0f || frame.z != 0.0f) glTranslatef(-frame.x, -frame.y, -frame.z);
+}
+
+// Moves the 3D picture by its pan, in front of the camera's projection.
+void applyThreeDPan(const ViewCamera& camera)
+{
+    if (camera.pan3DX == 0.0f && camera.pan3DY == 0.0f) return;
+    std::array<float, 16> camerasMatrix{};
+    glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glTranslatef(camera.pan3DX, camera.pan3DY, 0.0f);
+    glMultMatrixf(camerasMatrix.data());
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void drawThreeD(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& camera, const RenderBuffers& b,
                 ViewBuffers& own)
 {
     glBindTexture(GL_TEXTURE_2D, frame.textureName);
-    glLoadIdentity();
-    const float s = camera.zoom + 1.0f;
-    glScalef(s, s, s);
+    placeThreeDModel(camera.zoom, camera.frame);
     const bool buffers = frame.path == RenderPath::BufferObjects;
     if (buffers) syncCorners(b, own);
     if (!b.positions.empty()) {
@@ -294,6 +316,15 @@ void drawThreeD(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& came
         for (const ColourRun& run : b.triangleRuns) {
             glColor3f(run.colour[0], run.colour[1], run.colour[2]);
             glDrawArrays(GL_TRIANGLES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
+        }
+        // The faces culled above are the back faces: their other side in the tint.
+        if (camera.showBackFaces) {
+            glCullFace(GL_BACK);
+            glDisable(GL_TEXTURE_2D);
+            glColor3f(backFaceTint[0], backFaceTint[1], backFaceTint[2]);
+            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(b.positions.size() / 3));
+            glEnable(GL_TEXTURE_2D);
+            glCullFace(GL_FRONT);
         }
         if (buffers) glBindBuffer(GL_ARRAY_BUFFER, 0);
     }
@@ -378,6 +409,7 @@ void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const Vi
     const CameraArgs c = viewCameraArgs(frame.view, camera);
     setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
     if (threeD) {
+        applyThreeDPan(camera);
         glCullFace(GL_FRONT);
         glDisable(GL_LIGHTING);
         renderMesh(mesh, frame, camera, shared, own);

@@ -186,6 +186,20 @@ int32_t addCornerAt(AppState& state)
     return picked;
 }
 
+int32_t grabVertexAt(AppState& state)
+{
+    const std::optional<ViewKind> view = activeView(state);
+    const std::vector<int32_t> stack = view ? stackAt(state, *view) : std::vector<int32_t>();
+    LargeList<Vertex>& vertices = state.mesh.vertices;
+    for (int32_t i : stack)
+        if (vertices[static_cast<size_t>(i)].selected != 0) return -1;
+    if (stack.empty()) return -1;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        vertices[i].selected = static_cast<int32_t>(i) == stack.front() ? 1 : 0;
+    markMeshChanged(state, allViews);
+    return stack.front();
+}
+
 int32_t extendSelectionAt(AppState& state)
 {
     const std::optional<ViewKind> view = activeView(state);

@@ -17,6 +17,18 @@
 // View index: Front 0, Side 1, Top 2, 3D 3; the view's window number is index + 1.
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
+// Where Home put the mesh in the 3D view: the point (x, y, z) in the view's
+// middle, the model scaled by `scale` (and by zoom + 1). The start puts the
+// origin there at scale 1.
+struct ThreeDHome {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    float scale = 1.0f;
+
+    bool operator==(const ThreeDHome&) const = default;
+};
+
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
 // view and its zoom, none of them ever saved; and whether the orthographic
 // views keep the model's proportions, which is remembered between runs.
@@ -28,6 +40,10 @@ struct ViewCamera {
     float orbitY = 0.0f;     // degrees about Y
     float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
     float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+    ThreeDHome frame{};      // the 3D view's centre and scale, set by Home
+    float pan3DX = 0.0f;     // the 3D picture moved across and up, in half views
+    float pan3DY = 0.0f;
+    bool showBackFaces = false;  // the 3D view draws faces seen from behind in backFaceTint
     // Off: each view stretches clip space over its shape, so a model unit is
     // half the view's width across and half its height down. On: a unit is as
     // many pixels across as down, half the shorter side at orthoZoom 1.
@@ -157,8 +173,16 @@ void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 // stays at least minZoomScale.
 void zoomIn(ViewCamera& camera);
 void zoomOut(ViewCamera& camera);
-// Home's part in the 3D view: the start zoom again.
-void frameThreeDView(ViewCamera& camera);
+// Home's part in the 3D view: the mesh's bounding box centred and scaled so
+// that it fits however the view is turned; zoom and pan start again, the turn
+// stays. An empty mesh gets the start frame.
+void frameThreeDView(ViewCamera& camera, const Mesh& mesh);
+// Left drag over the 3D view by (dx, dy) pixels in a view `width` wide: a drag
+// across the whole width turns the model once about y, up and down turn it
+// about x at the same rate; the angles stay within one turn.
+void turnThreeDView(ViewCamera& camera, float dx, float dy, float width);
+// Middle drag over the 3D view: the picture follows the cursor.
+void panThreeDView(ViewCamera& camera, float dx, float dy, float width, float height);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
@@ -264,6 +288,8 @@ struct RenderBuffers {
     std::vector<float> scratch;  // marker lines on their way into a buffer object
 };
 
+// The colour of the faces the 3D view shows from behind when asked to.
+constexpr std::array<float, 3> backFaceTint{0.6f, 0.15f, 0.15f};
 // One view context's own arrays, following one RenderBuffers all its life
 // (their versions are compared): its markers' near faces as line ends, what
 // its camera shows of them and of the wireframe, and on the buffer path every
@@ -350,6 +376,11 @@ int32_t pickVertexAt(AppState& state);
 // second click on the same spot moves the corner just given on to the next
 // vertex stacked there.
 int32_t addCornerAt(AppState& state);
+// Move-tool press: on a spot where no vertex is selected, the first vertex
+// stacked there becomes the only selected one, for the drag to move; returns
+// it. -1, with the selection kept, on a spot holding a selected vertex or with
+// no vertex in reach.
+int32_t grabVertexAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
 // Ctrl + left button down with the select tool: a box opens at the cursor in

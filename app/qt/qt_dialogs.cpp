@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace {
@@ -137,6 +138,17 @@ std::string QtWindowLayer::chooseFile(std::string_view title, std::string_view s
     const QStringList filters = fileFilters(filter);
     dialog.setNameFilters(filters);
     if (filterIndex >= 0 && filterIndex < filters.size()) dialog.selectNameFilter(filters[filterIndex]);
+    // Saving, a name typed without an extension takes the chosen filter's;
+    // the dialog itself changes the extension of the name when the filter changes.
+    const auto useSuffixOf = [&dialog](const QString& nameFilter) {
+        const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = firstPattern.match(nameFilter);
+        if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+    };
+    if (save && filters.size() > 1) {
+        useSuffixOf(dialog.selectedNameFilter());
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useSuffixOf);
+    }
 
     const QString start = qs(startText);
     const qsizetype cut = std::max(start.lastIndexOf(QLatin1Char('/')), start.lastIndexOf(QLatin1Char('\\')));

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
+import contextlib
 import os
 import re
 import subprocess
 import sys
+import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -478,6 +480,63 @@ def box(journey):
     expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
 
 
+def turn(journey):
+    """A left drag across half the 3D view, without pauses, turns a triangle's front away; Edit > Show back
+    faces shows its back in a red tint; dragged back, its front shows again."""
+    write(journey.path("turn.pq"), pq_bytes([[(0.0, 0.0, -0.5, 0.5, 0.0), (1.0, 0.0, 0.5, 0.5, 0.0),
+                                               (1.0, 1.0, 0.5, -0.5, 0.0)]]))  # clockwise in Front
+    editor = Editor(journey, [journey.path("turn.pq")])
+    (vx, vy), (x, y) = editor.origin["3D"], editor.at("3D", 60, 100)
+
+    def count(shot, test):  # every second pixel of the 3D view but its label's corner
+        return sum(test(shot.at(vx + i, vy + j)) for j in range(0, VIEW_H, 2) for i in range(0, VIEW_W, 2)
+                   if i >= 60 or j >= 30)
+    for dx, toggle, want, name in ((0, False, (True, False), "front"), (125, False, (False, False), "behind"),
+                                   (0, True, (False, True), "back-faces"), (-125, False, (True, False), "front-again")):
+        moves = [w for k in range(1, 11) for w in ("mousemove", x + dx * k // 10, y)]
+        if dx:
+            xdo("mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
+        if toggle:
+            editor.menu(6, rights=1)  # Edit: Show back faces
+        poll_screen(name, lambda shot: None if (count(shot, lambda c: min(c) > 200) > 300, count(
+            shot, lambda c: c[0] > 60 and c[0] > 3 * max(c[1], c[2])) > 300) == want else "not %r" % (want,))
+        journey.screenshot("turn-" + name)
+
+
+def children(pid):
+    """The processes whose parent is pid, by the fields of /proc/N/stat after the program's name."""
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError), open("/proc/%s/stat" % entry) as f:
+            found += [entry] * (int(f.read().rsplit(")", 1)[1].split()[1]) == pid)
+    return found
+
+
+def cancel(journey):
+    """A large OBJ's import cancelled in its progress window: the helper ends, the editor answers at once and
+    the document is as it was."""
+    side, progress_title = 600, "^(Lesen|Reading|Lecture)$"
+    vertices = ["v %d %d 0\n" % (i, j) for i in range(side + 1) for j in range(side + 1)]
+    faces = ["f %d %d %d\n" % (a, a + side + 1, a + 1) for a in range(1, side * side)]
+    write(journey.path("large.obj"), "".join(vertices + faces).encode())
+    write(document := journey.path("quad.pq"), original := pq_bytes(QUAD))
+    editor = Editor(journey, [document])
+    editor.menu(downs=7)  # File: Import...
+    editor.answer("^Open$", journey.path("large.obj"), another=True)
+    editor.answer("^Gr", "1", another=True)
+    px, py, _, _ = geometry(wait_for("the progress window", lambda: windows(progress_title))[0])
+    helpers = wait_for("the import helper", lambda: children(editor.process.pid))
+    time.sleep(0.3)
+    journey.screenshot("cancel-progress")
+    xdo("mousemove", px + 160, py + 77, "click", 1)
+    clicked = time.time()
+    wait_for("the progress window to close", lambda: not windows(progress_title))
+    print("the progress window closed %.3f s after the click" % (time.time() - clicked))
+    expect(not children(editor.process.pid), "the helper %r runs on" % helpers)
+    editor.button("createvertex")
+    expect(editor.saved(document, "key", "ctrl+s") == original, "the document changed: %r" % read_pq(document))
+
+
 def colours(shot, origin):
     """Pixels of a view below its label: brick red, slate blue-grey, window glass and lawn green."""
     (vx, vy), counts = origin, [0, 0, 0, 0]
@@ -554,4 +613,5 @@ if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "sample": sample, "document": document, "proportions": proportions, "oldcard": oldcard}))
+                          "sample": sample, "document": document, "proportions": proportions, "oldcard": oldcard,
+                          "turn": turn, "cancel": cancel}))

@@ -3,10 +3,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "app/app.h"
@@ -272,6 +274,12 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
     }
     EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the helper " + path("none") +
                                                          " could not be started: No such file or directory");
+    // Cancelled while the helper works: it is stopped long before its 15 s allowance ends.
+    fs::permissions(write("helper", "#!/bin/sh\nexec sleep 60\n"), fs::perms::owner_all);
+    std::atomic<bool> cancel = false;
+    std::thread canceller([&cancel] { std::this_thread::sleep_for(std::chrono::milliseconds(200)), cancel = true; });
+    EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 5}, 1, &cancel}), "cannot import " + file + ": cancelled");
+    canceller.join();
     // The editor's sentences are in the interface's language.
     fs::permissions(write("helper", "#!/bin/sh\nexit 3\n"), fs::perms::owner_all);
     EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1}, 0}), file + " braucht mehr Speicher als erlaubt");
@@ -305,6 +313,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     FakeWindowLayer fake;
     AppState state;
     state.windows = &fake;
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);  // made by the first export that remembers
     state.mesh = seamMesh();  // its half-built triangle is neither kept nor written
     state.prefs.language = 1;
     const Mesh before = state.mesh;
@@ -335,11 +344,23 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     fs::create_directories(dir / "models");
     fake.fileAnswers.push_back(path("models/ship.obj"));
     files::cmdExport(state);
-    EXPECT_EQ(fake.fileDialogs[6].filter, "OBJ STL PLY glTF COLLADA 3DS|*.obj;*.stl;*.ply;*.glb;*.gltf;*.dae;*.3ds");
+    EXPECT_EQ(fake.fileDialogs[6].filter,
+              "OBJ|*.obj|STL|*.stl|PLY|*.ply|glTF binary|*.glb|glTF|*.gltf|COLLADA|*.dae|3DS|*.3ds");
     EXPECT_EQ(std::vector({fake.fileDialogs[5].save, fake.fileDialogs[6].save}), std::vector({false, true}));
     EXPECT_EQ(fake.messages.size(), 2u);
     EXPECT_NE(read(path("models/ship.obj")).find("# Mesh 'polyquill' with 4 faces"), std::string::npos);
     EXPECT_NE(read(path("models/ship.mtl")).find("map_Kd ../brick.png"), std::string::npos);
+    // The proposal: the document's name with the format exported to last, which the next run remembers.
+    state.prefs.dialogStartText = path("models/ship.pq");
+    fake.fileAnswers = {path("ship.stl"), ""};
+    files::cmdExport(state);
+    loadUserState(state);
+    files::cmdExport(state);
+    EXPECT_EQ(std::pair(fake.fileDialogs[7].startText, fake.fileDialogs[7].filterIndex),
+              std::pair(path("models/ship.obj"), 0));
+    EXPECT_EQ(std::pair(fake.fileDialogs[8].startText, fake.fileDialogs[8].filterIndex),
+              std::pair(path("models/ship.stl"), 1));
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 // An export helper that is missing, crashes or stops reading is a message (and raises no SIGPIPE).

@@ -42,12 +42,41 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    // ---- import failures: %1 the file
+    ImportCannotOpen,        // %2 the system's reason
+    ImportNotRegular,
+    ImportUnknownFormat,     // %2 the extension, %3 the extensions import reads
+    ImportFactorZero,
+    ImportHelperNotStarted,  // %2 the helper program, %3 the system's reason
+    ImportCrashed,
+    ImportNeedsMemory,
+    ImportTookTooLong,
+    ImportNotValid,          // %2 the format, %3 the reason below
+    ImportNotValidAtAll,     // %2 the format
+    ImportNoTriangles,
+    // the reason of ImportNotValid
+    ReasonEmpty,
+    ReasonEndsEarly,
+    ReasonNotRecognised,
+    ReasonBadXml,
+    ReasonLongChunk,
+    ReasonFaceVertex,  // %1 the vertex number, %2 the vertex count
+    ReasonFaceVertexMissing,
+    ReasonFaceWithoutCorners,
+    ReasonInconsistent,
+    ReasonBadNumber,  // %1 the text
+    ReasonNumberMissing,
+    ReasonMissingFile,  // %1 the file named
+    ReasonHeaderWithoutEnd,
+    ReasonHeaderPromisesMore,
     count
 };
 
 // The text in a language (outside 0 to 2 German) with %1, %2... replaced by
 // the arguments in order; a placeholder without an argument stays as it is.
 std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
+// Why the file at the path could not be imported, as one sentence in the language.
+std::string importProblemText(int32_t language, const std::string& path, const ImportProblem& problem);
 
 // ---- commands and tools ------------------------------------------------------------
 

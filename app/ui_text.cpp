@@ -51,6 +51,64 @@ constexpr AddedText kAddedTexts[] = {
     {Text::WriteFailed,
      {"Die Datei konnte nicht geschrieben werden:\n%1\n%2", "The file could not be written:\n%1\n%2",
       "Impossible d'écrire le fichier :\n%1\n%2"}},
+    // ---- import failures
+    {Text::ImportCannotOpen,
+     {"%1 kann nicht importiert werden: %2", "cannot import %1: %2", "impossible d'importer %1 : %2"}},
+    {Text::ImportNotRegular,
+     {"%1 kann nicht importiert werden: es ist keine gewöhnliche Datei", "cannot import %1: it is not a regular file",
+      "impossible d'importer %1 : ce n'est pas un fichier ordinaire"}},
+    {Text::ImportUnknownFormat,
+     {"%1 kann nicht importiert werden: unbekanntes Format „%2“; der Import liest %3",
+      "cannot import %1: unknown format \"%2\": import reads %3",
+      "impossible d'importer %1 : format « %2 » inconnu ; l'import lit %3"}},
+    {Text::ImportFactorZero,
+     {"%1 kann nicht importiert werden: der Faktor darf nicht 0 sein", "cannot import %1: the factor must not be 0",
+      "impossible d'importer %1 : le facteur ne doit pas être 0"}},
+    {Text::ImportHelperNotStarted,
+     {"%1 kann nicht importiert werden: das Importprogramm %2 konnte nicht gestartet werden: %3",
+      "cannot import %1: the import helper %2 could not be started: %3",
+      "impossible d'importer %1 : le programme d'import %2 n'a pas pu être lancé : %3"}},
+    {Text::ImportCrashed,
+     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1", "le programme d'import a planté sur %1"}},
+    {Text::ImportNeedsMemory,
+     {"%1 braucht mehr Speicher als erlaubt", "%1 needs more memory than allowed",
+      "%1 demande plus de mémoire que permis"}},
+    {Text::ImportTookTooLong, {"%1 hat zu lange gedauert", "%1 took too long", "%1 a pris trop de temps"}},
+    {Text::ImportNotValid,
+     {"%1 ist keine gültige %2-Datei: %3", "%1 is not a valid %2 file: %3", "%1 n'est pas un fichier %2 valide : %3"}},
+    {Text::ImportNotValidAtAll,
+     {"%1 ist keine gültige %2-Datei", "%1 is not a valid %2 file", "%1 n'est pas un fichier %2 valide"}},
+    {Text::ImportNoTriangles, {"%1 enthält keine Dreiecke", "%1 holds no triangles", "%1 ne contient aucun triangle"}},
+    {Text::ReasonEmpty, {"sie ist leer", "it is empty", "il est vide"}},
+    {Text::ReasonEndsEarly, {"sie endet zu früh", "it ends too early", "il se termine trop tôt"}},
+    {Text::ReasonNotRecognised,
+     {"ihr Inhalt hat nicht dieses Format", "its contents are not in that format",
+      "son contenu n'est pas dans ce format"}},
+    {Text::ReasonBadXml, {"ihr XML ist fehlerhaft", "its XML is malformed", "son XML est mal formé"}},
+    {Text::ReasonLongChunk,
+     {"ein Abschnitt gibt sich länger als die Datei", "a part claims to be longer than the file",
+      "une partie se dit plus longue que le fichier"}},
+    {Text::ReasonFaceVertex,
+     {"eine Fläche nennt Vertex %1 von %2", "a face names vertex %1 of %2", "une face désigne le sommet %1 sur %2"}},
+    {Text::ReasonFaceVertexMissing,
+     {"eine Fläche nennt einen Vertex, den es nicht gibt", "a face names a vertex that is not there",
+      "une face désigne un sommet qui n'existe pas"}},
+    {Text::ReasonFaceWithoutCorners, {"eine Fläche hat keine Ecken", "a face has no corners", "une face n'a aucun coin"}},
+    {Text::ReasonInconsistent,
+     {"ihre Teile passen nicht zusammen", "its parts do not fit together", "ses parties ne concordent pas"}},
+    {Text::ReasonBadNumber,
+     {"eine Zahl ist nicht lesbar: „%1“", "a number cannot be read: \"%1\"", "un nombre est illisible : « %1 »"}},
+    {Text::ReasonNumberMissing, {"eine Zahl fehlt", "a number is missing", "un nombre manque"}},
+    {Text::ReasonMissingFile,
+     {"die Datei „%1“, auf die sie verweist, lässt sich nicht öffnen",
+      "the file \"%1\" it refers to cannot be opened",
+      "le fichier « %1 » auquel il renvoie ne peut pas être ouvert"}},
+    {Text::ReasonHeaderWithoutEnd,
+     {"der Kopf hat keine Zeile end_header", "the header has no end_header line",
+      "l'en-tête n'a pas de ligne end_header"}},
+    {Text::ReasonHeaderPromisesMore,
+     {"der Kopf verspricht mehr Daten, als die Datei enthält", "the header promises more data than the file holds",
+      "l'en-tête annonce plus de données que le fichier n'en contient"}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);
@@ -107,4 +165,61 @@ std::string textOf(int32_t language, Text text, std::initializer_list<std::strin
         }
     }
     return result;
+}
+
+namespace {
+
+// The words of a reason an import gives; nothing for Other and NoTriangles.
+std::optional<Text> reasonText(ImportReason reason)
+{
+    switch (reason) {
+    case ImportReason::Other:
+    case ImportReason::NoTriangles: return std::nullopt;
+    case ImportReason::Empty: return Text::ReasonEmpty;
+    case ImportReason::EndsEarly: return Text::ReasonEndsEarly;
+    case ImportReason::NotRecognised: return Text::ReasonNotRecognised;
+    case ImportReason::BadXml: return Text::ReasonBadXml;
+    case ImportReason::LongChunk: return Text::ReasonLongChunk;
+    case ImportReason::FaceVertex: return Text::ReasonFaceVertex;
+    case ImportReason::FaceVertexMissing: return Text::ReasonFaceVertexMissing;
+    case ImportReason::FaceWithoutCorners: return Text::ReasonFaceWithoutCorners;
+    case ImportReason::Inconsistent: return Text::ReasonInconsistent;
+    case ImportReason::BadNumber: return Text::ReasonBadNumber;
+    case ImportReason::NumberMissing: return Text::ReasonNumberMissing;
+    case ImportReason::MissingFile: return Text::ReasonMissingFile;
+    case ImportReason::HeaderWithoutEnd: return Text::ReasonHeaderWithoutEnd;
+    case ImportReason::HeaderPromisesMore: return Text::ReasonHeaderPromisesMore;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string importProblemText(int32_t language, const std::string& path, const ImportProblem& problem)
+{
+    const auto value = [&problem](size_t i) -> std::string_view {
+        return i < problem.values.size() ? std::string_view(problem.values[i]) : std::string_view();
+    };
+    switch (problem.failure) {
+    case ImportFailure::CannotOpen: return textOf(language, Text::ImportCannotOpen, {path, value(0)});
+    case ImportFailure::NotRegular: return textOf(language, Text::ImportNotRegular, {path});
+    case ImportFailure::UnknownFormat: {
+        std::string list;
+        for (std::string_view e : importExtensions()) list.append(list.empty() ? "" : ", ").append(e);
+        return textOf(language, Text::ImportUnknownFormat, {path, value(0), list});
+    }
+    case ImportFailure::FactorZero: return textOf(language, Text::ImportFactorZero, {path});
+    case ImportFailure::HelperNotStarted: return textOf(language, Text::ImportHelperNotStarted, {path, value(0), value(1)});
+    case ImportFailure::Crashed: return textOf(language, Text::ImportCrashed, {path});
+    case ImportFailure::NeedsMemory: return textOf(language, Text::ImportNeedsMemory, {path});
+    case ImportFailure::TookTooLong: return textOf(language, Text::ImportTookTooLong, {path});
+    case ImportFailure::NotValid: break;
+    }
+    if (problem.reason == ImportReason::NoTriangles) return textOf(language, Text::ImportNoTriangles, {path});
+    const std::string format = importFormatName(lowerExtension(path));
+    const std::optional<Text> known = reasonText(problem.reason);
+    // Other: the importer's own words, already without its internal names.
+    const std::string reason = known ? textOf(language, *known, {value(0), value(1)}) : std::string(value(0));
+    if (reason.empty()) return textOf(language, Text::ImportNotValidAtAll, {path, format});
+    return textOf(language, Text::ImportNotValid, {path, format, reason});
 }

@@ -215,8 +215,8 @@ void cmdImport(AppState& state)
     const int32_t factor = askReductionFactor(state);
     if (factor == 0) return;
     const auto imported = importThroughHelper(path, factor);
-    if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        state.windows->showMessage("Import", *problem);
+    if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported)) {
+        state.windows->showMessage("Import", importProblemText(state.prefs.language, path, *problem));
         return;
     }
     // Shared with the mesh's own vertices as a merged native file would be.

@@ -134,8 +134,10 @@ std::string lowerExtension(const std::string& path);
 struct ImportLimits {
     uint64_t memoryBytes = 0;  // address space beyond what the helper's program and libraries take
     uint32_t cpuSeconds = 0;
+    uint32_t wallSeconds = 0;  // from its start to its reply, whatever it waits for
 };
-// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU time.
+// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU
+// time and 30 s on the clock.
 ImportLimits importLimitsFor(uint64_t fileBytes);
 
 // A helper program beside the running program, or one folder up (from a
@@ -146,22 +148,67 @@ inline constexpr std::string_view importHelperName = "pq_import_helper";
 // Its exit status when an allocation failed under the memory limit.
 inline constexpr int importHelperOutOfMemory = 3;
 
+// Why an import gave no mesh; importProblemText (app/app.h) puts it in the
+// user's language.
+enum class ImportFailure : int32_t {
+    CannotOpen,        // values: the system's reason
+    NotRegular,        // a folder, FIFO, device...
+    UnknownFormat,     // values: the extension
+    FactorZero,
+    HelperNotStarted,  // values: the helper program, the system's reason
+    Crashed,
+    NeedsMemory,
+    TookTooLong,
+    NotValid,  // the reason says what is wrong
+};
+// What is wrong with a file that was read but is not valid.
+enum class ImportReason : int32_t {
+    Other,               // values: the importer's words, cleaned (importerWordsProblem)
+    Empty,
+    EndsEarly,
+    NotRecognised,       // not that format at all
+    BadXml,
+    LongChunk,           // a chunk longer than the file
+    NoTriangles,
+    FaceVertex,          // values: the vertex number a face names, the mesh's vertex count
+    FaceVertexMissing,   // as FaceVertex, the numbers unknown
+    FaceWithoutCorners,
+    Inconsistent,        // parts that do not fit together
+    BadNumber,           // values: the text read as a number, cut short
+    NumberMissing,
+    MissingFile,         // values: the referenced file's name, cut short
+    HeaderWithoutEnd,    // PLY
+    HeaderPromisesMore,  // PLY
+};
+struct ImportProblem {
+    ImportFailure failure = ImportFailure::NotValid;
+    ImportReason reason = ImportReason::Other;
+    std::vector<std::string> values;
+};
+// Most text of the file an import failure may quote.
+inline constexpr size_t maxQuotedBytes = 80;
+// The import helper's words on a file it could not read, sorted into a
+// NotValid reason with its values. Nothing of the words is kept but values
+// cut to maxQuotedBytes; words of an unknown kind lose the library's internal
+// names (aiMesh::mFaces[0]...) and are cut the same way.
+ImportProblem importerWordsProblem(std::string_view words);
+// The format name users know for an import extension: "OBJ", "glTF", "COLLADA"...
+std::string importFormatName(std::string_view extension);
+
 // Reads a file of another tool, chosen by its extension, into a new mesh:
 // polygons triangulated, node transforms applied, the first texture-coordinate
 // channel with V = 0 at the top of the picture, positions divided by the
 // factor and shared as the native reader shares them. The parsing library is
 // not trusted with this process: it runs in the import helper, under the
-// limits, with no way to write a file, and sends the triangles back through
-// a pipe; a crash, an overrun or a damaged reply is a clean failure. The mesh, or one sentence
-// naming the file that says why not: "the importer crashed on FILE", "FILE
-// needs more memory than allowed", "FILE took too long" or "cannot import
-// FILE: reason".
+// limits, with no way to write a file and opening regular files only, and
+// sends the triangles back through a pipe; a crash, an overrun or a damaged
+// reply is a clean failure. The mesh, or why not.
 struct ImportRun {
     std::string helper;   // the helper program; empty: importHelperName, found as above
     ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
 };
-std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
-                                                    const ImportRun& how = {});
+std::variant<Mesh, ImportProblem> importThroughHelper(const std::string& path, int32_t factor,
+                                                      const ImportRun& how = {});
 
 // The helper's reply; files/import_reply.cpp describes its bytes.
 enum class ImportReplyKind : uint32_t { Triangles = 1, Message = 2 };

@@ -19,6 +19,7 @@
 #include <string>
 #include <variant>
 
+#include "app/app.h"
 #include "files/files.h"
 #include "engine/engine.h"
 #include "mesh/mesh.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int exitFileError = 1;
 constexpr int exitBadArguments = 2;
+constexpr int32_t englishLanguage = 1;  // pqtool speaks English, as its options do
 
 enum class ToolAction { Info, Convert, Cube, Export, Import, Render };
 
@@ -257,8 +259,8 @@ int runExport(const ToolCommand& command)
 int runImport(const ToolCommand& command)
 {
     auto imported = importThroughHelper(command.input, command.factor);
-    if (const std::string* problem = std::get_if<std::string>(&imported)) {
-        std::cerr << "pqtool: " << *problem << "\n";
+    if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported)) {
+        std::cerr << "pqtool: " << importProblemText(englishLanguage, command.input, *problem) << "\n";
         return exitFileError;
     }
     return writeMesh(std::get<Mesh>(imported), command.output);

@@ -98,9 +98,9 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     windows.makeCurrent(window3D);
     checkGlVersion(state);
 
+    resetDocumentHistory(state);
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
-    resetDocumentHistory(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);

@@ -1,6 +1,7 @@
 // file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Import...",
 // "Export...", the command-line file and the Save extension rule. They change
 // state.mesh and state.currentFileName and talk to the user through state.windows.
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <utility>
@@ -149,27 +150,68 @@ std::string withSaveExtension(std::string_view fileName)
     return result;
 }
 
+namespace {
+
+// Open after its dialog: the mesh and its name change only for a file that was
+// read whole; false, after telling the user why, when it could not be.
+bool openMeshFile(AppState& state, const std::string& path)
+{
+    const auto bytes = readForCommand(state, path);
+    if (!bytes) return false;
+    Mesh opened;
+    try {
+        readMeshBytes(opened, *bytes, 1);
+    } catch (const std::bad_alloc&) {
+        tell(state, Text::NoMemoryToRead, path);
+        return false;
+    }
+    state.mesh = std::move(opened);
+    state.currentFileName = path;
+    frameViewsIfOutside(state);
+    return true;
+}
+
+// "Merge ASC" after its dialog: the reduction factor, then the file.
+void mergeAscFile(AppState& state, const std::string& path)
+{
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    const auto bytes = readForCommand(state, path);
+    if (!bytes) return;
+    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
+}
+
+// "Import..." after its dialog: the reduction factor, then the file through the helper.
+void importFile(AppState& state, const std::string& path)
+{
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    const auto imported = importThroughHelper(path, factor);
+    if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported)) {
+        state.windows->showMessage("Import", importProblemText(state.prefs.language, path, *problem));
+        return;
+    }
+    // Shared with the mesh's own vertices as a merged native file would be.
+    const std::vector<std::byte> records = writeMeshBytes(std::get<Mesh>(imported));
+    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, records, 1); });
+}
+
+bool isImportName(const std::string& path)
+{
+    const auto& known = importExtensions();
+    return std::find(known.begin(), known.end(), lowerExtension(path)) != known.end();
+}
+
+}  // namespace
+
 namespace files {
 
 void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    if (path.empty()) return;
-    // Read first: the mesh and its name change only for a file that was read whole.
-    const auto bytes = readForCommand(state, path);
-    if (!bytes) return;
-    Mesh opened;
-    try {
-        readMeshBytes(opened, *bytes, 1);
-    } catch (const std::bad_alloc&) {
-        tell(state, Text::NoMemoryToRead, path);
-        return;
-    }
-    state.mesh = std::move(opened);
-    state.currentFileName = path;
-    frameViewsIfOutside(state);
-    markDocumentSaved(state);
+    if (!path.empty() && openMeshFile(state, path)) markDocumentSaved(state);
 }
 
 bool cmdSave(AppState& state)
@@ -199,29 +241,13 @@ void cmdMerge(AppState& state)
 void cmdMergeAsc(AppState& state)
 {
     const std::string path = chooseMeshFile(state, ascFilter, false);
-    if (path.empty()) return;
-    const int32_t factor = askReductionFactor(state);
-    if (factor == 0) return;
-    const auto bytes = readForCommand(state, path);
-    if (!bytes) return;
-    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
+    if (!path.empty()) mergeAscFile(state, path);
 }
 
 void cmdImport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, importFilter, false);
-    if (path.empty()) return;
-    const int32_t factor = askReductionFactor(state);
-    if (factor == 0) return;
-    const auto imported = importThroughHelper(path, factor);
-    if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported)) {
-        state.windows->showMessage("Import", importProblemText(state.prefs.language, path, *problem));
-        return;
-    }
-    // Shared with the mesh's own vertices as a merged native file would be.
-    const std::vector<std::byte> records = writeMeshBytes(std::get<Mesh>(imported));
-    appendToMesh(state, path, [&](Mesh& mesh) { readMeshBytes(mesh, records, 1); });
+    if (!path.empty()) importFile(state, path);
 }
 
 void cmdExport(AppState& state)
@@ -237,16 +263,19 @@ void cmdExport(AppState& state)
 
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
-    state.currentFileName = commandLineFileName(parameters);
-    if (state.currentFileName.empty()) return;
-    try {
-        loadMeshFile(state.mesh, state.currentFileName);
-    } catch (const std::bad_alloc&) {
-        clearMesh(state.mesh);
-        tell(state, Text::NoMemoryToRead, state.currentFileName);
-        state.currentFileName.clear();
+    const std::string path = commandLineFileName(parameters);
+    if (path.empty()) return;
+    if (lowerExtension(path) != "asc" && !isImportName(path)) {
+        if (openMeshFile(state, path)) resetDocumentHistory(state);
+        return;
     }
-    frameViewsIfOutside(state);
+    // Read as Merge ASC and Import read them, into a document without a name,
+    // so that Save asks rather than write the native format over the file.
+    if (isImportName(path))
+        importFile(state, path);
+    else
+        mergeAscFile(state, path);
+    recordChange(state);
 }
 
 void rememberDialogStart(AppState& state)

@@ -332,9 +332,11 @@ void cmdImport(AppState& state);
 void cmdExport(AppState& state);
 }  // namespace files
 
-// Start-up: the file named on the command line becomes the current file and is
-// loaded; a file too large for memory is refused with a message and not taken
-// as the current file, so Save cannot write over it.
+// Start-up, into the empty document: the file named on the command line is
+// opened as Open opens it, or, named .asc or with an import extension, read
+// as Merge ASC and Import read it (the reduction factor asked first), the
+// document then modified and without a name. A file that cannot be read is
+// told as Open tells it and leaves the document empty and unnamed.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

@@ -657,6 +657,44 @@ TEST_F(CommandFixture, MergesDivideByTheRoundedFactorAfterDroppingAHalfBuiltTria
     EXPECT_EQ(state.currentFileName, "/old/name.pq");
 }
 
+// The command-line file gets Open's messages; an ASC or another tool's file is read as Merge ASC and Import read it,
+// with their question, into a modified document without a name, so that Save asks rather than write over it.
+TEST_F(CommandFixture, CommandLineFileIsReadAsItsKindAsks)
+{
+    ASSERT_EQ(::mkfifo((dir / "fifo.pq").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.pq");
+    for (const std::string& path : {dir / "missing.pq", dir / "fifo.pq", dir / "folder.pq"}) {
+        fake.messages.clear();
+        loadCommandLineFile(state, {path});
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0].text, "Die Datei " + path + " kann nicht gelesen werden");
+        EXPECT_EQ(state.currentFileName, "");
+    }
+    writeText(dir / "box.ASC", "Vertex list:\nVertex 0: X:10 Y:20 Z:30\nFace list:\nFace 0: A:0 B:0 C:0\n");
+    const std::string obj = "v 0 0 0\nv 2 0 0\nv 0 2 0\nf 1 2 3\n";
+    writeText(dir / "tri.obj", obj);
+    fake.promptAnswers = {"", "10", "2"};
+    resetDocumentHistory(state);
+    loadCommandLineFile(state, {dir / "box.ASC"});  // the question cancelled: nothing read
+    EXPECT_FALSE(isDocumentModified(state));
+    loadCommandLineFile(state, {dir / "box.ASC"});
+    ASSERT_EQ(state.mesh.vertices.size(), 2u);
+    EXPECT_EQ(state.mesh.vertices[1].z, 3.0f);
+    EXPECT_TRUE(isDocumentModified(state));
+    state.mesh = Mesh{};
+    resetDocumentHistory(state);
+    loadCommandLineFile(state, {dir / "tri.obj"});
+    EXPECT_EQ(fake.prompts.size(), 3u);
+    EXPECT_EQ(fake.prompts[2].message, "Verkleinerungsfaktor/Scalefactor/Facteur de réduction");
+    ASSERT_EQ(state.mesh.triangles.size(), 1u);
+    EXPECT_EQ(state.mesh.vertices[1].x, 1.0f);
+    EXPECT_TRUE(isDocumentModified(state));
+    EXPECT_FALSE(files::cmdSave(state));  // the dialog, cancelled
+    EXPECT_EQ(fake.fileDialogs.size(), 1u);
+    EXPECT_EQ(fileText(dir / "tri.obj"), obj);
+    EXPECT_EQ(state.currentFileName, "");
+}
+
 TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
 {
     const std::string huge = hugeFile(dir / "huge.pq");

@@ -19,6 +19,7 @@ def build(journey):
     """In one xdotool call without a pause: eight arrow keys in the Side view, three vertices, the
     triangle tool, three corners and Save all count; the file named in two words is one name."""
     path = journey.path("fast triangle.pq")
+    write(path, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, path.split(" "))
     words = ["mousemove", *editor.at("Side", 120, 100), "click", 3, "key", "--delay", 0] + ["Down"] * 8
     clicks = [w for x, y in CORNERS for w in ("mousemove", *editor.at("Front", x, y), "click", 1)]

@@ -179,7 +179,9 @@ void mergeAscFile(AppState& state, const std::string& path)
     const auto bytes = readForCommand(state, path);
     if (!bytes) return;
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor); });
+    // The history keeps a copy of the lists for undo: they are asked for twice.
+    const MemoryCheck mayTakeTwice = [](uint64_t asked) { return mayTakeMemory(2 * asked); };
+    appendToMesh(state, path, [&](Mesh& mesh) { importAscText(mesh, text, factor, mayTakeTwice); });
 }
 
 // "Import..." after its dialog: the reduction factor, then the file through the helper.

@@ -44,9 +44,18 @@ struct FileBytes {
     const std::byte* end() const { return data() + length; }
 };
 
-// Bytes of memory the process can still take: what the system has available
-// (free and reclaimable memory and swap), within the address-space and data limits.
+// Bytes of memory the process can still take: the least of what the system
+// has available (free and reclaimable memory and swap), what its memory
+// cgroups leave at any level (v2, or v1's memory controller; their inactive
+// file cache counted as free), and what its soft address-space and data
+// limits leave beside what it uses. Checked before large allocations, so that
+// a read too large is refused rather than ended by the kernel.
 uint64_t memoryAvailable();
+// The same from the files below `root` ("/proc/meminfo", "/proc/self/cgroup",
+// "/proc/self/mountinfo", "/proc/self/statm" and the cgroup folders the
+// mounts name, all under root) and the limits given (the largest value: none).
+// Any of the files missing or holding junk sets no bound of its own.
+uint64_t memoryAvailable(const std::string& root, uint64_t addressSpaceLimit, uint64_t dataLimit);
 // The whole content of a regular file; nothing when it cannot be opened or read.
 // Throws std::bad_alloc, having read nothing, when the file is larger than
 // memoryAvailable(): the caller tells the user and keeps what it had.
@@ -112,11 +121,22 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
 
 // ---- 3D-Studio ASCII export (.asc) ---------------------------------------------------
 
+// Asked before the ASC reader takes memory: true when `bytes` more may be taken.
+using MemoryCheck = std::function<bool(uint64_t bytes)>;
+// Allocations from 1 MB on must stay below memoryAvailable(); smaller ones may always be made.
+bool mayTakeMemory(uint64_t bytes);
+
 // Appends the file's "vertex" and "face" lines as vertices and triangles,
 // positions divided by the factor; vertices are never shared. 0 reads nothing.
-void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
-// False, with nothing changed, when the file cannot be opened.
-bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+// The reader keeps 12 bytes a vertex or face line (16 an object) in blocks
+// that never move, then asks for the finished lists whole: its peak memory
+// stays below 6 times the text plus the finished mesh. Each allocation is
+// asked of `mayTake` first; a refusal throws std::bad_alloc with the mesh
+// unchanged.
+void importAscText(Mesh& mesh, std::string_view text, int32_t factor, const MemoryCheck& mayTake = mayTakeMemory);
+// The same from a file, read in pieces; the file's length is asked of
+// `mayTake` first. False, with nothing changed, when the file cannot be opened.
+bool importAsc(Mesh& mesh, const std::string& path, int32_t factor, const MemoryCheck& mayTake = mayTakeMemory);
 // The path readers above (loadMeshFile, mergeMeshFile, importAsc) pass on the
 // std::bad_alloc of a file too large for memory; the mesh may then hold part
 // of the file, which the caller takes back (the commands do).

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -378,6 +379,87 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     bool firstRan = false;
     EXPECT_THROW(runSideBySide([&] { firstRan = true; }, [] { throw std::bad_alloc(); }), std::bad_alloc);
     EXPECT_TRUE(firstRan);
+}
+
+// The reader asks before it takes memory: blocks of 12 bytes a line (16 an object), then the finished lists whole,
+// together under 6 times the text plus the finished mesh; a refusal leaves the mesh as it was.
+TEST(AscImport, MemoryIsAskedForFirstAndBoundedByTheText)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "named\nnamed\nvertex 0: x:" + std::to_string(i) + " y:0 z:0\nface 0: a:0 b:0 c:0\n";
+    for (int i = 0; i < 200'000; ++i) text += "face\n";
+    Mesh mesh;
+    addVertex(mesh, 9, 9, 9);
+    const Mesh before = mesh;
+    std::vector<uint64_t> asked;
+    importAscText(mesh, text, 1, [&asked](uint64_t bytes) { return asked.push_back(bytes), true; });
+    ASSERT_EQ(mesh.triangles.size(), 203'000u);
+    EXPECT_EQ(mesh.triangles[1500].vertexIndex, (Corners{1502, 1502, 1502}));  // object 1500 starts after 1 + 1500
+    EXPECT_EQ(mesh.triangles.back().vertexIndex, (Corners{3001, 3001, 3001}));
+    const uint64_t finished = 3001 * sizeof(Vertex) + 203'000 * sizeof(Triangle);
+    EXPECT_EQ(asked.back(), finished);
+    EXPECT_LE(std::accumulate(asked.begin(), asked.end(), uint64_t{0}), 6 * text.size() + finished);
+    for (const uint64_t allowed : {uint64_t{0}, finished - 1}) {
+        Mesh refused = before;
+        const auto mayTake = [allowed](uint64_t bytes) { return bytes <= allowed; };
+        EXPECT_THROW(importAscText(refused, text, 1, mayTake), std::bad_alloc);
+        expectSameMesh(refused, before);
+    }
+    TempDir dir;
+    writeText(dir / "short.asc", "face\n");
+    EXPECT_THROW(importAsc(mesh, dir / "short.asc", 1, [](uint64_t bytes) { return bytes < 5; }), std::bad_alloc);
+    EXPECT_TRUE(mayTakeMemory(1 << 19));
+    EXPECT_FALSE(mayTakeMemory(uint64_t{1} << 62));
+}
+
+// The memory a read may take: the least of what meminfo, every level of the memory cgroups (v2, and v1's controller,
+// their inactive file cache counted free) and the limits beside what is in use leave. Junk sets no bound.
+TEST(MemoryAvailable, TheLeastOfTheSystemTheCgroupsAndTheLimits)
+{
+    TempDir root;
+    const auto put = [&root](const std::string& name, std::string_view text) {
+        fs::create_directories(fs::path(root / name).parent_path());
+        writeText(root / name, text);
+    };
+    constexpr uint64_t none = std::numeric_limits<uint64_t>::max(), kb = 1024, page = 4096;
+    ASSERT_EQ(::sysconf(_SC_PAGESIZE), static_cast<long>(page));
+    const auto available = [&root](uint64_t space = std::numeric_limits<uint64_t>::max(),
+                                   uint64_t data = std::numeric_limits<uint64_t>::max()) {
+        return memoryAvailable(root.path.string(), space, data);
+    };
+    put("proc/meminfo", "MemTotal: 90000 kB\nMemAvailable:   40960 kB\nSwapFree: 1024 kB\n");
+    EXPECT_EQ(available(), 41984 * kb);
+    put("proc/self/statm", "1000 20 10 5 0 300 0\n");
+    EXPECT_EQ(available(1000 * page + 2048 * kb), 2048 * kb);
+    EXPECT_EQ(available(none, 300 * page + 512 * kb), 512 * kb);
+    EXPECT_EQ(available(999 * page), 0u);
+    put("proc/self/mountinfo", "30 23 0:27 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+                               "35 31 0:32 /outer /v1 rw - cgroup cgroup rw,memory\n36 31 0:33 / /cpu rw - cgroup cgroup rw,cpu\n");
+    put("proc/self/cgroup", "4:cpuset,memory:/outer/app\n1:cpu:/\n0::/user/editor\n");
+    put("sys/fs/cgroup/user/memory.max", "max\n");
+    put("sys/fs/cgroup/user/editor/memory.max", "3145728\n");
+    put("sys/fs/cgroup/user/editor/memory.current", "2097152\n");
+    put("sys/fs/cgroup/user/editor/memory.stat", "anon 4096\ninactive_file 524288\nactive_file 1000\n");
+    EXPECT_EQ(available(), 1536 * kb);
+    put("sys/fs/cgroup/memory.max", "2097152\n");  // the root binds more tightly
+    put("sys/fs/cgroup/memory.current", "1572864\n");
+    EXPECT_EQ(available(), 512 * kb);
+    put("v1/app/memory.limit_in_bytes", "262144\n");
+    EXPECT_EQ(available(), 256 * kb);
+    put("v1/app/memory.usage_in_bytes", "300000\n");
+    EXPECT_EQ(available(), 0u);
+    put("v1/app/memory.stat", "total_inactive_file 50000\n");
+    EXPECT_EQ(available(), 262144u - 250000u);
+    put("v1/app/memory.limit_in_bytes", "9223372036854771712\n");  // v1's "no limit"
+    EXPECT_EQ(available(), 512 * kb);
+    for (const std::string_view junk : {"", "\xff\x01junk", "-5\n", "99999999999999999999999\n"}) {
+        put("sys/fs/cgroup/memory.max", junk);
+        put("proc/meminfo", junk);
+        put("proc/self/statm", junk);
+        put("proc/self/mountinfo", std::string("30 23 0:27 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n").append(junk));
+        EXPECT_EQ(available(), 1536 * kb) << junk;
+        EXPECT_EQ(available(page), page) << junk;
+    }
 }
 
 TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)

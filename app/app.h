@@ -69,6 +69,16 @@ enum class Text : int32_t {
     ReasonMissingFile,  // %1 the file named
     ReasonHeaderWithoutEnd,
     ReasonHeaderPromisesMore,
+    // ---- modelling by hand: selections, tool windows, Position, projected texture
+    SelectVerticesFirst,
+    SelectTriangleFirst,
+    SelectTrianglesToProject,
+    DialogOk,
+    PositionMenu,
+    PositionTitle,
+    ProjectFront,
+    ProjectSide,
+    ProjectTop,
     count
 };
 
@@ -113,6 +123,10 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    cmdPosition = 40,  // Edit menu and Ctrl+P: the selection's position typed in
+    cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
+    cmdProjectSide = 42,
+    cmdProjectTop = 43,
 };
 
 enum ToolMode : int32_t {
@@ -175,6 +189,7 @@ struct AppState {
     CursorPos dragCursor;   // cursor in that view's window at the last click or drag event
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
+    LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -240,9 +255,24 @@ void runCommand(AppState& state, int32_t id);
 // The command a key with modifiers (mk* flags) stands for in the main window
 // and the views; -1 for none.
 int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
-// A key in a tool window: runs undo or redo when it is their accelerator.
-// True when it did.
-bool runUndoRedoKey(AppState& state, const WindowEvent& event);
+// A key in a tool window: runs the command of an accelerator that holds Ctrl
+// (other keys are typing) and records what it changed. True when it ran one.
+bool runToolWindowKey(AppState& state, const WindowEvent& event);
+// The Texture and Triangles windows belong to the mesh they were opened on:
+// New and Open close them.
+void closeDocumentWindows(AppState& state);
+// Tells the user in one line what to select first.
+void tellSelectFirst(AppState& state, Text what);
+
+// ---- modelling commands (app/modelling_commands.cpp) --------------------------------------
+
+// "Position...": the selected vertex's x, y, z (the selection's centre for
+// several) in a modal window; the values given move the selection there, its
+// shape kept. Says what to select when nothing is.
+void positionSelection(AppState& state);
+// "Project texture from Front/Side/Top": texture coordinates of the triangles
+// of the selection from their positions in that view (mesh.h, projectTexCoords).
+void projectTextureCommand(AppState& state, ProjectionView view);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

@@ -90,7 +90,7 @@ struct Accelerator {
     bool inMenu;  // the one shown beside the command's menu item
 };
 
-constexpr std::array<Accelerator, 18> accelerators{{
+constexpr std::array<Accelerator, 19> accelerators{{
     {'N', true, ShiftRule::Without, cmdNew, true},
     {'O', true, ShiftRule::Without, cmdOpen, true},
     {'S', true, ShiftRule::Without, cmdSave, true},
@@ -99,6 +99,7 @@ constexpr std::array<Accelerator, 18> accelerators{{
     {'Z', true, ShiftRule::Without, cmdUndo, true},
     {'Z', true, ShiftRule::With, cmdRedo, true},
     {'Y', true, ShiftRule::Without, cmdRedo, false},
+    {'P', true, ShiftRule::Without, cmdPosition, true},
     {vkDelete, false, ShiftRule::Without, cmdDeleteVertex, false},
     {'1', false, ShiftRule::Without, cmdToolCreateVertex, false},
     {'2', false, ShiftRule::Without, cmdToolMoveVertex, false},
@@ -115,8 +116,13 @@ constexpr std::array<Accelerator, 18> accelerators{{
 constexpr int32_t controlKeyName = 39;
 constexpr int32_t shiftKeyName = 40;
 
-// The Edit menu's items and their UiText messages, in menu order.
+// The Edit menu's items and their UiText messages, in menu order; then the
+// modelling items with their added texts, each group after a separator.
 constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 43}}};
+constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPosition, Text::PositionMenu},
+                                                                      {cmdProjectFront, Text::ProjectFront},
+                                                                      {cmdProjectSide, Text::ProjectSide},
+                                                                      {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
 
 // Tool commands and the modes they choose, by ToolMode value.
@@ -160,6 +166,10 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(6), cmdQuit);
     windows.addMenu(text(editMenuTitle));
     for (const auto& [id, message] : editMenuItems) windows.addMenuItem(text(message), id);
+    for (const auto& [id, added] : modellingMenuItems) {
+        if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
+        windows.addMenuItem(textOf(state.prefs.language, added), id);
+    }
     windows.addMenu(text(7));
     windows.addMenuItem(text(8), cmdAbout);
     showMenuShortcuts(state);
@@ -222,12 +232,7 @@ void leftClickInView(AppState& state)
     switch (state.toolMode) {
     case CreateVertex: createVertexAt(state); break;
     case SelectVertex: pickVertexAt(state); break;
-    case CreateTriangle:
-        pickVertexAt(state);
-        addCorner(state.mesh);
-        markMeshChanged(state, allViews);
-        state.windows->sleepMs(10);
-        break;
+    case CreateTriangle: addCornerAt(state); break;
     default: break;
     }
 }
@@ -326,12 +331,16 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdDeleteTriangle:
     case cmdFlipTriangle:
     case cmdUndo:
-    case cmdRedo: return allViews;
+    case cmdRedo:
+    case cmdPosition: return allViews;
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdAutoTextureCoords: return viewBit(ViewKind::ThreeD);
-    case cmdFrameAll: return orthoViews;
+    case cmdAutoTextureCoords:
+    case cmdProjectFront:
+    case cmdProjectSide:
+    case cmdProjectTop: return viewBit(ViewKind::ThreeD);
+    case cmdFrameAll: return orthoViews;  // the 3D zoom's change shows through the camera's
     default: return 0;
     }
 }
@@ -346,6 +355,22 @@ void leftDrag(AppState& state)
     } else if (state.toolMode == SelectVertex) {
         extendSelectionAt(state);
     }
+}
+
+// Flip and delete triangle act on the selected triangle; without one they say so.
+void triangleCommand(AppState& state, void (*operation)(Mesh&))
+{
+    if (firstSelectedTriangle(state.mesh) < 0)
+        tellSelectFirst(state, Text::SelectTriangleFirst);
+    else
+        operation(state.mesh);
+}
+
+// Home: Front, Side and Top frame the mesh, and the 3D view is set back.
+void frameAll(AppState& state)
+{
+    frameMesh(state.camera, state.mesh);
+    frameThreeDView(state.camera);
 }
 
 // Preferences: a confirmed dialog may have changed the language, so the menus
@@ -412,19 +437,37 @@ int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers)
     return -1;
 }
 
-bool runUndoRedoKey(AppState& state, const WindowEvent& event)
+bool runToolWindowKey(AppState& state, const WindowEvent& event)
 {
+    if ((event.modifiers & mkControl) == 0) return false;
     const int32_t command = acceleratorCommand(event.param, event.modifiers);
-    if (command != cmdUndo && command != cmdRedo) return false;
+    if (command < 0) return false;
     runCommand(state, command);
+    // Undo and redo are steps of their own; any other command is one here,
+    // where no event boundary of the main window follows to record it.
+    if (command != cmdUndo && command != cmdRedo) recordChange(state);
     return true;
+}
+
+void closeDocumentWindows(AppState& state)
+{
+    state.windows->closeWindow(windowTexture);
+    state.windows->closeWindow(windowTriangles);
+    for (Vertex& v : state.mesh.vertices) v.marked = 0;
+}
+
+void tellSelectFirst(AppState& state, Text what)
+{
+    state.windows->showMessage("Polyquill", textOf(state.prefs.language, what));
 }
 
 void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
     case cmdNew:
-        if (confirmDiscardChanges(state)) clearMesh(state.mesh);
+        if (!confirmDiscardChanges(state)) break;
+        clearMesh(state.mesh);
+        closeDocumentWindows(state);
         break;
     case cmdOpen: files::cmdOpen(state); break;
     case cmdSave: files::cmdSave(state); break;
@@ -451,12 +494,16 @@ void runCommand(AppState& state, int32_t id)
     case cmdTriangleSelectionUp: selectNextTriangle(state.mesh); break;
     case cmdTriangleSelectionDown: selectPreviousTriangle(state.mesh); break;
     case cmdTriangleList: openTriangleList(state); break;
-    case cmdDeleteTriangle: deleteSelectedTriangles(state.mesh); break;
-    case cmdFlipTriangle: flipSelectedTriangle(state.mesh); break;
+    case cmdDeleteTriangle: triangleCommand(state, deleteSelectedTriangles); break;
+    case cmdFlipTriangle: triangleCommand(state, flipSelectedTriangle); break;
     case cmdSetTextureCoords: openTextureWindow(state); break;
     case cmdChooseTexture: chooseTexture(state); break;
     case cmdAutoTextureCoords: autoTexCoordsCommand(state); break;
-    case cmdFrameAll: frameMesh(state.camera, state.mesh); break;
+    case cmdFrameAll: frameAll(state); break;
+    case cmdPosition: positionSelection(state); break;
+    case cmdProjectFront: projectTextureCommand(state, ProjectionView::Front); break;
+    case cmdProjectSide: projectTextureCommand(state, ProjectionView::Side); break;
+    case cmdProjectTop: projectTextureCommand(state, ProjectionView::Top); break;
     case cmdImport: files::cmdImport(state); break;
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;

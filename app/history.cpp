@@ -4,9 +4,10 @@
 // around the handling of its event on every pass, and the commands that must
 // settle the document first (undo, redo, the unsaved-changes question, Open,
 // Save) call recordChange. One step per user action: a click with the drag
-// that follows it up to the button's release, one command (a closed Scale or
-// Rotate window, the automatic texture coordinates, New, Open, a merge), one
-// edit of a tool window's field until the focus or the window changes.
+// that follows it up to the button's release, one command (a Scale, Rotate or
+// Position window, the automatic or projected texture coordinates, New, Open,
+// a merge), one edit of a tool window's field until the focus or the window
+// changes.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>
 #include <new>

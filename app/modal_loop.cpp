@@ -1,4 +1,5 @@
-// modal_loop.cpp: the event loop shared by the Scale, Rotate and Preferences windows.
+// modal_loop.cpp: the event loops of the modal windows: Preferences (applied on
+// closing), and Scale, Rotate and Position with their OK and Cancel buttons.
 #include "app/window_layer.h"
 
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::function<void(const WindowEvent&)>& onKey)
@@ -16,4 +17,26 @@ bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::functio
         if (!fetched) layer.waitForEvent(-1);
     }
     return false;
+}
+
+DialogEnd runDialogWindow(WindowLayer& layer, int32_t number, int32_t okId, int32_t cancelId,
+                          const std::function<void(const WindowEvent&)>& onKey)
+{
+    int32_t latestWindow = number;
+    while (layer.isWindowOpen(number)) {
+        WindowEvent e;
+        const bool fetched = layer.fetchEvent(e);
+        if (fetched && e.window == number) {
+            const bool clicked = e.kind == eventControl && e.notification == notifyClicked;
+            const bool key = e.kind == eventKeyDown;
+            if (e.kind == eventClose || (clicked && e.control == okId) || (key && e.param == vkReturn))
+                return DialogEnd::Apply;
+            if ((clicked && e.control == cancelId) || (key && e.param == vkEscape)) return DialogEnd::Cancel;
+            if (key && onKey) onKey(e);
+        }
+        if (fetched) latestWindow = e.window;
+        if (latestWindow != number && layer.isWindowOpen(number)) layer.activateWindow(number);
+        if (!fetched) layer.waitForEvent(-1);
+    }
+    return DialogEnd::Gone;
 }

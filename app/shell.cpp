@@ -190,11 +190,13 @@ bool mainLoopPass(AppState& state)
         state.frameCounter = 0;
     }
 
-    state.shiftHeld = windows.isShiftDown() ? 1 : 0;
+    // A click counts with the Shift it was made with, however late it is handled.
+    const bool click = state.eventKind == eventLeftDown || state.eventKind == eventRightDown;
+    state.shiftHeld = windows.isShiftDown() || (click && (state.event.param & mkShift) != 0) ? 1 : 0;
     if (state.eventWindow <= window3D)
         dispatchEvent(state);
     else if (state.eventKind == eventKeyDown)
-        runUndoRedoKey(state, state.event);
+        runToolWindowKey(state, state.event);
     recordAfterEvent(state);
     // Nothing to do until the next event: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
@@ -279,7 +281,7 @@ void releaseWindows(AppState& state)
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
         if (number == window3D) state.textureName.reset();
     }
-    for (int32_t number : {windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
+    for (int32_t number : {windowPosition, windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
                            window3D, windowTop, windowSide, windowFront, windowMain})
         windows.closeWindow(number);
 }

@@ -109,6 +109,25 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ReasonHeaderPromisesMore,
      {"der Kopf verspricht mehr Daten, als die Datei enthält", "the header promises more data than the file holds",
       "l'en-tête annonce plus de données que le fichier n'en contient"}},
+    // ---- modelling by hand
+    {Text::SelectVerticesFirst,
+     {"Zuerst einen oder mehrere Vertices auswählen (Vertex auswählen, Taste 3).",
+      "Select one or more vertices first (select vertex, key 3).",
+      "Sélectionnez d'abord un ou plusieurs vertex (sélectionner vertex, touche 3)."}},
+    {Text::SelectTriangleFirst,
+     {"Zuerst ein Triangle auswählen (Triangleauswahl hoch oder runter, Triangleliste).",
+      "Select a triangle first (triangleselection up or down, Trianglelist).",
+      "Sélectionnez d'abord un triangle (triangleselection vers le haut ou le bas, Liste de triangle)."}},
+    {Text::SelectTrianglesToProject,
+     {"Zuerst die Vertices der Triangles auswählen, die die Textur bekommen, oder ein Triangle.",
+      "Select the vertices of the triangles to texture first, or one triangle.",
+      "Sélectionnez d'abord les vertex des triangles à texturer, ou un triangle."}},
+    {Text::DialogOk, {"Übernehmen", "OK", "Valider"}},
+    {Text::PositionMenu, {"Position festlegen...", "Position...", "Positionner..."}},
+    {Text::PositionTitle, {"Vertexposition", "Vertex Position", "Position du vertex"}},
+    {Text::ProjectFront, {"Textur aus Front projizieren", "Project texture from Front", "Projeter la texture depuis Front"}},
+    {Text::ProjectSide, {"Textur aus Side projizieren", "Project texture from Side", "Projeter la texture depuis Side"}},
+    {Text::ProjectTop, {"Textur aus Top projizieren", "Project texture from Top", "Projeter la texture depuis Top"}},
 };
 
 constexpr size_t textCount = static_cast<size_t>(Text::count);

@@ -25,6 +25,7 @@ constexpr int32_t windowTexture = 11;
 constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
+constexpr int32_t windowPosition = 15;
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -70,6 +71,8 @@ constexpr int32_t vkOemMinus = 0xBD;  // the - key of the main block
 constexpr int32_t notifySetFocus = 256;
 // Notification of a control event: a text field's text changed.
 constexpr int32_t notifyChange = 0x0300;
+// Notification of a control event: a button was clicked.
+constexpr int32_t notifyClicked = 0;
 
 // Standard toolbar images.
 constexpr int32_t stdImageDelete = 5;
@@ -95,8 +98,10 @@ enum class WindowStyle {
 
 // Where a window opens. View windows use (x, y) inside the main window's client
 // area; the others are centred (on the screen, or over the active window) and
-// never placed past the screen's left or top edge.
-enum class WindowPlacement { At, CentreOnScreen, CentreOverActive };
+// never placed past the screen's left or top edge. BesideMain puts a tool
+// window next to the main window where it covers neither it nor another open
+// tool window, as far as the screen has room.
+enum class WindowPlacement { At, CentreOnScreen, CentreOverActive, BesideMain };
 
 struct WindowSpec {
     WindowStyle style = WindowStyle::Tool;
@@ -220,6 +225,9 @@ public:
     virtual void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                                 int32_t height, const std::vector<std::string>& items,
                                 int32_t selected) = 0;
+    // A push button; a click comes as a control event with notifyClicked.
+    virtual void createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                              std::string_view text) = 0;
     // An up-down control stepping the whole number in text field buddyId.
     virtual void createUpDown(int32_t window, int32_t buddyId, int32_t minimum, int32_t maximum) = 0;
     virtual std::string gadgetText(int32_t window, int32_t id) const = 0;
@@ -247,4 +255,13 @@ public:
 // gone without one. Key events of the window go to onKey when given; other
 // events of other windows are dropped.
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number,
+                          const std::function<void(const WindowEvent&)>& onKey = {});
+
+// How a modal window with OK and Cancel ended: OK, Return or the close box
+// apply; Cancel or Escape do not; Gone: the window went away without either.
+enum class DialogEnd { Apply, Cancel, Gone };
+// runWindowUntilClosed for such a window, whose buttons have the ids okId and
+// cancelId: the window is still open when it returns Apply or Cancel; Return
+// and Escape do not reach onKey.
+DialogEnd runDialogWindow(WindowLayer& layer, int32_t number, int32_t okId, int32_t cancelId,
                           const std::function<void(const WindowEvent&)>& onKey = {});

@@ -167,6 +167,7 @@ bool openMeshFile(AppState& state, const std::string& path)
     }
     state.mesh = std::move(opened);
     state.currentFileName = path;
+    closeDocumentWindows(state);
     frameViewsIfOutside(state);
     return true;
 }

@@ -1,5 +1,6 @@
 // editing.cpp: delete, flip, triangle selection stepping and the corner-by-corner
-// building of triangles. Every command finishes at once and reports nothing.
+// building of triangles. Every command finishes at once; the commands in app/
+// tell the user when there is nothing selected to work on.
 #include "mesh/mesh.h"
 
 #include <algorithm>
@@ -71,7 +72,10 @@ void flipSelectedTriangle(Mesh& mesh)
     const bool underConstruction = mesh.pendingCorner != 0 && static_cast<size_t>(k) + 1 == mesh.triangles.size();
     if (k < 0 || underConstruction) return;
     Triangle& t = mesh.triangles[static_cast<size_t>(k)];
+    // Each corner keeps its own texture coordinates, so the picture stays on the triangle.
     std::swap(t.vertexIndex[0], t.vertexIndex[2]);
+    std::swap(t.u[0], t.u[2]);
+    std::swap(t.v[0], t.v[2]);
 }
 
 void selectNextTriangle(Mesh& mesh)
@@ -101,15 +105,22 @@ void selectTriangleNumber(Mesh& mesh, int32_t number)
         mesh.triangles[static_cast<size_t>(number - 1)].selected = 1;
 }
 
-void addCorner(Mesh& mesh)
+bool isGivenCorner(const Mesh& mesh, int32_t vertex)
 {
-    if (mesh.pendingCorner == 0) {
-        if (mesh.vertices.empty()) appendVertex(mesh);
-        appendTriangle(mesh);
-    }
-    const int32_t picked = firstSelectedVertex(mesh);
-    if (picked < 0) return;
+    if (mesh.pendingCorner == 0 || mesh.triangles.empty()) return false;
+    const Triangle& t = mesh.triangles.back();
+    for (int32_t k = 0; k < mesh.pendingCorner; ++k)
+        if (t.vertexIndex[static_cast<size_t>(k)] == vertex) return true;
+    return false;
+}
+
+bool addCorner(Mesh& mesh, int32_t vertex)
+{
+    if (vertex < 0 || static_cast<size_t>(vertex) >= mesh.vertices.size() || isGivenCorner(mesh, vertex))
+        return false;
+    if (mesh.pendingCorner == 0) appendTriangle(mesh);
     Triangle& t = mesh.triangles.back();
-    t.vertexIndex[static_cast<size_t>(mesh.pendingCorner)] = picked;
+    t.vertexIndex[static_cast<size_t>(mesh.pendingCorner)] = vertex;
     mesh.pendingCorner = mesh.pendingCorner == 2 ? 0 : mesh.pendingCorner + 1;
+    return true;
 }

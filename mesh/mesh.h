@@ -116,8 +116,8 @@ int32_t firstSelectedTriangle(const Mesh& mesh);
 void deleteSelectedVertices(Mesh& mesh);
 // Removes the selected triangle(s); vertices stay.
 void deleteSelectedTriangles(Mesh& mesh);
-// Exchanges corners 0 and 2 of the first selected triangle; u and v stay put.
-// A selected triangle still under construction is left alone.
+// Exchanges corners 0 and 2 of the first selected triangle, each with its
+// texture coordinates. A selected triangle still under construction is left alone.
 void flipSelectedTriangle(Mesh& mesh);
 // Steps the triangle selection: first, ..., last, none, first, ...
 void selectNextTriangle(Mesh& mesh);
@@ -126,14 +126,19 @@ void selectPreviousTriangle(Mesh& mesh);
 // Selects the triangle numbered n (counting from 1) alone; n <= 0 or past the
 // end leaves none selected.
 void selectTriangleNumber(Mesh& mesh, int32_t number);
-// One click of the create-triangle tool: starts a triangle if none is under
-// construction and gives it the first selected vertex as its next corner.
-void addCorner(Mesh& mesh);
+// True when the vertex is already a corner of the triangle under construction.
+bool isGivenCorner(const Mesh& mesh, int32_t vertex);
+// One corner from the create-triangle tool: starts a triangle if none is under
+// construction and gives it the vertex as its next corner. Nothing (false) for
+// no vertex (-1 or past the end) or a vertex already a corner of that triangle.
+bool addCorner(Mesh& mesh, int32_t vertex);
 
 // ---- scale and rotate -----------------------------------------------------------
 
 // Mean of the selected vertices; nothing when none is selected.
 std::optional<Vec3> selectionCentre(const Mesh& mesh);
+// Moves every selected vertex by (dx, dy, dz), added in double and stored as floats.
+void translateSelectedVertices(Mesh& mesh, double dx, double dy, double dz);
 // x = (x - cx) * sx + cx, likewise y and z, for every selected vertex.
 void scaleSelectedVertices(Mesh& mesh, Vec3 centre, float sx, float sy, float sz);
 // Turns every selected vertex about the centre by whole-degree angles.
@@ -152,6 +157,20 @@ Vec3 rotateVector(float x, float y, float z, int32_t ax, int32_t ay, int32_t az)
 
 // Gives every triangle the fixed two-triangles-per-square pattern of (min, max).
 void autoTexCoords(Mesh& mesh, float min, float max);
+
+// ---- projected texture coordinates (mesh/projection.cpp) ------------------------
+
+// The view a projection looks from: Front maps (x, y), Side (z, y), Top (x, z).
+enum class ProjectionView : int32_t { Front = 0, Side = 1, Top = 2 };
+
+// The triangles a projection works on: every finished triangle whose three
+// corners are selected vertices, and the selected triangle; in list order.
+std::vector<int32_t> trianglesToProject(const Mesh& mesh);
+// Gives each listed triangle's corners texture coordinates from their positions
+// as the view shows them, scaled so the corners' bounding rectangle covers the
+// picture: U 0 at its left, 1 at its right; V 0 at its top, 1 at its bottom. A
+// rectangle without width or height, or a corner not finite, gets 0.5 there.
+void projectTexCoords(Mesh& mesh, const std::vector<int32_t>& triangles, ProjectionView view);
 
 // ---- reading numbers from text ---------------------------------------------------
 
@@ -237,11 +256,20 @@ bool isModified(const MeshHistory& history);
 
 struct AppState;
 
-// "scale": window 13 "Scale Object" with three factor fields; closing it scales
-// the selected vertices about the centre they had when it opened.
+// Runs modal window `number` beside the main window: three one-line fields
+// holding `start` (each after a short label when labels are given), OK and
+// Cancel. Returns the fields' texts on OK, Return or the close box; nothing on
+// Cancel, Escape or a window gone without an answer. The editor's Ctrl
+// accelerators work meanwhile; `changed` tells the caller one ran. The main
+// window is active again afterwards.
+std::optional<std::array<std::string, 3>> runThreeFieldWindow(AppState& state, int32_t number, std::string_view title,
+                                                              const std::array<std::string, 3>& start,
+                                                              const std::array<std::string, 3>& labels, bool& changed);
+// "scale": window 13 "Scale Object" with three factor fields; OK scales the
+// selected vertices about their centre. Says what to select when nothing is.
 void scaleSelection(AppState& state);
-// "rotate": window 14 "Rotate Object" with three angle fields in degrees;
-// closing it turns the selected vertices about their centre.
+// "rotate": window 14 "Rotate Object" with three angle fields in degrees; OK
+// turns the selected vertices about their centre. Says what to select when nothing is.
 void rotateSelection(AppState& state);
 // "automatic texture coordinate setting": asks for the minimum and maximum,
 // keeps them as uvMin and uvMax and lays the pattern on every triangle.

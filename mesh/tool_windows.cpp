@@ -1,6 +1,7 @@
-// tool_windows.cpp: the windows and prompts in front of the mesh commands: Scale
-// and Rotate (modal, applied on closing), the two prompts of the automatic
-// texture coordinates, and the Triangles window served by the main loop.
+// tool_windows.cpp: the windows and prompts in front of the mesh commands: the
+// modal three-field windows (Scale, Rotate, Position) with OK and Cancel, the
+// two prompts of the automatic texture coordinates, and the Triangles window
+// served by the main loop. Tool windows open beside the main window.
 #include <array>
 #include <string>
 
@@ -9,52 +10,67 @@
 namespace {
 
 constexpr int32_t triangleNumberField = 1;
+constexpr int32_t cancelMessage = 35;
+constexpr int32_t fieldRowHeight = 20;
+constexpr int32_t labelWidth = 20;
+constexpr int32_t dialogWidth = 160;
+constexpr int32_t buttonTop = 3 * fieldRowHeight + 2;
+constexpr int32_t buttonHeight = 24;
+constexpr int32_t okButton = 7;
+constexpr int32_t cancelButton = 8;
 
-// Opens a modal 100 x 60 window with three fields, runs it until its close
-// box is used and returns the fields' texts; nothing if it could not open or
-// went away without being closed. Undo and redo work meanwhile; the views
-// show their result and `undone` tells the caller the document moved.
-// The main window is active again afterwards.
-std::optional<std::array<std::string, 3>> runThreeFieldWindow(
-    AppState& state, int32_t number, const char* title, const std::array<const char*, 3>& start, bool& undone)
+}  // namespace
+
+std::optional<std::array<std::string, 3>> runThreeFieldWindow(AppState& state, int32_t number, std::string_view title,
+                                                              const std::array<std::string, 3>& start,
+                                                              const std::array<std::string, 3>& labels, bool& changed)
 {
     WindowLayer& w = *state.windows;
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
-    spec.placement = WindowPlacement::CentreOverActive;
-    spec.width = 100;
-    spec.height = 60;
+    spec.placement = WindowPlacement::BesideMain;
+    spec.width = dialogWidth;
+    spec.height = buttonTop + buttonHeight;
     spec.title = title;
     if (!w.openWindow(number, spec)) return std::nullopt;
-    for (int32_t i = 0; i < 3; ++i)
-        w.createTextField(number, i + 1, 0, 20 * i, 100, 20, start[static_cast<size_t>(i)], false);
+    const int32_t fieldLeft = labels[0].empty() ? 0 : labelWidth;
+    for (int32_t i = 0; i < 3; ++i) {
+        const auto row = static_cast<size_t>(i);
+        if (fieldLeft > 0) w.createStaticText(number, i + 4, 0, fieldRowHeight * i, labelWidth, fieldRowHeight, labels[row]);
+        w.createTextField(number, i + 1, fieldLeft, fieldRowHeight * i, dialogWidth - fieldLeft, fieldRowHeight,
+                          start[row], false);
+    }
+    w.createButton(number, okButton, 0, buttonTop, dialogWidth / 2, buttonHeight,
+                   textOf(state.prefs.language, Text::DialogOk));
+    w.createButton(number, cancelButton, dialogWidth / 2, buttonTop, dialogWidth / 2, buttonHeight,
+                   uiTextOf(state.uiText, state.prefs.language, cancelMessage));
     w.showWindow(number);
     w.activateWindow(number);
-    const auto undoKeys = [&state, &undone](const WindowEvent& event) {
-        if (!runUndoRedoKey(state, event)) return;
-        undone = true;
+    // The editor's accelerators work here too; the views show what they did.
+    const auto keys = [&state, &changed, &w, number](const WindowEvent& event) {
+        if (!runToolWindowKey(state, event)) return;
+        changed = true;
         redrawViews(state);
+        if (state.quitRequested) w.closeWindow(number);
     };
-    if (!runWindowUntilClosed(w, number, undoKeys)) {
-        w.activateWindow(windowMain);
-        return std::nullopt;
+    const DialogEnd end = runDialogWindow(w, number, okButton, cancelButton, keys);
+    std::optional<std::array<std::string, 3>> texts;
+    if (end == DialogEnd::Apply) {
+        texts.emplace();
+        for (int32_t i = 0; i < 3; ++i) (*texts)[static_cast<size_t>(i)] = w.gadgetText(number, i + 1);
     }
-    std::array<std::string, 3> texts;
-    for (int32_t i = 0; i < 3; ++i) texts[static_cast<size_t>(i)] = w.gadgetText(number, i + 1);
     w.closeWindow(number);
     w.activateWindow(windowMain);
     return texts;
 }
 
-}  // namespace
-
 void scaleSelection(AppState& state)
 {
-    std::optional<Vec3> centre = selectionCentre(state.mesh);
-    bool undone = false;
-    const auto texts = runThreeFieldWindow(state, windowScale, "Scale Object", {"1.0X", "1.0Y", "1.0Z"}, undone);
-    // An undo or redo in the window may have changed the selection.
-    if (undone) centre = selectionCentre(state.mesh);
+    if (countSelectedVertices(state.mesh) == 0) return tellSelectFirst(state, Text::SelectVerticesFirst);
+    bool changed = false;
+    const auto texts = runThreeFieldWindow(state, windowScale, "Scale Object", {"1.0X", "1.0Y", "1.0Z"}, {}, changed);
+    // A command run from the window may have changed the selection: the centre is taken now.
+    const std::optional<Vec3> centre = selectionCentre(state.mesh);
     if (!texts || !centre) return;
     scaleSelectedVertices(state.mesh, *centre, readDecimalFloat((*texts)[0]),
                           readDecimalFloat((*texts)[1]), readDecimalFloat((*texts)[2]));
@@ -62,10 +78,10 @@ void scaleSelection(AppState& state)
 
 void rotateSelection(AppState& state)
 {
-    std::optional<Vec3> centre = selectionCentre(state.mesh);
-    bool undone = false;
-    const auto texts = runThreeFieldWindow(state, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"}, undone);
-    if (undone) centre = selectionCentre(state.mesh);
+    if (countSelectedVertices(state.mesh) == 0) return tellSelectFirst(state, Text::SelectVerticesFirst);
+    bool changed = false;
+    const auto texts = runThreeFieldWindow(state, windowRotate, "Rotate Object", {"0X", "0Y", "0Z"}, {}, changed);
+    const std::optional<Vec3> centre = selectionCentre(state.mesh);
     if (!texts || !centre) return;
     rotateSelectedVertices(state.mesh, *centre, roundAngle(readDecimalFloat((*texts)[0])),
                            roundAngle(readDecimalFloat((*texts)[1])),
@@ -94,10 +110,10 @@ void openTriangleList(AppState& state)
     const int32_t selected = firstSelectedTriangle(state.mesh);
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
-    spec.placement = WindowPlacement::CentreOverActive;
     spec.width = 100;
     spec.height = 23;
     spec.title = "Triangles";
+    spec.placement = WindowPlacement::BesideMain;
     w.closeWindow(windowTriangles);
     if (!w.openWindow(windowTriangles, spec)) return;
     w.createTextField(windowTriangles, triangleNumberField, 0, 0, 120, 23,

@@ -1,4 +1,4 @@
-// transform.cpp: scaling and rotating the selected vertices about their centre,
+// transform.cpp: moving, scaling and rotating the selected vertices about their centre,
 // and the fixed pattern of automatic texture coordinates.
 #include "mesh/mesh.h"
 
@@ -19,6 +19,16 @@ std::optional<Vec3> selectionCentre(const Mesh& mesh)
     const auto count = static_cast<double>(n);
     return Vec3{static_cast<float>(sx / count), static_cast<float>(sy / count),
                 static_cast<float>(sz / count)};
+}
+
+void translateSelectedVertices(Mesh& mesh, double dx, double dy, double dz)
+{
+    for (Vertex& v : mesh.vertices) {
+        if (v.selected != 1) continue;
+        v.x = static_cast<float>(v.x + dx);
+        v.y = static_cast<float>(v.y + dy);
+        v.z = static_cast<float>(v.z + dz);
+    }
 }
 
 void scaleSelectedVertices(Mesh& mesh, Vec3 c, float sx, float sy, float sz)

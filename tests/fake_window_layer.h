@@ -18,7 +18,7 @@ class FakeWindowLayer : public WindowLayer {
     using S = std::string;
 
 public:
-    struct Gadget {  // kind: "text", "static" or "combo"
+    struct Gadget {  // kind: "text", "static", "button" or "combo"
         S kind, text;
         std::vector<S> items;
         int32_t selection = 0, x = 0, y = 0, width = 0, height = 0, minimum = 0, maximum = 0;
@@ -160,6 +160,8 @@ public:
     { windows[win].gadgets[id] = Gadget{"text", S(t), {}, 0, x, y, w, h}; }
     void createStaticText(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
     { windows[win].gadgets[id] = Gadget{"static", S(t), {}, 0, x, y, w, h}; }
+    void createButton(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, SV t) override
+    { windows[win].gadgets[id] = Gadget{"button", S(t), {}, 0, x, y, w, h}; }
     void createComboBox(int32_t win, int32_t id, int32_t x, int32_t y, int32_t w, int32_t h, const std::vector<S>& items,
                         int32_t selected) override { windows[win].gadgets[id] = Gadget{"combo", {}, items, selected, x, y, w, h}; }
     void createUpDown(int32_t win, int32_t buddy, int32_t low, int32_t high) override

@@ -594,7 +594,7 @@ struct CommandFixture : ::testing::Test {
         addTriangle(state.mesh, 0, 0, 0);
         state.currentFileName = "/old/name.pq";
         resetDocumentHistory(state);
-        addCorner(state.mesh);
+        addCorner(state.mesh, 1);
     }
 
     void expectMeshDialog(size_t index, bool save, std::string_view filter = "Polyquill|*.PQ")

@@ -39,7 +39,7 @@ TEST(History, EveryEditUndoneAndRedoneGivesTheDocumentBeforeAndAfter)
         {"scale", [](Mesh& m) { scaleSelectedVertices(m, *selectionCentre(m), 2.0f, -1.0f, 0.0f); }},
         {"rotate", [](Mesh& m) { rotateSelectedVertices(m, *selectionCentre(m), 90, 0, 45); }},
         {"auto uv", [](Mesh& m) { autoTexCoords(m, 1.0f, 0.25f); }}, {"delete vertices", deleteSelectedVertices},
-        {"corner", addCorner}, {"open", [](Mesh& m) { m = twoQuads(); }},
+        {"corner", [](Mesh& m) { addCorner(m, 1); }}, {"open", [](Mesh& m) { m = twoQuads(); }},
         {"delete the triangle", [](Mesh& m) { m.triangles[0].selected = 1; deleteSelectedTriangles(m); }},
         {"merge", [](Mesh& m) { readMeshBytes(m, writeMeshBytes(twoQuads()), 2); }},
     };

@@ -36,7 +36,7 @@ std::string describe(const Mesh& m)
 // One click of the create-triangle tool on vertex p.
 void cornerAt(Mesh& m, int32_t p)
 {
-    deselectAllVertices(m), m.vertices[static_cast<size_t>(p)].selected = 1, addCorner(m);
+    deselectAllVertices(m), m.vertices[static_cast<size_t>(p)].selected = 1, addCorner(m, p);
 }
 
 }  // namespace
@@ -62,12 +62,14 @@ TEST(MeshEditing, DeletingFlippingAndSteppingTheSelectionKeepTheTriangleUnderCon
 
     Mesh m = numbered(3, {{0, 1, 2}, {2, 1, 0}});
     m.triangles[0].u = {0.1f, 0.2f, 0.3f};
+    m.triangles[0].v = {0.4f, 0.5f, 0.6f};
     flipSelectedTriangle(m);
     EXPECT_EQ(describe(m), "0 1 2 | 012 210 pending 0") << "nothing selected, nothing flipped";
     m.triangles[0].selected = 1;
     flipSelectedTriangle(m);
     EXPECT_EQ(describe(m), "0 1 2 | 210* 210 pending 0");
-    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{0.1f, 0.2f, 0.3f})) << "u and v stay put";
+    EXPECT_EQ(m.triangles[0].u, (std::array<float, 3>{0.3f, 0.2f, 0.1f})) << "each corner keeps its u";
+    EXPECT_EQ(m.triangles[0].v, (std::array<float, 3>{0.6f, 0.5f, 0.4f})) << "and its v";
 
     cornerAt(m, 1);
     deleteSelectedTriangles(m);

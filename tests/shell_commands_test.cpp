@@ -45,7 +45,8 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     rebuild(0);
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
-                      "Wiederherstellen=27,Alles zeigen=30,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
+                      "Wiederherstellen=27,Alles zeigen=30,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
+                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
                       "15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
     EXPECT_EQ(std::pair(windows.tooltips[cmdScale], windows.tooltips[cmdRotate]), std::pair(std::string("redimensionieren"), std::string("rotieren")));
@@ -120,9 +121,10 @@ TEST_F(Shell, CommandsReachTheMeshCameraAndWindowsAndMergeAscAsksForTheFactor)
     EXPECT_EQ(state.mesh.triangles.size(), 1u);
     for (int i = 0; i < 5; ++i) runCommand(state, cmdZoomOut);
     runCommand(state, cmdZoomIn);
-    EXPECT_EQ(state.camera.zoom, -0.75f);
+    EXPECT_EQ(state.camera.zoom, -0.5f);
     runCommand(state, cmdFrameAll);
     EXPECT_EQ(state.camera.panX, -0.5f);
+    EXPECT_EQ(state.camera.zoom, 0.0f) << "Home sets the 3D zoom back";
     runCommand(state, cmdAbout);
     EXPECT_EQ(windows.messages.at(0).title, "Information");
     windows.choiceAnswers = {1};  // discard the changes

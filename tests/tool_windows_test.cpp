@@ -158,24 +158,26 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     fake.push(eventClose, windowMain);                 // not the modal window's own: ignored
     answer(windowScale, {"2", "1,5", "X"});            // "1,5" reads 1, "X" reads 0
     scaleSelection(state);
-    EXPECT_EQ(seen, "Scale Object 100x60 1@0,0,100,20=1.0X 2@0,20,100,20=1.0Y 3@0,40,100,20=1.0Z active");
+    EXPECT_EQ(seen, "Scale Object 160x86 1@0,0,160,20=1.0X 2@0,20,160,20=1.0Y 3@0,40,160,20=1.0Z "
+                    "7@0,62,80,24=OK 8@80,62,80,24=Cancel active");
     expectVertices({{-1.0f, 1.0f, 2.0f}, {3.0f, 0.0f, 2.0f}, {5.0f, 5.0f, 5.0f}});
     answer(windowRotate, {"44.5", "45.5", "-2.5Z"});  // whole degrees, halves to even
     rotateSelection(state);
-    EXPECT_EQ(seen, "Rotate Object 100x60 1@0,0,100,20=0X 2@0,20,100,20=0Y 3@0,40,100,20=0Z active");
+    EXPECT_EQ(seen, "Rotate Object 160x86 1@0,0,160,20=0X 2@0,20,160,20=0Y 3@0,40,160,20=0Z "
+                    "7@0,62,80,24=OK 8@80,62,80,24=Cancel active");
     const Vec3 r = rotateVector(-2.0f, 0.5f, 0.0f, 44, 46, -2);
     const std::vector<Vec3> rotated{{1.0f + r.x, 0.5f + r.y, 2.0f + r.z}, {1.0f - r.x, 0.5f - r.y, 2.0f - r.z}, {5.0f, 5.0f, 5.0f}};
     expectVertices(rotated);
 
-    // Gone without its close box, or closed with nothing selected, a window applies nothing.
+    // Gone without an answer, or cancelled, a window applies nothing; nothing selected opens none.
     fake.onIdle = [](FakeWindowLayer& f) { f.closeWindow(windowScale); };
     scaleSelection(state);
-    deselectAllVertices(state.mesh);
-    answer(windowScale, {"3", "3", "3"});
+    fake.onIdle = [](FakeWindowLayer& f) { f.setGadgetText(windowScale, 1, "3"), f.pushControl(windowScale, 8, notifyClicked); };
     scaleSelection(state);
-    answer(windowRotate, {"90", "90", "90"});
-    rotateSelection(state);
     expectVertices(rotated);
+    deselectAllVertices(state.mesh);
+    rotateSelection(state);
+    EXPECT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.active, windowMain);
 
     state.mesh = Mesh{};

@@ -64,7 +64,7 @@ TEST(Mapping, ViewAxesCursorChangeCameraSnapToGridAndPickDistance)
         EXPECT_FLOAT_EQ(pickDistance({p.da, p.db}, {0, 0}, 256, 256, {.orthoZoom = p.zoom}), p.distance) << p.da << " " << p.zoom;
 }
 
-TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtMinusOne)
+TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtAQuarter)
 {
     struct Key { int32_t window, key; ViewCamera moved; };
     const float s = 0.125f;
@@ -81,9 +81,11 @@ TEST(Mapping, EachArrowKeyMovesItsOwnViewByAStepAndThe3DZoomStopsAtMinusOne)
     }
     ViewCamera c;
     for (int i = 0; i < 6; ++i) zoomOut(c);
-    EXPECT_EQ(c.zoom, -1.0f);
+    EXPECT_EQ(c.zoom, -0.75f) << "the mesh never shrinks below a quarter";
     for (int i = 0; i < 100; ++i) zoomIn(c);
-    EXPECT_EQ(c.zoom, 24.0f);
+    EXPECT_EQ(c.zoom, 24.25f);
+    frameThreeDView(c);
+    EXPECT_EQ(c.zoom, 0.0f);
 }
 
 TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)

@@ -253,5 +253,7 @@ void zoomIn(ViewCamera& c) { c.zoom += zoomStep; }
 
 void zoomOut(ViewCamera& c)
 {
-    if (c.zoom + 1.0f > 0.0f) c.zoom -= zoomStep;
+    if (c.zoom + 1.0f - zoomStep >= minZoomScale) c.zoom -= zoomStep;
 }
+
+void frameThreeDView(ViewCamera& c) { c.zoom = 0.0f; }

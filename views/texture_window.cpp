@@ -109,7 +109,7 @@ void openTextureWindow(AppState& state)
 {
     WindowLayer& w = *state.windows;
     const int32_t selected = firstSelectedTriangle(state.mesh);
-    if (selected < 0) return;
+    if (selected < 0) return tellSelectFirst(state, Text::SelectTriangleFirst);
     if (!w.hasImage(imageTexture)) {
         w.showMessage("Texture", uiTextOf(state.uiText, state.prefs.language, noTextureMessage));
         return;
@@ -118,7 +118,7 @@ void openTextureWindow(AppState& state)
         shownPictureSize(w.imageWidth(imageTexture), w.imageHeight(imageTexture), w.maxToolClientSize());
     WindowSpec spec;
     spec.style = WindowStyle::Tool;
-    spec.placement = WindowPlacement::CentreOverActive;
+    spec.placement = WindowPlacement::BesideMain;
     spec.width = state.texturePicture.x;
     spec.height = state.texturePicture.y + pictureTop;
     spec.title = "Texture";

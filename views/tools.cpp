@@ -2,8 +2,10 @@
 // picking, painting into the selection and dragging vertices. Each reads the
 // cursor from the window layer when it runs; the group drag keeps its
 // reference point and grid remainder in the state record.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "app/app.h"
 
@@ -19,26 +21,94 @@ ViewPoint cursorInView(const AppState& state, ViewKind view)
                          static_cast<float>(state.windows->clientHeight(window)), state.camera);
 }
 
-// The unselected vertex nearest the cursor on screen within picking reach,
-// the first in list order among equally near ones; -1 when none is in reach.
-int32_t nearestUnselectedVertexAt(const AppState& state, ViewKind view)
+// How far a vertex is from a model point of a view for picking, in pixels;
+// infinity out of reach (views.h, pickDistance).
+float distanceInView(const AppState& state, ViewKind view, ViewPoint p, const Vertex& v)
 {
     const int32_t window = windowOfView(view);
-    const auto width = static_cast<float>(state.windows->clientWidth(window));
-    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    return pickDistance(p, viewCoordinates(view, v), static_cast<float>(state.windows->clientWidth(window)),
+                        static_cast<float>(state.windows->clientHeight(window)), state.camera);
+}
+
+// The vertex nearest the cursor on screen within picking reach, the first in
+// list order among equally near ones; unselected ones only when asked; -1 when
+// none is in reach.
+int32_t nearestVertexAt(const AppState& state, ViewKind view, bool unselectedOnly)
+{
     const ViewPoint p = cursorInView(state, view);
     int32_t nearest = -1;
     float best = std::numeric_limits<float>::infinity();
     const LargeList<Vertex>& vertices = state.mesh.vertices;
     for (size_t i = 0; i < vertices.size(); ++i) {
-        if (vertices[i].selected != 0) continue;
-        const float d = pickDistance(p, viewCoordinates(view, vertices[i]), width, height, state.camera);
+        if (unselectedOnly && vertices[i].selected != 0) continue;
+        const float d = distanceInView(state, view, p, vertices[i]);
         if (d < best) {
             best = d;
             nearest = static_cast<int32_t>(i);
         }
     }
     return nearest;
+}
+
+// The vertices stacked on the spot nearest the cursor: the nearest vertex in
+// reach and every vertex less than a pixel from it on screen, in list order.
+// Empty when no vertex is in reach.
+std::vector<int32_t> stackAt(const AppState& state, ViewKind view)
+{
+    const int32_t nearest = nearestVertexAt(state, view, false);
+    if (nearest < 0) return {};
+    const LargeList<Vertex>& vertices = state.mesh.vertices;
+    const ViewPoint spot = viewCoordinates(view, vertices[static_cast<size_t>(nearest)]);
+    std::vector<int32_t> stack;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        if (distanceInView(state, view, spot, vertices[i]) < 1.0f) stack.push_back(static_cast<int32_t>(i));
+    return stack;
+}
+
+// Selects the vertex; without Shift it becomes the only selected one.
+void selectPicked(AppState& state, int32_t picked)
+{
+    LargeList<Vertex>& vertices = state.mesh.vertices;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        if (static_cast<int32_t>(i) == picked) vertices[i].selected = 1;
+        else if (state.shiftHeld == 0) vertices[i].selected = 0;
+}
+
+bool isInStack(const std::vector<int32_t>& stack, int32_t vertex)
+{
+    return std::find(stack.begin(), stack.end(), vertex) != stack.end();
+}
+
+// A create-triangle click on the spot of the corner the previous click gave,
+// with nothing changed since: that corner moves on to the next vertex stacked
+// there in list order (after the last, the first again), skipping the
+// triangle's other corners. False when the click is no such second click or
+// nothing else is stacked there.
+bool pickNextStackedCorner(AppState& state, const std::vector<int32_t>& stack)
+{
+    Mesh& mesh = state.mesh;
+    const LastCorner& last = state.lastCorner;
+    if (last.revision != state.renderBuffers.meshRevision || last.triangle < 0 ||
+        static_cast<size_t>(last.triangle) >= mesh.triangles.size())
+        return false;
+    Triangle& t = mesh.triangles[static_cast<size_t>(last.triangle)];
+    const auto slot = static_cast<size_t>(last.slot);
+    if (t.vertexIndex[slot] != last.vertex || !isInStack(stack, last.vertex)) return false;
+    const bool pending = mesh.pendingCorner != 0 && static_cast<size_t>(last.triangle) + 1 == mesh.triangles.size();
+    const size_t given = pending ? static_cast<size_t>(mesh.pendingCorner) : 3;
+    const auto at = std::find(stack.begin(), stack.end(), last.vertex) - stack.begin();
+    for (size_t step = 1; step < stack.size(); ++step) {
+        const int32_t next = stack[(static_cast<size_t>(at) + step) % stack.size()];
+        bool otherCorner = false;
+        for (size_t k = 0; k < given; ++k) otherCorner = otherCorner || (k != slot && t.vertexIndex[k] == next);
+        if (otherCorner) continue;
+        t.vertexIndex[slot] = next;
+        selectPicked(state, next);
+        markMeshChanged(state, allViews);
+        state.lastCorner = {last.triangle, last.slot, next, state.renderBuffers.meshRevision};
+        return true;
+    }
+    return false;
 }
 
 // The part of a motion that makes whole grid steps, toward zero; all of it
@@ -77,8 +147,12 @@ int32_t pickVertexAt(AppState& state)
 {
     LargeList<Vertex>& vertices = state.mesh.vertices;
     const std::optional<ViewKind> view = activeView(state);
-    // An already selected vertex is never picked: clicking it alone is a miss.
-    const int32_t hit = view ? nearestUnselectedVertexAt(state, *view) : -1;
+    const std::vector<int32_t> stack = view ? stackAt(state, *view) : std::vector<int32_t>();
+    // Clicks on one spot step through the vertices stacked there in list
+    // order; a click past the last selected one is a miss.
+    int32_t hit = stack.empty() ? -1 : stack.front();
+    for (size_t k = 0; k < stack.size(); ++k)
+        if (vertices[static_cast<size_t>(stack[k])].selected != 0) hit = k + 1 < stack.size() ? stack[k + 1] : -1;
     bool changed = false;
     for (size_t i = 0; i < vertices.size(); ++i) {
         const bool isHit = static_cast<int32_t>(i) == hit;
@@ -91,11 +165,32 @@ int32_t pickVertexAt(AppState& state)
     return hit;
 }
 
+int32_t addCornerAt(AppState& state)
+{
+    const std::optional<ViewKind> view = activeView(state);
+    const std::vector<int32_t> stack = view ? stackAt(state, *view) : std::vector<int32_t>();
+    if (stack.empty()) return -1;
+    if (pickNextStackedCorner(state, stack)) return state.lastCorner.vertex;
+    Mesh& mesh = state.mesh;
+    // A selected vertex first, so a triangle can begin on the corner the last one ended on.
+    int32_t picked = -1;
+    for (const bool selectedOnly : {true, false})
+        for (int32_t i : stack)
+            if (picked < 0 && !isGivenCorner(mesh, i) && (!selectedOnly || mesh.vertices[static_cast<size_t>(i)].selected))
+                picked = i;
+    const int32_t slot = mesh.pendingCorner;
+    if (!addCorner(mesh, picked)) return -1;
+    selectPicked(state, picked);
+    markMeshChanged(state, allViews);
+    state.lastCorner = {static_cast<int32_t>(mesh.triangles.size()) - 1, slot, picked, state.renderBuffers.meshRevision};
+    return picked;
+}
+
 int32_t extendSelectionAt(AppState& state)
 {
     const std::optional<ViewKind> view = activeView(state);
     if (!view) return -1;
-    const int32_t nearest = nearestUnselectedVertexAt(state, *view);
+    const int32_t nearest = nearestVertexAt(state, *view, true);
     if (nearest < 0) return -1;
     state.mesh.vertices[static_cast<size_t>(nearest)].selected = 1;
     markMeshChanged(state, allViews);

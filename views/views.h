@@ -54,6 +54,7 @@ constexpr float pickRadius = 0.0125f;  // model units around a vertex that a cli
 constexpr float pickPixels = 6.0f;     // ... or screen pixels, whichever reaches further
 constexpr float panStep = 0.125f;      // model units at the start zoom
 constexpr float zoomStep = 0.25f;
+constexpr float minZoomScale = 0.25f;  // the 3D view's smallest scale: the mesh never shrinks to nothing
 constexpr float minOrthoZoom = 0.001f;
 constexpr float maxOrthoZoom = 1000.0f;
 constexpr int32_t wheelNotch = 120;       // wheel delta of one notch
@@ -119,9 +120,12 @@ float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height
 // views by 1/16 of a view or turns the 3D view; other keys and windows change nothing.
 void applyArrowKey(ViewCamera& camera, int32_t window, int32_t virtualKey);
 
-// Zoom steps: in without limit; out only while zoom + 1 > 0 before the step.
+// Zoom steps of the 3D view: in without limit; out while the scale zoom + 1
+// stays at least minZoomScale.
 void zoomIn(ViewCamera& camera);
 void zoomOut(ViewCamera& camera);
+// Home's part in the 3D view: the start zoom again.
+void frameThreeDView(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
@@ -181,10 +185,30 @@ std::optional<ViewKind> activeView(const AppState& state);
 // Create-vertex click: appends a vertex at the cursor, snapped to the grid, in
 // the active view's two coordinates; then pauses 10 ms.
 void createVertexAt(AppState& state);
-// Select or create-triangle click: selects the first unselected vertex in list
-// order under the cursor and returns its position, or clears the selection and
-// returns -1. Without Shift the rest of the selection is cleared.
+// The corner the create-triangle tool gave last: triangle, corner slot and
+// vertex, and the mesh revision after that click (a later change ends it).
+struct LastCorner {
+    int32_t triangle = -1;
+    int32_t slot = 0;
+    int32_t vertex = -1;
+    uint64_t revision = 0;
+};
+
+// Select click: selects the vertex on the spot nearest the cursor and returns
+// its position, or clears the selection and returns -1. Where several vertices
+// are stacked on that spot the click takes the one after the last selected of
+// them in list order (the first when none is selected), so repeated clicks
+// reach each; past the last it is a miss. Without Shift the rest of the
+// selection is cleared.
 int32_t pickVertexAt(AppState& state);
+// Create-triangle click: gives the vertex under the cursor, selected or not, to
+// the triangle under construction as its next corner (starting one when none
+// is) and selects it; returns it, or -1 when the click gave nothing: no vertex
+// in reach, or only vertices already corners of that triangle. Of vertices
+// stacked on the spot it takes a selected one, else the first in list order; a
+// second click on the same spot moves the corner just given on to the next
+// vertex stacked there.
+int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
@@ -208,7 +232,7 @@ void chooseTexture(AppState& state);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
-// says "No texture found" when there is no picture, nothing without a selection.
+// says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);
 // Sets the open Texture window's fields to the selected triangle's values, so
 // a change made elsewhere (undo, redo) is not written back over.

@@ -1,11 +1,12 @@
 // qt_gadgets.cpp: the window layer's gadgets: text fields, static texts,
-// combo boxes and up-down controls inside a window, addressed by id.
+// buttons, combo boxes and up-down controls inside a window, addressed by id.
 #include "app/qt/qt_support.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
@@ -47,6 +48,18 @@ void QtWindowLayer::createStaticText(int32_t window, int32_t id, int32_t x, int3
     Window* w = find(window);
     if (!w || !w->client) return;
     placeGadget(window, id, new QLabel(qs(text), w->client), x, y, width, height);
+}
+
+void QtWindowLayer::createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                                 std::string_view text)
+{
+    Window* w = find(window);
+    if (!w || !w->client) return;
+    auto* button = new QPushButton(qs(text), w->client);
+    // Return belongs to the window (it applies), not to whichever button has the focus.
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, window, id] { pushControl(window, id, notifyClicked); });
+    placeGadget(window, id, button, x, y, width, height);
 }
 
 void QtWindowLayer::createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,

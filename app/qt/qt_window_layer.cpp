@@ -4,6 +4,8 @@
 // refused there and reported, so the program's own loop decides what closing means.
 #include "app/qt/qt_support.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QLayout>
 #include <QMainWindow>
@@ -102,6 +104,8 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         }
         if (spec.placement == WindowPlacement::At)
             tool->move(spec.x, spec.y);
+        else if (spec.placement == WindowPlacement::BesideMain)
+            tool->move(placeBesideMain(number, tool->size()));
         else {
             const QPoint at = centredOn(over, tool->size());
             tool->move(std::max(at.x(), screen.left()), std::max(at.y(), screen.top()));
@@ -151,6 +155,35 @@ void QtWindowLayer::closeWindow(int32_t number)
     w.topLevel.reset();
     windows_.erase(it);
     if (active_ == number) active_ = windowNone;
+}
+
+QPoint QtWindowLayer::placeBesideMain(int32_t number, QSize size) const
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const Window* main = find(windowMain);
+    if (!main || !main->topLevel) return centredOn(screen, size);
+    const QRect mainFrame = main->topLevel->frameGeometry();
+    // The window manager's frame, taken to be the main window's.
+    const QSize frame = mainFrame.size() - main->topLevel->size();
+    const QSize outer = size + frame;
+    std::vector<QRect> taken{mainFrame};
+    for (const auto& [n, w] : windows_)
+        if (n != number && n != windowMain && w.topLevel && w.topLevel->isVisible())
+            taken.push_back(w.topLevel->frameGeometry());
+    // Right of the main window, then left of it, from its top edge down past
+    // each window already there; the first place that is free and on the screen.
+    std::vector<int> rows{mainFrame.top()};
+    for (const QRect& r : taken) rows.push_back(r.bottom() + 1);
+    std::sort(rows.begin(), rows.end());
+    for (const int x : {mainFrame.right() + 1, mainFrame.left() - outer.width()})
+        for (const int y : rows) {
+            const QRect place(QPoint(x, y), outer);
+            const bool free = std::none_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+            if (free && screen.contains(place)) return place.topLeft();
+        }
+    // No room: beside the main window as far as the screen allows.
+    return {std::clamp(mainFrame.right() + 1, screen.left(), std::max(screen.left(), screen.right() + 1 - outer.width())),
+            std::clamp(mainFrame.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - outer.height()))};
 }
 
 bool QtWindowLayer::isWindowOpen(int32_t number) const

@@ -88,6 +88,8 @@ public:
                          int32_t height, std::string_view text, bool digitsOnly) override;
     void createStaticText(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                           int32_t height, std::string_view text) override;
+    void createButton(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                      std::string_view text) override;
     void createComboBox(int32_t window, int32_t id, int32_t x, int32_t y, int32_t width,
                         int32_t height, const std::vector<std::string>& items,
                         int32_t selected) override;
@@ -148,6 +150,9 @@ private:
     std::vector<QPointer<QWidget>> disableWindows();
     static void enableAgain(const std::vector<QPointer<QWidget>>& disabled);
     QWidget* dialogOwner() const;
+    // Top-left corner for a tool window of client size `size` beside the main
+    // window, clear of it and of the other open tool windows where the screen has room.
+    QPoint placeBesideMain(int32_t number, QSize size) const;
 
     std::map<int32_t, Window> windows_;
     struct QueuedEvent {

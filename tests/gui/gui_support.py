@@ -154,14 +154,14 @@ class Editor:
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
 
-    def menu(self, ups):
-        """Picks the item `ups` places above the end of the first menu."""
+    def menu(self, ups, rights=0):
+        """Picks the item `ups` places above the end of the first menu, or of the menu `rights` places right of it."""
         mx, my, _, _ = geometry(self.main)
         before = set(windows(""))
         xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
         # A new window taller than a tooltip.
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
-        xdo("key", *["Up"] * ups, "Return")
+        xdo("key", *["Right"] * rights, *["Up"] * ups, "Return")
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""

@@ -261,6 +261,37 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
+# Spots of the views by pixel; BOX_CLICKS clicks each once or twice, for the first or second vertex stacked there.
+# Vertices 0 to 3 lie at z = 0.5, 4 to 7 at z = 0; each face runs clockwise as seen from outside.
+SPOTS = {"A": ("Front", 62, 50), "B": ("Front", 186, 50), "C": ("Front", 186, 148), "D": ("Front", 62, 148),
+         "P": ("Side", 125, 50), "Q": ("Side", 187, 50), "R": ("Side", 187, 148), "S": ("Side", 125, 148),
+         "E": ("Top", 62, 99), "F": ("Top", 186, 99), "G": ("Top", 186, 148), "H": ("Top", 62, 148)}
+BOX_CLICKS = "A2B2C2 A2C2D2 A1C1B1 A1D1C1 P2Q2R1 P2R1S1 P1S2R2 P1R2Q1 E2F2G2 E2G2H2 E1H1G1 E1G1F1"
+BOX = "456 467 021 032 512 526 473 430 762 723 401 415"
+
+
+def box(journey):
+    """A box by clicks without pauses: four vertices moved back by Position (Ctrl+P), four in front, twelve triangles
+    on stacked spots, all eight Shift+clicked and the texture projected from Front; Save writes every corner."""
+    path = journey.path("box.pq")
+    editor = Editor(journey, [path])
+
+    def clicks(spots, count=1, button=1, shift=False):
+        return [w for name in spots for w in ["mousemove", *editor.at(*SPOTS[name])] + ["keydown", "shift"] * shift +
+                ["click", "--repeat", count, "--delay", 0, button] + ["keyup", "shift"] * shift]
+    xdo(*clicks("ABCD"), "key", "3", *clicks("ABCD", shift=True), "key", "ctrl+p")
+    px, py, _, _ = geometry(wait_for("the Position window", lambda: windows("^Vertexposition$"))[0])
+    xdo("mousemove", px + 90, py + 50, "click", 1, "key", "ctrl+a", "type", "0.5")  # z
+    corners = [w for t in BOX_CLICKS.split() for spot, n in zip(t[::2], t[1::2]) for w in clicks(spot, int(n))]
+    xdo("key", "Return", "key", "1", *clicks("ABCD"), *clicks("A", button=3), "key", "4", *corners,
+        "key", "3", *clicks("A", button=3), *clicks("ABCD", 2, shift=True))
+    editor.menu(3, rights=1)  # Edit: Project texture from Front
+    x, y = f32(0.5), f32(49 / 99)
+    place = [((-x, x, x, -x)[n % 4], (y, y, -y, -y)[n % 4], (0.5, 0.0)[n // 4]) for n in range(8)]
+    want = [[(1.0 * (p[0] > 0), 1.0 * (p[1] < 0), *p) for p in (place[int(c)] for c in t)] for t in BOX.split()]
+    expect(editor.saved(path, "key", "ctrl+s") == pq_bytes(want), "saved %r, not %r" % (read_pq(path), want))
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
-                          "navigate": navigate, "texture": texture}))
+                          "navigate": navigate, "texture": texture, "box": box}))

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -79,6 +80,11 @@ enum class Text : int32_t {
     ProjectFront,
     ProjectSide,
     ProjectTop,
+    // ---- recovery copies
+    RecoveryQuestion,  // %1 the document's name, %2 when the copy was written
+    RecoveryRestore,
+    RecoveryDiscard,
+    RecoveryDamaged,  // %1 where the damaged copy was kept
     count
 };
 
@@ -143,6 +149,26 @@ constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(v
 constexpr uint32_t orthoViews = 0x7u;  // Front, Side, Top
 constexpr uint32_t allViews = 0xFu;
 
+// Which document a recovery copy holds: the mesh's revision, the texture, the name.
+struct RecoveryStamp {
+    uint64_t revision = 0;
+    std::string texture;
+    std::string name;
+    bool operator==(const RecoveryStamp&) const = default;
+};
+
+// This editor's recovery copy (app/recovery.cpp).
+struct RecoveryState {
+    std::string folder;  // the user's state folder; empty: no copies are kept
+    HeldLock lock;       // tells other editors this one runs
+    int64_t intervalMs = 60'000;  // the least time between two copies
+    int64_t lastWriteMs = 0;      // steady clock at the last copy begun
+    bool copyWritten = false;     // this editor's copy is on disk
+    RecoveryStamp written;        // what it holds
+    RecoveryStamp beingWritten;   // what the copy under way holds
+    std::future<std::string> writing;  // the copy under way: why it failed, or empty
+};
+
 // All process-wide state; one instance lives from start-up to exit and is
 // touched only by the main thread.
 struct AppState {
@@ -190,6 +216,9 @@ struct AppState {
     double dragRestA = 0.0;  // the view's first (horizontal) coordinate
     double dragRestB = 0.0;  // its second (vertical) coordinate
     LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
+
+    // ---- the recovery copy (app/recovery.cpp) ----
+    RecoveryState recovery;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -273,6 +302,26 @@ void positionSelection(AppState& state);
 // "Project texture from Front/Side/Top": texture coordinates of the triangles
 // of the selection from their positions in that view (mesh.h, projectTexCoords).
 void projectTextureCommand(AppState& state, ProjectionView view);
+
+// ---- the recovery copy (app/recovery.cpp) -----------------------------------------------
+
+// Start-up: the interval (POLYQUILL_RECOVERY_SECONDS, else 60 s) and this
+// editor's lock in the user's state folder; without them no copies are kept.
+void startRecovery(AppState& state);
+// Start-up: each copy left by an editor that no longer runs, newest first, is
+// offered: Restore makes it the document (its name, its texture, unsaved) and
+// this editor's copy; Discard removes it. A damaged copy is kept aside with a word.
+void offerLeftRecoveryCopies(AppState& state);
+// Per pass: with unsaved work, and no action under way, a copy of the document
+// begins on its own thread when the last began an interval ago; without, the
+// copy is removed.
+void keepRecoveryCopy(AppState& state);
+// How long the loop may sleep before keepRecoveryCopy has work; -1: no limit.
+int32_t recoveryWaitMs(const AppState& state);
+// The end signals: the copy written now, whatever is under way.
+void writeRecoveryCopyNow(AppState& state);
+// A normal end: the copy and the lock go.
+void endRecovery(AppState& state);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

@@ -101,6 +101,9 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     resetDocumentHistory(state);
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
+    startRecovery(state);
+    windows.setTerminationHandler([&state](int32_t) { writeRecoveryCopyNow(state); });
+    offerLeftRecoveryCopies(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -198,8 +201,9 @@ bool mainLoopPass(AppState& state)
     else if (state.eventKind == eventKeyDown)
         runToolWindowKey(state, state.event);
     recordAfterEvent(state);
-    // Nothing to do until the next event: sleep in the window layer.
-    if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
+    keepRecoveryCopy(state);
+    // Nothing to do until the next event or the next recovery copy: sleep in the window layer.
+    if (!fetched && state.dirtyViews == 0) windows.waitForEvent(recoveryWaitMs(state));
 
     // Closing asks first when there are unsaved changes; Cancel keeps the editor.
     const bool closed =

@@ -51,6 +51,19 @@ constexpr AddedText kAddedTexts[] = {
     {Text::WriteFailed,
      {"Die Datei konnte nicht geschrieben werden:\n%1\n%2", "The file could not be written:\n%1\n%2",
       "Impossible d'écrire le fichier :\n%1\n%2"}},
+    // ---- recovery copies
+    {Text::RecoveryQuestion,
+     {"Polyquill wurde nicht normal beendet; ungespeicherte Änderungen an %1 vom %2 sind erhalten. Wiederherstellen?",
+      "Polyquill did not end normally; unsaved changes to %1 from %2 were kept. Restore them?",
+      "Polyquill ne s'est pas terminé normalement ; des modifications non enregistrées de %1 du %2 ont été "
+      "conservées. Les restaurer ?"}},
+    {Text::RecoveryRestore, {"Wiederherstellen", "Restore", "Restaurer"}},
+    {Text::RecoveryDiscard, {"Verwerfen", "Discard", "Abandonner"}},
+    {Text::RecoveryDamaged,
+     {"Eine Wiederherstellungskopie ist beschädigt und kann nicht wiederhergestellt werden; sie wurde als %1 "
+      "aufbewahrt",
+      "A recovery copy is damaged and cannot be restored; it was kept as %1",
+      "Une copie de récupération est endommagée et ne peut pas être restaurée ; elle a été conservée sous %1"}},
     // ---- import failures
     {Text::ImportCannotOpen,
      {"%1 kann nicht importiert werden: %2", "cannot import %1: %2", "impossible d'importer %1 : %2"}},

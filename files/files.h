@@ -314,6 +314,53 @@ void rememberUserValue(AppState& state, const std::string& key, const std::strin
 // The remembered value, or the empty text.
 std::string userValue(const AppState& state, const std::string& key);
 
+// ---- recovery copies (files/recovery.cpp) --------------------------------------------------
+
+// What a recovery copy holds: the document as its native file would, the
+// texture's path and the document's file name (either may be empty).
+struct RecoveryCopy {
+    std::vector<std::byte> meshBytes;  // native file records
+    std::string textureFileName;
+    std::string fileName;
+};
+// The copy's bytes: a header, the three parts with their lengths, a hash.
+std::vector<std::byte> writeRecoveryBytes(const RecoveryCopy& copy);
+// The copy the bytes hold; nothing unless every check holds (any damage, a
+// cut, junk).
+std::optional<RecoveryCopy> readRecoveryBytes(std::span<const std::byte> bytes);
+
+// A file of the state folder held locked (flock) by this process: the kernel
+// frees the lock however the process ends. fd -1 holds none.
+struct HeldLock {
+    int fd = -1;
+    std::string path;
+    HeldLock() = default;
+    HeldLock(HeldLock&& other) noexcept;
+    HeldLock& operator=(HeldLock&& other) noexcept;
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock();
+    void release();
+    // Removes the file, then lets the lock go.
+    void releaseAndRemove();
+};
+// An editor's copy in the folder ("recovery-PID.pqr", folder ending in "/").
+std::string recoveryCopyPath(const std::string& folder, int pid);
+// Takes the lock that marks editor `pid` as running ("recovery-PID.lock");
+// none when another process holds it or it cannot be made.
+HeldLock lockRecovery(const std::string& folder, int pid);
+// A copy whose editor no longer runs, its lock held here while it is offered.
+struct LeftCopy {
+    std::string path;
+    HeldLock lock;
+    int64_t modified = 0;  // seconds since 1970
+};
+// The folder's copies left by editors that no longer run, newest first; a
+// copy of `ownPid` (this process, holding its own lock) is a former process's.
+// Each is locked here, so no other editor starting now offers it too. Lock
+// files left without a copy are removed.
+std::vector<LeftCopy> leftRecoveryCopies(const std::string& folder, int ownPid);
+
 // ---- textures that go with a mesh file (files/texture_pairing.cpp) ----------------------
 
 // The regular file beside the mesh with its name stem and ".png", ".jpg",

@@ -25,8 +25,9 @@ struct Loop : ::testing::Test {
     std::filesystem::path startDirectory = std::filesystem::current_path();
     std::string folder = makeTestFolder("shell_loop") + "/";
 
-    void SetUp() override { std::filesystem::current_path(folder); }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
+    // Recovery copies and remembered settings go into the test's folder.
+    void SetUp() override { std::filesystem::current_path(folder), ::setenv("XDG_STATE_HOME", folder.c_str(), 1); }
+    void TearDown() override { std::filesystem::current_path(startDirectory), ::unsetenv("XDG_STATE_HOME"); }
     void start(FakeWindowLayer& layer, AppState& s, const std::vector<std::string>& arguments = {})
     { s.windows = &layer, startUp(s, folder, arguments); }
     // Runs passes until the scripted events are used up and one idle pass drew what was left.

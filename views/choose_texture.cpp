@@ -1,11 +1,24 @@
-// choose_texture.cpp: "choose texture" with the real texture upload of the
-// engine and the platform's reader for BMP files.
+// choose_texture.cpp: "choose texture" and a texture taken by name, with the
+// real texture upload of the engine and the platform's reader for BMP files.
 #include "app/app.h"
 
-void chooseTexture(AppState& state)
+namespace {
+
+TextureReader engineReader(AppState& state)
 {
-    chooseTextureWith(
-        state,
-        [&state](const std::string& fileName) { return readTextureImage(state.engine, fileName, platformReader(state)); },
-        [&state](const RgbImage& image) { return uploadTexture(state.engine, image, 0); });
+    return [&state](const std::string& fileName) { return readTextureImage(state.engine, fileName, platformReader(state)); };
+}
+
+TextureUploader engineUpload(AppState& state)
+{
+    return [&state](const RgbImage& image) { return uploadTexture(state.engine, image, 0); };
+}
+
+}  // namespace
+
+void chooseTexture(AppState& state) { chooseTextureWith(state, engineReader(state), engineUpload(state)); }
+
+void useTextureFile(AppState& state, const std::string& file)
+{
+    useTextureFileWith(state, file, engineReader(state), engineUpload(state));
 }

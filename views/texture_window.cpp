@@ -92,8 +92,14 @@ void chooseTextureWith(AppState& state, const TextureReader& read, const Texture
     WindowLayer& w = *state.windows;
     const std::string file = w.chooseFile(
         "Texture", "", "BMP, JPEG, PNG|*.bmp;*.jpg;*.jpeg;*.png|BMP|*.bmp|JPG|*.jpg;*.jpeg|PNG|*.png", 0, false);
-    if (file.empty()) return;
-    // Views drawn while the dialog was open have left their own context current.
+    if (!file.empty()) useTextureFileWith(state, file, read, upload);
+}
+
+void useTextureFileWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload)
+{
+    WindowLayer& w = *state.windows;
+    // Views drawn while a dialog was open have left their own context current.
     w.makeCurrent(window3D);
     state.textureName.reset();
     w.freeImage(imageTexture);

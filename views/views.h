@@ -231,6 +231,12 @@ using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 void chooseTexture(AppState& state);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
+// Makes the image file the mesh texture and the Texture window's picture, as
+// chooseTexture does with the file chosen; the name is kept even when the file
+// gives no texture.
+void useTextureFile(AppState& state, const std::string& file);
+void useTextureFileWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);

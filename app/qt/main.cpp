@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    holdTerminationSignals();  // before any thread is started
     QApplication application(argc, argv);
     QtWindowLayer windows;
     AppState state;
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
 
     startUp(state, executableDirectory(), arguments);
     runMainLoop(state);
+    endRecovery(state);
     if (state.quitRequested)
         releaseWindows(state);
     else

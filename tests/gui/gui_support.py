@@ -118,18 +118,31 @@ def private_copy(program, folder):
     return os.path.join(folder, os.path.basename(program))
 
 
+def answer(title, text=None, key="Return"):
+    """Types any text into the dialog or message box of that title and gives the key."""
+    dialog = wait_for("the window " + title, lambda: windows(title), 90)[0]
+    wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
+    if text is not None:
+        xdo("key", "ctrl+a", "type", "--delay", "10", text)
+    xdo("key", key)
+    wait_for(title + " to close", lambda: dialog not in windows(title))
+
+
 class Editor:
     """The running program, found with its four views once they are drawn."""
 
-    def __init__(self, journey, arguments=()):
+    def __init__(self, journey, arguments=(), env=None, first=None):
+        """`env` adds to the editor's environment; `first` answers what it asks before its windows appear."""
         journey.editors.append(self)
         # The editor remembers things in the user's folders: a journey keeps them in its own.
         env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"))
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(env or {}))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
+        if first:
+            first()
         try:
             self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
         except Failure:
@@ -165,12 +178,7 @@ class Editor:
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""
-        dialog = wait_for("the window " + title, lambda: windows(title))[0]
-        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
-        if text is not None:
-            xdo("key", "ctrl+a", "type", "--delay", "10", text)
-        xdo("key", key)
-        wait_for(title + " to close", lambda: dialog not in windows(title))
+        answer(title, text, key)
         if not another:
             self.enabled()
 

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -37,11 +38,6 @@ uint64_t fnv1a(std::span<const std::byte> bytes)
     uint64_t hash = 0xcbf29ce484222325ull;
     for (const std::byte b : bytes) hash = (hash ^ static_cast<uint64_t>(b)) * 0x100000001b3ull;
     return hash;
-}
-
-void putNumber(std::vector<std::byte>& out, uint64_t value)
-{
-    for (size_t i = 0; i < 8; ++i) out.push_back(static_cast<std::byte>(value >> (8 * i)));
 }
 
 uint64_t numberAt(std::span<const std::byte> bytes, size_t at)
@@ -113,15 +109,22 @@ void HeldLock::releaseAndRemove()
 
 std::vector<std::byte> writeRecoveryBytes(const RecoveryCopy& copy)
 {
-    std::vector<std::byte> out;
-    out.reserve(fixedBytes + copy.meshBytes.size() + copy.textureFileName.size() + copy.fileName.size());
-    const auto append = [&out](std::span<const std::byte> part) { out.insert(out.end(), part.begin(), part.end()); };
-    append(std::as_bytes(std::span(recoveryHeader)));
-    for (const size_t length : {copy.meshBytes.size(), copy.textureFileName.size(), copy.fileName.size()}) putNumber(out, length);
-    append(copy.meshBytes);
-    append(std::as_bytes(std::span(copy.textureFileName)));
-    append(std::as_bytes(std::span(copy.fileName)));
-    putNumber(out, fnv1a(out));
+    const std::array<uint64_t, 3> lengths{copy.meshBytes.size(), copy.textureFileName.size(), copy.fileName.size()};
+    std::vector<std::byte> out(fixedBytes + lengths[0] + lengths[1] + lengths[2]);
+    size_t at = 0;
+    const auto put = [&out, &at](std::span<const std::byte> part) {
+        if (!part.empty()) std::memcpy(out.data() + at, part.data(), part.size());
+        at += part.size();
+    };
+    const auto putNumber = [&out, &at](uint64_t value) {
+        for (size_t i = 0; i < lengthBytes; ++i) out[at++] = static_cast<std::byte>(value >> (8 * i));
+    };
+    put(std::as_bytes(std::span(recoveryHeader)));
+    for (const uint64_t length : lengths) putNumber(length);
+    put(copy.meshBytes);
+    put(std::as_bytes(std::span(copy.textureFileName)));
+    put(std::as_bytes(std::span(copy.fileName)));
+    putNumber(fnv1a(std::span(out).first(at)));
     return out;
 }
 

@@ -26,7 +26,8 @@ constexpr int32_t pollWhileWritingMs = 100;
 
 int64_t nowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
 
 // Work a file does not hold; an empty mesh holds none worth a copy.

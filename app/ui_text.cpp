@@ -82,7 +82,8 @@ constexpr AddedText kAddedTexts[] = {
       "cannot import %1: the import helper %2 could not be started: %3",
       "impossible d'importer %1 : le programme d'import %2 n'a pas pu être lancé : %3"}},
     {Text::ImportCrashed,
-     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1", "le programme d'import a planté sur %1"}},
+     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1",
+      "le programme d'import a planté sur %1"}},
     {Text::ImportNeedsMemory,
      {"%1 braucht mehr Speicher als erlaubt", "%1 needs more memory than allowed",
       "%1 demande plus de mémoire que permis"}},
@@ -106,7 +107,8 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ReasonFaceVertexMissing,
      {"eine Fläche nennt einen Vertex, den es nicht gibt", "a face names a vertex that is not there",
       "une face désigne un sommet qui n'existe pas"}},
-    {Text::ReasonFaceWithoutCorners, {"eine Fläche hat keine Ecken", "a face has no corners", "une face n'a aucun coin"}},
+    {Text::ReasonFaceWithoutCorners,
+     {"eine Fläche hat keine Ecken", "a face has no corners", "une face n'a aucun coin"}},
     {Text::ReasonInconsistent,
      {"ihre Teile passen nicht zusammen", "its parts do not fit together", "ses parties ne concordent pas"}},
     {Text::ReasonBadNumber,
@@ -241,7 +243,8 @@ std::string importProblemText(int32_t language, const std::string& path, const I
         return textOf(language, Text::ImportUnknownFormat, {path, value(0), list});
     }
     case ImportFailure::FactorZero: return textOf(language, Text::ImportFactorZero, {path});
-    case ImportFailure::HelperNotStarted: return textOf(language, Text::ImportHelperNotStarted, {path, value(0), value(1)});
+    case ImportFailure::HelperNotStarted:
+        return textOf(language, Text::ImportHelperNotStarted, {path, value(0), value(1)});
     case ImportFailure::Crashed: return textOf(language, Text::ImportCrashed, {path});
     case ImportFailure::NeedsMemory: return textOf(language, Text::ImportNeedsMemory, {path});
     case ImportFailure::TookTooLong: return textOf(language, Text::ImportTookTooLong, {path});

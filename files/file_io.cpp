@@ -237,7 +237,8 @@ std::optional<uint64_t> namedNumber(std::string_view text, std::string_view name
 {
     for (size_t at = 0; at < text.size();) {
         const std::string_view line = nextTextLine(text, at);
-        if (line.starts_with(name) && line.size() > name.size() && (line[name.size()] == ' ' || line[name.size()] == ':'))
+        const bool named = line.starts_with(name) && line.size() > name.size();
+        if (named && (line[name.size()] == ' ' || line[name.size()] == ':'))
             return leadingNumber(line.substr(name.size() + 1));
     }
     return std::nullopt;
@@ -262,8 +263,10 @@ std::optional<uint64_t> cgroupRoom(const std::string& folder, bool v2)
     const auto limit = leadingNumber(smallFileText(folder + (v2 ? "memory.max" : "memory.limit_in_bytes")));
     // Without a limit v2 says "max", v1 a number near 2^63.
     if (!limit || *limit >= (uint64_t{1} << 62)) return std::nullopt;
-    const uint64_t usage = leadingNumber(smallFileText(folder + (v2 ? "memory.current" : "memory.usage_in_bytes"))).value_or(0);
-    const uint64_t cache = namedNumber(smallFileText(folder + "memory.stat"), v2 ? "inactive_file" : "total_inactive_file").value_or(0);
+    const std::string usageFile = folder + (v2 ? "memory.current" : "memory.usage_in_bytes");
+    const uint64_t usage = leadingNumber(smallFileText(usageFile)).value_or(0);
+    const std::string_view cacheName = v2 ? "inactive_file" : "total_inactive_file";
+    const uint64_t cache = namedNumber(smallFileText(folder + "memory.stat"), cacheName).value_or(0);
     const uint64_t used = usage - std::min(usage, cache);
     return *limit > used ? *limit - used : 0;
 }

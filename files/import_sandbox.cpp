@@ -237,7 +237,8 @@ std::variant<Mesh, ImportProblem> importThroughHelper(const std::string& path, i
     if (std::find(known.begin(), known.end(), extension) == known.end())
         return failed(ImportFailure::UnknownFormat, {extension});
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return failed(ImportFailure::CannotOpen, {std::generic_category().message(errno)});
+    if (::stat(path.c_str(), &info) != 0)
+        return failed(ImportFailure::CannotOpen, {std::generic_category().message(errno)});
     if (!S_ISREG(info.st_mode)) return failed(ImportFailure::NotRegular);
     const auto fileBytes = static_cast<uint64_t>(info.st_size);
     if (fileBytes == 0) return notValid(ImportReason::Empty);
@@ -259,11 +260,14 @@ std::variant<Mesh, ImportProblem> importThroughHelper(const std::string& path, i
     }
     if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == importHelperOutOfMemory)
         return failed(ImportFailure::NeedsMemory);
-    if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused) return failed(ImportFailure::Crashed);
+    if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused)
+        return failed(ImportFailure::Crashed);
     const std::optional<ImportReply> reply = parseImportReply(run.reply, maxBodyBytes);
     if (!reply) return failed(ImportFailure::Crashed);
-    if (reply->kind == ImportReplyKind::Message)
-        return importerWordsProblem(std::string_view(reinterpret_cast<const char*>(reply->body.data()), reply->body.size()));
+    if (reply->kind == ImportReplyKind::Message) {
+        const auto* words = reinterpret_cast<const char*>(reply->body.data());
+        return importerWordsProblem(std::string_view(words, reply->body.size()));
+    }
     Mesh mesh;
     try {
         readMeshBytes(mesh, reply->body, factor);

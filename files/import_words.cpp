@@ -86,7 +86,8 @@ ImportProblem importerWordsProblem(std::string_view words)
     const auto problem = [](ImportReason reason, std::vector<std::string> values = {}) {
         return ImportProblem{ImportFailure::NotValid, reason, std::move(values)};
     };
-    if (const auto numbers = faceVertexNumbers(words)) return problem(ImportReason::FaceVertex, {numbers->first, numbers->second});
+    if (const auto numbers = faceVertexNumbers(words))
+        return problem(ImportReason::FaceVertex, {numbers->first, numbers->second});
     const std::string lower = lowerCase(words);
     const auto has = [&lower](std::string_view part) { return lower.find(part) != std::string::npos; };
     if (const size_t at = lower.find("could not open referenced file"); at != std::string::npos)
@@ -94,7 +95,8 @@ ImportProblem importerWordsProblem(std::string_view words)
     if (const size_t at = lower.find("parse string"); at != std::string::npos && has("number"))
         if (const auto text = quotedAfter(words, at)) {
             const std::string_view first = text->substr(0, text->find_first_of(" \t\r\n"));
-            return first.empty() ? problem(ImportReason::NumberMissing) : problem(ImportReason::BadNumber, {quoted(first)});
+            if (first.empty()) return problem(ImportReason::NumberMissing);
+            return problem(ImportReason::BadNumber, {quoted(first)});
         }
     if (has("index out of range") || has("invalid face index") || (has("mindices[") && has("out of range")))
         return problem(ImportReason::FaceVertexMissing);

@@ -168,8 +168,9 @@ HeldLock lockRecovery(const std::string& folder, int pid)
     lock.path = nameFor(folder, pid, lockSuffix);
     lock.fd = ::open(lock.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     struct stat info {};
-    if (lock.fd >= 0 && (::fstat(lock.fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(lock.fd, LOCK_EX | LOCK_NB) != 0))
-        lock.release();
+    if (lock.fd < 0) return lock;
+    const bool regular = ::fstat(lock.fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular || ::flock(lock.fd, LOCK_EX | LOCK_NB) != 0) lock.release();
     return lock;
 }
 
@@ -190,10 +191,12 @@ std::vector<LeftCopy> leftRecoveryCopies(const std::string& folder, int ownPid)
         if (*pid == ownPid || copy.lock.fd >= 0) left.push_back(std::move(copy));
     }
     // Locks of editors that ended without a copy.
-    for (const std::string& name : names)
-        if (const auto pid = pidOfName(name, lockSuffix); pid && *pid != ownPid &&
-            std::find(names.begin(), names.end(), std::string(copyPrefix) + std::to_string(*pid) + std::string(copySuffix)) == names.end())
-            lockRecovery(folder, *pid).releaseAndRemove();
+    for (const std::string& name : names) {
+        const auto pid = pidOfName(name, lockSuffix);
+        if (!pid || *pid == ownPid) continue;
+        const std::string copy = std::string(copyPrefix) + std::to_string(*pid) + std::string(copySuffix);
+        if (std::find(names.begin(), names.end(), copy) == names.end()) lockRecovery(folder, *pid).releaseAndRemove();
+    }
     std::sort(left.begin(), left.end(), [](const LeftCopy& a, const LeftCopy& b) { return a.modified > b.modified; });
     return left;
 }

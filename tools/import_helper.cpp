@@ -212,7 +212,8 @@ bool importFile(const char* path)
     const aiScene* scene = importer.ReadFile(path, 0);
     if (scene == nullptr) return sendMessage(importer.GetErrorString());
     if (const std::string problem = faceProblem(*scene); !problem.empty()) return sendMessage(problem);
-    scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType);
+    constexpr unsigned steps = aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType;
+    scene = importer.ApplyPostProcessing(steps);
     if (scene == nullptr) return sendMessage(importer.GetErrorString());
     if (scene->mRootNode == nullptr) return sendMessage("the file holds no scene");
     const std::vector<std::byte> records = collectRecords(*scene);

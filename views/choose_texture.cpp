@@ -6,7 +6,9 @@ namespace {
 
 TextureReader engineReader(AppState& state)
 {
-    return [&state](const std::string& fileName) { return readTextureImage(state.engine, fileName, platformReader(state)); };
+    return [&state](const std::string& fileName) {
+        return readTextureImage(state.engine, fileName, platformReader(state));
+    };
 }
 
 TextureUploader engineUpload(AppState& state)

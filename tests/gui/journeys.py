@@ -315,22 +315,22 @@ def near(got, want):
 
 
 def recovery(journey):
-    """A killed editor's work comes back. With a copy due every second a drag is copied; after SIGKILL the next
-    start offers it before its windows appear, and Restore gives back the moved quad under its name, unsaved:
-    Save writes it and removes the copy. SIGTERM writes a change the interval held back and ends the editor;
-    Discard at the next start removes that copy."""
+    """A drag is copied; after SIGKILL the next start offers it and Restore gives back the moved quad under its name,
+    unsaved, until Save. SIGTERM writes a change the interval held back and ends the editor; Discard removes it."""
     path = journey.path("quad.pq")
     write(path, pq_bytes(QUAD))
     folder = os.path.join(journey.workdir, "state", "polyquill")
 
     def copies(suffix=".pqr"):
-        return [os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(suffix)] if os.path.isdir(folder) else []
+        return [os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(suffix)] if os.path.isdir(folder) \
+            else []
 
     def copied():
         """The triangles of the one copy: native records after a 12-byte header and three 64-bit lengths."""
         data = read(copies()[0])
         records = data[36:36 + struct.unpack_from("<Q", data, 12)[0]]
-        return [[struct.unpack_from("<5f", records, 60 * t + 20 * k) for k in range(3)] for t in range(len(records) // 60)]
+        return [[struct.unpack_from("<5f", records, 60 * t + 20 * k) for k in range(3)]
+                for t in range(len(records) // 60)]
 
     editor = Editor(journey, [path], env={"POLYQUILL_RECOVERY_SECONDS": "1"})
     editor.button("createvertex")  # greyed: gives the main window the keyboard

@@ -70,6 +70,36 @@ enum class Text : int32_t {
     ReasonMissingFile,  // %1 the file named
     ReasonHeaderWithoutEnd,
     ReasonHeaderPromisesMore,
+    // ---- the Mesh menu and its windows
+    MeshMenu,
+    SelectAll,
+    SelectNone,
+    InvertSelection,
+    Duplicate,
+    MirrorItem,    // menu item; the window's title is the same without "..."
+    ExtrudeItem,
+    WeldItem,
+    InsertBox,
+    InsertPlane,
+    InsertCylinder,
+    InsertCone,
+    InsertSphere,
+    Mirror,        // window titles
+    Extrude,
+    Weld,
+    AxisLabel,
+    PlaneLabel,
+    ModeLabel,
+    CopyMode,
+    InPlaceMode,
+    DistanceLabel,
+    SizeLabel,
+    SegmentsLabel,
+    NotFinite,          // %1 the field's text
+    DistanceNotPositive,
+    SizeNotPositive,
+    SegmentsOutOfRange,  // %1 the least, %2 the most
+    NothingToExtrude,
     // ---- modelling by hand: selections, tool windows, Position, projected texture
     SelectVerticesFirst,
     SelectTriangleFirst,
@@ -85,6 +115,9 @@ enum class Text : int32_t {
     RecoveryRestore,
     RecoveryDiscard,
     RecoveryDamaged,  // %1 where the damaged copy was kept
+    // ---- textures
+    TextureGone,        // %1 the picture, %2 the mesh file it was chosen with
+    TextureUnreadable,  // %1 the picture
     count
 };
 
@@ -129,6 +162,19 @@ enum CommandId : int32_t {
     cmdImport = 28,  // File menu only
     cmdExport = 29,
     cmdFrameAll = 30,  // Edit menu and Home key: Front, Side and Top show the whole mesh
+    // The Mesh menu (app/mesh_commands.cpp).
+    cmdSelectAll = 70,
+    cmdSelectNone = 71,
+    cmdInvertSelection = 72,
+    cmdDuplicate = 73,
+    cmdMirror = 74,
+    cmdExtrude = 75,
+    cmdWeld = 76,
+    cmdInsertBox = 77,
+    cmdInsertPlane = 78,
+    cmdInsertCylinder = 79,
+    cmdInsertCone = 80,
+    cmdInsertSphere = 81,
     cmdPosition = 40,  // Edit menu and Ctrl+P: the selection's position typed in
     cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
     cmdProjectSide = 42,
@@ -169,6 +215,22 @@ struct RecoveryState {
     std::future<std::string> writing;  // the copy under way: why it failed, or empty
 };
 
+// How the Texture window shows its picture, and the mouse action under way in
+// it (views/texture_window.cpp). Starts anew with every opening.
+struct TextureWindowView {
+    double zoom = 1.0;  // times the picture's fitted size (AppState::texturePicture)
+    double panX = 0.0;  // window pixels from the picture area's top-left corner to U = V = 0
+    double panY = 0.0;
+    int32_t dragCorner = -1;  // the corner a left drag moves; -1: none
+    CursorPos dragFrom;       // the cursor where the drag took the corner
+    double dragU = 0.0;       // and the corner's coordinates then
+    double dragV = 0.0;
+    bool panning = false;  // a middle drag is under way
+    CursorPos panFrom;     // the cursor at its last event
+    bool drawn = false;    // the picture shows this view of the mesh at drawnRevision
+    uint64_t drawnRevision = 0;
+};
+
 // All process-wide state; one instance lives from start-up to exit and is
 // touched only by the main thread.
 struct AppState {
@@ -197,6 +259,7 @@ struct AppState {
     CursorPos texturePicture;  // size of the picture in the Texture window, scaled to fit the screen
     int32_t textureTriangle = -1;  // the triangle the Texture window's fields belong to
     int32_t textureCorner = -1;    // the corner whose field the user focused last; -1: none
+    TextureWindowView textureView;
     float uvMin = 0.0f;
     float uvMax = 0.0f;
     bool closeRequested = false;  // the loop ends after this pass; shutDown follows
@@ -219,6 +282,10 @@ struct AppState {
 
     // ---- the recovery copy (app/recovery.cpp) ----
     RecoveryState recovery;
+    // ---- mouse tools: the box selection (views/tools.cpp) ----
+    int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
+    CursorPos boxFrom;     // its corners in that view's window, in pixels
+    CursorPos boxTo;
 
     // ---- navigation (app/commands.cpp) ----
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
@@ -322,6 +389,19 @@ int32_t recoveryWaitMs(const AppState& state);
 void writeRecoveryCopyNow(AppState& state);
 // A normal end: the copy and the lock go.
 void endRecovery(AppState& state);
+// ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
+
+// "Mirror...": axis, plane position and copy or in place, then mirrorSelection.
+// Mirror and Weld say what to select when nothing is.
+void mirrorCommand(AppState& state);
+// "Extrude...": the distance, then extrudeSelection; without a region it says
+// what to select instead.
+void extrudeCommand(AppState& state);
+// "Weld...": the distance (greater than 0), then weldSelectedVertices.
+void weldCommand(AppState& state);
+// "Insert box..." and the others: size and segments, then the primitive at the
+// centre of Front, Side and Top.
+void insertPrimitiveCommand(AppState& state, Primitive kind);
 
 // ---- undo, redo and unsaved changes (app/history.cpp) -----------------------------------
 

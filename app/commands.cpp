@@ -90,7 +90,7 @@ struct Accelerator {
     bool inMenu;  // the one shown beside the command's menu item
 };
 
-constexpr std::array<Accelerator, 19> accelerators{{
+constexpr std::array<Accelerator, 26> accelerators{{
     {'N', true, ShiftRule::Without, cmdNew, true},
     {'O', true, ShiftRule::Without, cmdOpen, true},
     {'S', true, ShiftRule::Without, cmdSave, true},
@@ -111,6 +111,13 @@ constexpr std::array<Accelerator, 19> accelerators{{
     {vkOemMinus, false, ShiftRule::Either, cmdZoomOut, false},
     {vkSubtract, false, ShiftRule::Either, cmdZoomOut, false},
     {vkHome, false, ShiftRule::Without, cmdFrameAll, false},
+    {'A', true, ShiftRule::Without, cmdSelectAll, true},
+    {'A', true, ShiftRule::With, cmdSelectNone, true},
+    {'I', true, ShiftRule::Without, cmdInvertSelection, true},
+    {'D', true, ShiftRule::Without, cmdDuplicate, true},
+    {'M', true, ShiftRule::Without, cmdMirror, true},
+    {'E', true, ShiftRule::Without, cmdExtrude, true},
+    {'J', true, ShiftRule::Without, cmdWeld, true},
 }};
 
 constexpr int32_t controlKeyName = 39;
@@ -124,6 +131,25 @@ constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPositi
                                                                       {cmdProjectSide, Text::ProjectSide},
                                                                       {cmdProjectTop, Text::ProjectTop}}};
 constexpr int32_t editMenuTitle = 29;
+
+// The Mesh menu's items in menu order; cmdNone stands for a separator.
+constexpr int32_t cmdNone = -1;
+constexpr std::array<std::pair<int32_t, Text>, 14> meshMenuItems{{
+    {cmdSelectAll, Text::SelectAll},
+    {cmdSelectNone, Text::SelectNone},
+    {cmdInvertSelection, Text::InvertSelection},
+    {cmdNone, Text::count},
+    {cmdDuplicate, Text::Duplicate},
+    {cmdMirror, Text::MirrorItem},
+    {cmdExtrude, Text::ExtrudeItem},
+    {cmdWeld, Text::WeldItem},
+    {cmdNone, Text::count},
+    {cmdInsertBox, Text::InsertBox},
+    {cmdInsertPlane, Text::InsertPlane},
+    {cmdInsertCylinder, Text::InsertCylinder},
+    {cmdInsertCone, Text::InsertCone},
+    {cmdInsertSphere, Text::InsertSphere},
+}};
 
 // Tool commands and the modes they choose, by ToolMode value.
 constexpr std::array<int32_t, 4> toolCommands{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex,
@@ -169,6 +195,13 @@ void buildMenuBar(AppState& state)
     for (const auto& [id, added] : modellingMenuItems) {
         if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
         windows.addMenuItem(textOf(state.prefs.language, added), id);
+    }
+    windows.addMenu(textOf(state.prefs.language, Text::MeshMenu));
+    for (const auto& [id, item] : meshMenuItems) {
+        if (id == cmdNone)
+            windows.addMenuSeparator();
+        else
+            windows.addMenuItem(textOf(state.prefs.language, item), id);
     }
     windows.addMenu(text(7));
     windows.addMenuItem(text(8), cmdAbout);
@@ -332,7 +365,19 @@ uint32_t viewsChangedBy(int32_t id)
     case cmdFlipTriangle:
     case cmdUndo:
     case cmdRedo:
-    case cmdPosition: return allViews;
+    case cmdPosition:
+    case cmdSelectAll:
+    case cmdSelectNone:
+    case cmdInvertSelection:
+    case cmdDuplicate:
+    case cmdMirror:
+    case cmdExtrude:
+    case cmdWeld:
+    case cmdInsertBox:
+    case cmdInsertPlane:
+    case cmdInsertCylinder:
+    case cmdInsertCone:
+    case cmdInsertSphere: return allViews;
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
@@ -399,14 +444,20 @@ void dispatchEvent(AppState& state)
         }
         break;
     case eventLeftDown:
-        if (inView) leftClickInView(state);
+        // Ctrl with the select tool draws a box instead of picking.
+        if (inView && state.toolMode == SelectVertex && (state.event.param & mkControl) != 0)
+            beginBoxSelect(state);
+        else if (inView)
+            leftClickInView(state);
         break;
+    case eventLeftUp: endBoxSelect(state); break;
     case eventMiddleDown:
         if (inView) beginPanAt(state);
         break;
     case eventMouseMove:
         // Exactly the left button: a drag with Shift, Ctrl or another button does nothing.
-        if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
+        if (state.boxView >= 0 && (state.event.param & mkLButton) != 0) dragBoxSelect(state);
+        else if (window >= windowMain && window <= window3D && state.event.param == mkLButton) leftDrag(state);
         else if ((state.event.param & mkMButton) != 0) panDrag(state);
         break;
     case eventMouseWheel:
@@ -441,7 +492,8 @@ bool runToolWindowKey(AppState& state, const WindowEvent& event)
 {
     if ((event.modifiers & mkControl) == 0) return false;
     const int32_t command = acceleratorCommand(event.param, event.modifiers);
-    if (command < 0) return false;
+    // Ctrl+A in a field selects its text.
+    if (command < 0 || command == cmdSelectAll) return false;
     runCommand(state, command);
     // Undo and redo are steps of their own; any other command is one here,
     // where no event boundary of the main window follows to record it.
@@ -508,6 +560,20 @@ void runCommand(AppState& state, int32_t id)
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
+    case cmdSelectAll: selectAllVertices(state.mesh); break;
+    case cmdSelectNone: deselectAllVertices(state.mesh); break;
+    case cmdInvertSelection: invertVertexSelection(state.mesh); break;
+    case cmdDuplicate:
+        if (!duplicateSelection(state.mesh)) tellSelectFirst(state, Text::SelectVerticesFirst);
+        break;
+    case cmdMirror: mirrorCommand(state); break;
+    case cmdExtrude: extrudeCommand(state); break;
+    case cmdWeld: weldCommand(state); break;
+    case cmdInsertBox: insertPrimitiveCommand(state, Primitive::Box); break;
+    case cmdInsertPlane: insertPrimitiveCommand(state, Primitive::Plane); break;
+    case cmdInsertCylinder: insertPrimitiveCommand(state, Primitive::Cylinder); break;
+    case cmdInsertCone: insertPrimitiveCommand(state, Primitive::Cone); break;
+    case cmdInsertSphere: insertPrimitiveCommand(state, Primitive::Sphere); break;
     default: break;
     }
     if (keepsMesh(id))

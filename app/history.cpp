@@ -6,8 +6,9 @@
 // Save) call recordChange. One step per user action: a click with the drag
 // that follows it up to the button's release, one command (a Scale, Rotate or
 // Position window, the automatic or projected texture coordinates, New, Open,
-// a merge), one edit of a tool window's field until the focus or the window
-// changes.
+// a merge, an answered Mesh menu window), one edit of a tool window's field
+// until the focus or the window changes. A box selection changes the document
+// at the button's release, which marks the change pending itself.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>
 #include <new>
@@ -32,13 +33,16 @@ bool toolWindowOpen(const AppState& state)
     return state.windows->isWindowOpen(windowTexture) || state.windows->isWindowOpen(windowTriangles);
 }
 
-// Events that carry on the action before them: a drag with the left button,
-// typing into the Texture or Triangles window, and passes without an event.
+// Events that carry on the action before them: a drag with the left button
+// (in the Texture window also with Ctrl, which snaps), typing into the Texture
+// or Triangles window, and passes without an event.
 bool continuesAction(const AppState& state)
 {
     switch (state.eventKind) {
     case eventNone: return true;
-    case eventMouseMove: return state.event.param == mkLButton;
+    case eventMouseMove:
+        return state.event.param == mkLButton ||
+               (state.eventWindow == windowTexture && (state.event.param & mkLButton) != 0);
     case eventKeyDown:
         return state.eventWindow == windowTexture || state.eventWindow == windowTriangles;
     case eventControl: return state.event.notification == notifyChange;

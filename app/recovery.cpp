@@ -97,7 +97,7 @@ bool restore(AppState& state, const RecoveryCopy& copy, const std::string& path)
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
     state.history.savedAt = -1;  // no file holds it
-    if (!copy.textureFileName.empty()) useTextureFile(state, copy.textureFileName);
+    if (!copy.textureFileName.empty()) setMeshTexture(state, copy.textureFileName);
     return true;
 }
 

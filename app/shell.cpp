@@ -238,9 +238,17 @@ void redrawDirtyViews(AppState& state)
         const int32_t height = windows.clientHeight(number);
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
+        // The viewport anew each time: a view moved to a screen of another
+        // pixel ratio keeps its size but not its number of pixels.
+        const float ratio = windows.pixelRatio(number);
+        resetViewViewport(devicePixels(width, ratio), devicePixels(height, ratio));
         const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-        drawView(state.engine, spec.view, state.mesh, state.camera, aspect, state.textureName.name(),
+        drawView(state.engine, spec.view, state.mesh, state.camera, aspect, ratio, state.textureName.name(),
                  state.labelTexture[index].name(), state.renderBuffers);
+        if (state.boxView == static_cast<int32_t>(spec.view))
+            drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                             static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                             static_cast<float>(width), static_cast<float>(height));
         windows.swapBuffers(number);
     }
 }
@@ -263,7 +271,8 @@ void layoutViews(AppState& state)
         const CursorPos slot = slots[static_cast<size_t>(number - 1)];
         windows.setWindowGeometry(number, slot.x, slot.y, viewW, viewH);
         windows.makeCurrent(number);
-        resetViewViewport(viewW, viewH);
+        const float ratio = windows.pixelRatio(number);
+        resetViewViewport(devicePixels(viewW, ratio), devicePixels(viewH, ratio));
     }
     markViewsDirty(state, allViews);
 }
@@ -285,8 +294,8 @@ void releaseWindows(AppState& state)
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
         if (number == window3D) state.textureName.reset();
     }
-    for (int32_t number : {windowPosition, windowRotate, windowScale, windowTriangles, windowTexture, windowPreferences,
-                           window3D, windowTop, windowSide, windowFront, windowMain})
+    for (int32_t number : {windowMeshTool, windowPosition, windowRotate, windowScale, windowTriangles, windowTexture,
+                           windowPreferences, window3D, windowTop, windowSide, windowFront, windowMain})
         windows.closeWindow(number);
 }
 

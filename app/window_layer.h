@@ -26,6 +26,7 @@ constexpr int32_t windowTriangles = 12;
 constexpr int32_t windowScale = 13;
 constexpr int32_t windowRotate = 14;
 constexpr int32_t windowPosition = 15;
+constexpr int32_t windowMeshTool = 70;  // the window of a Mesh menu command (one at a time)
 constexpr int32_t windowNone = -1;  // a window without a number
 
 // Image slots: 10 to 25 toolbar icons (slot n holds the icon of command n),
@@ -118,7 +119,12 @@ struct CursorPos {
     int32_t y = 0;
 };
 
-enum class LineMode { Copy, Invert };
+// Invert flips the pixels under the line; Faint shows on any picture without hiding it.
+enum class LineMode { Copy, Invert, Faint };
+
+struct LineSegment {
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
 
 // ---- the interface ---------------------------------------------------------------------
 
@@ -140,6 +146,10 @@ public:
     virtual void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) = 0;
     virtual int32_t clientWidth(int32_t number) const = 0;
     virtual int32_t clientHeight(int32_t number) const = 0;
+    // Device pixels per unit of a window's client area: 1 on an ordinary
+    // screen, 2 or a fraction such as 1.5 on a high-density one or under a
+    // scale factor; 1 for a window that is not open.
+    virtual float pixelRatio(int32_t number) const = 0;
     // Cursor position relative to the window's top-left corner: where it was
     // at the mouse event fetched last, so a click counts where it was made;
     // where it is now when no mouse event was fetched yet.
@@ -244,9 +254,9 @@ public:
                                  int32_t height) = 0;
     virtual void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                           uint8_t red, uint8_t green, uint8_t blue) = 0;
-    // A line including both end points; Invert flips the pixels under it.
-    virtual void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                          LineMode mode) = 0;
+    // Lines, each including both end points, drawn in the LineMode; a mesh's
+    // outlines go in one call.
+    virtual void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) = 0;
 };
 
 // ---- modal tool windows (app/modal_loop.cpp) -----------------------------------------

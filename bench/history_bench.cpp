@@ -12,11 +12,6 @@
 
 namespace {
 
-void selectAllVertices(Mesh& mesh)
-{
-    for (Vertex& v : mesh.vertices) v.selected = 1;
-}
-
 void measureStep(benchmark::State& state, const std::function<void(Mesh&)>& action)
 {
     Mesh mesh = benchGridMesh(static_cast<int32_t>(state.range(0)));

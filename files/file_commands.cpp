@@ -55,6 +55,7 @@ std::optional<FileBytes> readForCommand(AppState& state, const std::string& path
 // Appends the file's contents with `read` after setting a half-built triangle
 // aside. When memory runs out on the way, everything read is taken back (the
 // vectors only shrink, so that cannot fail) and the mesh is as it was before.
+// A mesh without a texture takes the one that goes with the file.
 template <typename Read>
 void appendToMesh(AppState& state, const std::string& path, Read read)
 {
@@ -65,9 +66,11 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
     abandonPendingTriangle(mesh);
     const size_t vertices = mesh.vertices.size();
     const size_t triangles = mesh.triangles.size();
+    bool whole = true;
     try {
         read(mesh);
     } catch (const std::bad_alloc&) {
+        whole = false;
         mesh.vertices.resize(vertices);
         mesh.triangles.resize(triangles);
         if (pending) {
@@ -77,6 +80,7 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
         tell(state, Text::NoMemoryToRead, path);
     }
     frameViewsIfOutside(state);
+    if (whole && state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
 // True when the file was written; the document is then the saved one.
@@ -87,6 +91,7 @@ bool saveToCurrentFile(AppState& state)
         return false;
     }
     markDocumentSaved(state);
+    rememberMeshTexture(state);
     return true;
 }
 
@@ -214,7 +219,9 @@ void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    if (!path.empty() && openMeshFile(state, path)) markDocumentSaved(state);
+    if (path.empty() || !openMeshFile(state, path)) return;
+    markDocumentSaved(state);
+    loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
@@ -269,7 +276,9 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
     const std::string path = commandLineFileName(parameters);
     if (path.empty()) return;
     if (lowerExtension(path) != "asc" && !isImportName(path)) {
-        if (openMeshFile(state, path)) resetDocumentHistory(state);
+        if (!openMeshFile(state, path)) return;
+        resetDocumentHistory(state);
+        loadTextureForMesh(state, path);
         return;
     }
     // Read as Merge ASC and Import read them, into a document without a name,

@@ -366,6 +366,21 @@ std::vector<LeftCopy> leftRecoveryCopies(const std::string& folder, int ownPid);
 // The regular file beside the mesh with its name stem and ".png", ".jpg",
 // ".jpeg" or ".bmp", the first of these there is; empty when none is.
 std::string sameStemTexture(const std::string& meshPath);
+// The path from the root without ".", ".." and symbolic links, so that every
+// spelling of a file gives the same; the path itself when it cannot be made.
+std::string absolutePath(const std::string& path);
+// The user-state key of the picture last chosen with a mesh file: "texture:"
+// and the file's absolutePath.
+std::string textureMemoryKey(const std::string& meshPath);
+
+// The picture a mesh file opens with.
+struct MeshTexture {
+    std::string path;     // the picture to load; empty: none goes with the file
+    std::string missing;  // a picture remembered with the file that is no longer a file
+};
+// The picture remembered with the mesh file while it is a regular file, else
+// sameStemTexture (also when the remembered one is missing).
+MeshTexture textureForMesh(const UserState& userState, const std::string& meshPath);
 
 // ---- names -----------------------------------------------------------------------------
 

@@ -158,6 +158,63 @@ Vec3 rotateVector(float x, float y, float z, int32_t ax, int32_t ay, int32_t az)
 // Gives every triangle the fixed two-triangles-per-square pattern of (min, max).
 void autoTexCoords(Mesh& mesh, float min, float max);
 
+// ---- modelling: selection sets, copies, mirror, extrude, weld, primitives ------------------
+// Each acts on the vertex selection and leaves the mesh whole: a half-built
+// triangle is abandoned before anything is appended or removed.
+
+// Vertex selection sets (mesh/selection.cpp).
+void selectAllVertices(Mesh& mesh);
+void invertVertexSelection(Mesh& mesh);
+// Positions of the triangles whose three corners are selected, in list order;
+// a half-built triangle never counts.
+std::vector<size_t> selectedRegion(const Mesh& mesh);
+
+// Duplicate (mesh/duplicate.cpp): copies the selected vertices and the region's
+// triangles in place, texture coordinates kept, at the ends of the lists; the
+// copies become the selection. False (nothing changed) when none is selected.
+bool duplicateSelection(Mesh& mesh);
+
+// Mirror (mesh/mirror.cpp) about the plane axis = position (axis 0 x, 1 y, 2 z).
+// copy: mirrored copies of the selected vertices and of the region's triangles
+// are added, with the corner order reversed so they face outward as their
+// sources do; vertices within mirrorPlaneTolerance of the plane are shared,
+// and a triangle lying in the plane is not doubled. The copies join the
+// selection. In place: the selected vertices are reflected and the region's
+// triangles reversed. False when none is selected or the axis is unknown.
+constexpr float mirrorPlaneTolerance = 1e-6f;
+bool mirrorSelection(Mesh& mesh, int32_t axis, float position, bool copy);
+
+// Extrude (mesh/extrude.cpp): the region's triangles move onto copies of their
+// vertices, offset by distance along the region's mean face normal; each
+// boundary edge (used by one region triangle) gets two side triangles facing
+// outward, with the texture coordinates of the edge's corners. A region vertex
+// that nothing else uses and that lies inside the region moves itself rather
+// than leaving a stray original behind. The moved vertices become the
+// selection. False (nothing changed) when the region is empty.
+bool extrudeSelection(Mesh& mesh, float distance);
+
+// Weld (mesh/weld.cpp): selected vertices closer than distance form clusters
+// (also through chains of such neighbours); each cluster becomes its first
+// vertex, moved to the cluster's centre. Triangles follow, and a triangle left
+// with two equal corners is removed. Returns how many vertices went; a
+// distance that is not a positive finite number welds nothing.
+size_t weldSelectedVertices(Mesh& mesh, float distance);
+
+// Primitives (mesh/primitives.cpp), centred on a point, size across, facing
+// outward: the right-hand normal (b - a) x (c - a) of every triangle points
+// away from the inside, which the 3D view shows. Texture coordinates: the box
+// 0..1 on each face, the plane 0..1, cylinder, cone and sphere wrapped around
+// (U) from top to bottom (V), their caps as discs. The new vertices become the
+// selection. Segments: per edge for box and plane, around the axis for the
+// others (the sphere has half as many rings), clamped to the kind's limits.
+enum class Primitive : int32_t { Box, Plane, Cylinder, Cone, Sphere };
+struct SegmentLimits {
+    int32_t minimum = 1;
+    int32_t maximum = 64;
+    int32_t start = 1;  // what the window offers
+};
+SegmentLimits segmentLimits(Primitive kind);
+void insertPrimitive(Mesh& mesh, Primitive kind, Vec3 centre, float size, int32_t segments);
 // ---- projected texture coordinates (mesh/projection.cpp) ------------------------
 
 // The view a projection looks from: Front maps (x, y), Side (z, y), Top (x, z).

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
+    qt6-base-dev qt6-base-private-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri
+    qt6-wayland weston xwayland
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libassimp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick

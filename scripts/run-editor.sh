@@ -8,5 +8,5 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build"
-if [ $# -eq 0 ]; then set -- "$root/samples/cube.pq"; fi
+if [ $# -eq 0 ]; then set -- "$root/samples/house.pq"; fi
 exec "$build/polyquill" "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (GUI tests under Xvfb).
+# UndefinedBehaviorSanitizer, and runs every test: the GUI journeys under Xvfb
+# (label xvfb) and those meant for Wayland under weston too (label wayland).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"

@@ -30,7 +30,7 @@ public:
     // kind: menu "menu", "item", "separator"; toolbar "standard", "icon", "separator". image: standard image or slot.
     struct BarEntry { S kind, text; int32_t id = -1, image = -1; };
     // kind: "image", "rect", "line"; x1, y1 are width and height for a rect or scaled image;
-    // value: the image's slot, the rect's 0xRRGGBB, 1 for an inverted line.
+    // value: the image's slot, the rect's 0xRRGGBB, the line's LineMode (0 copy, 1 invert, 2 faint).
     struct DrawOp { S kind; int32_t window = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0, value = 0; };
 
     std::deque<WindowEvent> events;
@@ -91,6 +91,7 @@ public:
     }
     int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
     int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
+    float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
@@ -175,8 +176,10 @@ public:
     void drawImageScaled(int32_t win, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h) override { drawing.push_back({"image", win, x, y, w, h, slot}); }
     void fillRect(int32_t win, int32_t x, int32_t y, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) override
     { drawing.push_back({"rect", win, x, y, w, h, (r << 16) | (g << 8) | b}); }
-    void drawLine(int32_t win, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode) override
-    { drawing.push_back({"line", win, x0, y0, x1, y1, mode == LineMode::Invert ? 1 : 0}); }
+    void drawLines(int32_t win, const std::vector<LineSegment>& lines, LineMode mode) override
+    {
+        for (const LineSegment& l : lines) drawing.push_back({"line", win, l.x0, l.y0, l.x1, l.y1, static_cast<int32_t>(mode)});
+    }
 
 private:
     int32_t idleFetches_ = 0;

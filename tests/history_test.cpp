@@ -188,3 +188,63 @@ TEST_F(Editing, ToolWindowsShowTheDocumentAfterAnUndoAndLeavingAsksOnlyWithChang
     run(eventCommand, windowMain, cmdNew);
     EXPECT_EQ(std::pair(windows.choices.size(), state.mesh.vertices.size()), std::pair(size_t{6}, size_t{1}));
 }
+
+TEST_F(Editing, TextureWindowDragsACornerInOneStepSnapsWithCtrlSelectsByOutlineZoomsAndPans)
+{
+    windows.imageFiles["/tex.png"] = {256, 128};
+    windows.loadImage(imageTexture, "/tex.png");
+    run(eventCommand, windowMain, cmdSetTextureCoords);  // triangle 2: corner 0 at U 0.5, V 0, shown at (128, 60)
+    EXPECT_EQ(windows.windows[windowTexture].spec.height, 188) << "the picture below three rows of fields";
+    const auto uvs = [this] { return document(state.mesh).substr(state.mesh.vertices.size() * sizeof(Vertex)); };
+    const std::string start = uvs();
+    // One event at the cursor, then a pass without one, which draws what the event changed.
+    const auto at = [this](int32_t kind, int32_t x, int32_t y, int32_t flags = mkLButton) {
+        windows.cursor[windowTexture] = {x, y};
+        windows.drawing.clear();
+        run(kind, windowTexture, flags);
+        mainLoopPass(state);
+    };
+    const auto picture = [this] {
+        std::vector<int32_t> place;
+        for (const auto& op : windows.drawing)
+            if (op.kind == "image") place = {op.x0, op.y0, op.x1, op.y1};
+        return place;
+    };
+    at(eventMouseWheel, 128, 40, wheelNotch);  // 1.25 times about a point above: 320 x 160, the corner at (128, 65)
+    EXPECT_EQ(picture(), (std::vector<int32_t>{-32, 65, 320, 160}));
+    at(eventLeftDown, 132, 69);  // within reach of the corner's point
+    at(eventMouseMove, 142, 74);
+    const Triangle& t = state.mesh.triangles[2];
+    EXPECT_EQ(std::pair(t.u[0], t.v[0]), std::pair(0.53125f, 0.03125f));
+    EXPECT_EQ(windows.gadgetText(windowTexture, 200) + windows.gadgetText(windowTexture, 201), "0.5312500.031250");
+    at(eventMouseMove, 143, 76, mkLButton | mkControl);  // 0.534375, 0.04375: to the nearest texel corner
+    EXPECT_EQ(std::pair(t.u[0], t.v[0]), std::pair(137.0f / 256, 6.0f / 128)) << "all digits kept, not the field's six";
+    EXPECT_EQ(windows.gadgetText(windowTexture, 200), "0.535156");
+    at(eventLeftUp, 143, 76, 0);
+    const std::string dragged = uvs();
+    undo(windowTexture);
+    EXPECT_EQ(uvs(), start) << "the whole drag is one step";
+    key(windowTexture, 'Y', mkControl);
+    EXPECT_EQ(uvs(), dragged);
+
+    at(eventLeftDown, 208, 185);  // U 0.75, V 0.75: inside triangle 3's outline only
+    EXPECT_EQ(firstSelectedTriangle(state.mesh), 3);
+    EXPECT_EQ(windows.gadgetText(windowTexture, 202), "1.000000") << "its own values in the fields";
+    size_t faint = 0;
+    for (const auto& op : windows.drawing)
+        faint = op.kind == "image" ? 0 : faint + (op.kind == "line" && op.value == static_cast<int32_t>(LineMode::Faint));
+    EXPECT_EQ(faint, 9u) << "the other three triangles' outlines, in the last drawing";
+    windows.drawing.clear();
+    mainLoopPass(state);
+    EXPECT_TRUE(windows.drawing.empty()) << "nothing changed, nothing drawn";
+    at(eventLeftDown, 248, 85);  // U 0.875, V 0.125: triangle 2's alone
+    EXPECT_EQ(firstSelectedTriangle(state.mesh), 2);
+
+    at(eventMiddleDown, 100, 100, mkMButton);
+    at(eventMouseMove, 110, 120, mkMButton);
+    EXPECT_EQ(picture(), (std::vector<int32_t>{-22, 85, 320, 160})) << "the point grabbed follows the cursor";
+    for (int32_t notch = 0; notch < 40; ++notch) at(eventMouseWheel, 0, 60, wheelNotch);
+    EXPECT_EQ(picture()[2], 16384) << "texels at most 64 pixels wide";
+    for (int32_t notch = 0; notch < 60; ++notch) at(eventMouseWheel, 0, 60, -wheelNotch);
+    EXPECT_EQ(picture()[2], 16) << "at least a sixteenth of the fitted size";
+}

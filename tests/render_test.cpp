@@ -40,7 +40,7 @@ struct ViewFixture {
     {
         if (meshChanged) ++buffers.meshRevision;
         for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, camera, static_cast<float>(gl.width()) / 198.0f, texture, label, buffers);
+            drawView(engine, view, mesh, camera, static_cast<float>(gl.width()) / 198.0f, 1.0f, texture, label, buffers);
         return gl.readPixels();
     }
 };

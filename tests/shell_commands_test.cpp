@@ -46,7 +46,10 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
                       "Wiederherstellen=27,Alles zeigen=30,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
-                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
+                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,Netz=-1,Alles auswählen=70,"
+                      "Nichts auswählen=71,Auswahl umkehren=72,---,Duplizieren=73,Spiegeln...=74,Extrudieren...=75,"
+                      "Verschweißen...=76,---,Quader einfügen...=77,Ebene einfügen...=78,Zylinder einfügen...=79,"
+                      "Kegel einfügen...=80,Kugel einfügen...=81,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
                       "15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
     EXPECT_EQ(std::pair(windows.tooltips[cmdScale], windows.tooltips[cmdRotate]), std::pair(std::string("redimensionieren"), std::string("rotieren")));

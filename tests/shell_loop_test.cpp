@@ -244,7 +244,7 @@ TEST_F(Loop, RedrawDrawsEachViewAsDrawViewDoesWithItsAspect)
     Engine engine;
     RenderBuffers buffers;
     for (int pass = 0; pass < 2; ++pass)
-        drawView(engine, ViewKind::ThreeD, state.mesh, {}, 250.0f / 198.0f, 0, state.labelTexture[3].name(), buffers);
+        drawView(engine, ViewKind::ThreeD, state.mesh, {}, 250.0f / 198.0f, 1.0f, 0, state.labelTexture[3].name(), buffers);
     EXPECT_TRUE(shown.rgb == gl.readPixels().rgb);
 }
 

@@ -60,6 +60,8 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
     return {};
 }
 
+Vec3 orthoViewsCentre(const ViewCamera& c) { return {-c.panX, -c.panY, -c.panZ}; }
+
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& c)
 {
     float u = 0.0f, w = 0.0f;
@@ -205,6 +207,11 @@ float snapToGrid(float value, float grid)
     if (grid == 0.0f) return value;
     const double n = std::floor(static_cast<double>(value) / grid + 0.5);
     return static_cast<float>(n * grid);
+}
+
+int32_t devicePixels(int32_t length, float pixelRatio)
+{
+    return static_cast<int32_t>(std::lround(length * static_cast<double>(pixelRatio)));
 }
 
 float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height, const ViewCamera& c)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <span>
 
 #include "engine/engine.h"
@@ -332,9 +333,11 @@ void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom,
 }
 
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
+              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
 {
     const bool threeD = view == ViewKind::ThreeD;
+    // A line one client pixel wide, as at a ratio of 1.
+    glLineWidth(std::max(1.0f, std::round(pixelRatio)));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const CameraArgs c = viewCameraArgs(view, camera);
     setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
@@ -358,4 +361,35 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);
+}
+
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height)
+{
+    if (width <= 0.0f || height <= 0.0f) return;
+    const auto clipX = [width](float x) { return 2.0f * x / width - 1.0f; };
+    const auto clipY = [height](float y) { return 1.0f - 2.0f * y / height; };
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(clipX(x0), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y0));
+    glVertex2f(clipX(x1), clipY(y1));
+    glVertex2f(clipX(x0), clipY(y1));
+    glEnd();
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }

@@ -197,6 +197,51 @@ int32_t extendSelectionAt(AppState& state)
     return nearest;
 }
 
+void beginBoxSelect(AppState& state)
+{
+    const std::optional<ViewKind> view = activeView(state);
+    state.boxView = view ? static_cast<int32_t>(*view) : -1;
+    if (!view) return;
+    state.boxFrom = state.boxTo = state.windows->cursorPos(windowOfView(*view));
+    markViewsDirty(state, viewBit(*view));
+}
+
+void dragBoxSelect(AppState& state)
+{
+    if (state.boxView < 0) return;
+    const auto view = static_cast<ViewKind>(state.boxView);
+    state.boxTo = state.windows->cursorPos(windowOfView(view));
+    markViewsDirty(state, viewBit(view));
+}
+
+int32_t endBoxSelect(AppState& state)
+{
+    if (state.boxView < 0) return 0;
+    dragBoxSelect(state);
+    const auto view = static_cast<ViewKind>(state.boxView);
+    state.boxView = -1;
+    const int32_t window = windowOfView(view);
+    const auto width = static_cast<float>(state.windows->clientWidth(window));
+    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    const ViewPoint a = screenToModel(view, static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
+                                      width, height, state.camera);
+    const ViewPoint b = screenToModel(view, static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
+                                      width, height, state.camera);
+    const ViewPoint low{std::min(a.a, b.a), std::min(a.b, b.b)}, high{std::max(a.a, b.a), std::max(a.b, b.b)};
+    int32_t added = 0;
+    for (Vertex& v : state.mesh.vertices) {
+        const ViewPoint p = viewCoordinates(view, v);
+        if (v.selected == 1 || !(p.a >= low.a && p.a <= high.a && p.b >= low.b && p.b <= high.b)) continue;
+        v.selected = 1;
+        ++added;
+    }
+    if (added == 0) return 0;
+    markMeshChanged(state, allViews);
+    // The release ends the action; it is recorded as the selection it made.
+    state.changePending = true;
+    return added;
+}
+
 void beginDragAt(AppState& state)
 {
     const std::optional<ViewKind> view = activeView(state);

@@ -98,6 +98,9 @@ bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
 
+// The model point at the centre of Front, Side and Top.
+Vec3 orthoViewsCentre(const ViewCamera& camera);
+
 // Model change of the view's two coordinates for a ViewMouse change (dx, dy).
 ViewPoint cursorChangeToModel(ViewKind view, float dx, float dy);
 
@@ -110,6 +113,10 @@ float gridStep(float grid);
 // Nearest grid line, on both sides of zero: floor(v / g + 0.5) * g as a float;
 // unchanged when gridStep(grid) is 0.
 float snapToGrid(float value, float grid);
+
+// A length of a view's client area in the view's device pixels, rounded as
+// the platform sizes the view's picture (248 at a pixel ratio of 1.5: 372).
+int32_t devicePixels(int32_t length, float pixelRatio);
 
 // How far a vertex is from the cursor for picking, in screen pixels of a view
 // of width x height; infinity when it is out of reach (further than both
@@ -173,6 +180,10 @@ struct RenderBuffers {
 void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
                 RenderBuffers& buffers);
 
+// The outline of a box selection between two pixels of the current view of
+// width x height, over what is drawn there.
+void drawSelectionBox(float x0, float y0, float x1, float y1, float width, float height);
+
 // ---- mouse tools and the Texture window (views/tools.cpp, views/texture_window.cpp) ----
 // Each reads the cursor and the event of the pass from the state record itself.
 
@@ -211,6 +222,13 @@ int32_t pickVertexAt(AppState& state);
 int32_t addCornerAt(AppState& state);
 // Select drag: adds the first unselected vertex under the cursor; -1 if none.
 int32_t extendSelectionAt(AppState& state);
+// Ctrl + left button down with the select tool: a box opens at the cursor in
+// the active view. Motion with the button drags its far corner; the release
+// adds every vertex inside it (by the view's two coordinates) to the
+// selection, returns how many were added and closes the box.
+void beginBoxSelect(AppState& state);
+void dragBoxSelect(AppState& state);
+int32_t endBoxSelect(AppState& state);
 // Every left-button-down in a view: the cursor there becomes the start of a
 // group drag, so a new drag moves from the click.
 void beginDragAt(AppState& state);
@@ -225,18 +243,28 @@ using TextureReader = std::function<RgbImage(const std::string& fileName)>;
 // Makes a texture of the 3D view's context from an image; 0 if it cannot.
 using TextureUploader = std::function<uint32_t(const RgbImage& image)>;
 
-// "choose texture": asks for an image file and makes it the mesh texture and,
-// from the same decoded pixels, the Texture window's picture; a file that gives
-// no texture gives no picture either. A cancelled dialog keeps the texture there was.
+// Makes the picture file the mesh texture and, from the same decoded pixels,
+// the Texture window's picture; a file that gives no texture gives no picture
+// either, and false.
+bool setMeshTextureWith(AppState& state, const std::string& file, const TextureReader& read,
+                        const TextureUploader& upload);
+// "choose texture": asks for an image file and sets it as the mesh texture,
+// remembered with the current mesh file when it could be read. A cancelled
+// dialog keeps the texture there was.
 void chooseTexture(AppState& state);
+// setMeshTextureWith through the engine: a recovered document's picture.
+bool setMeshTexture(AppState& state, const std::string& file);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
-// Makes the image file the mesh texture and the Texture window's picture, as
-// chooseTexture does with the file chosen; the name is kept even when the file
-// gives no texture.
-void useTextureFile(AppState& state, const std::string& file);
-void useTextureFileWith(AppState& state, const std::string& file, const TextureReader& read,
-                        const TextureUploader& upload);
+// After a mesh file was read (opened, or merged while no texture is loaded):
+// the picture textureForMesh names becomes the mesh texture. A remembered
+// picture that is gone, or else a picture that cannot be read, is told in one
+// message; without a picture the texture there was stays.
+void loadTextureForMesh(AppState& state, const std::string& meshPath);
+// After the mesh was saved under state.currentFileName: the texture it shows
+// with is remembered with the file, unless opening the file gives it anyway
+// without a word.
+void rememberMeshTexture(AppState& state);
 // "set texturecoords": opens window 11 over the picture for the selected triangle;
 // says "No texture found" when there is no picture, what to select without a selection.
 void openTextureWindow(AppState& state);
@@ -262,9 +290,10 @@ void resetViewViewport(int32_t width, int32_t height);
 
 // Clears the current context and draws one view as the redraw of the views does:
 // its camera, the mesh, then its label in the upper left corner with the camera
-// restored. aspect is the current window's width / height.
+// restored. aspect is the current window's width / height; pixelRatio its
+// device pixels per client pixel, which lines are as wide as (rounded).
 void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
+              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
 
 // ---- the four views in one picture, without a display (views/views_picture.cpp) ----------
 

@@ -57,7 +57,7 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
         RenderBuffers buffers;
         const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
         for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, ViewCamera{}, aspect, texture.name(), label.name(), buffers);
+            drawView(engine, view, mesh, ViewCamera{}, aspect, 1.0f, texture.name(), label.name(), buffers);
         const RgbImage pixels = gl.readPixels();
         const auto rowBytes = static_cast<size_t>(rect.width) * 3;
         for (int32_t row = 0; row < rect.height; ++row)

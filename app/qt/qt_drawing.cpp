@@ -2,7 +2,7 @@
 // images, filled rectangles and lines, shown as they are drawn.
 #include "app/qt/qt_support.h"
 
-
+#include <cmath>
 
 void QtWindowLayer::drawImage(int32_t window, int32_t slot, int32_t x, int32_t y)
 {
@@ -21,7 +21,8 @@ void QtWindowLayer::drawImageScaled(int32_t window, int32_t slot, int32_t x, int
     auto it = images_.find(slot);
     if (!canvas || it == images_.end()) return;
     QPainter p(&canvas->image());
-    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // Shrunk pictures are smoothed; enlarged ones show their texels as squares.
+    p.setRenderHint(QPainter::SmoothPixmapTransform, width < it->second.width() || height < it->second.height());
     p.drawImage(QRect(x, y, width, height), it->second);
     canvas->update();
 }
@@ -36,14 +37,29 @@ void QtWindowLayer::fillRect(int32_t window, int32_t x, int32_t y, int32_t width
     canvas->update();
 }
 
-void QtWindowLayer::drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1, LineMode mode)
+void QtWindowLayer::drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode)
 {
     Canvas* canvas = canvasOf(window);
     if (!canvas) return;
+    QVector<QLine> qlines;
+    qlines.reserve(static_cast<qsizetype>(lines.size()));
+    for (const LineSegment& l : lines) qlines.append(QLine(l.x0, l.y0, l.x1, l.y1));
     QPainter p(&canvas->image());
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(Qt::black, 0));
+    // One pixel wide on an ordinary screen, as many as a pixel has become on others.
+    QPen pen(Qt::black, canvas->devicePixelRatioF() > 1.0 ? std::round(canvas->devicePixelRatioF()) : 0.0);
+    pen.setCosmetic(true);
+    if (mode == LineMode::Faint) {
+        // Half-transparent white dashes between black ones: seen on dark and light pictures alike.
+        QPen light = pen;
+        light.setColor(QColor(255, 255, 255, 110));
+        p.setPen(light);
+        p.drawLines(qlines);
+        pen.setColor(QColor(0, 0, 0, 110));
+        pen.setDashPattern({3, 3});
+    }
+    p.setPen(pen);
     if (mode == LineMode::Invert) p.setCompositionMode(QPainter::RasterOp_NotDestination);
-    p.drawLine(x0, y0, x1, y1);
+    p.drawLines(qlines);
     canvas->update();
 }

@@ -16,8 +16,10 @@ bool QtWindowLayer::createGlContext(int32_t number)
     w->glWindow->create();
     if (!context->makeCurrent(w->glWindow)) return false;
     // The native window may still have its default size at this point; the
-    // context starts with a viewport over the whole view, as it will be shown.
-    context->functions()->glViewport(0, 0, w->glWindow->width(), w->glWindow->height());
+    // context starts with a viewport over the whole view, as it will be shown,
+    // in device pixels.
+    const QSize pixels = w->glWindow->size() * w->glWindow->devicePixelRatio();
+    context->functions()->glViewport(0, 0, pixels.width(), pixels.height());
     w->context = std::move(context);
     return true;
 }

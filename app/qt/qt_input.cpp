@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -18,6 +17,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
+#include <qpa/qplatformwindow.h>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
@@ -82,7 +83,7 @@ int32_t mouseFlags(const QMouseEvent& e)
 
 }  // namespace
 
-void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor)
+void QtWindowLayer::push(int32_t kind, int32_t window, int32_t param, std::optional<EventPlace> cursor)
 {
     WindowEvent e;
     e.kind = kind;
@@ -107,6 +108,26 @@ int32_t QtWindowLayer::numberOfWindow(const QWindow* window) const
     for (const auto& [number, w] : windows_)
         if (w.glWindow == window || (w.topLevel && w.topLevel->windowHandle() == window)) return number;
     return windowNone;
+}
+
+std::optional<QtWindowLayer::EventPlace> QtWindowLayer::placeIn(int32_t number, QPointF local) const
+{
+    const Window* w = find(number);
+    if (!w) return std::nullopt;
+    if (w->topLevel) return EventPlace{w->topLevel.get(), local};
+    if (!w->container) return std::nullopt;
+    QWidget* top = w->container->window();
+    return EventPlace{top, w->container->mapTo(top, local)};
+}
+
+void QtWindowLayer::exposeViewsIn(const QWindow* window)
+{
+    for (const auto& [number, w] : windows_) {
+        QWindow* view = w.glWindow;
+        if (!view || view->parent() != window || !view->isVisible() || view->isExposed()) continue;
+        if (const QPlatformWindow* platform = view->handle(); platform && platform->isExposed())
+            QWindowSystemInterface::handleExposeEvent(view, QRect(QPoint(), platform->geometry().size()));
+    }
 }
 
 int32_t QtWindowLayer::gadgetId(int32_t number, const QObject* object) const
@@ -134,7 +155,11 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Expose) {
         auto* window = qobject_cast<QWindow*>(watched);
         const int32_t number = numberOfWindow(window);
-        if (number < windowFront || number > window3D || !window->isExposed()) return false;
+        if (number == windowNone || !window->isExposed()) return false;
+        if (number < windowFront || number > window3D) {
+            exposeViewsIn(window);
+            return false;
+        }
         // A zero timer runs in whatever loop is active, a dialog's included.
         if (exposed_.empty()) QTimer::singleShot(0, this, [this] { reportExposed(); });
         if (std::find(exposed_.begin(), exposed_.end(), number) == exposed_.end()) exposed_.push_back(number);
@@ -152,10 +177,13 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         // Every input event reaches its QWindow first, exactly once; the copies
         // Qt then hands to the widgets inside it, and on to their parents, are
         // not reported again.
-        const int32_t number = numberOfWindow(qobject_cast<QWindow*>(watched));
+        int32_t number = numberOfWindow(qobject_cast<QWindow*>(watched));
         if (number == windowNone) return false;
+        if (type == QEvent::MouseButtonPress)
+            keyboardView_ = number >= windowFront && number <= window3D ? number : windowNone;
         if (type == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
+            if (number == windowMain && keyboardView_ != windowNone) number = keyboardView_;
             if (const int32_t vk = virtualKeyOf(*key)) {
                 push(eventKeyDown, number, vk);
                 events_.back().event.modifiers = keyModifiers(*key);
@@ -174,24 +202,24 @@ bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::Wheel) {
             auto* wheel = static_cast<QWheelEvent*>(event);
             if (const int delta = wheel->angleDelta().y())
-                push(eventMouseWheel, number, delta, wheel->globalPosition().toPoint());
+                push(eventMouseWheel, number, delta, placeIn(number, wheel->position()));
             return false;
         }
         auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPoint global = mouse->globalPosition().toPoint();
+        const std::optional<EventPlace> place = placeIn(number, mouse->position());
         if (type == QEvent::MouseMove) {
-            push(eventMouseMove, number, mouseFlags(*mouse), global);
+            push(eventMouseMove, number, mouseFlags(*mouse), place);
             return false;
         }
         if (type == QEvent::MouseButtonRelease) {
-            if (mouse->button() == Qt::LeftButton) push(eventLeftUp, number, mouseFlags(*mouse), global);
+            if (mouse->button() == Qt::LeftButton) push(eventLeftUp, number, mouseFlags(*mouse), place);
             return false;
         }
         const int32_t kind = mouse->button() == Qt::LeftButton     ? eventLeftDown
                              : mouse->button() == Qt::RightButton  ? eventRightDown
                              : mouse->button() == Qt::MiddleButton ? eventMiddleDown
                                                                    : eventNone;
-        if (kind != eventNone) push(kind, number, mouseFlags(*mouse), global);
+        if (kind != eventNone) push(kind, number, mouseFlags(*mouse), place);
         return false;
     }
     if (type == QEvent::FocusIn) {

@@ -24,11 +24,15 @@ class Canvas : public QWidget {
 public:
     explicit Canvas(QWidget* parent = nullptr) : QWidget(parent) {}
 
-    // The backing image, grown to the widget's size; new parts are button face.
+    // The backing image, grown to the widget's size in device pixels, so what
+    // is drawn on it is as sharp as the screen; new parts are button face.
     QImage& image()
     {
-        if (image_.size() != size()) {
-            QImage grown(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = (size() * ratio).expandedTo(QSize(1, 1));
+        if (image_.size() != pixels || image_.devicePixelRatio() != ratio) {
+            QImage grown(pixels, QImage::Format_RGB32);
+            grown.setDevicePixelRatio(ratio);
             grown.fill(palette().color(QPalette::Window));
             QPainter p(&grown);
             p.drawImage(0, 0, image_);
@@ -61,6 +65,7 @@ inline QSurfaceFormat viewFormat()
     format.setRedBufferSize(8);
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(0);
     format.setDepthBufferSize(24);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
     return format;

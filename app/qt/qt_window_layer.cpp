@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QCursor>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -134,12 +135,14 @@ void QtWindowLayer::showWindow(int32_t number)
         }
         layoutToolbarStrip();
     }
-    outerWidget(*w)->show();
-    if (w->topLevel && number != windowMain) {
-        const Window* main = find(windowMain);
-        if (main && main->topLevel && w->topLevel->windowHandle())
-            w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
+    // A tool window belongs to the main window before it is first shown: the
+    // platform reads that then, and a Wayland compositor, which alone places
+    // windows there, puts it over the main window.
+    if (const Window* main = find(windowMain); w->topLevel && number != windowMain && main && main->topLevel) {
+        w->topLevel->createWinId();
+        w->topLevel->windowHandle()->setTransientParent(main->topLevel->windowHandle());
     }
+    outerWidget(*w)->show();
 }
 
 void QtWindowLayer::closeWindow(int32_t number)
@@ -236,14 +239,27 @@ int32_t QtWindowLayer::clientHeight(int32_t number) const
     return w && w->client ? w->client->height() : 0;
 }
 
+float QtWindowLayer::pixelRatio(int32_t number) const
+{
+    const Window* w = find(number);
+    if (w && w->glWindow) return static_cast<float>(w->glWindow->devicePixelRatio());
+    return w && w->client ? static_cast<float>(w->client->devicePixelRatioF()) : 1.0f;
+}
+
 CursorPos QtWindowLayer::cursorPos(int32_t number) const
 {
     const Window* w = find(number);
     if (!w) return {};
     const QWidget* origin = w->topLevel ? w->topLevel.get() : w->client.data();
     if (!origin) return {};
-    const QPoint p = origin->mapFromGlobal(eventCursor_ ? *eventCursor_ : QCursor::pos());
-    return {p.x(), p.y()};
+    QPointF p;
+    if (eventCursor_ && eventCursor_->topLevel == origin->window())
+        p = origin->mapFrom(origin->window(), eventCursor_->at);
+    else if (eventCursor_ && eventCursor_->topLevel)  // only as good as the platform's screen positions
+        p = origin->mapFromGlobal(eventCursor_->topLevel->mapToGlobal(eventCursor_->at));
+    else
+        p = origin->mapFromGlobal(QPointF(QCursor::pos()));
+    return {qRound(p.x()), qRound(p.y())};
 }
 
 void QtWindowLayer::setResizeHandler(std::function<void()> handler) { resizeHandler_ = std::move(handler); }

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QPoint>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 
@@ -47,6 +48,7 @@ public:
     void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) override;
     int32_t clientWidth(int32_t number) const override;
     int32_t clientHeight(int32_t number) const override;
+    float pixelRatio(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
     void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
@@ -107,8 +109,7 @@ public:
                          int32_t height) override;
     void fillRect(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height,
                   uint8_t red, uint8_t green, uint8_t blue) override;
-    void drawLine(int32_t window, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  LineMode mode) override;
+    void drawLines(int32_t window, const std::vector<LineSegment>& lines, LineMode mode) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -133,10 +134,23 @@ private:
     int32_t numberOfWindow(const QWindow* window) const;
     // The id of a gadget of window `number`; -1 when the object is none of them.
     int32_t gadgetId(int32_t number, const QObject* object) const;
-    // Queues an event; mouse events carry the cursor's screen position at the event.
-    void push(int32_t kind, int32_t window, int32_t param, std::optional<QPoint> cursor = std::nullopt);
+    // Where a mouse event happened: a point of a top-level widget. Events
+    // carry no screen positions, which Wayland does not give a program.
+    struct EventPlace {
+        QPointer<QWidget> topLevel;
+        QPointF at;
+    };
+    // The place of a point of window `number`'s own QWindow.
+    std::optional<EventPlace> placeIn(int32_t number, QPointF local) const;
+    // Queues an event; mouse events carry the cursor's place at the event.
+    void push(int32_t kind, int32_t window, int32_t param, std::optional<EventPlace> cursor = std::nullopt);
     // Runs a program callback; the context current before stays current after it.
     void callBack(const std::function<void()>& callback);
+    // Gives the views shown inside a window that has just been uncovered the
+    // expose their own platform windows are owed: on Wayland a view is a
+    // subsurface of the main window, and Qt tells only the main window when
+    // the compositor first shows it, so the views would wait for ever.
+    void exposeViewsIn(const QWindow* window);
     // Hands the views uncovered since the last call to the program, once Qt's
     // waiting events are handled, so a burst of uncoverings is drawn once.
     void reportExposed();
@@ -162,12 +176,16 @@ private:
     std::map<int32_t, Window> windows_;
     struct QueuedEvent {
         WindowEvent event;
-        std::optional<QPoint> cursor;
+        std::optional<EventPlace> cursor;
     };
     std::deque<QueuedEvent> events_;
     // Cursor of the mouse event fetched last; cursorPos answers with it until
     // a fetch finds nothing waiting, then with the cursor as it is now.
-    std::optional<QPoint> eventCursor_;
+    std::optional<EventPlace> eventCursor_;
+    // The view clicked last, until a click elsewhere: it takes the keys that
+    // reach the main window, as Wayland gives the keyboard to the main
+    // window and not to the views inside it.
+    int32_t keyboardView_ = windowNone;
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
     std::function<bool()> sessionEndHandler_;

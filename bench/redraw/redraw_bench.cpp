@@ -3,8 +3,9 @@
 // for meshes of 1,000, 10,000 and 100,000 triangles, or of the counts given:
 // the full redrawViews of all four views, then what typical interactions
 // redraw: an orbit of the 3D view (that view alone), a pan of the
-// orthographic views (those three) and a moved vertex (all four, after
-// rebuilding the arrays). Needs a display:
+// orthographic views (those three), a moved vertex (all four, after
+// rebuilding the arrays) and a corner dragged in the Texture window (the
+// picture with every outline, and the 3D view). Needs a display:
 //   xvfb-run -a -s "-screen 0 1024x768x24" build-rel/bench/redraw/pq_bench_redraw [triangles...]
 #include <QApplication>
 
@@ -81,6 +82,18 @@ int main(int argc, char** argv)
             markMeshChanged(state, allViews);
         });
         state.camera.panX = 0.0f;
+        // A drag in the Texture window over a 256 x 256 picture draws it and every triangle's outline.
+        windows.setImage(imageTexture, RgbImage{256, 256, std::vector<uint8_t>(256 * 256 * 3, 128)});
+        selectTriangleNumber(state.mesh, 1);
+        openTextureWindow(state);
+        measure(application, state, "Texture window: a corner dragged", [&](int32_t pass) {
+            const float u = pass % 2 == 0 ? 0.25f : 0.5f;
+            state.mesh.triangles[0].u[0] = u;
+            windows.setGadgetText(windowTexture, 200, formatDecimal(u));
+            markMeshChanged(state, viewBit(ViewKind::ThreeD));
+            textureWindowStep(state);
+        });
+        windows.closeWindow(windowTexture);
     }
     releaseWindows(state);
     return 0;

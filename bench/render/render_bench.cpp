@@ -71,7 +71,7 @@ int main()
             for (BenchView& view : views) {
                 view.gl->makeCurrent();
                 const float aspect = static_cast<float>(view.gl->width()) / static_cast<float>(view.gl->height());
-                drawView(engine, view.kind, mesh, camera, aspect, view.texture.name(),
+                drawView(engine, view.kind, mesh, camera, aspect, 1.0f, view.texture.name(),
                          view.label.name(), buffers);
                 glFinish();  // where the program swaps buffers
             }

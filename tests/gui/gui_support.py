@@ -1,4 +1,4 @@
-"""gui_support.py: an X server, the real polyquill run from a private copy, xdotool input, screenshots
+"""gui_support.py: an X server (weston in it), the real polyquill run from a private copy, xdotool input, screenshots
 as pixels, the files it reads. Every wait polls for the state it needs, with a generous bound."""
 import os
 import pathlib
@@ -14,6 +14,9 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
+VIEWS = ("Front", "Side", "Top", "3D")
+DISPLAY_SIZE = (1120, 1080)  # weston's window; the X server is a little larger
+WESTON = {}  # the environment of weston's clients, when the journey runs under weston
 
 
 class Failure(Exception):
@@ -51,11 +54,19 @@ def geometry(window):
     return tuple(int(values.get(k, 0)) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
 
+def screenshot_file():
+    """weston's screen now, a PNG in a folder of its own (weston-screenshooter names it by the second)."""
+    folder = tempfile.mkdtemp(dir=WESTON["PQ_SHOTS"])
+    subprocess.run(["weston-screenshooter"], cwd=folder, env=WESTON, check=True, timeout=30, capture_output=True)
+    return os.path.join(folder, os.listdir(folder)[0])
+
+
 class Shot:
-    """RGB pixels of the screen now, or of a picture file."""
+    """RGB pixels of the screen now, or of a picture file; any alpha (weston's picture has it) is dropped."""
 
     def __init__(self, path=None):
-        command = ["import", "-window", "root"] if path is None else ["convert", path]
+        path = screenshot_file() if path is None and WESTON else path
+        command = ["import", "-window", "root"] if path is None else ["convert", path, "-alpha", "off"]
         data = subprocess.run(command + ["-depth", "8", "ppm:-"], capture_output=True, check=True, timeout=30).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
         self.width, self.height, self.pixels = int(header[1]), int(header[2]), data[header.end():]
@@ -66,6 +77,16 @@ class Shot:
 
     def region(self, x, y, w, h):
         return [self.at(x + dx, y + dy) for dy in range(h) for dx in range(w)]
+
+    def views(self):
+        """The four views' top-left corners, from each label's dark blue corner left and up over black; or False."""
+        found, black = set(), (0, 0, 0)
+        for match in re.finditer(rb"\x00\x00[\x64-\xff]", self.pixels):
+            x, y = match.start() // 3 % self.width, match.start() // 3 // self.width
+            if match.start() % 3 == 0 and self.at(x - 1, y) == self.at(x, y - 1) == black:
+                found.add((next(left for left in range(x - 1, 0, -1) if self.at(left - 1, y) != black),
+                           next(top for top in range(y - 1, 0, -1) if self.at(x, top - 1) != black)))
+        return len(found) == 4 and dict(zip(VIEWS, sorted(found, key=lambda p: (p[1] // 20, p[0]))))
 
 
 def poll_screen(what, check, timeout=45.0):
@@ -129,40 +150,43 @@ def answer(title, text=None, key="Return"):
 
 
 class Editor:
-    """The running program, found with its four views once they are drawn."""
+    """The running program, found with its four views once drawn; at() takes its pixels, `scale` screen pixels each."""
 
-    def __init__(self, journey, arguments=(), env=None, first=None):
-        """`env` adds to the editor's environment; `first` answers what it asks before its windows appear."""
+    def __init__(self, journey, arguments=(), scale=1, extra_env=None, first=None):
+        """`extra_env` adds to the editor's environment; `first` answers what it asks before its windows appear."""
         journey.editors.append(self)
-        # The editor remembers things in the user's folders: a journey keeps them in its own.
-        env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0",
+        self.scale = scale
+        # The user's folders are the journey's; under weston the editor starts as a desktop session starts it.
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE")}
+        env.update(WESTON, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", QT_SCALE_FACTOR=str(scale),
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(env or {}))
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(extra_env or {}))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         if first:
             first()
-        try:
-            self.main = wait_for("the main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
-        except Failure:
+        try:  # Wayland shows a program no windows of another: there the views are found by their labels
+            self.main = not WESTON and wait_for("main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+            self.origin = WESTON and wait_for("the views", lambda: Shot().views(), 90)
+        except Failure as failure:
             with open(self.log.name, errors="replace") as f:
-                raise Failure("no main window; the editor %s; its output: %r" % (
-                    "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
-        self.views = {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in ("Front", "Side", "Top", "3D")}
-        self.origin = {n: geometry(w)[:2] for n, w in self.views.items()}
+                raise Failure("%s; the editor %s; its output: %r" % (
+                    failure, "runs" if self.process.poll() is None else "ended", f.read()[-2000:]))
+        self.views = None if WESTON else {n: wait_for(n, lambda: windows("^%s$" % n))[0] for n in VIEWS}
+        self.origin = self.origin or {n: geometry(w)[:2] for n, w in self.views.items()}
         # Input counts once every view shows its dark blue label.
         poll_screen("the views to be drawn", lambda shot: None if all(
-            shot.at(x + 14, y + 12)[2] > 100 > shot.at(x + 14, y + 12)[0] for x, y in self.origin.values())
+            shot.at(*self.at(n, 14, 12))[2] > 100 > shot.at(*self.at(n, 14, 12))[0] for n in self.origin)
             else "a view without its label")
 
     def at(self, view, x, y):
-        return self.origin[view][0] + x, self.origin[view][1] + y
+        return self.origin[view][0] + round(self.scale * x), self.origin[view][1] + round(self.scale * y)
 
     def button_position(self, name):
         """The middle of a toolbar button, by the toolbar's fixed layout above the Front view."""
-        x = geometry(self.main)[0] + sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
-        return x + 10, self.origin["Front"][1] - 14
+        x = sum(6 if e == "|" else 20 for e in TOOLBAR[:TOOLBAR.index(name)])
+        return self.at("Front", x + 10, -14)
 
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
@@ -217,31 +241,50 @@ class Journey:
         return os.path.join(self.workdir, name)
 
 
+def start_weston(workdir):
+    """weston's X11 back end in the Xvfb, with screenshots (--debug); the pointer enters it once to give its place."""
+    runtime, log = os.path.join(workdir, "runtime"), os.path.join(workdir, "weston.log")
+    os.makedirs(runtime, mode=0o700)
+    server = subprocess.Popen(
+        ["weston", "--backend=x11-backend.so", "--use-pixman", "--no-config", "--debug", "--idle-time=0",
+         "--socket=wayland-pq", "--log=" + log, "--width=%d" % DISPLAY_SIZE[0], "--height=%d" % DISPLAY_SIZE[1]],
+        env=dict(os.environ, XDG_RUNTIME_DIR=runtime), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("weston", lambda: os.path.exists(os.path.join(runtime, "wayland-pq")) and
+             "weston-desktop-shell" in pathlib.Path(log).read_text(), 60)
+    WESTON.update(os.environ, WAYLAND_DISPLAY="wayland-pq", XDG_RUNTIME_DIR=runtime, XDG_SESSION_TYPE="wayland",
+                  PQ_SHOTS=workdir)
+    xdo("mousemove", DISPLAY_SIZE[0] + 20, DISPLAY_SIZE[1] + 20, "sleep", 0.2, "mousemove", 10, 10)
+    return server
+
+
 def run_journey(journeys):
-    """Runs the journey named first in an Xvfb of its own (which picks a free display); a screenshot on failure."""
-    name = sys.argv[1]
+    """Runs the journey named first in an Xvfb of its own, with weston in it for "wayland"; a screenshot on failure."""
+    name, platform = sys.argv[1], sys.argv[6] if len(sys.argv) > 6 else "xvfb"
     os.makedirs(sys.argv[4], exist_ok=True)
     with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
         reader, writer = os.pipe()
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten",
-                                   "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % (
+            DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80), "-nolisten", "tcp"], pass_fds=[writer], stdout=log, stderr=log)
         os.close(writer)
         with os.fdopen(reader) as display:
             os.environ["DISPLAY"] = ":" + display.readline().strip()
-        journey = None
+        journey, weston = None, None
         try:
             expect(os.environ["DISPLAY"] != ":", "Xvfb did not start")
             journey = Journey(workdir)
+            weston = start_weston(workdir) if platform == "wayland" else None
             journeys[name](journey)
         except (Failure, subprocess.SubprocessError, OSError) as error:
-            subprocess.run(["import", "-window", "root", os.path.join(sys.argv[4], name + "-failure.png")],
-                           timeout=30)
-            print("FAILED %s: %s" % (name, error))
+            failure = os.path.join(sys.argv[4], "%s-%s-failure.png" % (name, platform))
+            shutil.copy(screenshot_file(), failure) if WESTON else subprocess.run(
+                ["import", "-window", "root", failure], timeout=30)
+            print("FAILED %s on %s: %s" % (name, platform, error))
             return 1
         finally:
             for editor in journey.editors if journey else []:
                 editor.stop()
-            server.terminate()  # so that it removes its lock file
-            server.wait(timeout=30)
-    print("passed", name)
+            for process in filter(None, (weston, server)):
+                process.terminate()  # so that it removes its lock file
+                process.wait(timeout=30)
+    print("passed", name, "on", platform)
     return 0

@@ -9,7 +9,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, Editor, Shot, answer, expect, f32, geometry,  # noqa: E402
+from gui_support import (VIEW_H, VIEW_W, VIEWS, Editor, Shot, answer, expect, f32, geometry,  # noqa: E402
                          poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, write_picture, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
@@ -264,6 +264,104 @@ def texture(journey):
            "saved %r" % read_pq(saved))
 
 
+VERTEX_CLICKS = [("Front", 186, 74), ("Side", 62, 148), ("Top", 186, 148)]
+TRIANGLE = [(0.5, f32(25 / 99), 0.0), (0.5, 0.0, f32(49 / 99)), (0.0, f32(-49 / 99), f32(-63 / 125))]
+IN_FRONT = [(186, 74), (186, 99), (124, 148)]
+
+
+def clicks(editor, places):
+    return [w for view, x, y in places for w in ("mousemove", *editor.at(view, x, y), "click", 1)]
+
+
+def lit_near(shot, editor, view, x, y, reach=2):
+    return any(max(c) > 150 for c in shot.region(*editor.at(view, x - reach, y - reach), 2 * reach + 1, 2 * reach + 1))
+
+
+def lit(shot, editor, view):
+    """Where a view's pixels of more than 140 red (lines, markers, 3D faces) are in the editor's pixels; how many."""
+    (x0, y0), scale = editor.at(view, 0, 0), editor.scale
+    reds = [(x, y) for y in range(round(scale * VIEW_H)) for x, red in enumerate(shot.pixels[
+        ((y0 + y) * shot.width + x0) * 3:((y0 + y) * shot.width + x0 + round(scale * VIEW_W)) * 3:3]) if red > 140]
+    return {(int(x / scale), int(y / scale)) for x, y in reds}, len(reds)
+
+
+def spread(places):
+    return {(x + dx, y + dy) for x, y in places for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+
+
+def scaled(*factors):
+    """The views take clicks, keys and the wheel (on Wayland too): a vertex clicked in Front, Side and Top each, key 4,
+    a triangle of them clicked (clockwise, 4 pixels aside) in Front, Ctrl+S; Left in Front pans 1/8, a notch over Side
+    zooms 1.25 (vertex (0.5, 0.25) from 186, 74 to 221, 68). At a last QT_SCALE_FACTOR the same clicks save the same
+    file, and the views show the first picture larger, lines as wide as the scale rounded."""
+    def journey_at(journey, scale=factors[-1]):
+        shots, files = [], []
+        for factor in factors:
+            write(path := journey.path("scale %s.pq" % factor), b"")  # a name that cannot be read is not taken
+            editor = Editor(journey, [path], factor)
+            triangle = clicks(editor, [("Front", x + 4, y) for x, y in IN_FRONT])
+            files.append(editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s"))
+            xdo("mousemove", *editor.at("Front", 20, 180), "click", 1, "key", "Left", "mousemove",
+                *editor.at("Side", 125, 99), "click", 4)
+            poll_screen("Front moved", lambda shot: None if lit_near(shot, editor, "Front", 221, 68) and not lit_near(
+                shot, editor, "Front", 186, 74, 1) else "Front did not pan and zoom")
+            shots.append([lit(Shot(), editor, view) for view in VIEWS])
+            expect(files[-1] == pq_bytes([[(0.0, 0.0, *v) for v in TRIANGLE]]), "at %s saved %r" % (factor, files[-1]))
+            editor.stop()
+        for view, (at_one, one), (at_scale, many) in zip(VIEWS, shots[0], shots[-1]):
+            astray = len(at_one - spread(at_scale)) + len(at_scale - spread(at_one))
+            area = many / one / scale ** 2 / (1 if view == "3D" else round(scale) / scale)
+            expect(astray < 20 and 0.8 < area < 1.25, "%s at %s: %d pixels astray, %.2f times the lit area" % (
+                view, scale, astray, area))
+    return journey_at
+
+
+def model(journey):
+    """A symmetric shape from the Mesh menu: a plane, extruded; mirrored across z = 0.0004 as a copy, which
+    leaves a seam 0.0008 wide; every vertex boxed with Ctrl and the select tool in one unpaused drag; welded
+    shut. The file holds a closed shape, mirror-symmetric, facing outward; one undo brings the seam back."""
+    path = journey.path("symmetric.pq")
+    write(path, b"")  # an empty mesh: a name that cannot be read is not taken
+    editor = Editor(journey, [path])
+    editor.menu(4, rights=2)  # Mesh: Insert plane
+    editor.answer("^Ebene einf")  # the interface speaks German at first
+    xdo("key", "ctrl+e")
+    editor.answer("^Extrudieren$")
+    xdo("key", "ctrl+a", "ctrl+m")
+    mirror = wait_for("Mirror", lambda: windows("^Spiegeln$"))[0]
+    wait_for("Mirror to have the keyboard", lambda: xdo("getwindowfocus").strip() == mirror)
+    xdo("key", "z", "Tab", "ctrl+a", "type", "0.0004")
+    xdo("key", "Return")
+    wait_for("Mirror to close", lambda: not windows("^Spiegeln$"))
+    x, y = editor.at("Front", 30, 20)
+    xdo("key", "ctrl+shift+a", "3", "mousemove", x, y, "keydown", "ctrl", "mousedown", 1,
+        "mousemove", x + 90, y + 70, "mousemove", x + 190, y + 160, "mouseup", 1, "keyup", "ctrl", "key", "ctrl+j")
+    editor.answer("^Verschwei")
+    fx, fy = editor.origin["3D"]
+    poll_screen("the shape in 3D", lambda shot: None if min(shot.at(fx + 124, fy + 99)) > 100 else "no face")
+
+    def shape(triangles):
+        """Distinct positions, and the faults of the triangles: not facing out, open edges, no mirror image."""
+        positions = {c[2:] for t in triangles for c in t}
+        edges = {}
+        for t in triangles:
+            for a, b in ((t[0][2:], t[1][2:]), (t[1][2:], t[2][2:]), (t[2][2:], t[0][2:])):
+                edges[frozenset((a, b))] = edges.get(frozenset((a, b)), 0) + 1
+        faults = [n for n, uses in edges.items() if uses != 2]
+        for t in triangles:
+            a, b, c = (p[2:] for p in t)
+            u, v = [q - p for p, q in zip(a, b)], [q - p for p, q in zip(a, c)]
+            normal = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+            outward = [sum(p[k] for p in (a, b, c)) / 3 - (0, 0, 0.0004)[k] for k in range(3)]
+            faults += [t] if sum(n * o for n, o in zip(normal, outward)) <= 0 else []
+        faults += [p for p in positions if not any(
+            max(abs(p[0] - q[0]), abs(p[1] - q[1]), abs(0.0008 - p[2] - q[2])) < 1e-6 for q in positions)]
+        return len(triangles), len(positions), faults
+
+    welded = read_pq(path) if editor.saved(path, "key", "ctrl+s") else []
+    expect(shape(welded) == (20, 12, []), "saved %r: %r" % (shape(welded), welded))
+    unwelded = read_pq(path) if editor.saved(path, "key", "ctrl+z", "ctrl+s") else []
+    expect(shape(unwelded)[:2] == (20, 16), "after one undo: %r" % (shape(unwelded),))
 # Spots of the views by pixel; BOX_CLICKS clicks each once or twice, for the first or second vertex stacked there.
 # Vertices 0 to 3 lie at z = 0.5, 4 to 7 at z = 0; each face runs clockwise as seen from outside.
 SPOTS = {"A": ("Front", 62, 50), "B": ("Front", 186, 50), "C": ("Front", 186, 148), "D": ("Front", 62, 148),
@@ -332,7 +430,7 @@ def recovery(journey):
         return [[struct.unpack_from("<5f", records, 60 * t + 20 * k) for k in range(3)]
                 for t in range(len(records) // 60)]
 
-    editor = Editor(journey, [path], env={"POLYQUILL_RECOVERY_SECONDS": "1"})
+    editor = Editor(journey, [path], extra_env={"POLYQUILL_RECOVERY_SECONDS": "1"})
     editor.button("createvertex")  # greyed: gives the main window the keyboard
     drag_all(editor, 1)
     wait_for("the copy", lambda: copies() and near(copied(), moved_quad(1)))
@@ -356,6 +454,57 @@ def recovery(journey):
     expect(near(read_pq(path), moved_quad(1)), "the file changed: %r" % read_pq(path))
 
 
+def colours(shot, origin):
+    """Pixels of a view below its label: brick red, slate blue-grey, window glass and lawn green."""
+    (vx, vy), counts = origin, [0, 0, 0, 0]
+    for r, g, b in shot.region(vx, vy + 20, 248, 178):
+        counts[0] += r > 100 and r > g + 45 and r > b + 45
+        counts[1] += b > r + 12 and b >= g and 60 < b < 200 and r > 35
+        counts[2] += b > 140 and b > r + 40
+        counts[3] += g > 60 and g > r + 30 and g > b + 30
+    return counts
+
+
+def sample(journey):
+    """The shipped house opens with the picture beside it: brick, slate and glass in the 3D view; turned to be seen
+    from above for the README's picture. A corner dragged on the Texture window's picture in one xdotool call,
+    Ctrl held at its end, is saved on a texel corner, and one undo takes the whole drag back."""
+    samples = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+    for name in ("house.pq", "house.png"):  # a copy: Save must never reach the shipped file
+        write(journey.path(name), read(os.path.join(samples, name)))
+    house = journey.path("house.pq")
+    write(os.path.join(os.path.dirname(journey.program), "pref.txt"), b"1\r\n0.000000\r\n0\r\n")  # in English
+    editor = Editor(journey, [house])
+
+    def textured(lawn):
+        def check(shot):
+            brick, slate, glass, green = colours(shot, editor.origin["3D"])
+            if brick < 1500 or slate < 1500 or glass < 150 or (green < 500) == lawn:
+                return "3D view: %d brick, %d slate, %d glass, %d lawn pixels" % (brick, slate, glass, green)
+        return check
+    poll_screen("the textured house", textured(False))
+    xdo("mousemove", *editor.at("3D", 125, 100), "click", 1, "key", "--delay", 0, *["Down"] * 25)
+    poll_screen("the house from above, on its lawn", textured(True))
+    subprocess.run(["import", "-window", editor.main, os.path.join(journey.shots, "house-in-the-editor.png")],
+                   check=True, timeout=30)
+
+    editor.button("triangleup")
+    editor.button("settexcoords")
+    window = wait_for("the Texture window", lambda: windows("^Texture$"))[0]
+    x, y, _, _ = geometry(window)
+    # Corner 0 of triangle 1 lies half a texel inside a 256-texel picture: at (63.5, 0.5), shown at (63.5, 60.5).
+    xdo("mousemove", x + 64, y + 61, "mousedown", 1, "mousemove", x + 69, y + 64, "mousemove", x + 84, y + 73,
+        "keydown", "ctrl", "mousemove", x + 85, y + 74, "mouseup", 1, "keyup", "ctrl")
+    subprocess.run([journey.send_close, window], check=True, timeout=30)
+    wait_for("the Texture window to close", lambda: not windows("^Texture$"))
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    for keys, want in ((["ctrl+s"], (85 / 256, 14 / 256)), (["ctrl+z", "ctrl+s"], (63.5 / 256, 0.5 / 256))):
+        corner = read_pq(house)[0][0] if editor.saved(house, "key", *keys) else None
+        expect(corner[:2] == tuple(map(f32, want)), "after %s corner 0 is at %r" % (keys, corner[:2]))
+
+
 if __name__ == "__main__":
-    sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange, "recovery": recovery,
-                          "navigate": navigate, "texture": texture, "box": box}))
+    sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
+                          "navigate": navigate, "texture": texture, "box": box, "model": model,
+                          "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
+                          "sample": sample, "recovery": recovery}))

@@ -445,6 +445,9 @@ def recovery(journey):
     drag_all(restored, 1)
     wait_for("the copy of the second drag", lambda: copies())
     drag_all(restored, 1)  # within the minute: no copy of its own
+    x, y = moved_quad(3)[0][0][2:4]  # a corner's marker in Front once the editor has taken the drag
+    poll_screen("the third drag", lambda shot: None if any(abs(m[0] - 124 - 124 * x) < 3 and abs(m[1] - 99 + 99 * y) < 3
+                                                           for m in markers(shot, restored, "Front")) else "not yet")
     restored.process.terminate()
     expect(wait_for("the end", lambda: restored.process.poll() is not None) and
            restored.process.returncode == -signal.SIGTERM, "SIGTERM did not end the editor")

@@ -56,20 +56,52 @@ enum class Text : int32_t {
     ImportNotValidAtAll,     // %2 the format
     ImportNoTriangles,
     // the reason of ImportNotValid
-    ReasonEmpty,
-    ReasonEndsEarly,
-    ReasonNotRecognised,
-    ReasonBadXml,
-    ReasonLongChunk,
-    ReasonFaceVertex,  // %1 the vertex number, %2 the vertex count
-    ReasonFaceVertexMissing,
-    ReasonFaceWithoutCorners,
-    ReasonInconsistent,
-    ReasonBadNumber,  // %1 the text
-    ReasonNumberMissing,
-    ReasonMissingFile,  // %1 the file named
-    ReasonHeaderWithoutEnd,
-    ReasonHeaderPromisesMore,
+    ImportReasonEmpty,
+    ImportReasonEndsEarly,
+    ImportReasonNotRecognised,
+    ImportReasonBadXml,
+    ImportReasonLongChunk,
+    ImportReasonFaceVertex,  // %1 the vertex number, %2 the vertex count
+    ImportReasonFaceVertexMissing,
+    ImportReasonFaceWithoutCorners,
+    ImportReasonInconsistent,
+    ImportReasonBadNumber,  // %1 the text
+    ImportReasonNumberMissing,
+    ImportReasonMissingFile,  // %1 the file named
+    ImportReasonHeaderWithoutEnd,
+    ImportReasonHeaderPromisesMore,
+    VerticesInNoTriangle,   // %1 the count, more than one
+    OneVertexInNoTriangle,
+    // ---- why a file was not written (writeReasonInLanguage)
+    ReasonNoSpace,
+    ReasonFileTooLarge,
+    ReasonPermissionDenied,
+    ReasonNotPermitted,
+    ReasonReadOnly,
+    ReasonNoSuchFile,
+    ReasonNotAFolder,
+    ReasonIsAFolder,
+    ReasonQuota,
+    ReasonInputOutput,
+    ReasonNameTooLong,
+    ReasonLinkLoop,
+    ReasonBrokenPipe,
+    ReasonNoMemory,
+    ReasonTooManyOpenFiles,
+    ReasonNoFifoReader,
+    ReasonFileChanged,
+    ReasonBlockDevice,
+    ReasonSpecialFile,
+    // ---- why an export wrote nothing (exportProblemInLanguage)
+    ExportUnknownFormat,     // %1 the extension, %2 those export writes
+    ExportNoTriangles,
+    ExportNotANumber,        // %1 the triangle's number
+    ExporterFailed,          // %1 the exporting library's words
+    ExportNoFileMade,
+    ExportCannotWriteFile,   // %1 the companion file, %2 the reason
+    ExportHelperNotStarted,  // %1 the helper program, %2 the reason
+    ExportCrashed,
+    ExportHelperFailed,
     // ---- the Mesh menu and its windows
     MeshMenu,
     SelectAll,
@@ -126,6 +158,12 @@ enum class Text : int32_t {
 std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
 // Why the file at the path could not be imported, as one sentence in the language.
 std::string importProblemText(int32_t language, const std::string& path, const ImportProblem& problem);
+// Why a file was not written (replaceFile's reason) in a language: the usual
+// errno values and the program's own refusals in its words, rarer ones in
+// strerror's English.
+std::string writeReasonInLanguage(int32_t language, int32_t reason);
+// Why an export wrote nothing, in a language.
+std::string exportProblemInLanguage(int32_t language, const ExportProblem& problem);
 
 // ---- commands and tools ------------------------------------------------------------
 
@@ -419,9 +457,12 @@ void undoCommand(AppState& state);
 void redoCommand(AppState& state);
 // Greys Undo and Redo when there is nothing to undo or redo.
 void updateEditMenu(AppState& state);
-// After a successful Open, Save or Save as: the document is what the file holds.
+// After a successful Open, Save or Save as, with the document's changes
+// recorded: the file of the current name holds the document.
 void markDocumentSaved(AppState& state);
-// True when the document differs from what was last opened or saved.
+// True when the document differs from what its file holds as far as the
+// editor knows (what it last opened or saved there); a document without a
+// file differs when it holds anything.
 bool isDocumentModified(AppState& state);
 // Before New, Open and leaving: asks "Save changes to NAME?" when the document
 // is modified. True to go on: nothing to save, Discard, or Save that worked.

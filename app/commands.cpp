@@ -516,11 +516,7 @@ void tellSelectFirst(AppState& state, Text what)
 void runCommand(AppState& state, int32_t id)
 {
     switch (id) {
-    case cmdNew:
-        if (!confirmDiscardChanges(state)) break;
-        clearMesh(state.mesh);
-        closeDocumentWindows(state);
-        break;
+    case cmdNew: files::cmdNew(state); break;
     case cmdOpen: files::cmdOpen(state); break;
     case cmdSave: files::cmdSave(state); break;
     case cmdSaveAs: files::cmdSaveAs(state); break;

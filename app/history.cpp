@@ -1,14 +1,15 @@
 // history.cpp: what is undoable, and when a user action becomes a step.
-// Every change to the document (the mesh, its selection, its file name) is
-// recorded here: the main loop calls recordBeforeEvent and recordAfterEvent
-// around the handling of its event on every pass, and the commands that must
-// settle the document first (undo, redo, the unsaved-changes question, Open,
-// Save) call recordChange. One step per user action: a click with the drag
-// that follows it up to the button's release, one command (a Scale, Rotate or
-// Position window, the automatic or projected texture coordinates, New, Open,
-// a merge, an answered Mesh menu window), one edit of a tool window's field
-// until the focus or the window changes. A box selection changes the document
-// at the button's release, which marks the change pending itself.
+// Every change to the document (the mesh and its selection, and the file
+// name Open gives it) is recorded here: the main loop calls
+// recordBeforeEvent and recordAfterEvent around the handling of its event on
+// every pass, and the commands that must settle the document first (undo,
+// redo, the unsaved-changes question, New, Open, Save) call recordChange.
+// One step per user action: a click with the drag that follows it up to the
+// button's release, one command (a Scale, Rotate or Position window, the
+// automatic or projected texture coordinates, New, Open, a merge, an answered
+// Mesh menu window), one edit of a tool window's field until the focus or the
+// window changes. A box selection changes the document at the button's
+// release, which marks the change pending itself.
 // Touches state.history, state.mesh, state.currentFileName and the Edit menu.
 #include <filesystem>
 #include <new>
@@ -99,7 +100,7 @@ bool guarded(AppState& state, Step step)
     } catch (const std::bad_alloc&) {
         state.history.steps.clear();
         resetHistory(state.history, state.mesh, state.currentFileName);
-        state.history.savedAt = -1;
+        state.history.savedAt.clear();
         return false;
     }
 }
@@ -145,18 +146,13 @@ void updateEditMenu(AppState& state)
     state.windows->setMenuItemEnabled(cmdRedo, !state.changePending && canRedo(state.history));
 }
 
-void markDocumentSaved(AppState& state)
-{
-    recordChange(state);
-    markSaved(state.history, state.currentFileName);
-}
+void markDocumentSaved(AppState& state) { markSaved(state.history, state.currentFileName); }
 
 bool isDocumentModified(AppState& state)
 {
     recordChange(state);
-    // An empty mesh holds no work to lose (New keeps the file name; the file
-    // itself is not touched by leaving).
-    if (state.mesh.vertices.empty() && state.mesh.triangles.empty()) return false;
+    // A document without a file holds work as soon as it holds anything.
+    if (state.currentFileName.empty()) return !state.mesh.vertices.empty() || !state.mesh.triangles.empty();
     return isModified(state.history);
 }
 

@@ -96,7 +96,7 @@ bool restore(AppState& state, const RecoveryCopy& copy, const std::string& path)
     frameViewsIfOutside(state);
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
-    state.history.savedAt = -1;  // no file holds it
+    state.history.savedAt.clear();  // no file holds it
     if (!copy.textureFileName.empty()) setMeshTexture(state, copy.textureFileName);
     return true;
 }

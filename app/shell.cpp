@@ -77,6 +77,8 @@ void createView(AppState& state, const ViewWindowSpec& spec)
 void startUp(AppState& state, const std::string& programDirectory, const std::vector<std::string>& arguments)
 {
     WindowLayer& windows = *state.windows;
+    // A save past the file-size limit fails with a message; the work stays.
+    ignoreFileSizeLimitSignal();
     state.programDirectory = programDirectory;
     state.versionText = "1.1";
     readPreferences(state);

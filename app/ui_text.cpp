@@ -1,5 +1,9 @@
-// ui_text.cpp: the interface texts in German, English and French.
-// Texts are UTF-8 here; the window layer converts them for display.
+// ui_text.cpp: the interface texts in German, English and French, and the
+// reasons of failed writes in them. Texts are UTF-8 here; the window layer
+// converts them for display.
+#include <cerrno>
+#include <utility>
+
 #include "app/app.h"
 
 namespace {
@@ -93,37 +97,111 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ImportNotValidAtAll,
      {"%1 ist keine gültige %2-Datei", "%1 is not a valid %2 file", "%1 n'est pas un fichier %2 valide"}},
     {Text::ImportNoTriangles, {"%1 enthält keine Dreiecke", "%1 holds no triangles", "%1 ne contient aucun triangle"}},
-    {Text::ReasonEmpty, {"sie ist leer", "it is empty", "il est vide"}},
-    {Text::ReasonEndsEarly, {"sie endet zu früh", "it ends too early", "il se termine trop tôt"}},
-    {Text::ReasonNotRecognised,
+    {Text::ImportReasonEmpty, {"sie ist leer", "it is empty", "il est vide"}},
+    {Text::ImportReasonEndsEarly, {"sie endet zu früh", "it ends too early", "il se termine trop tôt"}},
+    {Text::ImportReasonNotRecognised,
      {"ihr Inhalt hat nicht dieses Format", "its contents are not in that format",
       "son contenu n'est pas dans ce format"}},
-    {Text::ReasonBadXml, {"ihr XML ist fehlerhaft", "its XML is malformed", "son XML est mal formé"}},
-    {Text::ReasonLongChunk,
+    {Text::ImportReasonBadXml, {"ihr XML ist fehlerhaft", "its XML is malformed", "son XML est mal formé"}},
+    {Text::ImportReasonLongChunk,
      {"ein Abschnitt gibt sich länger als die Datei", "a part claims to be longer than the file",
       "une partie se dit plus longue que le fichier"}},
-    {Text::ReasonFaceVertex,
+    {Text::ImportReasonFaceVertex,
      {"eine Fläche nennt Vertex %1 von %2", "a face names vertex %1 of %2", "une face désigne le sommet %1 sur %2"}},
-    {Text::ReasonFaceVertexMissing,
+    {Text::ImportReasonFaceVertexMissing,
      {"eine Fläche nennt einen Vertex, den es nicht gibt", "a face names a vertex that is not there",
       "une face désigne un sommet qui n'existe pas"}},
-    {Text::ReasonFaceWithoutCorners,
+    {Text::ImportReasonFaceWithoutCorners,
      {"eine Fläche hat keine Ecken", "a face has no corners", "une face n'a aucun coin"}},
-    {Text::ReasonInconsistent,
+    {Text::ImportReasonInconsistent,
      {"ihre Teile passen nicht zusammen", "its parts do not fit together", "ses parties ne concordent pas"}},
-    {Text::ReasonBadNumber,
+    {Text::ImportReasonBadNumber,
      {"eine Zahl ist nicht lesbar: „%1“", "a number cannot be read: \"%1\"", "un nombre est illisible : « %1 »"}},
-    {Text::ReasonNumberMissing, {"eine Zahl fehlt", "a number is missing", "un nombre manque"}},
-    {Text::ReasonMissingFile,
+    {Text::ImportReasonNumberMissing, {"eine Zahl fehlt", "a number is missing", "un nombre manque"}},
+    {Text::ImportReasonMissingFile,
      {"die Datei „%1“, auf die sie verweist, lässt sich nicht öffnen",
       "the file \"%1\" it refers to cannot be opened",
       "le fichier « %1 » auquel il renvoie ne peut pas être ouvert"}},
-    {Text::ReasonHeaderWithoutEnd,
+    {Text::ImportReasonHeaderWithoutEnd,
      {"der Kopf hat keine Zeile end_header", "the header has no end_header line",
       "l'en-tête n'a pas de ligne end_header"}},
-    {Text::ReasonHeaderPromisesMore,
+    {Text::ImportReasonHeaderPromisesMore,
      {"der Kopf verspricht mehr Daten, als die Datei enthält", "the header promises more data than the file holds",
       "l'en-tête annonce plus de données que le fichier n'en contient"}},
+    {Text::VerticesInNoTriangle,
+     {"%1 Vertices gehören zu keinem Triangle und werden nicht gespeichert",
+      "%1 vertices are in no triangle and will not be saved",
+      "%1 vertex n'appartiennent à aucun triangle et ne seront pas enregistrés"}},
+    {Text::OneVertexInNoTriangle,
+     {"1 Vertex gehört zu keinem Triangle und wird nicht gespeichert",
+      "1 vertex is in no triangle and will not be saved",
+      "1 vertex n'appartient à aucun triangle et ne sera pas enregistré"}},
+    // ---- why a file was not written; the English is strerror's
+    {Text::ReasonNoSpace,
+     {"Auf dem Datenträger ist kein Platz mehr frei", "No space left on device", "Plus de place libre sur le disque"}},
+    {Text::ReasonFileTooLarge,
+     {"Die Datei wäre größer als erlaubt", "File too large", "Le fichier dépasserait la taille permise"}},
+    {Text::ReasonPermissionDenied,
+     {"Keine Berechtigung zum Schreiben", "Permission denied", "Permission d'écrire refusée"}},
+    {Text::ReasonNotPermitted,
+     {"Dieser Vorgang ist nicht erlaubt", "Operation not permitted", "Cette opération n'est pas permise"}},
+    {Text::ReasonReadOnly,
+     {"Der Datenträger ist schreibgeschützt", "Read-only file system", "Le disque est protégé en écriture"}},
+    {Text::ReasonNoSuchFile,
+     {"Der Ordner existiert nicht", "No such file or directory", "Le dossier n'existe pas"}},
+    {Text::ReasonNotAFolder,
+     {"Ein Teil des Pfades ist kein Ordner", "Not a directory", "Une partie du chemin n'est pas un dossier"}},
+    {Text::ReasonIsAFolder, {"Der Name gehört zu einem Ordner", "Is a directory", "Ce nom est celui d'un dossier"}},
+    {Text::ReasonQuota,
+     {"Ihr Speicherkontingent ist erschöpft", "Disk quota exceeded", "Votre quota de disque est épuisé"}},
+    {Text::ReasonInputOutput,
+     {"Der Datenträger meldet einen Lese- oder Schreibfehler", "Input/output error",
+      "Le disque signale une erreur de lecture ou d'écriture"}},
+    {Text::ReasonNameTooLong, {"Der Dateiname ist zu lang", "File name too long", "Le nom de fichier est trop long"}},
+    {Text::ReasonLinkLoop,
+     {"Zu viele symbolische Verknüpfungen hintereinander", "Too many levels of symbolic links",
+      "Trop de liens symboliques à la suite"}},
+    {Text::ReasonBrokenPipe,
+     {"Das lesende Programm hat die Verbindung beendet", "Broken pipe", "Le programme lecteur a coupé la liaison"}},
+    {Text::ReasonNoMemory, {"Nicht genug Arbeitsspeicher", "Cannot allocate memory", "Pas assez de mémoire"}},
+    {Text::ReasonTooManyOpenFiles,
+     {"Zu viele Dateien sind geöffnet", "Too many open files", "Trop de fichiers sont ouverts"}},
+    {Text::ReasonNoFifoReader,
+     {"Kein Programm liest aus der FIFO", "no program reads the FIFO", "Aucun programme ne lit la FIFO"}},
+    {Text::ReasonFileChanged,
+     {"Die Datei hat sich beim Öffnen verändert", "the file changed while it was opened",
+      "Le fichier a changé pendant son ouverture"}},
+    {Text::ReasonBlockDevice,
+     {"Auf ein Blockgerät wird nie geschrieben", "a block device is never written",
+      "Un périphérique bloc n'est jamais écrit"}},
+    {Text::ReasonSpecialFile,
+     {"Nur Dateien, FIFOs und zeichenorientierte Geräte werden beschrieben",
+      "only files, FIFOs and character devices are written",
+      "Seuls les fichiers, FIFO et périphériques caractère sont écrits"}},
+    // ---- why an export wrote nothing
+    {Text::ExportUnknownFormat,
+     {"Unbekanntes Format \"%1\": exportiert wird %2", "unknown format \"%1\": export writes %2",
+      "Format inconnu « %1 » : l'exportation écrit %2"}},
+    {Text::ExportNoTriangles,
+     {"Das Mesh hat keine Triangles zum Exportieren", "the mesh has no triangles to export",
+      "Le maillage n'a aucun triangle à exporter"}},
+    {Text::ExportNotANumber,
+     {"Triangle %1 hat eine Eckkoordinate, die keine Zahl ist; dieses Format kann sie nicht aufnehmen",
+      "triangle %1 has a corner coordinate that is not a number, which this format cannot hold",
+      "Le triangle %1 a une coordonnée de coin qui n'est pas un nombre, ce que ce format ne peut pas contenir"}},
+    {Text::ExporterFailed,
+     {"Der Exporter ist gescheitert: %1", "the exporter failed: %1", "L'exportateur a échoué : %1"}},
+    {Text::ExportNoFileMade,
+     {"Der Exporter hat keine Datei geschrieben", "the exporter wrote no file",
+      "L'exportateur n'a écrit aucun fichier"}},
+    {Text::ExportCannotWriteFile,
+     {"%1 kann nicht geschrieben werden: %2", "cannot write %1: %2", "impossible d'écrire %1 : %2"}},
+    {Text::ExportHelperNotStarted,
+     {"Das Exportprogramm %1 konnte nicht gestartet werden: %2", "the export helper %1 could not be started: %2",
+      "Le programme d'exportation %1 n'a pas pu être lancé : %2"}},
+    {Text::ExportCrashed, {"Der Exporter ist abgestürzt", "the exporter crashed", "L'exportateur a planté"}},
+    {Text::ExportHelperFailed,
+     {"Das Exportprogramm ist gescheitert", "the export helper failed", "Le programme d'exportation a échoué"}},
     // ---- the Mesh menu and its windows
     {Text::MeshMenu, {"Netz", "Mesh", "Maillage"}},
     {Text::SelectAll, {"Alles auswählen", "Select all", "Tout sélectionner"}},
@@ -190,6 +268,30 @@ constexpr AddedText kAddedTexts[] = {
      {"Die Textur %1 kann nicht gelesen werden", "cannot read the texture %1", "impossible de lire la texture %1"}},
 };
 
+// The usual reasons a write fails, and their texts.
+constexpr std::pair<int32_t, Text> kWriteReasons[] = {
+    {ENOSPC, Text::ReasonNoSpace},
+    {EFBIG, Text::ReasonFileTooLarge},
+    {EACCES, Text::ReasonPermissionDenied},
+    {EPERM, Text::ReasonNotPermitted},
+    {EROFS, Text::ReasonReadOnly},
+    {ENOENT, Text::ReasonNoSuchFile},
+    {ENOTDIR, Text::ReasonNotAFolder},
+    {EISDIR, Text::ReasonIsAFolder},
+    {EDQUOT, Text::ReasonQuota},
+    {EIO, Text::ReasonInputOutput},
+    {ENAMETOOLONG, Text::ReasonNameTooLong},
+    {ELOOP, Text::ReasonLinkLoop},
+    {EPIPE, Text::ReasonBrokenPipe},
+    {ENOMEM, Text::ReasonNoMemory},
+    {EMFILE, Text::ReasonTooManyOpenFiles},
+    {ENFILE, Text::ReasonTooManyOpenFiles},
+    {writeNoFifoReader, Text::ReasonNoFifoReader},
+    {writeFileChanged, Text::ReasonFileChanged},
+    {writeBlockDevice, Text::ReasonBlockDevice},
+    {writeSpecialFile, Text::ReasonSpecialFile},
+};
+
 constexpr size_t textCount = static_cast<size_t>(Text::count);
 
 // The rows by Text, built once at compile time.
@@ -254,20 +356,20 @@ std::optional<Text> reasonText(ImportReason reason)
     switch (reason) {
     case ImportReason::Other:
     case ImportReason::NoTriangles: return std::nullopt;
-    case ImportReason::Empty: return Text::ReasonEmpty;
-    case ImportReason::EndsEarly: return Text::ReasonEndsEarly;
-    case ImportReason::NotRecognised: return Text::ReasonNotRecognised;
-    case ImportReason::BadXml: return Text::ReasonBadXml;
-    case ImportReason::LongChunk: return Text::ReasonLongChunk;
-    case ImportReason::FaceVertex: return Text::ReasonFaceVertex;
-    case ImportReason::FaceVertexMissing: return Text::ReasonFaceVertexMissing;
-    case ImportReason::FaceWithoutCorners: return Text::ReasonFaceWithoutCorners;
-    case ImportReason::Inconsistent: return Text::ReasonInconsistent;
-    case ImportReason::BadNumber: return Text::ReasonBadNumber;
-    case ImportReason::NumberMissing: return Text::ReasonNumberMissing;
-    case ImportReason::MissingFile: return Text::ReasonMissingFile;
-    case ImportReason::HeaderWithoutEnd: return Text::ReasonHeaderWithoutEnd;
-    case ImportReason::HeaderPromisesMore: return Text::ReasonHeaderPromisesMore;
+    case ImportReason::Empty: return Text::ImportReasonEmpty;
+    case ImportReason::EndsEarly: return Text::ImportReasonEndsEarly;
+    case ImportReason::NotRecognised: return Text::ImportReasonNotRecognised;
+    case ImportReason::BadXml: return Text::ImportReasonBadXml;
+    case ImportReason::LongChunk: return Text::ImportReasonLongChunk;
+    case ImportReason::FaceVertex: return Text::ImportReasonFaceVertex;
+    case ImportReason::FaceVertexMissing: return Text::ImportReasonFaceVertexMissing;
+    case ImportReason::FaceWithoutCorners: return Text::ImportReasonFaceWithoutCorners;
+    case ImportReason::Inconsistent: return Text::ImportReasonInconsistent;
+    case ImportReason::BadNumber: return Text::ImportReasonBadNumber;
+    case ImportReason::NumberMissing: return Text::ImportReasonNumberMissing;
+    case ImportReason::MissingFile: return Text::ImportReasonMissingFile;
+    case ImportReason::HeaderWithoutEnd: return Text::ImportReasonHeaderWithoutEnd;
+    case ImportReason::HeaderPromisesMore: return Text::ImportReasonHeaderPromisesMore;
     }
     return std::nullopt;
 }
@@ -282,11 +384,8 @@ std::string importProblemText(int32_t language, const std::string& path, const I
     switch (problem.failure) {
     case ImportFailure::CannotOpen: return textOf(language, Text::ImportCannotOpen, {path, value(0)});
     case ImportFailure::NotRegular: return textOf(language, Text::ImportNotRegular, {path});
-    case ImportFailure::UnknownFormat: {
-        std::string list;
-        for (std::string_view e : importExtensions()) list.append(list.empty() ? "" : ", ").append(e);
-        return textOf(language, Text::ImportUnknownFormat, {path, value(0), list});
-    }
+    case ImportFailure::UnknownFormat:
+        return textOf(language, Text::ImportUnknownFormat, {path, value(0), extensionList(importExtensions())});
     case ImportFailure::FactorZero: return textOf(language, Text::ImportFactorZero, {path});
     case ImportFailure::HelperNotStarted:
         return textOf(language, Text::ImportHelperNotStarted, {path, value(0), value(1)});
@@ -302,4 +401,33 @@ std::string importProblemText(int32_t language, const std::string& path, const I
     const std::string reason = known ? textOf(language, *known, {value(0), value(1)}) : std::string(value(0));
     if (reason.empty()) return textOf(language, Text::ImportNotValidAtAll, {path, format});
     return textOf(language, Text::ImportNotValid, {path, format, reason});
+}
+
+std::string writeReasonInLanguage(int32_t language, int32_t reason)
+{
+    for (const auto& [error, text] : kWriteReasons)
+        if (error == reason) return textOf(language, text);
+    return writeReasonText(reason);
+}
+
+std::string exportProblemInLanguage(int32_t language, const ExportProblem& problem)
+{
+    const std::string reason = writeReasonInLanguage(language, problem.reason);
+    switch (problem.what) {
+    case ExportFailure::None: return {};
+    case ExportFailure::UnknownFormat:
+        return textOf(language, Text::ExportUnknownFormat, {problem.detail, extensionList(exportExtensions())});
+    case ExportFailure::NoTriangles: return textOf(language, Text::ExportNoTriangles);
+    case ExportFailure::NotANumber: return textOf(language, Text::ExportNotANumber, {problem.detail});
+    case ExportFailure::ExporterFailed: return textOf(language, Text::ExporterFailed, {problem.detail});
+    case ExportFailure::NoFileMade: return textOf(language, Text::ExportNoFileMade);
+    case ExportFailure::CannotWrite:
+        if (problem.detail.empty()) return reason;
+        return textOf(language, Text::ExportCannotWriteFile, {problem.detail, reason});
+    case ExportFailure::HelperNotStarted:
+        return textOf(language, Text::ExportHelperNotStarted, {problem.detail, reason});
+    case ExportFailure::HelperCrashed: return textOf(language, Text::ExportCrashed);
+    case ExportFailure::HelperFailed: break;
+    }
+    return textOf(language, Text::ExportHelperFailed);
 }

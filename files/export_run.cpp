@@ -13,12 +13,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
 namespace {
 
-constexpr size_t maxAnswerBytes = 1000;
+// Room for a reason and a path of PATH_MAX bytes, or a library's words.
+constexpr size_t maxAnswerBytes = 8192;
 
 // Sends every byte; false when the other end went away. MSG_NOSIGNAL: a child
 // that died must not end this process with SIGPIPE.
@@ -63,13 +65,49 @@ std::string helperProgram(std::string_view name)
     return beside.string();
 }
 
-std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
-                                const std::string& helper)
+const std::vector<std::string_view>& exportExtensions()
+{
+    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
+    return list;
+}
+
+std::string extensionList(const std::vector<std::string_view>& extensions)
+{
+    std::string text;
+    for (std::string_view e : extensions) text += (text.empty() ? "" : ", ") + std::string(e);
+    return text;
+}
+
+std::string exportAnswerText(const ExportProblem& problem)
+{
+    return std::to_string(static_cast<int32_t>(problem.what)) + " " + std::to_string(problem.reason) + " " +
+           problem.detail;
+}
+
+ExportProblem readExportAnswer(std::string_view answer)
+{
+    ExportProblem problem;
+    int32_t what = 0;
+    const char* end = answer.data() + answer.size();
+    auto read = std::from_chars(answer.data(), end, what);
+    if (read.ec == std::errc() && read.ptr != end && *read.ptr == ' ')
+        read = std::from_chars(read.ptr + 1, end, problem.reason);
+    const bool known = what > static_cast<int32_t>(ExportFailure::None) &&
+                       what <= static_cast<int32_t>(ExportFailure::HelperFailed);
+    if (read.ec != std::errc() || read.ptr == end || *read.ptr != ' ' || !known)
+        return {ExportFailure::HelperFailed, 0, {}};
+    problem.what = static_cast<ExportFailure>(what);
+    problem.detail = std::string(read.ptr + 1, end);
+    return problem;
+}
+
+ExportProblem exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
+                                  const std::string& helper)
 {
     const std::string program = helper.empty() ? helperProgram(exportHelperName) : helper;
     int ends[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-        return std::generic_category().message(errno);
+        return {ExportFailure::HelperNotStarted, errno, program};
     FileDescriptor mine, theirs;
     mine.fd = ends[0];
     theirs.fd = ends[1];
@@ -86,8 +124,7 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     const int spawned = spawnHelper(child, program, actions, arguments);
     posix_spawn_file_actions_destroy(&actions);
     theirs.close();
-    if (spawned != 0)
-        return "the export helper " + program + " could not be started: " + std::generic_category().message(spawned);
+    if (spawned != 0) return {ExportFailure::HelperNotStarted, spawned, program};
 
     // A child that stops reading has failed; its answer or its end tells why.
     sendAll(mine.fd, writeMeshBytes(mesh));
@@ -97,6 +134,6 @@ std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !answer.empty()) return answer;
-    return WIFSIGNALED(status) ? "the exporter crashed" : "the export helper failed";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 1) return readExportAnswer(answer);
+    return {WIFSIGNALED(status) ? ExportFailure::HelperCrashed : ExportFailure::HelperFailed, 0, {}};
 }

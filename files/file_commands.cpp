@@ -1,6 +1,7 @@
-// file_commands.cpp: Open, Save, Save as, "Merge...", "Merge ASC", "Import...",
-// "Export...", the command-line file and the Save extension rule. They change
-// state.mesh and state.currentFileName and talk to the user through state.windows.
+// file_commands.cpp: New, Open, Save, Save as, "Merge...", "Merge ASC",
+// "Import...", "Export...", the command-line file and the Save extension rule.
+// They change state.mesh and state.currentFileName and talk to the user
+// through state.windows.
 #include <algorithm>
 #include <filesystem>
 #include <new>
@@ -20,6 +21,7 @@ constexpr int32_t filterIndex = 1;  // names no entry, so the only one is shown
 constexpr std::string_view factorTitle = "Größe/Size/Dimension";
 constexpr std::string_view factorMessage = "Verkleinerungsfaktor/Scalefactor/Facteur de réduction";
 constexpr std::string_view factorDefault = "5";
+constexpr int32_t saveButton = 33;
 constexpr int32_t cancelButton = 35;
 constexpr int32_t replaceQuestion = 37;
 constexpr int32_t replaceButton = 38;
@@ -83,18 +85,6 @@ void appendToMesh(AppState& state, const std::string& path, Read read)
     if (whole && state.textureName.name() == 0) loadTextureForMesh(state, path);
 }
 
-// True when the file was written; the document is then the saved one.
-bool saveToCurrentFile(AppState& state)
-{
-    if (const std::string problem = saveMeshFile(state.mesh, state.currentFileName); !problem.empty()) {
-        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {state.currentFileName, problem}));
-        return false;
-    }
-    markDocumentSaved(state);
-    rememberMeshTexture(state);
-    return true;
-}
-
 // A chosen save name that names another existing file is replaced only when
 // the user says so.
 bool mayReplace(AppState& state, const std::string& path)
@@ -111,24 +101,54 @@ bool mayReplace(AppState& state, const std::string& path)
     return state.windows->askChoice("Polyquill", question, {text(replaceButton), text(cancelButton)}) == 0;
 }
 
-// The save dialog's answer (with Save's extension rule when asked), after the
-// question about replacing; empty when either was cancelled.
-std::string chooseSaveName(AppState& state, bool withExtension)
+// The save dialog's answer with Save's extension rule, after the question
+// about replacing; empty when either was cancelled.
+std::string chooseSaveName(AppState& state)
 {
     std::string path = chooseMeshFile(state, meshFilter, true);
-    if (!path.empty() && withExtension) path = withSaveExtension(path);
+    if (!path.empty()) path = withSaveExtension(path);
     if (path.empty() || !mayReplace(state, path)) return {};
     return path;
 }
 
-// Writes the document to `path`, which becomes the current file name when the
-// write worked; a failed write leaves the name as it was.
-bool saveAs(AppState& state, std::string path)
+// Vertices in no triangle are not in the file: saving goes on when there are
+// none or the user says so.
+bool mayLeaveOutVertices(AppState& state)
 {
-    std::string previous = std::exchange(state.currentFileName, std::move(path));
-    if (saveToCurrentFile(state)) return true;
-    state.currentFileName = std::move(previous);
-    return false;
+    const size_t unused = verticesInNoTriangle(state.mesh);
+    if (unused == 0) return true;
+    const std::string question = unused == 1 ? textOf(state.prefs.language, Text::OneVertexInNoTriangle)
+                                             : textOf(state.prefs.language, Text::VerticesInNoTriangle,
+                                                      {std::to_string(unused)});
+    const auto button = [&state](int32_t message) {
+        return std::string(uiTextOf(state.uiText, state.prefs.language, message));
+    };
+    return state.windows->askChoice("Polyquill", question, {button(saveButton), button(cancelButton)}) == 0;
+}
+
+// Writes the document to `path`, which becomes the current file name when the
+// write worked; a failed write says why and leaves the name as it was. The
+// edits so far are recorded first, under the name they were made under.
+bool saveAs(AppState& state, const std::string& path)
+{
+    if (!mayLeaveOutVertices(state)) return false;
+    recordChange(state);
+    if (const int32_t reason = replaceFile(path, writeMeshBytes(state.mesh)); reason != 0) {
+        const std::string why = writeReasonInLanguage(state.prefs.language, reason);
+        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {path, why}));
+        return false;
+    }
+    state.currentFileName = path;
+    markDocumentSaved(state);
+    rememberMeshTexture(state);
+    return true;
+}
+
+// The folder part of a file name, with its last "/" or "\"; empty when there is none.
+std::string folderPart(const std::string& fileName)
+{
+    const size_t separator = fileName.find_last_of("/\\");
+    return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
 }  // namespace
@@ -215,26 +235,41 @@ bool isImportName(const std::string& path)
 
 namespace files {
 
+void cmdNew(AppState& state)
+{
+    if (!confirmDiscardChanges(state)) return;
+    clearMesh(state.mesh);
+    closeDocumentWindows(state);
+    recordChange(state);
+    // The empty document belongs to no file: Save asks for a name, and the
+    // dialogs open in the old file's folder without proposing its name.
+    if (!state.currentFileName.empty()) state.prefs.dialogStartText = folderPart(state.currentFileName);
+    state.currentFileName.clear();
+    renameDocument(state.history, state.currentFileName);
+}
+
 void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
     if (path.empty() || !openMeshFile(state, path)) return;
+    // One step with the new name: undoing an Open gives back the old file's name too.
+    recordChange(state);
     markDocumentSaved(state);
     loadTextureForMesh(state, path);
 }
 
 bool cmdSave(AppState& state)
 {
-    std::string path = state.currentFileName.empty() ? chooseSaveName(state, true)
-                                                     : withSaveExtension(state.currentFileName);
-    return !path.empty() && saveAs(state, std::move(path));
+    const std::string path = state.currentFileName.empty() ? chooseSaveName(state)
+                                                           : withSaveExtension(state.currentFileName);
+    return !path.empty() && saveAs(state, path);
 }
 
 bool cmdSaveAs(AppState& state)
 {
-    std::string path = chooseSaveName(state, false);
-    return !path.empty() && saveAs(state, std::move(path));
+    const std::string path = chooseSaveName(state);
+    return !path.empty() && saveAs(state, path);
 }
 
 void cmdMerge(AppState& state)
@@ -264,9 +299,10 @@ void cmdExport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, exportFilter, true);
     if (path.empty() || !mayReplace(state, path)) return;
-    const std::string problem = exportThroughHelper(state.mesh, path, state.textureFileName);
-    if (!problem.empty())
-        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed, {path, problem}));
+    const ExportProblem problem = exportThroughHelper(state.mesh, path, state.textureFileName);
+    if (problem.what != ExportFailure::None)
+        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed,
+                                                    {path, exportProblemInLanguage(state.prefs.language, problem)}));
 }
 
 }  // namespace files

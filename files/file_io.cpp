@@ -1,16 +1,12 @@
-// file_io.cpp: reading and replacing whole files, and the text line splitter
-// shared by the ASC reader and pref.txt. POSIX file calls; no other state
-// (writing a FIFO holds back SIGPIPE in the calling thread for its duration).
+// file_io.cpp: reading whole files, the memory a read may take, two threads
+// side by side, and the text line splitter shared by the ASC reader and
+// pref.txt. POSIX file calls; no state. (Writing is file_write.cpp's.)
 #include "files/files.h"
 #include "files/process_io.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -28,178 +24,10 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 namespace {
-
-bool writeAll(int fd, std::span<const std::byte> bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-std::string reasonOf(int error)
-{
-    return std::generic_category().message(error);
-}
-
-// The folder part of a path including its last "/"; empty for a bare name.
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Follows symbolic links by their text, so that a dangling one leads to the
-// name its target is to have. Sets `error` (ELOOP past the kernel's own limit
-// of links) when it cannot go on.
-std::string followLinkText(const std::string& path, int& error)
-{
-    constexpr int maxLinks = 40;
-    std::string current = path;
-    for (int links = 0; links <= maxLinks; ++links) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-        if (n < 0 || static_cast<size_t>(n) >= target.size()) {
-            error = n < 0 ? errno : ENAMETOOLONG;
-            return current;
-        }
-        target.resize(static_cast<size_t>(n));
-        current = target.starts_with('/') ? target : folderOf(current) + target;
-    }
-    error = ELOOP;
-    return current;
-}
-
-// Blocks SIGPIPE in this thread while a FIFO is written, so a reader that goes
-// away gives EPIPE instead of ending the process; a SIGPIPE raised meanwhile
-// is taken before the old mask returns.
-class PipeSignalHold {
-public:
-    PipeSignalHold()
-    {
-        sigemptyset(&pipeSignal_);
-        sigaddset(&pipeSignal_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipeSignal_, &previous_);
-    }
-    PipeSignalHold(const PipeSignalHold&) = delete;
-    PipeSignalHold& operator=(const PipeSignalHold&) = delete;
-    ~PipeSignalHold()
-    {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
-            const timespec now{};
-            sigtimedwait(&pipeSignal_, nullptr, &now);
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-
-private:
-    sigset_t pipeSignal_{};
-    sigset_t previous_{};
-    bool wasPending_ = false;
-};
-
-// A character device or FIFO takes the bytes where it is. Opened without
-// waiting, so a FIFO that no program reads is refused at once.
-std::string writeInPlace(const std::string& path, std::span<const std::byte> bytes)
-{
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (file.fd < 0) return errno == ENXIO ? "no program reads the FIFO" : reasonOf(errno);
-    if (::fstat(file.fd, &info) != 0) return reasonOf(errno);
-    if (!S_ISFIFO(info.st_mode) && !S_ISCHR(info.st_mode)) return "the file changed while it was opened";
-    const int flags = ::fcntl(file.fd, F_GETFL);
-    if (flags < 0 || ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return reasonOf(errno);
-    const PipeSignalHold hold;
-    if (!writeAll(file.fd, bytes)) return reasonOf(errno);
-    const int fd = file.fd;
-    file.fd = -1;
-    return ::close(fd) == 0 ? std::string() : reasonOf(errno);
-}
-
-// At most `bytes` of the name, not cut inside a UTF-8 sequence.
-std::string nameCut(const std::string& name, size_t bytes)
-{
-    size_t cut = std::min(bytes, name.size());
-    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    return name.substr(0, cut);
-}
-
-// Six characters of a temporary name from the clock and the process.
-std::string temporarySuffix(int attempt)
-{
-    constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
-                   (static_cast<uint64_t>(::getpid()) << 16) ^ static_cast<uint64_t>(attempt) * 0x9E3779B97F4A7C15ull;
-    mix = (mix ^ (mix >> 31)) * 0xBF58476D1CE4E5B9ull;
-    std::string suffix;
-    for (int i = 0; i < 6; ++i, mix /= letters.size()) suffix += letters[mix % letters.size()];
-    return suffix;
-}
-
-// Creates an empty temporary file beside the target, its name within the
-// folder's name limit; the umask sets its mode as for any new file.
-std::string createTemporary(const std::string& target, FileDescriptor& file, std::string& temporary)
-{
-    const std::string folder = folderOf(target);
-    long nameMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    if (nameMax <= 0) nameMax = NAME_MAX;
-    const std::string stem = nameCut(target.substr(folder.size()), static_cast<size_t>(nameMax) - 8);
-    for (int attempt = 0;; ++attempt) {
-        temporary = folder + stem + "." + temporarySuffix(attempt);
-        file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file.fd >= 0) return {};
-        if (errno != EEXIST || attempt == 100) return reasonOf(errno);
-    }
-}
-
-// Writes a complete file beside the target and renames it over the target;
-// `old` describes the file it replaces, if there is one.
-std::string replaceRegularFile(const std::string& target, std::span<const std::byte> bytes, const struct stat* old)
-{
-    FileDescriptor file(-1);
-    std::string temporary;
-    if (std::string problem = createTemporary(target, file, temporary); !problem.empty()) return problem;
-    int error = 0;
-    if (old != nullptr) {
-        // The owner first, as changing it clears the set-ID bits; those are
-        // given back only when the owner (or at least the group) could be kept.
-        const bool owned = ::fchown(file.fd, old->st_uid, old->st_gid) == 0;
-        const bool grouped = owned || ::fchown(file.fd, static_cast<uid_t>(-1), old->st_gid) == 0;
-        const mode_t kept = old->st_mode & (owned ? 07777 : grouped ? 03777 : 01777);
-        if (::fchmod(file.fd, kept) != 0) error = errno;
-    }
-    if (error == 0 && (!writeAll(file.fd, bytes) || ::fsync(file.fd) != 0)) error = errno;
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return reasonOf(error);
-    }
-    return {};
-}
 
 constexpr uint64_t unlimited = std::numeric_limits<uint64_t>::max();
 
@@ -408,42 +236,6 @@ bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
         if (*n < buffer.size()) break;  // the end, or the file became shorter
     }
     return true;
-}
-
-std::string linkTarget(const std::string& path)
-{
-    // The kernel's own answer where the target exists; it also knows links
-    // whose text is no path, like those under /proc.
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        std::string resolved(real);
-        std::free(real);
-        return resolved;
-    }
-    int error = 0;
-    return followLinkText(path, error);
-}
-
-std::string writeFileReplacing(const std::string& path, std::span<const std::byte> bytes)
-{
-    if (path.empty()) return reasonOf(ENOENT);
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno != ENOENT) return reasonOf(errno);
-        // Nothing there yet, or a dangling link: the file is made where the last link points.
-        int error = 0;
-        const std::string target = followLinkText(path, error);
-        if (error != 0) return reasonOf(error);
-        return replaceRegularFile(target, bytes, nullptr);
-    }
-    if (S_ISREG(info.st_mode)) {
-        const std::string target = linkTarget(path);
-        // Refused where a shell's "cat >" would be; the folder alone would allow the rename.
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return reasonOf(errno);
-        return replaceRegularFile(target, bytes, &info);
-    }
-    if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return writeInPlace(path, bytes);
-    if (S_ISDIR(info.st_mode)) return reasonOf(EISDIR);
-    return S_ISBLK(info.st_mode) ? "a block device is never written" : "only files, FIFOs and character devices are written";
 }
 
 std::optional<size_t> readFileAt(int fd, std::span<std::byte> buffer, size_t offset)

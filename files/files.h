@@ -34,7 +34,7 @@ struct Preferences {
 struct FileBytes {
     struct Release {
         size_t capacity = 0;
-        void operator()(std::byte* storage) const { releaseLargeList(storage, capacity); }
+        void operator()(std::byte* block) const { releaseLargeList(block, capacity); }
     };
     std::unique_ptr<std::byte[], Release> storage;
     size_t length = 0;
@@ -67,16 +67,42 @@ std::optional<FileBytes> readFileBytes(const std::string& path);
 bool readFileInPieces(const std::string& path, std::span<std::byte> buffer,
                       const std::function<void(size_t length)>& start,
                       const std::function<void(std::span<const std::byte> piece)>& piece);
+// Why a file was not written: 0 when it was, an errno value, or one of these.
+enum WriteRefusal : int32_t {
+    writeNoFifoReader = -1,  // a FIFO that no program reads
+    writeFileChanged = -2,   // the file changed into another kind while it was opened
+    writeBlockDevice = -3,   // block devices are never written
+    writeSpecialFile = -4,   // sockets and other special files
+};
+// The reason in English: strerror's words for an errno value; empty for 0.
+std::string writeReasonText(int32_t reason);
+
 // Writes the bytes as the file the path names, never leaving a half-written
 // file and never turning a special file into a regular one. A symbolic link is
 // followed to its final target, which is created when missing. A regular file
-// (or a new one) is replaced by a complete temporary file beside it, which
-// takes the old file's mode and, where the process may, its owner; the old file
-// survives any failure. A character device, or a FIFO that a program reads, is
-// written in place. A folder, any other special file, a FIFO nobody reads and a
-// file the user may not write are refused. Returns the empty text on success,
-// else the reason (strerror's words where there are some).
+// (or a new one) is written whole into an unnamed file in its folder (a named
+// temporary "NAME.XXXXXX" where the filesystem has none, removed again by
+// SIGINT, SIGTERM and SIGHUP), which takes the old file's mode and, where the
+// process may, its owner, and is then renamed over it; the old file survives
+// any failure. A character device, or a FIFO that a program reads, is written
+// in place. A folder, any other special file, a FIFO nobody reads and a file
+// the user may not write are refused. 0, or the reason.
+int32_t replaceFile(const std::string& path, std::span<const std::byte> bytes);
+// Files written together, the last one last (the file that names the others).
+struct FileToWrite {
+    std::string path;
+    std::span<const std::byte> bytes;
+};
+// Writes the files as replaceFile does, as one: every file is complete before
+// any takes its name, and when one fails, each file is again what it was
+// before (a file that was not there is not there). 0, or the reason with
+// `failed` the position of the file it concerns.
+int32_t replaceFiles(std::span<const FileToWrite> files, size_t& failed);
+// replaceFile with the reason in English words: the empty text on success.
 std::string writeFileReplacing(const std::string& path, std::span<const std::byte> bytes);
+// Start-up of every program that writes files: a write past the file-size
+// limit (RLIMIT_FSIZE) fails with EFBIG instead of ending the process.
+void ignoreFileSizeLimitSignal();
 // The name of what the path finally names after its symbolic links, which
 // need not exist; the path itself when it is no link or cannot be followed.
 std::string linkTarget(const std::string& path);
@@ -96,6 +122,8 @@ std::string_view nextTextLine(std::string_view text, size_t& pos);
 // The triangles a file of the mesh holds: all but one still under
 // construction, and none while the vertex list is empty.
 size_t writtenTriangleCount(const Mesh& mesh);
+// Vertices that none of those triangles uses: a file of the mesh leaves them out.
+size_t verticesInNoTriangle(const Mesh& mesh);
 // The file's bytes for those triangles, 60 bytes each.
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh);
 // Appends the file's triangles, and the vertices they need, to the mesh, each
@@ -253,15 +281,44 @@ std::optional<ImportReply> parseImportReply(std::span<const std::byte> reply, ui
 
 // ---- other tools' formats, written by the export helper --------------------------------
 
+// The lower-case extensions (without the dot) export writes.
+const std::vector<std::string_view>& exportExtensions();
+// "obj, stl, ply" for a list of extensions.
+std::string extensionList(const std::vector<std::string_view>& extensions);
 // The export helper: the program that links the exporters, so the editor does not.
 inline constexpr std::string_view exportHelperName = "pq_export_helper";
+
+// Why an export wrote nothing, in parts that each language puts in its own words.
+enum class ExportFailure : int32_t {
+    None = 0,
+    UnknownFormat,     // detail: the extension
+    NoTriangles,
+    NotANumber,        // detail: the triangle, counted from 1, with a corner the format cannot hold
+    ExporterFailed,    // detail: the exporting library's own words
+    NoFileMade,
+    CannotWrite,       // reason; detail: the companion file, empty for the file asked for
+    HelperNotStarted,  // reason; detail: the helper program
+    HelperCrashed,
+    HelperFailed,
+};
+struct ExportProblem {
+    ExportFailure what = ExportFailure::None;
+    int32_t reason = 0;  // errno value or WriteRefusal
+    std::string detail;
+};
+// Its words in each language: exportProblemInLanguage (app/app.h).
+// The export helper's answer: "WHAT REASON DETAIL" on one line, and back.
+// An answer that is not one gives HelperFailed.
+std::string exportAnswerText(const ExportProblem& problem);
+ExportProblem readExportAnswer(std::string_view answer);
+
 // Writes the mesh's finished triangles in the format the path's extension
 // picks, exactly as `pqtool export` writes a native file of the mesh, naming
 // the texture (when not empty) in the format's material. The export helper
-// (or `helper`, when given) does the writing, through writeFileReplacing.
-// The empty text, or why nothing was written.
-std::string exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
-                                const std::string& helper = {});
+// (or `helper`, when given) does the writing, through replaceFiles.
+// What stood in the way; `what` is None when the files were written.
+ExportProblem exportThroughHelper(const Mesh& mesh, const std::string& path, const std::string& texture,
+                                  const std::string& helper = {});
 
 // ---- pref.txt ---------------------------------------------------------------------------
 
@@ -276,8 +333,10 @@ bool readPreferences(Preferences& prefs, const std::string& path);
 bool writePreferences(const Preferences& prefs, const std::string& path);
 // Start-up read and later writes: "pref.txt" in the program's folder, so what
 // one run stores the next run finds wherever it was started from (the read
-// falls back to the working directory when the folder has none); a failed
-// write is silent.
+// falls back to the working directory when the folder has none); where the
+// user may not write that folder (or its pref.txt), in userConfigFolder(),
+// the program's own then read only when the user has none. A failed write
+// is silent.
 void readPreferences(AppState& state);
 void writePreferences(const AppState& state);
 
@@ -394,13 +453,18 @@ std::string withSaveExtension(std::string_view fileName);
 
 // ---- commands --------------------------------------------------------------------------
 
-// Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and "Export..."
-// with their dialogs and prompt.
+// New, Open, Save, Save as, "Merge...", "Merge ASC", "Import..." and
+// "Export..." with their dialogs and prompt.
 // In a namespace because the command ids of app/app.h carry the same names:
 // the dispatch reads `case cmdOpen: files::cmdOpen(state);`.
 namespace files {
+// New: after the question about unsaved changes, an empty document without a
+// file name (Save greyed); the dialogs start in the old file's folder.
+void cmdNew(AppState& state);
 void cmdOpen(AppState& state);
-// Save and Save as: true when the file was written.
+// Save and Save as, both with the Save extension rule: true when the file was
+// written. Vertices in no triangle, which the file cannot hold, are left out
+// only when the user says so.
 bool cmdSave(AppState& state);
 bool cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);

@@ -194,6 +194,14 @@ size_t writtenTriangleCount(const Mesh& mesh)
     return mesh.vertices.empty() ? 0 : mesh.triangles.size() - pending;
 }
 
+size_t verticesInNoTriangle(const Mesh& mesh)
+{
+    std::vector<bool> used(mesh.vertices.size());
+    for (const Triangle& t : std::span(mesh.triangles).first(writtenTriangleCount(mesh)))
+        for (const int32_t corner : t.vertexIndex) used[static_cast<size_t>(clampVertexPosition(mesh, corner))] = true;
+    return static_cast<size_t>(std::count(used.begin(), used.end(), false));
+}
+
 std::vector<std::byte> writeMeshBytes(const Mesh& mesh)
 {
     const size_t count = writtenTriangleCount(mesh);

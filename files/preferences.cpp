@@ -1,8 +1,12 @@
 // preferences.cpp: pref.txt, four lines: language, snap grid, old-OpenGL warning
 // flag, dialog start text. Written byte for byte as "%ld\r\n%f\r\n%ld\r\n%s",
-// independent of the process locale (the separator is always the point).
+// independent of the process locale (the separator is always the point). It
+// lives beside the program, or in the user's configuration folder when the
+// user may not write there (an installed editor).
 #include "app/app.h"
 #include "files/files.h"
+
+#include <unistd.h>
 
 #include <new>
 
@@ -15,6 +19,23 @@ void appendWhole(std::string& out, int32_t value)
     char buffer[16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
+}
+
+// True when pref.txt beside the program can be written: the folder takes
+// new files and an old pref.txt may be replaced.
+bool programFolderTakesPreferences(const AppState& state)
+{
+    const std::string folder = state.programDirectory.empty() ? "." : state.programDirectory;
+    const std::string file = state.programDirectory + std::string(preferencesFileName);
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 &&
+           (::access(file.c_str(), F_OK) != 0 || ::access(file.c_str(), W_OK) == 0);
+}
+
+// pref.txt in the user's configuration folder; empty when there is none.
+std::string userPreferencesPath()
+{
+    const std::string folder = userConfigFolder();
+    return folder.empty() ? std::string() : folder + std::string(preferencesFileName);
 }
 
 }  // namespace
@@ -66,6 +87,9 @@ bool writePreferences(const Preferences& prefs, const std::string& path)
 
 void readPreferences(AppState& state)
 {
+    // Where the program's folder takes no pref.txt, the user's own comes
+    // first; one beside the program then gives the installed defaults.
+    if (!programFolderTakesPreferences(state) && readPreferences(state.prefs, userPreferencesPath())) return;
     // The working directory is asked only when the program's folder has none,
     // as for a pref.txt kept in the folder the program is started from.
     if (!readPreferences(state.prefs, state.programDirectory + std::string(preferencesFileName)))
@@ -74,5 +98,10 @@ void readPreferences(AppState& state)
 
 void writePreferences(const AppState& state)
 {
-    writePreferences(state.prefs, state.programDirectory + std::string(preferencesFileName));
+    if (programFolderTakesPreferences(state)) {
+        writePreferences(state.prefs, state.programDirectory + std::string(preferencesFileName));
+        return;
+    }
+    if (const std::string path = userPreferencesPath(); !path.empty() && makeFolders(userConfigFolder()))
+        writePreferences(state.prefs, path);
 }

@@ -159,7 +159,7 @@ void applyStep(MeshHistory& h, HistoryStep& step, Mesh& mesh, std::string& fileN
     for (ListPatch<Triangle>& p : step.triangles) swapPatch(p, mesh.triangles, h.recorded.triangles);
     std::swap(mesh.pendingCorner, step.pendingCorner);
     h.recorded.pendingCorner = mesh.pendingCorner;
-    std::swap(fileName, step.fileName);
+    if (step.renames) std::swap(fileName, step.fileName);
     h.recordedFileName = fileName;
     step.bytes = stepBytes(step);
     h.bytes += step.bytes;
@@ -170,7 +170,8 @@ void dropOldestStep(MeshHistory& h)
     const HistoryStep& oldest = h.steps.front();
     // A saved state below the dropped step can only be reached again when the
     // step changed nothing that is saved.
-    if (h.savedAt == h.dropped) h.savedAt = oldest.changesContent ? -1 : h.dropped + 1;
+    for (auto& [name, at] : h.savedAt)
+        if (at == h.dropped) at = oldest.changesContent ? -1 : h.dropped + 1;
     h.bytes -= oldest.bytes;
     h.steps.pop_front();
     h.dropped += 1;
@@ -187,7 +188,7 @@ void resetHistory(MeshHistory& h, const Mesh& mesh, const std::string& fileName)
     h.cursor = 0;
     h.bytes = 0;
     h.dropped = 0;
-    h.savedAt = 0;
+    h.savedAt = {{fileName, 0}};
 }
 
 bool recordStep(MeshHistory& h, const Mesh& mesh, const std::string& fileName)
@@ -197,16 +198,17 @@ bool recordStep(MeshHistory& h, const Mesh& mesh, const std::string& fileName)
     step.vertices = diffList(h.recorded.vertices, mesh.vertices, content);
     step.triangles = diffList(h.recorded.triangles, mesh.triangles, content);
     const bool cornerChanged = h.recorded.pendingCorner != mesh.pendingCorner;
-    const bool nameChanged = h.recordedFileName != fileName;
-    if (step.vertices.empty() && step.triangles.empty() && !cornerChanged && !nameChanged) return false;
-    step.changesContent = content || cornerChanged || nameChanged;
+    step.renames = h.recordedFileName != fileName;
+    if (step.vertices.empty() && step.triangles.empty() && !cornerChanged && !step.renames) return false;
+    step.changesContent = content || cornerChanged;
     step.pendingCorner = h.recorded.pendingCorner;
-    step.fileName = h.recordedFileName;
+    if (step.renames) step.fileName = h.recordedFileName;
     step.bytes = stepBytes(step);
 
     // A new change drops the steps that could be redone.
     const int64_t here = position(h);
-    if (h.savedAt > here) h.savedAt = contentChangesBetween(h, here, h.savedAt) ? -1 : here;
+    for (auto& [name, at] : h.savedAt)
+        if (at > here) at = contentChangesBetween(h, here, at) ? -1 : here;
     for (size_t i = h.cursor; i < h.steps.size(); ++i) h.bytes -= h.steps[i].bytes;
     h.steps.erase(h.steps.begin() + static_cast<std::ptrdiff_t>(h.cursor), h.steps.end());
 
@@ -245,13 +247,16 @@ bool redoStep(MeshHistory& h, Mesh& mesh, std::string& fileName)
     return true;
 }
 
+void renameDocument(MeshHistory& h, const std::string& fileName) { h.recordedFileName = fileName; }
+
 void markSaved(MeshHistory& h, const std::string& fileName)
 {
     h.recordedFileName = fileName;
-    h.savedAt = position(h);
+    h.savedAt[fileName] = position(h);
 }
 
 bool isModified(const MeshHistory& h)
 {
-    return h.savedAt < 0 || contentChangesBetween(h, h.savedAt, position(h));
+    const auto saved = h.savedAt.find(h.recordedFileName);
+    return saved == h.savedAt.end() || saved->second < 0 || contentChangesBetween(h, saved->second, position(h));
 }

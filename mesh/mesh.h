@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -251,8 +252,9 @@ float readDecimalFloat(std::string_view text);
 std::string formatDecimal(float value);
 
 // ---- undo and redo (mesh/history.cpp) ------------------------------------------------
-// The document is the mesh with its selection and half-built triangle, and the
-// name of the file it belongs to; the Texture window's vertex marks are not.
+// The document is the mesh with its selection and half-built triangle; the
+// Texture window's vertex marks are not. The name of its file changes with a
+// step only when the step reads a file (Open); saving under a name is no step.
 
 // `count` records at `position` of a list now, and the records that stood
 // there on the other side of the step.
@@ -269,7 +271,8 @@ struct HistoryStep {
     std::vector<ListPatch<Vertex>> vertices;
     std::vector<ListPatch<Triangle>> triangles;  // at most one patch when the count changed
     int32_t pendingCorner = 0;
-    std::string fileName;
+    bool renames = false;  // the step gave the document another file name (Open)
+    std::string fileName;  // the name on the other side, when it renames
     bool changesContent = false;  // more than the selection changed
     size_t bytes = 0;
 };
@@ -280,19 +283,22 @@ constexpr size_t historyByteLimit = size_t{256} << 20;
 // the oldest steps go when the total passes byteLimit (the newest always stays).
 struct MeshHistory {
     Mesh recorded;  // the document as the last recorded or applied step left it
-    std::string recordedFileName;
+    std::string recordedFileName;  // its file's name
     std::deque<HistoryStep> steps;
     size_t cursor = 0;
     size_t bytes = 0;  // held by the steps
     size_t byteLimit = historyByteLimit;
     int64_t dropped = 0;  // steps dropped at the bottom
-    int64_t savedAt = 0;  // dropped + cursor when last saved; -1 when that state is gone
+    // Per file name, the position (dropped + cursor) whose document that file
+    // holds as far as this editor knows; -1 when that state is gone.
+    std::map<std::string, int64_t> savedAt;
 };
 
-// Empties the history; the mesh as it is becomes the start and the saved state.
+// Empties the history; the mesh as it is becomes the start, and what the named file holds.
 void resetHistory(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 // Records how the document differs from the last step as a new step, dropping
-// the redo steps; false (and nothing dropped) when nothing differs.
+// the redo steps; a file name other than the recorded one is part of the step.
+// False (and nothing dropped) when nothing differs.
 bool recordStep(MeshHistory& history, const Mesh& mesh, const std::string& fileName);
 bool canUndo(const MeshHistory& history);
 bool canRedo(const MeshHistory& history);
@@ -302,10 +308,13 @@ bool undoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
 // Takes the document one step forward; false when there is none, or when an
 // unrecorded change was recorded instead (which drops the redo steps).
 bool redoStep(MeshHistory& history, Mesh& mesh, std::string& fileName);
-// The document as last recorded is what the file now holds.
+// The document takes another file name outside the steps (New, Save as):
+// undo and redo keep it. Call with every change recorded.
+void renameDocument(MeshHistory& history, const std::string& fileName);
+// The file of that name now holds the document as last recorded, which takes the name.
 void markSaved(MeshHistory& history, const std::string& fileName);
-// True when a recorded step between the saved state and now changes more than
-// the selection.
+// True unless the document's file holds what the document holds now: no
+// recorded step between what it was saved as and now changes more than the selection.
 bool isModified(const MeshHistory& history);
 
 // ---- the tool windows and prompts of the mesh commands (mesh/tool_windows.cpp) ----

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -293,6 +297,81 @@ TEST(SaveTarget, SpecialFilesAreWrittenInPlaceOrRefused)
     EXPECT_EQ(dir.entryCount(), 5u);
 }
 
+// Files written together: when the last cannot take its name, the others are again what they were.
+TEST(SaveTarget, FilesWrittenTogetherTakeTheirNamesAllOrNone)
+{
+    TempDir dir;
+    writeText(dir / "kept.mtl", "old");
+    ASSERT_EQ(::mkfifo((dir / "unread").c_str(), 0600), 0);
+    const FileToWrite files[] = {{dir / "kept.mtl", asBytes("new")}, {dir / "made.bin", asBytes("made")},
+                                 {dir / "unread", asBytes("main")}};
+    size_t failed = 0;
+    EXPECT_EQ(replaceFiles(files, failed), writeNoFifoReader);
+    EXPECT_EQ(failed, 2u);
+    EXPECT_EQ(fileText(dir / "kept.mtl"), "old");
+    EXPECT_EQ(dir.entryCount(), 2u) << "made.bin and the old file's second name are gone";
+    fs::remove(dir / "unread");
+    EXPECT_EQ(replaceFiles(files, failed), 0);
+    EXPECT_EQ(fileText(dir / "kept.mtl") + fileText(dir / "made.bin") + fileText(dir / "unread"), "newmademain");
+}
+
+namespace {
+
+// In this process from now on, open() with O_TMPFILE fails as on a filesystem without unnamed files.
+bool refuseUnnamedFiles()
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// True while the process holds an unnamed file of the folder open.
+bool holdsUnnamedFile(pid_t process, const fs::path& folder)
+{
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(process) + "/fd", error)) {
+        const std::string target = fs::read_symlink(fd.path(), error).string();
+        if (target.starts_with(folder.string() + "/#") && target.ends_with(" (deleted)")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Killed in the middle of a large write, the writer leaves no name behind and the old file whole: the
+// unnamed file goes with the process, even on SIGKILL; a named one is removed on SIGTERM, SIGINT and SIGHUP.
+TEST(SaveTarget, AWriteKilledHalfwayLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string path = dir / "out.pq", big(64 << 20, 'x');
+    writeText(path, "old");
+    const std::pair<bool, int> kills[] = {{false, SIGKILL}, {true, SIGTERM}, {true, SIGINT}, {true, SIGHUP}};
+    for (const auto& [named, signal] : kills) {
+        int status = 0;
+        for (int attempt = 0; attempt < 3 && !WIFSIGNALED(status); ++attempt) {  // again if the write was too quick
+            const pid_t child = ::fork();
+            if (child == 0 && named && !refuseUnnamedFiles()) ::_exit(2);
+            if (child == 0) ::_exit(writeFileReplacing(path, asBytes(big)).empty() ? 0 : 1);
+            pid_t ended = 0;
+            while ((ended = ::waitpid(child, &status, WNOHANG)) == 0 &&
+                   !(named ? dir.entryCount() == 2 : holdsUnnamedFile(child, dir.path))) {
+            }
+            if (ended == 0 && ::kill(child, signal) == 0) ::waitpid(child, &status, 0);
+            if (!WIFSIGNALED(status)) writeText(path, "old");
+        }
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(fileText(path), "old");
+        EXPECT_EQ(dir.entryCount(), 1u) << signal;
+    }
+}
+
 TEST(AscImport, ObjectsNeverShareVerticesKeywordsFieldsLineEndsAndFactor)
 {
     const char* const text =
@@ -569,6 +648,24 @@ TEST(Preferences, WrittenAsPrintfWouldInAnyLocaleReadBackAndFoundBesideTheProgra
     EXPECT_EQ(fileText(dir / "pref.txt"), "0\r\n0.000000\r\n1\r\n");
     EXPECT_EQ(std::pair(state.prefs.oldGlWarned, state.prefs.language), std::pair(1, 0));
     EXPECT_EQ(fallback.prefs.language, 2);
+
+    // Where the user may not write the program's folder, pref.txt is the user's configuration folder's.
+    fs::create_directories(dir / "config");
+    ASSERT_EQ(::chmod((dir / "config").c_str(), 0777) + ::chmod(dir.path.c_str(), 0555), 0);
+    EXPECT_TRUE(holdsInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return false;
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        AppState user, again;
+        user.programDirectory = again.programDirectory = dir / "";
+        readPreferences(user);  // the program's own while the user has none
+        user.prefs.language = 2;
+        writePreferences(user);
+        readPreferences(again);
+        return user.prefs.oldGlWarned == 1 && again.prefs.language == 2;
+    }));
+    ASSERT_EQ(::chmod(dir.path.c_str(), 0700), 0);
+    EXPECT_EQ(fileText(dir / "config/polyquill/pref.txt"), "2\r\n0.000000\r\n1\r\n");
+    EXPECT_EQ(fileText(dir / "pref.txt"), "0\r\n0.000000\r\n1\r\n");
 }
 
 struct CommandFixture : ::testing::Test {
@@ -576,7 +673,7 @@ struct CommandFixture : ::testing::Test {
     FakeWindowLayer fake;
     AppState state;
 
-    CommandFixture() { state.windows = &fake, state.prefs.dialogStartText = "/start/here.pq"; }
+    CommandFixture() { fake.attach(state), state.prefs.dialogStartText = "/start/here.pq"; }
 
     std::string meshFile(std::string_view name)
     {
@@ -657,33 +754,45 @@ TEST_F(CommandFixture, OpenReplacesTheMeshOrRefusesWhatCannotBeRead)
 
 TEST_F(CommandFixture, SaveAsksForANameOnceAddsTheExtensionAndSaysWhyItFailed)
 {
-    giveWork();
+    giveWork();  // vertex 1 stands only in the half-built triangle
     state.currentFileName.clear();
     EXPECT_FALSE(files::cmdSave(state));  // cancelled: nothing written
-    fake.fileAnswers.push_back(dir / "ship");
+    fake.fileAnswers.insert(fake.fileAnswers.end(), {dir / "ship", dir / "ship"});
+    EXPECT_FALSE(files::cmdSave(state)) << "Cancel: the lone vertex is kept unsaved";
+    EXPECT_EQ(fake.choices[0].text,
+              "1 Vertex gehört zu keinem Triangle und wird nicht gespeichert|Speichern|Abbrechen");
+    fake.choiceAnswers.push_back(0);
     EXPECT_TRUE(files::cmdSave(state));
-    expectMeshDialog(1, true);
+    expectMeshDialog(2, true);
     EXPECT_EQ(state.currentFileName, dir / "ship.pq");
+    EXPECT_EQ(fs::file_size(dir / "ship.pq"), 60u);
     state.mesh.pendingCorner = 0;
-    EXPECT_TRUE(files::cmdSave(state));  // the name is known now: no dialog
-    EXPECT_EQ(fs::file_size(dir / "ship.pq"), 120u);
-    fake.fileAnswers.push_back(dir / "boat");  // Save as writes exactly the chosen name
+    EXPECT_TRUE(files::cmdSave(state));  // the name is known now: no dialog, and no vertex left out
+    EXPECT_EQ(std::pair(fs::file_size(dir / "ship.pq"), fake.choices.size()), std::pair(uintmax_t{120}, size_t{2}));
+    fake.fileAnswers.push_back(dir / "boat");  // Save as adds the extension as Save does
     EXPECT_TRUE(files::cmdSaveAs(state));
-    EXPECT_EQ(fileText(dir / "boat"), fileText(dir / "ship.pq"));
+    state.mesh.vertices[0].x = 9.0f;
+    EXPECT_TRUE(files::cmdSave(state));  // to the same file: no "boat" beside "boat.pq" (counted below)
     EXPECT_FALSE(files::cmdSaveAs(state));  // cancelled: the name stays
-    EXPECT_EQ(state.currentFileName, dir / "boat");
-    EXPECT_EQ(fake.fileDialogs.size(), 4u);
+    const std::string ship = fileText(dir / "ship.pq");
+    fake.fileAnswers.push_back(dir / "ship");
+    EXPECT_FALSE(files::cmdSaveAs(state)) << "ship.pq is there: not replaced without a yes";
+    EXPECT_EQ(fake.choices.back().text, "ship.pq existiert bereits. Ersetzen?|Ersetzen|Abbrechen");
+    EXPECT_EQ(fileText(dir / "ship.pq"), ship);
+    EXPECT_EQ(state.currentFileName, dir / "boat.pq");
     state.currentFileName = dir / "ship.txt";  // an extension of its own is kept
     EXPECT_TRUE(files::cmdSave(state));
     EXPECT_EQ(dir.entryCount(), 3u);
     EXPECT_TRUE(fake.messages.empty());
 
-    state.currentFileName = dir / "missing/ship.pq";
-    state.prefs.language = 1;
-    EXPECT_FALSE(files::cmdSave(state));
-    ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(std::pair(fake.messages[0].title, fake.messages[0].text),
-              std::pair(std::string("Save"), "The file could not be written:\n" + (dir / "missing/ship.pq") + "\nNo such file or directory"));
+    const std::pair<int32_t, std::string> failures[] = {
+        {1, "The file could not be written:\n" + dir / "missing/ship.pq" + "\nNo such file or directory"},
+        {2, "Impossible d'écrire le fichier :\n" + dir / "missing/ship.pq" + "\nLe dossier n'existe pas"}};
+    for (const auto& [language, text] : failures) {
+        state.prefs.language = language;
+        state.currentFileName = dir / "missing/ship.pq";
+        expectRefused([](AppState& s) { EXPECT_FALSE(files::cmdSave(s)); }, text);
+    }
 }
 
 TEST_F(CommandFixture, MergesDivideByTheRoundedFactorAfterDroppingAHalfBuiltTriangle)
@@ -796,6 +905,6 @@ TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
         {"C:\\old.set\\ship", "C:\\old.set\\ship.pq"}, {"/home/old.set/ship", "/home/old.set/ship.pq"},
         {"/home/old.set\\ship", "/home/old.set\\ship.pq"}, {"ship.PQ", "ship.PQ"}, {"/m/ship.txt", "/m/ship.txt"},
         {"ship.", "ship..pq"}, {"ship.\"x", "ship.\"x.pq"}, {"ship.a\"x", "ship.a\"x"}, {"/m/", "/m/.pq"},
-        {".hidden", ".hidden"}, {"ship", "ship.pq"}};
+        {".hidden", ".hidden"}, {"ship", "ship.pq"}, {"/m./ship", "/m./ship.pq"}};
     for (const auto& [name, saved] : cases) EXPECT_EQ(withSaveExtension(name), saved) << name;
 }

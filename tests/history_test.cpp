@@ -74,6 +74,31 @@ TEST(History, EveryEditUndoneAndRedoneGivesTheDocumentBeforeAndAfter)
     while (undoStep(history, mesh, name)) EXPECT_TRUE(isModified(history));
 }
 
+// Past the byte limit the oldest steps go: a file saved before a dropped change differs from every state
+// left. Each file name keeps its own saved state; only a step that read a file (Open) changes the name.
+TEST(History, OldStepsGoPastTheLimitAndEachFileKeepsItsSavedState)
+{
+    Mesh mesh = twoQuads();
+    std::string name = "a.pq";
+    MeshHistory history;
+    resetHistory(history, mesh, name);
+    history.byteLimit = 1;  // only the newest step stays
+    for (const float x : {1.0f, 2.0f}) {
+        mesh.vertices[0].x = x;
+        recordStep(history, mesh, name);
+    }
+    EXPECT_TRUE(undoStep(history, mesh, name) && !canUndo(history));
+    EXPECT_TRUE(isModified(history)) << "a.pq holds x = 0, which no step reaches now";
+    markSaved(history, name = "b.pq");
+    EXPECT_FALSE(isModified(history));
+    mesh = twoQuads();  // an Open of c.pq
+    recordStep(history, mesh, name = "c.pq");
+    markSaved(history, name);
+    EXPECT_TRUE(undoStep(history, mesh, name));
+    EXPECT_EQ(std::pair(name, mesh.vertices[0].x), std::pair(std::string("b.pq"), 1.0f));
+    EXPECT_FALSE(isModified(history)) << "b.pq holds this state";
+}
+
 namespace {
 
 struct Editing : ::testing::Test {
@@ -187,6 +212,31 @@ TEST_F(Editing, ToolWindowsShowTheDocumentAfterAnUndoAndLeavingAsksOnlyWithChang
     state.mesh = Mesh{}, addVertex(state.mesh, 1, 2, 3);  // vertices alone are work too: asked, cancelled
     run(eventCommand, windowMain, cmdNew);
     EXPECT_EQ(std::pair(windows.choices.size(), state.mesh.vertices.size()), std::pair(size_t{6}, size_t{1}));
+}
+
+// The file name is no step: after Save as, undo keeps Save on the new file, and "modified" compares with
+// what that file holds. New leaves no name: Save greyed, its dialog in the old folder without the name.
+TEST_F(Editing, SaveAsAndNewChangeTheNameOutsideTheSteps)
+{
+    const std::string a = state.currentFileName, folder = a.substr(0, a.rfind('/') + 1), b = folder + "b.pq";
+    const auto got = [](const std::string& f) { auto d = readFileBytes(f); return std::vector(d->begin(), d->end()); };
+    const std::vector<std::byte> quads = writeMeshBytes(state.mesh);
+    run(eventCommand, windowMain, cmdFlipTriangle);
+    windows.fileAnswers = {b};
+    run(eventCommand, windowMain, cmdSaveAs);
+    undo();
+    EXPECT_TRUE(isDocumentModified(state)) << "b holds the flipped triangle";
+    key(windowFront, 'S', mkControl);
+    EXPECT_EQ(std::pair(got(a), got(b)), std::pair(quads, quads));
+    EXPECT_FALSE(isDocumentModified(state));
+
+    run(eventCommand, windowMain, cmdNew);
+    mainLoopPass(state);
+    EXPECT_EQ(std::tuple(state.currentFileName, windows.menuEnabled[cmdSave], state.prefs.dialogStartText),
+              std::tuple("", false, folder));
+    undo();  // the mesh comes back, the name does not
+    key(windowFront, 'S', mkControl);
+    EXPECT_EQ(std::pair(windows.fileDialogs.size(), got(b)), std::pair(size_t{2}, quads)) << "Save asked for a name";
 }
 
 TEST_F(Editing, TextureWindowDragsACornerInOneStepSnapsWithCtrlSelectsByOutlineZoomsAndPans)

@@ -39,7 +39,8 @@ std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height)
 std::vector<uint8_t> jpegClaiming(uint16_t width, uint16_t height)
 {
     std::vector<uint8_t> jpeg = encodeTestJpeg(fiveByThree);
-    const auto sof = std::ranges::search(jpeg, std::array<uint8_t, 2>{0xFF, 0xC0}).begin();
+    const std::array<uint8_t, 2> marker{0xFF, 0xC0};  // std::search: clang 14 rejects libstdc++'s ranges::search
+    const auto sof = std::search(jpeg.begin(), jpeg.end(), marker.begin(), marker.end());
     sof[5] = uint8_t(height >> 8), sof[6] = uint8_t(height), sof[7] = uint8_t(width >> 8), sof[8] = uint8_t(width);
     return jpeg;
 }

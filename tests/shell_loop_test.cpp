@@ -2,6 +2,10 @@
 // program, run against the scripted window layer.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -23,10 +27,10 @@ struct Loop : ::testing::Test {
     FakeWindowLayer windows;
     AppState state;
     std::filesystem::path startDirectory = std::filesystem::current_path();
-    std::string folder = makeTestFolder("shell_loop") + "/";
+    std::string folder = makeTestFolder("shell_loop") + "/", stateFolder = makeTestFolder("shell_loop_state");
 
-    // Recovery copies and remembered settings go into the test's folder.
-    void SetUp() override { std::filesystem::current_path(folder), ::setenv("XDG_STATE_HOME", folder.c_str(), 1); }
+    // Recovery copies and remembered settings go into a test folder of their own.
+    void SetUp() override { std::filesystem::current_path(folder), ::setenv("XDG_STATE_HOME", stateFolder.c_str(), 1); }
     void TearDown() override { std::filesystem::current_path(startDirectory), ::unsetenv("XDG_STATE_HOME"); }
     void start(FakeWindowLayer& layer, AppState& s, const std::vector<std::string>& arguments = {})
     { s.windows = &layer, startUp(s, folder, arguments); }
@@ -36,7 +40,7 @@ struct Loop : ::testing::Test {
     std::string prefFile() const
     {
         std::ostringstream text;
-        return text << std::ifstream(folder + "pref.txt", std::ios::binary).rdbuf() ? text.str() : "(none)";
+        return (text << std::ifstream(folder + "pref.txt", std::ios::binary).rdbuf()) ? text.str() : "(none)";
     }
     std::vector<int32_t> viewPlaces() const  // x, y, width and height of each view
     {
@@ -80,6 +84,32 @@ TEST_F(Loop, StartUpOpensTheWindowsReadsPrefsAndLoadsTheCommandLineFile)
     windows.setWindowGeometry(windowMain, 0, 0, 3, 20);
     layoutViews(state);
     EXPECT_EQ(viewPlaces().back(), 0) << "no view has a negative size";
+}
+
+// Past the file-size limit a save says "File too large" and the editor goes on with the work (in a child,
+// whose limit ends no other test); the old file stays whole and no other file is left.
+TEST_F(Loop, ASaveOverTheFileSizeLimitIsAMessage)
+{
+    Mesh big;
+    addVertex(big, 1, 2, 3), addVertex(big, 4, 5, 6);
+    for (int i = 0; i < 100; ++i) addTriangle(big, 0, 1, 0);
+    std::ofstream(folder + "big.pq") << "old";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        start(windows, state, {folder + "big.pq"});
+        state.mesh = big;
+        state.prefs.language = 1;
+        const rlimit small{1000, 1000};
+        const bool said = ::setrlimit(RLIMIT_FSIZE, &small) == 0 && !files::cmdSave(state) &&
+                          windows.messages.size() == 1 && windows.messages[0].text.ends_with("\nFile too large") &&
+                          state.mesh.triangles.size() == 100;
+        ::_exit(said ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << "exit status 0, not ended by a signal";
+    EXPECT_EQ(std::filesystem::file_size(folder + "big.pq"), 3u) << "the old file whole";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 TEST_F(Loop, OldOpenGLWarnsOnceAndTheWarningIsRemembered)

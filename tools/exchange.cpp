@@ -8,8 +8,6 @@
 #include <assimp/IOSystem.hpp>
 #include <assimp/scene.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -37,16 +35,6 @@ constexpr FormatName exportFormats[] = {
     {"obj", "obj"},   {"stl", "stlb"},     {"ply", "plyb"}, {"glb", "glb2"},
     {"gltf", "gltf2"}, {"dae", "collada"}, {"3ds", "3ds"},
 };
-
-std::string listOf(const std::vector<std::string_view>& extensions)
-{
-    std::string text;
-    for (std::string_view e : extensions) {
-        if (!text.empty()) text += ", ";
-        text += e;
-    }
-    return text;
-}
 
 // ---- export: files collected in memory, written whole afterwards -------------------------
 
@@ -218,6 +206,22 @@ std::unique_ptr<aiScene> sceneOf(const Mesh& mesh, bool zUp, const std::string& 
     return scene;
 }
 
+// The first finished triangle, counted from 1, with a NaN among its corners'
+// positions and texture coordinates; 0 when there is none.
+size_t firstTriangleWithNaN(const Mesh& mesh)
+{
+    const auto triangles = std::span(mesh.triangles).first(writtenTriangleCount(mesh));
+    for (size_t i = 0; i < triangles.size(); ++i) {
+        for (size_t k = 0; k < 3; ++k) {
+            const Vec3 p = vertexPosition(mesh, triangles[i].vertexIndex[k]);
+            if (std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z) || std::isnan(triangles[i].u[k]) ||
+                std::isnan(triangles[i].v[k]))
+                return i + 1;
+        }
+    }
+    return 0;
+}
+
 // How the exported file names the picture: its path relative to the file's
 // folder, with "/" between folders. glTF names it by URI, so there every byte
 // but letters, digits, "-._~" and "/" is percent-escaped.
@@ -246,47 +250,39 @@ std::string pictureReference(const std::string& texture, const std::string& path
 
 }  // namespace
 
-const std::vector<std::string_view>& exportExtensions()
-{
-    static const std::vector<std::string_view> list{"obj", "stl", "ply", "glb", "gltf", "dae", "3ds"};
-    return list;
-}
-
-std::string exportMesh(const Mesh& mesh, const std::string& path, const std::string& texture)
+ExportProblem exportMesh(const Mesh& mesh, const std::string& path, const std::string& texture)
 {
     const std::string extension = lowerExtension(path);
     const auto format = std::find_if(std::begin(exportFormats), std::end(exportFormats),
                                      [&](const FormatName& f) { return f.extension == extension; });
-    if (format == std::end(exportFormats))
-        return "unknown format \"" + extension + "\": export writes " + listOf(exportExtensions());
+    if (format == std::end(exportFormats)) return {ExportFailure::UnknownFormat, 0, extension};
+    if (extension == "obj" || extension == "gltf" || extension == "glb")
+        if (const size_t triangle = firstTriangleWithNaN(mesh); triangle != 0)
+            return {ExportFailure::NotANumber, 0, std::to_string(triangle)};
     // Exported under the name the links lead to, so companions land beside
     // the main file and the names it holds for them (and the picture) are right.
     const std::string target = linkTarget(path);
     const std::string picture = texture.empty() ? std::string() : pictureReference(texture, target, extension);
     const std::unique_ptr<aiScene> scene = sceneOf(mesh, extension == "3ds", picture);
-    if (scene->mMeshes[0]->mNumFaces == 0) return "the mesh has no triangles to export";
+    if (scene->mMeshes[0]->mNumFaces == 0) return {ExportFailure::NoTriangles, 0, {}};
 
     FileContents files;
     {
         Assimp::Exporter exporter;
         exporter.SetIOHandler(std::make_unique<MemoryWriter>(files).release());
         if (exporter.Export(scene.get(), format->assimpId, target, 0) != aiReturn_SUCCESS)
-            return std::string("the exporter failed: ") + exporter.GetErrorString();
-    }
-    // Companions first, so the main file never refers to a missing one; those
-    // this export made go again when the main file cannot be written.
-    std::vector<std::string> made;
-    for (const auto& [name, bytes] : files) {
-        if (name == target) continue;
-        const bool existed = ::access(linkTarget(name).c_str(), F_OK) == 0;
-        if (std::string problem = writeFileReplacing(name, bytes); !problem.empty())
-            return "cannot write " + name + ": " + problem;
-        if (!existed) made.push_back(linkTarget(name));
+            return {ExportFailure::ExporterFailed, 0, exporter.GetErrorString()};
     }
     const auto main = files.find(target);
-    const std::string problem =
-        main == files.end() ? std::string("the exporter wrote no file") : writeFileReplacing(target, main->second);
-    if (problem.empty()) return {};
-    for (const std::string& name : made) ::unlink(name.c_str());
-    return "cannot write " + path + ": " + problem;
+    if (main == files.end()) return {ExportFailure::NoFileMade, 0, {}};
+    // The main file last: it names the companions, which are all in place by then.
+    std::vector<FileToWrite> written;
+    for (const auto& [name, bytes] : files)
+        if (name != target) written.push_back({name, bytes});
+    written.push_back({target, main->second});
+    size_t failed = 0;
+    // The file asked for is named by the caller; a companion by its own name.
+    if (const int32_t reason = replaceFiles(written, failed); reason != 0)
+        return {ExportFailure::CannotWrite, reason, failed + 1 < written.size() ? written[failed].path : std::string()};
+    return {};
 }

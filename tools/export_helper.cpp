@@ -2,8 +2,9 @@
 // that the exporters' library never shares it. Reads a native mesh file's
 // bytes from standard input to its end, writes them with exportMesh to the
 // path of its first argument, naming the picture of the optional second in
-// the material, and answers on standard output with nothing (written) or the
-// reason it was not. Exit status 0 written, 1 not written, 2 bad arguments.
+// the material, and answers on standard output with nothing (written) or
+// exportAnswerText of why it was not. Exit status 0 written, 1 not written,
+// 2 bad arguments. A write past the file-size limit is a failed write.
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv)
 {
+    ignoreFileSizeLimitSignal();
     if (argc < 2 || argc > 3) return 2;
     std::vector<std::byte> bytes;
     std::byte chunk[1 << 16];
@@ -28,7 +30,8 @@ int main(int argc, char** argv)
     }
     Mesh mesh;
     readMeshBytes(mesh, bytes, 1);
-    const std::string problem = exportMesh(mesh, argv[1], argc == 3 ? argv[2] : "");
+    const ExportProblem failure = exportMesh(mesh, argv[1], argc == 3 ? argv[2] : "");
+    const std::string problem = failure.what == ExportFailure::None ? std::string() : exportAnswerText(failure);
     for (size_t done = 0; done < problem.size();) {
         const ssize_t n = ::write(STDOUT_FILENO, problem.data() + done, problem.size() - done);
         if (n < 0 && errno == EINTR) continue;

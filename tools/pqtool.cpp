@@ -29,6 +29,7 @@
 namespace {
 
 constexpr int exitFileError = 1;
+constexpr int32_t english = 1;  // pqtool speaks the interface's English
 constexpr int exitBadArguments = 2;
 constexpr int32_t englishLanguage = 1;  // pqtool speaks English, as its options do
 
@@ -247,9 +248,10 @@ int runExport(const ToolCommand& command)
 {
     Mesh mesh;
     if (!readAnyMesh(mesh, command.input, 1)) return exitFileError;
-    const std::string problem = exportMesh(mesh, command.output, command.texture);
-    if (!problem.empty()) {
-        std::cerr << "pqtool: cannot export " << command.output << ": " << problem << "\n";
+    const ExportProblem problem = exportMesh(mesh, command.output, command.texture);
+    if (problem.what != ExportFailure::None) {
+        std::cerr << "pqtool: cannot export " << command.output << ": " << exportProblemInLanguage(english, problem)
+                  << "\n";
         return exitFileError;
     }
     std::printf("wrote %s: %zu triangles\n", command.output.c_str(), writtenTriangleCount(mesh));
@@ -350,6 +352,8 @@ int runCube(const ToolCommand& command)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit makes a write fail with a message, not end pqtool.
+    ignoreFileSizeLimitSignal();
     const auto parsed = parseArguments(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const ToolCommand& command = std::get<ToolCommand>(parsed);

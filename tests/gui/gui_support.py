@@ -263,8 +263,10 @@ def run_journey(journeys):
     os.makedirs(sys.argv[4], exist_ok=True)
     with tempfile.TemporaryDirectory(dir=sys.argv[4]) as workdir, open(os.path.join(workdir, "xvfb.log"), "w") as log:
         reader, writer = os.pipe()
+        # -noreset: the server otherwise starts over whenever its last client leaves (an xdotool call
+        # between two editors), and a program connecting meanwhile is refused.
         server = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0", "%dx%dx24" % (
-            DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80), "-nolisten", "tcp"], pass_fds=[writer], stdout=log, stderr=log)
+            DISPLAY_SIZE[0] + 80, DISPLAY_SIZE[1] + 80), "-nolisten", "tcp", "-noreset"], pass_fds=[writer], stdout=log, stderr=log)
         os.close(writer)
         with os.fdopen(reader) as display:
             os.environ["DISPLAY"] = ":" + display.readline().strip()

@@ -219,7 +219,10 @@ def navigate(journey):
     poll_screen("the views framed", framed)
     editor.button("createvertex")
     far = [(100.0, 100.0, 100.0), (110.0, 96.0, 104.0), (104.0, 112.0, 94.0)]
-    got = [[c[2:] for c in t] for t in read_pq(path)] if editor.saved(path, "key", "ctrl+s") else []
+    xdo("key", "ctrl+s")  # the ASC's "Vertex list:" line gave a vertex in no triangle: Save asks first
+    question = wait_for("the question", lambda: windows("^Polyquill$"))[0]
+    wait_for("the question to have the keyboard", lambda: xdo("getwindowfocus").strip() == question)
+    got = [[c[2:] for c in t] for t in read_pq(path)] if editor.saved(path, "key", "Return") else []
     expect(got == [corners, [far[0]] * 3, far], "saved %r" % got)
 
 
@@ -506,8 +509,31 @@ def sample(journey):
         expect(corner[:2] == tuple(map(f32, want)), "after %s corner 0 is at %r" % (keys, corner[:2]))
 
 
+def document(journey):
+    """Undo after Save as leaves Save on the new name and the old file alone; New leaves the document
+    without a name: Save greys, and Ctrl+S asks for a name instead of writing over the last file."""
+    a, b = journey.path("a.pq"), journey.path("b.pq")
+    write(a, original := pq_bytes(QUAD))
+    editor = Editor(journey, [a])
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    xdo("key", "Delete", "ctrl+shift+s")  # every vertex read is selected
+    editor.answer("^Save As$", b)
+    expect(wait_for("Save as", lambda: os.path.exists(b)) and read(b) == b"", "Save as wrote %r" % read_pq(b))
+    expect(editor.saved(b, "key", "ctrl+z", "ctrl+s") == original and read(a) == original,
+           "after undo Save wrote %r to b and left %r in a" % (read_pq(b), read_pq(a)))
+    xdo("key", "ctrl+n")
+    x, y = editor.button_position("save")
+    poll_screen("Save greyed", lambda shot: None if all(
+        max(c) - min(c) < 30 for c in shot.region(x - 8, y - 8, 16, 16)) else "a coloured Save button")
+    xdo("mousemove", *editor.at("Front", 60, 50), "click", 1, "key", "ctrl+s")
+    editor.answer("^Save As$", key="Escape")
+    meshes = sorted(name for name in os.listdir(journey.workdir) if ".pq" in name)
+    expect(read(a) == original and read(b) == original and meshes == ["a.pq", "b.pq"],
+           "Ctrl+S after New wrote %s" % meshes)
+
+
 if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "sample": sample, "recovery": recovery}))
+                          "sample": sample, "document": document, "recovery": recovery}))

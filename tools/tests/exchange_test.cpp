@@ -35,6 +35,9 @@ std::string replyOf(ImportReplyKind kind, const std::string& body)
     return textOf(importReplyHeader(kind, body.size())) + body + textOf(importReplyTrailer(bytesOf(body)));
 }
 
+// An export's problem in the interface's English; empty when it wrote.
+std::string said(const ExportProblem& problem) { return exportProblemInLanguage(1, problem); }
+
 std::string read(const std::string& file) { return {std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}}; }
 
 class Tools : public ::testing::Test {
@@ -108,7 +111,7 @@ TEST_F(Tools, MeshesRoundTripThroughEveryFormat)
         for (Mesh mesh : {seamMesh(), corpus, sample}) {
             if (extension == "stl")
                 for (Triangle& t : mesh.triangles) t.u = t.v = {};
-            ASSERT_EQ(exportMesh(mesh, path("mesh." + extension)), "");
+            ASSERT_EQ(said(exportMesh(mesh, path("mesh." + extension))), "");
             EXPECT_EQ(imported(path("mesh." + extension)), describe(mesh)) << extension;
         }
     for (const std::string extension : {"obj", "ply", "glb", "gltf", "dae", "3ds"})
@@ -122,7 +125,7 @@ TEST_F(Tools, ExportWritesCompanionsAndNamesTheTexture)
 {
     fs::create_directories(dir / "models");
     fs::create_symlink(dir / "models/seam.obj", dir / "link.obj");
-    ASSERT_EQ(exportMesh(seamMesh(), path("link.obj"), path("brick wall.png")), "");
+    ASSERT_EQ(said(exportMesh(seamMesh(), path("link.obj"), path("brick wall.png"))), "");
     const std::string obj = read(path("models/seam.obj")), mtl = read(path("models/seam.mtl"));
     EXPECT_EQ(obj.substr(obj.find("mtllib")),
               "mtllib seam.mtl\n\n# 4 vertex positions\nv 0.123456702 -0.765432119 0.333333313\nv 0.899999976 0 -0.25\n"
@@ -133,14 +136,28 @@ TEST_F(Tools, ExportWritesCompanionsAndNamesTheTexture)
               "vn -0.664731085 -0.442015499 -0.602291346\n\n# Mesh 'polyquill' with 3 faces\ng polyquill\n"
               "usemtl polyquill\nf  1/1/1 2/2/1 3/3/1\nf  2/4/2 4/5/2 3/6/2\nf  1/7/3 3/8/3 4/9/3\n\n");
     EXPECT_EQ(mtl.substr(mtl.find("newmtl")), "newmtl polyquill\nKd 1 1 1\nillum 1\nmap_Kd ../brick wall.png\n\n");
-    ASSERT_EQ(exportMesh(seamMesh(), path("models/seam.gltf"), path("brick wall.png")), "");
+    ASSERT_EQ(said(exportMesh(seamMesh(), path("models/seam.gltf"), path("brick wall.png"))), "");
     EXPECT_NE(read(path("models/seam.gltf")).find("\"../brick%20wall.png\""), std::string::npos);
     EXPECT_NE(read(path("models/seam.gltf")).find("\"seam.bin\""), std::string::npos);
     ASSERT_EQ(::mkfifo(path("pipe.gltf").c_str(), 0600), 0);
-    EXPECT_EQ(exportMesh(seamMesh(), path("pipe.gltf")), "cannot write " + path("pipe.gltf") + ": no program reads the FIFO");
-    EXPECT_EQ(exportMesh(Mesh{}, path("empty.obj")), "the mesh has no triangles to export");
-    EXPECT_NE(exportMesh(seamMesh(), path("no/such/mesh.stl")), "");
+    EXPECT_EQ(said(exportMesh(seamMesh(), path("pipe.gltf"))), "no program reads the FIFO");
+    EXPECT_EQ(said(exportMesh(Mesh{}, path("empty.obj"))), "the mesh has no triangles to export");
+    EXPECT_NE(said(exportMesh(seamMesh(), path("no/such/mesh.stl"))), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // pipe.gltf, link.obj, models
+    // A failed export leaves an old companion byte for byte and makes no new one.
+    fs::create_directory(dir / "kept.obj"), fs::create_directory(dir / "none.obj");
+    write("kept.mtl", "old");
+    EXPECT_EQ(said(exportMesh(seamMesh(), path("kept.obj"))) + said(exportMesh(seamMesh(), path("none.obj"))),
+              "Is a directoryIs a directory");
+    EXPECT_EQ(read(path("kept.mtl")), "old");
+    EXPECT_FALSE(fs::exists(path("none.mtl")));
+    // OBJ's and glTF's exporters would send other corners to a NaN: refused, and nothing written.
+    Mesh nan = seamMesh();
+    nan.vertices[3].y = std::nanf("");
+    for (const std::string name : {"nan.obj", "nan.gltf", "nan.glb"})
+        EXPECT_EQ(said(exportMesh(nan, path(name))),
+                  "triangle 2 has a corner coordinate that is not a number, which this format cannot hold");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 6) << "no nan.*";
 }
 
 // Other tools' conventions: relative indices, quads, V from the bottom, binary STL; divided by the factor.
@@ -186,7 +203,7 @@ TEST_F(Tools, BadInputGivesOneSentence)
         EXPECT_EQ(result.find("::"), std::string::npos) << result;
         if (extension == "fbx") continue;
         const std::string cut = path("cut." + extension);
-        ASSERT_EQ(exportMesh(seamMesh(), cut), "");
+        ASSERT_EQ(said(exportMesh(seamMesh(), cut)), "");
         fs::resize_file(cut, fs::file_size(cut) / 2);
         const std::string read = imported(cut);
         EXPECT_TRUE(read.starts_with(cut + " is not a valid ") ||
@@ -214,7 +231,7 @@ TEST_F(Tools, FilesAnImportNamesAreOpenedOnlyWhenRegular)
     const ImportRun shortly{"", {64 << 20, 10, 10}};
     EXPECT_EQ(imported(write("fifo.obj", "mtllib pipe.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"), 1, shortly),
               "3 vertices\n0 0 0 0 0 | 1 0 0 0 0 | 0 1 0 0 0");
-    ASSERT_EQ(exportMesh(seamMesh(), path("seam.gltf")), "");
+    ASSERT_EQ(said(exportMesh(seamMesh(), path("seam.gltf"))), "");
     std::string gltf = read(path("seam.gltf"));
     gltf.replace(gltf.find("\"seam.bin\""), 10, "\"pipe.bin\"");
     EXPECT_EQ(imported(write("fifo.gltf", gltf), 1, shortly),
@@ -398,16 +415,25 @@ TEST_F(Tools, ExportHelperThatFailsIsAMessage)
     mesh.pendingCorner = 0;
     for (int i = 0; i < 20000; ++i) appendTriangle(mesh);
     const std::string helper = path("helper.sh");
+    const auto answer = [](ExportFailure what, int32_t reason, const std::string& detail) {
+        return "printf '%s' '" + exportAnswerText({what, reason, detail}) + "'; exit 1";
+    };
     const std::pair<std::string, std::string> scripts[] = {
         {"", "the export helper " + helper + " could not be started: No such file or directory"},
-        {"kill -SEGV $$", "the exporter crashed"}, {"exit 1", "the export helper failed"},
-        {"printf 'disk\\nfull'; exit 2", "the export helper failed"}, {"printf 'disk\\nfull'; exit 1", "disk full"},
-        {"printf '%02000d' 0; exit 1", std::string(1000, '0')},
+        {"kill -SEGV $$", "the exporter crashed"},
+        {"exit 1", "the export helper failed"},
+        {"printf 'disk\\nfull'; exit 2", "the export helper failed"},
+        {"printf 'disk\\nfull'; exit 1", "the export helper failed"},
+        {"printf '11 0 x'; exit 1", "the export helper failed"},
+        {answer(ExportFailure::CannotWrite, ENOSPC, ""), "No space left on device"},
+        {answer(ExportFailure::CannotWrite, EFBIG, "a\nb.mtl"), "cannot write a b.mtl: File too large"},
+        {answer(ExportFailure::ExporterFailed, 0, std::string(9000, '0')),
+         "the exporter failed: " + std::string(8188, '0')},
         {"cat > \"$0.mesh\"; printf 'written'", ""},
     };
     for (const auto& [script, expected] : scripts) {
         if (!script.empty()) fs::permissions(write("helper.sh", "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
-        EXPECT_EQ(exportThroughHelper(mesh, path("out.glb"), "", helper), expected) << script;
+        EXPECT_EQ(said(exportThroughHelper(mesh, path("out.glb"), "", helper)), expected) << script;
     }
     EXPECT_EQ(read(helper + ".mesh").size(), writeMeshBytes(mesh).size());
 }

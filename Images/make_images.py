@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""make_images.py: draws the shipped pictures: the fifteen 16 x 16 toolbar
-icons (toolbar_01.ico .. toolbar_15.ico, 32-bit ICO with alpha) and the four
-view labels (Front.bmp, Side.bmp, Top.bmp, 3D.bmp, 24-bit BMP).
+"""make_images.py: draws the shipped pictures: the twenty-two 16 x 16 toolbar
+icons (toolbar_01.ico .. toolbar_22.ico, 32-bit ICO with alpha), one for each
+command on the toolbar, and the four view labels (Front.bmp, Side.bmp,
+Top.bmp, 3D.bmp, 24-bit BMP).
 
 Standard library only. Usage: make_images.py [output folder], default: the
 folder of this script. The output is byte-for-byte the same on every run.
@@ -20,6 +21,9 @@ GREEN = (20, 150, 40, 255)
 BLUE = (30, 80, 200, 255)
 YELLOW = (235, 200, 40, 255)
 GLASS = (190, 220, 250, 255)
+PAPER = (250, 250, 245, 255)
+FOLDER = (240, 190, 60, 255)
+DISK = (40, 70, 160, 255)
 
 
 class Icon:
@@ -270,6 +274,105 @@ def icon_scale():
     return ic
 
 
+def page(ic):
+    """A sheet with its upper right corner folded."""
+    for y in range(1, 15):
+        ic.rect(3, y, 12 if y >= 4 else 8 + y, y, PAPER)
+    ic.line(3, 1, 9, 1, BLACK)
+    ic.line(3, 1, 3, 14, BLACK)
+    ic.line(3, 14, 12, 14, BLACK)
+    ic.line(12, 4, 12, 14, BLACK)
+    ic.line(9, 1, 12, 4, BLACK)
+    ic.line(9, 1, 9, 4, BLACK)
+    ic.line(9, 4, 12, 4, BLACK)
+
+
+def disk(ic, x0, y0, size):
+    """A diskette: a blue square with a white label and a grey shutter."""
+    x1, y1 = x0 + size - 1, y0 + size - 1
+    ic.rect(x0, y0, x1, y1, DISK)
+    ic.frame(x0, y0, x1, y1, BLACK)
+    ic.rect(x0 + 2, y0 + 1, x1 - 2, y0 + size // 2 - 1, PAPER)
+    ic.rect(x0 + size // 2 - 1, y1 - size // 3 + 1, x1 - 3, y1 - 1, GREY)
+
+
+def cross(ic, x0, y0, x1, y1):
+    """A red diagonal cross, two pixels thick."""
+    for d in (0, 1):
+        ic.line(x0 + d, y0, x1, y1 - d, RED)
+        ic.line(x0 + d, y1, x1, y0 + d, RED)
+
+
+def icon_new():
+    ic = Icon()
+    page(ic)
+    plus(ic, 8, 9)
+    return ic
+
+
+def icon_open():
+    ic = Icon()
+    ic.rect(1, 3, 6, 4, FOLDER)
+    ic.rect(1, 5, 13, 13, FOLDER)
+    ic.frame(1, 5, 13, 13, BLACK)
+    ic.line(1, 3, 6, 3, BLACK)
+    ic.line(1, 3, 1, 5, BLACK)
+    ic.line(6, 3, 7, 5, BLACK)
+    # the open flap, lighter, leaning out to the right
+    for y in range(8, 14):
+        ic.line(3 + (13 - y) // 2, y, 14 - (13 - y) // 3, y, YELLOW)
+    ic.line(6, 8, 14, 8, BLACK)
+    ic.line(3, 13, 6, 8, BLACK)
+    ic.line(11, 13, 14, 8, BLACK)
+    return ic
+
+
+def icon_save():
+    ic = Icon()
+    disk(ic, 1, 1, 14)
+    return ic
+
+
+def icon_save_as():
+    ic = Icon()
+    disk(ic, 0, 0, 11)
+    # a pencil writing the new name
+    for d in (0, 1):
+        ic.line(8 + d, 14, 14, 8 + d, YELLOW)
+    ic.line(7, 14, 14, 7, BLACK)
+    ic.line(9, 15, 15, 9, BLACK)
+    ic.set(7, 15, BLACK)
+    ic.set(8, 15, BLACK)
+    return ic
+
+
+def icon_delete_vertex():
+    ic = Icon()
+    ic.rect(5, 5, 10, 10, BLACK)
+    ic.rect(6, 6, 9, 9, WHITE)
+    cross(ic, 2, 2, 13, 13)
+    return ic
+
+
+def icon_delete_triangle():
+    ic = Icon()
+    ic.triangle((1, 14), (14, 14), (1, 1), YELLOW, BLACK)
+    cross(ic, 4, 4, 15, 15)
+    return ic
+
+
+def icon_about():
+    ic = Icon()
+    ic.disc(7.5, 7.5, 7.2, BLUE)
+    # a question mark, each bit two pixels square
+    glyph = ["111", "001", "011", "000", "010"]
+    for gy, row in enumerate(glyph):
+        for gx, bit in enumerate(row):
+            if bit == "1":
+                ic.rect(5 + gx * 2, 3 + gy * 2, 6 + gx * 2, 4 + gy * 2, WHITE)
+    return ic
+
+
 ICONS = [
     ("toolbar_01.ico", icon_create_vertex),
     ("toolbar_02.ico", icon_move_vertex),
@@ -286,6 +389,13 @@ ICONS = [
     ("toolbar_13.ico", icon_triangle_list),
     ("toolbar_14.ico", icon_rotate),
     ("toolbar_15.ico", icon_scale),
+    ("toolbar_16.ico", icon_new),
+    ("toolbar_17.ico", icon_open),
+    ("toolbar_18.ico", icon_save),
+    ("toolbar_19.ico", icon_save_as),
+    ("toolbar_20.ico", icon_delete_vertex),
+    ("toolbar_21.ico", icon_delete_triangle),
+    ("toolbar_22.ico", icon_about),
 ]
 
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <future>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,14 +45,7 @@ enum class Text : int32_t {
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
     // ---- import failures: %1 the file
-    ImportCannotOpen,        // %2 the system's reason
-    ImportNotRegular,
-    ImportUnknownFormat,     // %2 the extension, %3 the extensions import reads
-    ImportFactorZero,
-    ImportHelperNotStarted,  // %2 the helper program, %3 the system's reason
-    ImportCrashed,
-    ImportNeedsMemory,
-    ImportTookTooLong,
+    ImportFactorZero,  // a reason of CannotImport
     ImportNotValid,          // %2 the format, %3 the reason below
     ImportNotValidAtAll,     // %2 the format
     ImportNoTriangles,
@@ -147,6 +141,26 @@ enum class Text : int32_t {
     RecoveryRestore,
     RecoveryDiscard,
     RecoveryDamaged,  // %1 where the damaged copy was kept
+    // ---- prompts and boxes of the file and texture commands
+    UvMinimumMessage,     // the automatic texture coordinates' first prompt
+    UvMaximumMessage,     // ... and its second
+    ImportFactorTitle,    // Import's reduction-factor prompt
+    ImportFactorMessage,
+    SaveTitle,            // title of Save's and Save as's boxes
+    ImportTitle,          // title of Import's boxes
+    ExportTitle,          // title of Export's boxes
+    ImportCrashed,        // %1 the file
+    ImportTookTooLong,    // %1 the file
+    ImportNeedsMemory,    // %1 the file
+    CannotImport,         // %1 the file, %2 the reason
+    NotARegularFile,      // a reason of CannotImport
+    UnknownFormat,        // %1 the extension, %2 the extensions read
+    HelperNotStarted,     // %1 the import helper, %2 the reason
+    AboutCredit,          // the About box's credit line
+    // ---- main window: Preferences, Edit menu, status line
+    Close,                // the Preferences window's button
+    KeepProportions,      // Edit menu toggle
+    StatusCounts,         // %1 vertices, %2 of them selected, %3 triangles, %4 of them selected
     // ---- textures
     TextureGone,        // %1 the picture, %2 the mesh file it was chosen with
     TextureUnreadable,  // %1 the picture
@@ -217,7 +231,13 @@ enum CommandId : int32_t {
     cmdProjectFront = 41,  // Edit menu: texture coordinates from the positions in Front
     cmdProjectSide = 42,
     cmdProjectTop = 43,
+    cmdRecentFile1 = 50,  // File menu: the last files opened or saved, newest first
+    cmdRecentFile4 = 53,
+    cmdKeepProportions = 54,  // Edit menu toggle: one model unit as many pixels across as down
 };
+
+// How many recent files the File menu lists.
+constexpr int32_t recentFileCount = cmdRecentFile4 - cmdRecentFile1 + 1;
 
 enum ToolMode : int32_t {
     CreateVertex = 0,
@@ -227,6 +247,16 @@ enum ToolMode : int32_t {
 };
 
 // ---- the state record ----------------------------------------------------------------
+
+// The status line's counts, kept until the mesh's revision moves on.
+struct StatusFigures {
+    uint64_t revision = 0;
+    bool counted = false;
+    size_t vertices = 0;
+    size_t selectedVertices = 0;
+    size_t triangles = 0;  // finished ones
+    size_t selectedTriangles = 0;
+};
 
 // Views as bits of AppState::dirtyViews: bit i is the view of ViewKind i.
 constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(view); }
@@ -329,6 +359,12 @@ struct AppState {
     int32_t panView = -1;   // ViewKind of a middle-button pan; -1: none
     CursorPos panCursor;    // cursor in that view's window at the last pan event
     int32_t wheelRest = 0;  // wheel delta over the 3D view short of a whole notch
+
+    // ---- the main window's title and status line (app/main_window.cpp) ----
+    std::string shownTitle;   // as last set on the main window
+    std::string shownStatus;  // as last set on the status line
+    int32_t statusView = -1;  // ViewKind of the orthographic view the cursor is over; -1: none
+    StatusFigures statusFigures;
 };
 
 // ---- the shell: start-up, main loop, menus and toolbar, dispatch --------------------------
@@ -386,6 +422,11 @@ void setSaveEnabled(AppState& state, bool enabled);
 void dispatchEvent(AppState& state);
 // Runs command id; unknown ids do nothing.
 void runCommand(AppState& state, int32_t id);
+// The menu bar built again (the recent files changed) with Undo and Redo
+// as they were; the next pass sets Save.
+void rebuildMenuBar(AppState& state);
+// Menu bar and toolbar built again in the preferences' language; the tool is reset.
+void rebuildMenuAndToolbar(AppState& state);
 // The command a key with modifiers (mk* flags) stands for in the main window
 // and the views; -1 for none.
 int32_t acceleratorCommand(int32_t virtualKey, int32_t modifiers);
@@ -427,6 +468,42 @@ int32_t recoveryWaitMs(const AppState& state);
 void writeRecoveryCopyNow(AppState& state);
 // A normal end: the copy and the lock go.
 void endRecovery(AppState& state);
+// ---- the main window's title, status line, recent files and place (app/main_window.cpp) ----
+
+// "Polyquill - Editor v. 1.1", then " - " and the file's name without its
+// folder when there is one, then " *" for unsaved work.
+std::string windowTitleFor(const std::string& versionText, const std::string& fileName, bool modified);
+// Per pass: the title as windowTitleFor gives it for the document now.
+void updateWindowTitle(AppState& state);
+// A model coordinate with as many decimals as make one pixel (in model units)
+// show; "nan", "inf" and "-inf" for what is no number.
+std::string coordinateText(float value, float pixel);
+// Per pass: the counts of vertices and finished triangles with how many are
+// selected, a tab, and the model point under the cursor in the orthographic
+// view the pass's mouse event says it is over ("Front: x 0.500, y 0.253").
+void updateStatusLine(AppState& state);
+// The remembered recent files, newest first, at most recentFileCount.
+std::vector<std::string> recentFiles(const AppState& state);
+// Puts the file (made absolute) first among the recent files, remembers them
+// and builds the menu bar again when they changed.
+void rememberRecentFile(AppState& state, const std::string& path);
+// Opens a file as the command line does (a dropped file, a recent file),
+// after the question about unsaved work; a file that is not there or no
+// regular file is refused with a message and the document kept.
+void openFileByName(AppState& state, const std::string& path);
+// File menu: the recent file at the index (0 the newest); nothing when there is none.
+void openRecentFile(AppState& state, int32_t index);
+// Start-up and the Edit menu toggle: keep proportions, remembered between runs.
+void loadKeepProportions(AppState& state);
+void toggleKeepProportions(AppState& state);
+// The main window's remembered place "x y width height": four whole numbers
+// separated by single blanks, sizes from 100 on; nothing for any other text.
+std::optional<WindowRect> readWindowPlace(std::string_view text);
+std::string windowPlaceText(const WindowRect& place);
+// Start-up: the main window opens at its remembered place, if there is one.
+void placeMainWindow(const AppState& state, WindowSpec& main);
+// Before the windows go: remembers where the main window is.
+void rememberWindowPlace(AppState& state);
 // ---- the Mesh menu's windows (app/mesh_commands.cpp) ------------------------------------
 
 // "Mirror...": axis, plane position and copy or in place, then mirrorSelection.

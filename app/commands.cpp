@@ -13,7 +13,7 @@ struct ToolbarIcon {
     const char* file;
 };
 
-constexpr std::array<ToolbarIcon, 15> toolbarIcons{{
+constexpr std::array<ToolbarIcon, 22> toolbarIcons{{
     {cmdToolCreateVertex, "Images/toolbar_01.ico"},
     {cmdToolMoveVertex, "Images/toolbar_02.ico"},
     {cmdToolSelectVertex, "Images/toolbar_03.ico"},
@@ -29,44 +29,37 @@ constexpr std::array<ToolbarIcon, 15> toolbarIcons{{
     {cmdAutoTextureCoords, "Images/toolbar_12.ico"},
     {cmdScale, "Images/toolbar_15.ico"},
     {cmdRotate, "Images/toolbar_14.ico"},
+    {cmdNew, "Images/toolbar_16.ico"},
+    {cmdOpen, "Images/toolbar_17.ico"},
+    {cmdSave, "Images/toolbar_18.ico"},
+    {cmdSaveAs, "Images/toolbar_19.ico"},
+    {cmdDeleteVertex, "Images/toolbar_20.ico"},
+    {cmdDeleteTriangle, "Images/toolbar_21.ico"},
+    {cmdAbout, "Images/toolbar_22.ico"},
 }};
 
-// A toolbar entry: a separator, a standard image or an icon slot.
+// A toolbar entry: a separator, or a button showing the icon in its command's
+// slot, or the standard image when that icon is missing (-1: none).
 struct ToolbarEntry {
-    enum Kind { Separator, Standard, Icon } kind;
+    enum Kind { Separator, Button } kind;
     int32_t id;
-    int32_t image;
+    int32_t standardImage;
 };
 
+constexpr ToolbarEntry separator{ToolbarEntry::Separator, -1, -1};
+constexpr ToolbarEntry button(int32_t id, int32_t standardImage = -1) { return {ToolbarEntry::Button, id, standardImage}; }
+
 constexpr std::array<ToolbarEntry, 28> toolbarLayout{{
-    {ToolbarEntry::Standard, cmdNew, stdImageFileNew},
-    {ToolbarEntry::Standard, cmdOpen, stdImageFileOpen},
-    {ToolbarEntry::Standard, cmdSave, stdImageFileSave},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdSaveAs, stdImageFileSave},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdDeleteVertex, stdImageDelete},
-    {ToolbarEntry::Icon, cmdToolCreateVertex, cmdToolCreateVertex},
-    {ToolbarEntry::Icon, cmdToolMoveVertex, cmdToolMoveVertex},
-    {ToolbarEntry::Icon, cmdToolSelectVertex, cmdToolSelectVertex},
-    {ToolbarEntry::Icon, cmdScale, cmdScale},
-    {ToolbarEntry::Icon, cmdRotate, cmdRotate},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdToolCreateTriangle, cmdToolCreateTriangle},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdZoomIn, cmdZoomIn},
-    {ToolbarEntry::Icon, cmdZoomOut, cmdZoomOut},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Icon, cmdTriangleSelectionUp, cmdTriangleSelectionUp},
-    {ToolbarEntry::Icon, cmdTriangleSelectionDown, cmdTriangleSelectionDown},
-    {ToolbarEntry::Icon, cmdTriangleList, cmdTriangleList},
-    {ToolbarEntry::Standard, cmdDeleteTriangle, stdImageDelete},
-    {ToolbarEntry::Icon, cmdFlipTriangle, cmdFlipTriangle},
-    {ToolbarEntry::Icon, cmdSetTextureCoords, cmdSetTextureCoords},
-    {ToolbarEntry::Icon, cmdChooseTexture, cmdChooseTexture},
-    {ToolbarEntry::Icon, cmdAutoTextureCoords, cmdAutoTextureCoords},
-    {ToolbarEntry::Separator, -1, -1},
-    {ToolbarEntry::Standard, cmdAbout, stdImageHelp},
+    button(cmdNew, stdImageFileNew), button(cmdOpen, stdImageFileOpen), button(cmdSave, stdImageFileSave),
+    separator, button(cmdSaveAs, stdImageFileSave), separator,
+    button(cmdDeleteVertex, stdImageDelete), button(cmdToolCreateVertex), button(cmdToolMoveVertex),
+    button(cmdToolSelectVertex), button(cmdScale), button(cmdRotate), separator,
+    button(cmdToolCreateTriangle), separator,
+    button(cmdZoomIn), button(cmdZoomOut), separator,
+    button(cmdTriangleSelectionUp), button(cmdTriangleSelectionDown), button(cmdTriangleList),
+    button(cmdDeleteTriangle, stdImageDelete), button(cmdFlipTriangle), button(cmdSetTextureCoords),
+    button(cmdChooseTexture), button(cmdAutoTextureCoords), separator,
+    button(cmdAbout, stdImageHelp),
 }};
 
 // Command id and UiText message of each tooltip, in the order they are set.
@@ -124,7 +117,8 @@ constexpr int32_t controlKeyName = 39;
 constexpr int32_t shiftKeyName = 40;
 
 // The Edit menu's items and their UiText messages, in menu order; then the
-// modelling items with their added texts, each group after a separator.
+// modelling items with their added texts, each group after a separator, and
+// after another the Keep proportions toggle.
 constexpr std::array<std::pair<int32_t, int32_t>, 3> editMenuItems{{{cmdUndo, 30}, {cmdRedo, 31}, {cmdFrameAll, 43}}};
 constexpr std::array<std::pair<int32_t, Text>, 4> modellingMenuItems{{{cmdPosition, Text::PositionMenu},
                                                                       {cmdProjectFront, Text::ProjectFront},
@@ -176,6 +170,7 @@ void buildMenuBar(AppState& state)
     WindowLayer& windows = *state.windows;
     if (!windows.createMenuBar()) return;
     auto text = [&state](int32_t message) { return uiTextOf(state.uiText, state.prefs.language, message); };
+    const std::vector<std::string> recent = recentFiles(state);
     windows.addMenu(text(0));
     windows.addMenuItem(text(1), cmdNew);
     windows.addMenuItem(text(2), cmdOpen);
@@ -186,6 +181,9 @@ void buildMenuBar(AppState& state)
     windows.addMenuItem(text(24), cmdMergeAsc);
     windows.addMenuItem(text(41), cmdImport);
     windows.addMenuItem(text(42), cmdExport);
+    if (!recent.empty()) windows.addMenuSeparator();
+    for (size_t i = 0; i < recent.size(); ++i)
+        windows.addMenuItem(std::to_string(i + 1) + " " + recent[i], cmdRecentFile1 + static_cast<int32_t>(i));
     windows.addMenuSeparator();
     windows.addMenuItem(text(5), cmdPreferences);
     windows.addMenuSeparator();
@@ -196,6 +194,9 @@ void buildMenuBar(AppState& state)
         if (id == cmdPosition || id == cmdProjectFront) windows.addMenuSeparator();
         windows.addMenuItem(textOf(state.prefs.language, added), id);
     }
+    windows.addMenuSeparator();
+    windows.addMenuItem(textOf(state.prefs.language, Text::KeepProportions), cmdKeepProportions);
+    windows.setMenuItemChecked(cmdKeepProportions, state.camera.keepProportions);
     windows.addMenu(textOf(state.prefs.language, Text::MeshMenu));
     for (const auto& [id, item] : meshMenuItems) {
         if (id == cmdNone)
@@ -221,11 +222,12 @@ void buildToolbar(AppState& state)
     WindowLayer& windows = *state.windows;
     if (!windows.createToolbar()) return;
     for (const ToolbarEntry& e : toolbarLayout) {
-        switch (e.kind) {
-        case ToolbarEntry::Separator: windows.addToolbarSeparator(); break;
-        case ToolbarEntry::Standard: windows.addToolbarStandardButton(e.image, e.id); break;
-        case ToolbarEntry::Icon: windows.addToolbarIconButton(e.image, e.id); break;
-        }
+        if (e.kind == ToolbarEntry::Separator)
+            windows.addToolbarSeparator();
+        else if (e.standardImage >= 0 && !windows.hasImage(e.id))
+            windows.addToolbarStandardButton(e.standardImage, e.id);
+        else
+            windows.addToolbarIconButton(e.id, e.id);
     }
     for (const auto& [id, message] : toolbarTooltips)
         windows.setToolbarTooltip(id, uiTextOf(state.uiText, state.prefs.language, message));
@@ -238,16 +240,31 @@ void buildMenuAndToolbar(AppState& state)
     buildMenuBar(state);
     loadToolbarIcons(state);
     buildToolbar(state);
-    state.windows->setToolbarButtonEnabled(cmdToolCreateVertex, false);
-    state.toolMode = CreateVertex;
+    setToolMode(state, CreateVertex);
     updateEditMenu(state);
+}
+
+void rebuildMenuBar(AppState& state)
+{
+    state.windows->destroyMenuBar();
+    buildMenuBar(state);
+    updateEditMenu(state);
+}
+
+void rebuildMenuAndToolbar(AppState& state)
+{
+    state.windows->destroyMenuBar();
+    state.windows->destroyToolbar();
+    buildMenuAndToolbar(state);
+    setSaveEnabled(state, !state.currentFileName.empty());
+    updateStatusLine(state);
 }
 
 void setToolMode(AppState& state, int32_t mode)
 {
     if (mode < CreateVertex || mode > CreateTriangle) return;
     for (int32_t m = CreateVertex; m <= CreateTriangle; ++m)
-        state.windows->setToolbarButtonEnabled(toolCommands[static_cast<size_t>(m)], m != mode);
+        state.windows->setToolbarButtonChecked(toolCommands[static_cast<size_t>(m)], m == mode);
     state.toolMode = mode;
 }
 
@@ -319,7 +336,7 @@ uint32_t viewsOfCameraChange(const ViewCamera& before, const ViewCamera& after)
 {
     uint32_t views = 0;
     if (before.panX != after.panX || before.panY != after.panY || before.panZ != after.panZ ||
-        before.orthoZoom != after.orthoZoom)
+        before.orthoZoom != after.orthoZoom || before.keepProportions != after.keepProportions)
         views |= orthoViews;
     if (before.orbitX != after.orbitX || before.orbitY != after.orbitY || before.zoom != after.zoom)
         views |= viewBit(ViewKind::ThreeD);
@@ -343,7 +360,8 @@ bool keepsMesh(int32_t id)
     case cmdZoomIn:
     case cmdZoomOut:
     case cmdChooseTexture:
-    case cmdFrameAll: return true;
+    case cmdFrameAll:
+    case cmdKeepProportions: return true;
     default: return false;
     }
 }
@@ -351,6 +369,7 @@ bool keepsMesh(int32_t id)
 // Views a command may change besides the camera (which dispatch compares).
 uint32_t viewsChangedBy(int32_t id)
 {
+    if (id >= cmdRecentFile1 && id <= cmdRecentFile4) return allViews;
     switch (id) {
     case cmdNew:
     case cmdOpen:
@@ -424,9 +443,7 @@ void preferences(AppState& state)
 {
     if (!runPreferencesDialog(state)) return;
     writePreferences(state);
-    state.windows->destroyMenuBar();
-    state.windows->destroyToolbar();
-    buildMenuAndToolbar(state);
+    rebuildMenuAndToolbar(state);
 }
 
 }  // namespace
@@ -464,6 +481,7 @@ void dispatchEvent(AppState& state)
         if (inView) wheelInView(state);
         break;
     case eventCommand: runCommand(state, state.event.param); break;
+    case eventDropFiles: openFileByName(state, state.event.text); break;
     case eventKeyDown:
         if (const int32_t command = acceleratorCommand(state.event.param, state.event.modifiers); command >= 0)
             runCommand(state, command);
@@ -528,7 +546,7 @@ void runCommand(AppState& state, int32_t id)
         break;
     case cmdAbout:
         state.windows->showMessage("Information",
-                                   "Polyquill mesh editor by the Polyquill developers\nhttps://polyquill.example");
+                                   textOf(state.prefs.language, Text::AboutCredit) + "\nhttps://polyquill.example");
         break;
     case cmdDeleteVertex: deleteSelectedVertices(state.mesh); break;
     case cmdToolCreateVertex: setToolMode(state, CreateVertex); break;
@@ -556,6 +574,7 @@ void runCommand(AppState& state, int32_t id)
     case cmdExport: files::cmdExport(state); break;
     case cmdUndo: undoCommand(state); break;
     case cmdRedo: redoCommand(state); break;
+    case cmdKeepProportions: toggleKeepProportions(state); break;
     case cmdSelectAll: selectAllVertices(state.mesh); break;
     case cmdSelectNone: deselectAllVertices(state.mesh); break;
     case cmdInvertSelection: invertVertexSelection(state.mesh); break;
@@ -570,7 +589,9 @@ void runCommand(AppState& state, int32_t id)
     case cmdInsertCylinder: insertPrimitiveCommand(state, Primitive::Cylinder); break;
     case cmdInsertCone: insertPrimitiveCommand(state, Primitive::Cone); break;
     case cmdInsertSphere: insertPrimitiveCommand(state, Primitive::Sphere); break;
-    default: break;
+    default:
+        if (id >= cmdRecentFile1 && id <= cmdRecentFile4) openRecentFile(state, id - cmdRecentFile1);
+        break;
     }
     if (keepsMesh(id))
         markViewsDirty(state, viewsChangedBy(id));

@@ -2,7 +2,7 @@
 // closing), and Scale, Rotate and Position with their OK and Cancel buttons.
 #include "app/window_layer.h"
 
-bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::function<void(const WindowEvent&)>& onKey)
+bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::function<bool(const WindowEvent&)>& onEvent)
 {
     int32_t latestWindow = number;
     while (layer.isWindowOpen(number)) {
@@ -10,7 +10,8 @@ bool runWindowUntilClosed(WindowLayer& layer, int32_t number, const std::functio
         const bool fetched = layer.fetchEvent(event);
         if (fetched) {
             if (event.window == number && event.kind == eventClose) return true;
-            if (event.window == number && event.kind == eventKeyDown && onKey) onKey(event);
+            const bool own = event.window == number && (event.kind == eventKeyDown || event.kind == eventControl);
+            if (own && onEvent && onEvent(event)) return true;
             latestWindow = event.window;
         }
         if (latestWindow != number) layer.activateWindow(number);

@@ -84,6 +84,7 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     readPreferences(state);
     loadUserState(state);
     fillUiText(state.uiText);
+    loadKeepProportions(state);
     state.mesh = Mesh{};
 
     WindowSpec main;
@@ -91,8 +92,10 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     main.placement = WindowPlacement::CentreOnScreen;
     main.width = 500;
     main.height = 425;
-    main.title = "Polyquill - Editor v. " + state.versionText;
+    main.title = windowTitleFor(state.versionText, "", false);
+    placeMainWindow(state, main);
     windows.openWindow(windowMain, main);
+    state.shownTitle = main.title;
 
     buildMenuAndToolbar(state);
     for (const ViewWindowSpec& spec : viewWindows) createView(state, spec);
@@ -103,9 +106,13 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     resetDocumentHistory(state);
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
+    if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
+        rememberRecentFile(state, state.currentFileName);
     startRecovery(state);
     windows.setTerminationHandler([&state](int32_t) { writeRecoveryCopyNow(state); });
     offerLeftRecoveryCopies(state);
+    updateWindowTitle(state);
+    updateStatusLine(state);
 
     for (int32_t number = windowMain; number <= window3D; ++number) windows.showWindow(number);
     windows.activateWindow(windowMain);
@@ -204,6 +211,8 @@ bool mainLoopPass(AppState& state)
         runToolWindowKey(state, state.event);
     recordAfterEvent(state);
     keepRecoveryCopy(state);
+    updateWindowTitle(state);
+    updateStatusLine(state);
     // Nothing to do until the next event or the next recovery copy: sleep in the window layer.
     if (!fetched && state.dirtyViews == 0) windows.waitForEvent(recoveryWaitMs(state));
 
@@ -289,6 +298,7 @@ void frameViewsIfOutside(AppState& state)
 void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
+    rememberWindowPlace(state);
     // Textures are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;

@@ -69,29 +69,8 @@ constexpr AddedText kAddedTexts[] = {
       "A recovery copy is damaged and cannot be restored; it was kept as %1",
       "Une copie de récupération est endommagée et ne peut pas être restaurée ; elle a été conservée sous %1"}},
     // ---- import failures
-    {Text::ImportCannotOpen,
-     {"%1 kann nicht importiert werden: %2", "cannot import %1: %2", "impossible d'importer %1 : %2"}},
-    {Text::ImportNotRegular,
-     {"%1 kann nicht importiert werden: es ist keine gewöhnliche Datei", "cannot import %1: it is not a regular file",
-      "impossible d'importer %1 : ce n'est pas un fichier ordinaire"}},
-    {Text::ImportUnknownFormat,
-     {"%1 kann nicht importiert werden: unbekanntes Format „%2“; der Import liest %3",
-      "cannot import %1: unknown format \"%2\": import reads %3",
-      "impossible d'importer %1 : format « %2 » inconnu ; l'import lit %3"}},
     {Text::ImportFactorZero,
-     {"%1 kann nicht importiert werden: der Faktor darf nicht 0 sein", "cannot import %1: the factor must not be 0",
-      "impossible d'importer %1 : le facteur ne doit pas être 0"}},
-    {Text::ImportHelperNotStarted,
-     {"%1 kann nicht importiert werden: das Importprogramm %2 konnte nicht gestartet werden: %3",
-      "cannot import %1: the import helper %2 could not be started: %3",
-      "impossible d'importer %1 : le programme d'import %2 n'a pas pu être lancé : %3"}},
-    {Text::ImportCrashed,
-     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1",
-      "le programme d'import a planté sur %1"}},
-    {Text::ImportNeedsMemory,
-     {"%1 braucht mehr Speicher als erlaubt", "%1 needs more memory than allowed",
-      "%1 demande plus de mémoire que permis"}},
-    {Text::ImportTookTooLong, {"%1 hat zu lange gedauert", "%1 took too long", "%1 a pris trop de temps"}},
+     {"der Faktor darf nicht 0 sein", "the factor must not be 0", "le facteur ne doit pas être 0"}},
     {Text::ImportNotValid,
      {"%1 ist keine gültige %2-Datei: %3", "%1 is not a valid %2 file: %3", "%1 n'est pas un fichier %2 valide : %3"}},
     {Text::ImportNotValidAtAll,
@@ -260,6 +239,43 @@ constexpr AddedText kAddedTexts[] = {
     {Text::ProjectFront, {"Textur aus Front projizieren", "Project texture from Front", "Projeter la texture depuis Front"}},
     {Text::ProjectSide, {"Textur aus Side projizieren", "Project texture from Side", "Projeter la texture depuis Side"}},
     {Text::ProjectTop, {"Textur aus Top projizieren", "Project texture from Top", "Projeter la texture depuis Top"}},
+    // ---- prompts and boxes of the file and texture commands
+    {Text::UvMinimumMessage,
+     {"Kleinste UV-Koordinate eingeben", "Give me the minimum of UV-coords", "Entrez le minimum des coordonnées UV"}},
+    {Text::UvMaximumMessage,
+     {"Größte UV-Koordinate eingeben", "Give me the maximum of UV-coords", "Entrez le maximum des coordonnées UV"}},
+    {Text::ImportFactorTitle, {"Größe", "Size", "Taille"}},
+    {Text::ImportFactorMessage,
+     {"Verkleinerungsfaktor (teilt die Positionen)", "Reduction factor (divides the positions)",
+      "Facteur de réduction (divise les positions)"}},
+    {Text::SaveTitle, {"Speichern", "Save", "Enregistrer"}},
+    {Text::ImportTitle, {"Importieren", "Import", "Importer"}},
+    {Text::ExportTitle, {"Exportieren", "Export", "Exporter"}},
+    {Text::ImportCrashed,
+     {"Das Importprogramm ist an %1 abgestürzt", "the importer crashed on %1", "l'importateur a planté sur %1"}},
+    {Text::ImportTookTooLong, {"%1 braucht zu lange", "%1 took too long", "%1 prend trop de temps"}},
+    {Text::ImportNeedsMemory,
+     {"%1 braucht mehr Speicher als erlaubt", "%1 needs more memory than allowed",
+      "%1 demande plus de mémoire que permis"}},
+    {Text::CannotImport,
+     {"%1 kann nicht importiert werden: %2", "cannot import %1: %2", "impossible d'importer %1 : %2"}},
+    {Text::NotARegularFile,
+     {"es ist keine gewöhnliche Datei", "it is not a regular file", "ce n'est pas un fichier ordinaire"}},
+    {Text::UnknownFormat,
+     {"unbekanntes Format \"%1\": gelesen werden %2", "unknown format \"%1\": import reads %2",
+      "format inconnu « %1 » : l'import lit %2"}},
+    {Text::HelperNotStarted,
+     {"das Hilfsprogramm %1 konnte nicht gestartet werden: %2", "the helper %1 could not be started: %2",
+      "le programme auxiliaire %1 n'a pas pu démarrer : %2"}},
+    {Text::AboutCredit,
+     {"Polyquill-Mesh-Editor von den Polyquill-Entwicklern", "Polyquill mesh editor by the Polyquill developers",
+      "Éditeur de maillages Polyquill, par les développeurs de Polyquill"}},
+    // ---- main window: Preferences, Edit menu, status line
+    {Text::Close, {"Schließen", "Close", "Fermer"}},
+    {Text::KeepProportions, {"Proportionen beibehalten", "Keep proportions", "Conserver les proportions"}},
+    {Text::StatusCounts,
+     {"%1 Vertices (%2 gewählt), %3 Triangles (%4 gewählt)", "%1 vertices (%2 selected), %3 triangles (%4 selected)",
+      "%1 vertex (%2 sél.), %3 triangles (%4 sél.)"}},
     // ---- textures
     {Text::TextureGone,
      {"Die mit %2 gewählte Textur %1 ist nicht mehr vorhanden", "The texture %1 chosen with %2 is no longer there",
@@ -381,14 +397,15 @@ std::string importProblemText(int32_t language, const std::string& path, const I
     const auto value = [&problem](size_t i) -> std::string_view {
         return i < problem.values.size() ? std::string_view(problem.values[i]) : std::string_view();
     };
+    const auto cannot = [&](std::string_view reason) { return textOf(language, Text::CannotImport, {path, reason}); };
     switch (problem.failure) {
-    case ImportFailure::CannotOpen: return textOf(language, Text::ImportCannotOpen, {path, value(0)});
-    case ImportFailure::NotRegular: return textOf(language, Text::ImportNotRegular, {path});
+    case ImportFailure::CannotOpen: return cannot(value(0));
+    case ImportFailure::NotRegular: return cannot(textOf(language, Text::NotARegularFile));
     case ImportFailure::UnknownFormat:
-        return textOf(language, Text::ImportUnknownFormat, {path, value(0), extensionList(importExtensions())});
-    case ImportFailure::FactorZero: return textOf(language, Text::ImportFactorZero, {path});
+        return cannot(textOf(language, Text::UnknownFormat, {value(0), extensionList(importExtensions())}));
+    case ImportFailure::FactorZero: return cannot(textOf(language, Text::ImportFactorZero));
     case ImportFailure::HelperNotStarted:
-        return textOf(language, Text::ImportHelperNotStarted, {path, value(0), value(1)});
+        return cannot(textOf(language, Text::HelperNotStarted, {value(0), value(1)}));
     case ImportFailure::Crashed: return textOf(language, Text::ImportCrashed, {path});
     case ImportFailure::NeedsMemory: return textOf(language, Text::ImportNeedsMemory, {path});
     case ImportFailure::TookTooLong: return textOf(language, Text::ImportTookTooLong, {path});

@@ -43,6 +43,8 @@ constexpr int32_t eventLeftUp = 514;     // param: mk* flags; ends a drag
 constexpr int32_t eventRightDown = 516;  // param: mk* flags
 constexpr int32_t eventMiddleDown = 519;  // param: mk* flags
 constexpr int32_t eventMouseWheel = 522;  // param: wheel delta, wheelNotch per notch away from the user
+constexpr int32_t eventDropFiles = 563;   // text: the first file dropped on the window
+constexpr int32_t eventMouseLeave = 675;  // the cursor left the window
 constexpr int32_t eventControl = 13100;  // control and notification of a gadget
 constexpr int32_t eventCommand = 13101;  // param: command id
 
@@ -70,7 +72,8 @@ constexpr int32_t vkOemMinus = 0xBD;  // the - key of the main block
 
 // Notification of a control event: a text field received the keyboard focus.
 constexpr int32_t notifySetFocus = 256;
-// Notification of a control event: a text field's text changed.
+// Notification of a control event: a text field's text changed, or a
+// combo box's choice.
 constexpr int32_t notifyChange = 0x0300;
 // Notification of a control event: a button was clicked.
 constexpr int32_t notifyClicked = 0;
@@ -89,6 +92,7 @@ struct WindowEvent {
     int32_t control = 0;       // eventControl: the gadget id
     int32_t notification = 0;  // eventControl: notify* code
     int32_t modifiers = 0;     // eventKeyDown: mkShift and mkControl while the key went down
+    std::string text = {};     // eventDropFiles: the file's path
 };
 
 enum class WindowStyle {
@@ -119,6 +123,14 @@ struct CursorPos {
     int32_t y = 0;
 };
 
+// A top-level window's place: its outer top-left corner on the screen and its client size.
+struct WindowRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
 // Invert flips the pixels under the line; Faint shows on any picture without hiding it.
 enum class LineMode { Copy, Invert, Faint };
 
@@ -146,6 +158,12 @@ public:
     virtual void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) = 0;
     virtual int32_t clientWidth(int32_t number) const = 0;
     virtual int32_t clientHeight(int32_t number) const = 0;
+    // Where a top-level window is now (see WindowRect); zeros when it is not open.
+    virtual WindowRect windowPlace(int32_t number) const = 0;
+    virtual void setWindowTitle(int32_t number, std::string_view title) = 0;
+    // The main window's status line, under the views: the text before a tab
+    // at its left end, the rest at its right end.
+    virtual void setStatusText(std::string_view text) = 0;
     // Device pixels per unit of a window's client area: 1 on an ordinary
     // screen, 2 or a fraction such as 1.5 on a high-density one or under a
     // scale factor; 1 for a window that is not open.
@@ -205,6 +223,8 @@ public:
     virtual void addMenuItem(std::string_view text, int32_t id) = 0;
     virtual void addMenuSeparator() = 0;
     virtual void setMenuItemEnabled(int32_t id, bool enabled) = 0;
+    // Shows the item as a toggle that is on (checked) or off.
+    virtual void setMenuItemChecked(int32_t id, bool checked) = 0;
     // Shows the item's keyboard accelerator beside its text ("Ctrl+Z").
     virtual void setMenuItemShortcut(int32_t id, std::string_view keys) = 0;
     virtual void destroyMenuBar() = 0;
@@ -216,6 +236,8 @@ public:
     virtual void addToolbarSeparator() = 0;
     virtual void setToolbarTooltip(int32_t id, std::string_view text) = 0;
     virtual void setToolbarButtonEnabled(int32_t id, bool enabled) = 0;
+    // Shows the button pressed in (checked) or not.
+    virtual void setToolbarButtonChecked(int32_t id, bool checked) = 0;
     virtual void destroyToolbar() = 0;
 
     // Reads a BMP or ICO file into RGB with the platform's decoders.
@@ -265,10 +287,11 @@ public:
 // when there is none, and activates the window again while the latest event
 // belonged to another window. True on the window's close request (the window
 // is still open then, for its fields to be read); false when the window is
-// gone without one. Key events of the window go to onKey when given; other
+// gone without one. Key and control events of the window go to onEvent when
+// given, which returns true to end the loop as the close request does; other
 // events of other windows are dropped.
 bool runWindowUntilClosed(WindowLayer& layer, int32_t number,
-                          const std::function<void(const WindowEvent&)>& onKey = {});
+                          const std::function<bool(const WindowEvent&)>& onEvent = {});
 
 // How a modal window with OK and Cancel ended: OK, Return or the close box
 // apply; Cancel or Escape do not; Gone: the window went away without either.

@@ -37,6 +37,14 @@ int32_t askReductionFactor(AppState& state)
     return readRoundedWhole(state.windows->askText(factorTitle, factorMessage, factorDefault));
 }
 
+// Import's own prompt for the same factor, in the interface's language.
+int32_t askImportFactor(AppState& state)
+{
+    const int32_t language = state.prefs.language;
+    return readRoundedWhole(state.windows->askText(textOf(language, Text::ImportFactorTitle),
+                                                   textOf(language, Text::ImportFactorMessage), factorDefault));
+}
+
 void tell(AppState& state, Text problem, const std::string& path)
 {
     state.windows->showMessage("Polyquill", textOf(state.prefs.language, problem, {path}));
@@ -135,11 +143,13 @@ bool saveAs(AppState& state, const std::string& path)
     recordChange(state);
     if (const int32_t reason = replaceFile(path, writeMeshBytes(state.mesh)); reason != 0) {
         const std::string why = writeReasonInLanguage(state.prefs.language, reason);
-        state.windows->showMessage("Save", textOf(state.prefs.language, Text::WriteFailed, {path, why}));
+        state.windows->showMessage(textOf(state.prefs.language, Text::SaveTitle),
+                                   textOf(state.prefs.language, Text::WriteFailed, {path, why}));
         return false;
     }
     state.currentFileName = path;
     markDocumentSaved(state);
+    rememberRecentFile(state, path);
     rememberMeshTexture(state);
     return true;
 }
@@ -213,11 +223,12 @@ void mergeAscFile(AppState& state, const std::string& path)
 // "Import..." after its dialog: the reduction factor, then the file through the helper.
 void importFile(AppState& state, const std::string& path)
 {
-    const int32_t factor = askReductionFactor(state);
+    const int32_t factor = askImportFactor(state);
     if (factor == 0) return;
     const auto imported = importThroughHelper(path, factor);
     if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported)) {
-        state.windows->showMessage("Import", importProblemText(state.prefs.language, path, *problem));
+        state.windows->showMessage(textOf(state.prefs.language, Text::ImportTitle),
+                                   importProblemText(state.prefs.language, path, *problem));
         return;
     }
     // Shared with the mesh's own vertices as a merged native file would be.
@@ -256,6 +267,7 @@ void cmdOpen(AppState& state)
     // One step with the new name: undoing an Open gives back the old file's name too.
     recordChange(state);
     markDocumentSaved(state);
+    rememberRecentFile(state, path);
     loadTextureForMesh(state, path);
 }
 
@@ -301,7 +313,8 @@ void cmdExport(AppState& state)
     if (path.empty() || !mayReplace(state, path)) return;
     const ExportProblem problem = exportThroughHelper(state.mesh, path, state.textureFileName);
     if (problem.what != ExportFailure::None)
-        state.windows->showMessage("Export", textOf(state.prefs.language, Text::WriteFailed,
+        state.windows->showMessage(textOf(state.prefs.language, Text::ExportTitle),
+                                   textOf(state.prefs.language, Text::WriteFailed,
                                                     {path, exportProblemInLanguage(state.prefs.language, problem)}));
 }
 
@@ -319,6 +332,8 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
     }
     // Read as Merge ASC and Import read them, into a document without a name,
     // so that Save asks rather than write the native format over the file.
+    state.currentFileName.clear();
+    renameDocument(state.history, state.currentFileName);
     if (isImportName(path))
         importFile(state, path);
     else

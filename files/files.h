@@ -331,11 +331,16 @@ Preferences readPreferencesText(std::string_view text);
 // False, with prefs unchanged, when the file cannot be opened.
 bool readPreferences(Preferences& prefs, const std::string& path);
 bool writePreferences(const Preferences& prefs, const std::string& path);
+// The interface language the user's locale asks for: the first of LC_ALL,
+// LC_MESSAGES and LANG that is set and not empty, by its language code
+// ("de_DE.UTF-8", "en", "fr_CA"): 1 for en, 2 for fr, 0 German otherwise.
+int32_t languageFromLocale(std::string_view lcAll, std::string_view lcMessages, std::string_view lang);
 // Start-up read and later writes: "pref.txt" in the program's folder, so what
 // one run stores the next run finds wherever it was started from (the read
 // falls back to the working directory when the folder has none); where the
 // user may not write that folder (or its pref.txt), in userConfigFolder(),
-// the program's own then read only when the user has none. A failed write
+// the program's own then read only when the user has none; without any
+// pref.txt the language comes from the environment's locale. A failed write
 // is silent.
 void readPreferences(AppState& state);
 void writePreferences(const AppState& state);
@@ -469,9 +474,10 @@ bool cmdSave(AppState& state);
 bool cmdSaveAs(AppState& state);
 void cmdMerge(AppState& state);
 void cmdMergeAsc(AppState& state);
-// "Import...": the open dialog, the reduction-factor prompt, then the file
+// "Import...": the open dialog, its own reduction-factor prompt, then the file
 // read by importThroughHelper and merged as "Merge..." merges a native file;
-// a box titled "Import" says why when it could not be read.
+// a box titled "Import" says why when it could not be read. Its texts, and
+// Export's, follow the interface's language.
 void cmdImport(AppState& state);
 // "Export...": the save dialog, then exportThroughHelper with the chosen
 // texture; a box titled "Export" says why when nothing was written.
@@ -489,9 +495,11 @@ void rememberDialogStart(AppState& state);
 
 // ---- the Preferences dialog (files/preferences_dialog.cpp) ----------------------------
 
-// "Preferences": window 10 with the language list and the snap grid field,
-// modal until its close box is used; then language and snapGrid take the
-// dialog's values and true is returned, for the caller to write pref.txt and
-// build the menus and toolbar again in the new language. False, with nothing
-// changed, when the window could not be opened or went away unclosed.
+// "Preferences": window 10 with the language list, the snap grid field and a
+// Close button, modal until it or the close box is used. A language picked
+// in the list is applied at once (menus, toolbar, the dialog's texts); on
+// closing, language and snapGrid take the dialog's values and true is
+// returned, for the caller to write pref.txt and build the menus and toolbar
+// again. False, with the snap grid unchanged, when the window could not be
+// opened or went away unclosed.
 bool runPreferencesDialog(AppState& state);

@@ -11,6 +11,7 @@
 #include <new>
 
 #include <charconv>
+#include <cstdlib>
 
 namespace {
 
@@ -85,6 +86,15 @@ bool writePreferences(const Preferences& prefs, const std::string& path)
     return writeFileReplacing(path, std::as_bytes(std::span(text.data(), text.size()))).empty();
 }
 
+int32_t languageFromLocale(std::string_view lcAll, std::string_view lcMessages, std::string_view lang)
+{
+    const std::string_view locale = !lcAll.empty() ? lcAll : !lcMessages.empty() ? lcMessages : lang;
+    const std::string_view code = locale.substr(0, locale.find_first_of("_.@"));
+    if (code == "en") return 1;
+    if (code == "fr") return 2;
+    return 0;
+}
+
 void readPreferences(AppState& state)
 {
     // Where the program's folder takes no pref.txt, the user's own comes
@@ -92,8 +102,14 @@ void readPreferences(AppState& state)
     if (!programFolderTakesPreferences(state) && readPreferences(state.prefs, userPreferencesPath())) return;
     // The working directory is asked only when the program's folder has none,
     // as for a pref.txt kept in the folder the program is started from.
-    if (!readPreferences(state.prefs, state.programDirectory + std::string(preferencesFileName)))
-        readPreferences(state.prefs, std::string(preferencesFileName));
+    if (readPreferences(state.prefs, state.programDirectory + std::string(preferencesFileName)) ||
+        readPreferences(state.prefs, std::string(preferencesFileName)))
+        return;
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string_view(value ? value : "");
+    };
+    state.prefs.language = languageFromLocale(variable("LC_ALL"), variable("LC_MESSAGES"), variable("LANG"));
 }
 
 void writePreferences(const AppState& state)

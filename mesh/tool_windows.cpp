@@ -93,9 +93,10 @@ void autoTexCoordsCommand(AppState& state)
     WindowLayer& w = *state.windows;
     // A cancelled prompt answers the empty text: the command ends there and
     // every coordinate keeps its value.
-    const std::string min = w.askText("Minimum", "Give me the minimum of UV-coords", "0.0");
+    const int32_t language = state.prefs.language;
+    const std::string min = w.askText("Minimum", textOf(language, Text::UvMinimumMessage), "0.0");
     if (min.empty()) return;
-    const std::string max = w.askText("Maximum", "Give me the maximum of UV-coords", "0.0");
+    const std::string max = w.askText("Maximum", textOf(language, Text::UvMaximumMessage), "0.0");
     if (max.empty()) return;
     state.uvMin = readDecimalFloat(min);
     state.uvMax = readDecimalFloat(max);

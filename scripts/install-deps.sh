@@ -9,7 +9,7 @@ packages=(
     qt6-wayland weston xwayland
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libassimp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-eng
     libcli11-dev libx11-dev x11-utils python3 fonts-dejavu-core
 )
 

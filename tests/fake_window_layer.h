@@ -53,7 +53,8 @@ public:
     std::vector<Message> choices;  // text: the question, then "|" and each button
     std::vector<BarEntry> menu, toolbar;
     std::map<int32_t, S> tooltips;
-    std::map<int32_t, bool> menuEnabled, toolbarEnabled;
+    std::map<int32_t, bool> menuEnabled, toolbarEnabled, menuChecked, toolbarChecked;
+    std::string statusText;
     std::map<int32_t, std::pair<int32_t, int32_t>> images;  // slot -> size
     std::vector<DrawOp> drawing;
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
@@ -78,6 +79,7 @@ public:
     }
     FakeWindowLayer& pushControl(int32_t win, int32_t control, int32_t note) { return push(eventControl, win, 0, control, note); }
     FakeWindowLayer& pushKey(int32_t win, int32_t key, int32_t mods = 0) { return push(eventKeyDown, win, key, 0, 0, mods); }
+    FakeWindowLayer& pushDrop(int32_t win, const S& path) { return push(eventDropFiles, win), events.back().text = path, *this; }
 
     bool openWindow(int32_t n, const WindowSpec& spec) override { return windows[n] = Window{spec, false, {}}, true; }
     void showWindow(int32_t n) override { if (isWindowOpen(n)) windows[n].shown = true; }
@@ -91,6 +93,10 @@ public:
     }
     int32_t clientWidth(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.width : 0; }
     int32_t clientHeight(int32_t n) const override { return isWindowOpen(n) ? windows.at(n).spec.height : 0; }
+    WindowRect windowPlace(int32_t n) const override
+    { const WindowSpec* s = isWindowOpen(n) ? &windows.at(n).spec : nullptr; return s ? WindowRect{s->x, s->y, s->width, s->height} : WindowRect{}; }
+    void setWindowTitle(int32_t n, SV title) override { if (isWindowOpen(n)) windows[n].spec.title = S(title); }
+    void setStatusText(SV text) override { statusText = S(text); }
     float pixelRatio(int32_t) const override { return 1.0f; }
     CursorPos cursorPos(int32_t n) const override { return cursor.count(n) ? cursor.at(n) : CursorPos{}; }
     void setResizeHandler(std::function<void()> h) override { resizeHandler = std::move(h); }
@@ -144,14 +150,16 @@ public:
     void addMenuSeparator() override { menu.push_back({"separator", {}, -1, -1}); }
     void setMenuItemEnabled(int32_t id, bool on) override { if (menuEnabled.count(id)) menuEnabled[id] = on; }
     void setMenuItemShortcut(int32_t, SV) override {}
-    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(); }
+    void setMenuItemChecked(int32_t id, bool on) override { if (menuEnabled.count(id)) menuChecked[id] = on; }
+    void destroyMenuBar() override { menu.clear(), menuEnabled.clear(), menuChecked.clear(); }
     bool createToolbar() override { return !toolbarFails; }
     void addToolbarStandardButton(int32_t image, int32_t id) override { addButton("standard", image, id); }
     void addToolbarIconButton(int32_t slot, int32_t id) override { addButton("icon", slot, id); }
     void addToolbarSeparator() override { toolbar.push_back({"separator", {}, -1, -1}); }
     void setToolbarTooltip(int32_t id, SV text) override { tooltips[id] = S(text); }
     void setToolbarButtonEnabled(int32_t id, bool on) override { if (toolbarEnabled.count(id)) toolbarEnabled[id] = on; }
-    void destroyToolbar() override { toolbar.clear(), tooltips.clear(), toolbarEnabled.clear(); }
+    void setToolbarButtonChecked(int32_t id, bool on) override { if (toolbarEnabled.count(id)) toolbarChecked[id] = on; }
+    void destroyToolbar() override { toolbar.clear(), tooltips.clear(), toolbarEnabled.clear(), toolbarChecked.clear(); }
     bool readPlatformImage(const S&, RgbImage& out) const override { return out = RgbImage{}, false; }
     bool loadImage(int32_t slot, const S& file) override { return imageFiles.count(file) && (images[slot] = imageFiles[file], 1); }
     void setImage(int32_t slot, const RgbImage& image) override { images[slot] = {image.width, image.height}; }

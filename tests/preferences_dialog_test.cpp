@@ -55,16 +55,17 @@ TEST_F(PreferencesDialog, ShowsLanguagesAndSnapGridTakesThemOnClosingAndKeepsInF
         EXPECT_EQ(state.prefs.language, shown) << "closing takes the shown item";
     }
     EXPECT_EQ(std::tie(seen.spec.width, seen.spec.height, seen.spec.style, seen.spec.placement),
-              std::make_tuple(200, 50, WindowStyle::Tool, WindowPlacement::CentreOverActive));
+              std::make_tuple(200, 80, WindowStyle::Tool, WindowPlacement::CentreOverActive));
     EXPECT_TRUE(seen.shown);
     EXPECT_EQ(activeWhileWaiting, windowPreferences);
-    ASSERT_EQ(seen.gadgets.size(), 3u);
+    ASSERT_EQ(seen.gadgets.size(), 4u);
     const std::vector<std::string> languages{"German", "English", "French"};
     for (const auto& [id, g] : seen.gadgets)
         EXPECT_EQ(g.items, g.kind == "combo" ? languages : std::vector<std::string>{});
     EXPECT_EQ(gadget("combo"), std::make_tuple("", 0, 0, 0, 200, 80));
     EXPECT_EQ(gadget("static"), std::make_tuple("Snap-Grid:", std::get<1>(gadget("static")), 0, 30, 100, 20));
     EXPECT_EQ(gadget("text"), std::make_tuple("0.500000", std::get<1>(gadget("text")), 100, 30, 100, 20));
+    EXPECT_EQ(std::get<0>(gadget("button")), "Schließen");
     EXPECT_FALSE(fake.isWindowOpen(windowPreferences));
     EXPECT_EQ(fake.active, windowMain);
 
@@ -92,4 +93,26 @@ TEST_F(PreferencesDialog, ShowsLanguagesAndSnapGridTakesThemOnClosingAndKeepsInF
     };
     EXPECT_FALSE(runPreferencesDialog(state));
     EXPECT_EQ(std::pair(state.prefs.language, fake.active), std::pair(2, windowMain));
+}
+
+TEST_F(PreferencesDialog, APickedLanguageIsAppliedAtOnceAndCloseEndsTheDialog)
+{
+    constexpr int32_t list = 1, closeButton = 4;
+    buildMenuAndToolbar(state);
+    std::string menuWhileOpen;
+    fake.onIdle = [&, step = 0](FakeWindowLayer& f) mutable {
+        if (step++ == 0) {  // English picked; a click elsewhere with the button's id does nothing
+            f.windows[windowPreferences].gadgets[list].selection = 1;
+            f.pushControl(windowPreferences, list, notifyChange).pushControl(windowTriangles, closeButton, notifyClicked);
+        } else if (step == 2) {
+            seen = f.windows[windowPreferences], menuWhileOpen = f.menu[0].text;
+            f.pushControl(windowPreferences, closeButton, notifyClicked);
+        }
+    };
+    EXPECT_TRUE(runPreferencesDialog(state));
+    EXPECT_EQ(menuWhileOpen, "File");
+    EXPECT_EQ(fake.tooltips[cmdDeleteVertex], "delete vertex");
+    EXPECT_EQ(seen.spec.title, "Preferences");
+    EXPECT_EQ(std::get<0>(gadget("button")), "Close");
+    EXPECT_FALSE(fake.isWindowOpen(windowPreferences));
 }

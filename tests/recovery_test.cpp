@@ -123,6 +123,7 @@ struct Recovery : ::testing::Test {
         ::setenv("XDG_STATE_HOME", home.c_str(), 1);
         ::setenv("POLYQUILL_RECOVERY_SECONDS", "0", 1);
         ::setenv("TZ", "UTC", 1);
+        ::setenv("LC_ALL", "en_GB", 1);  // a start without pref.txt speaks the locale's language
         ::tzset();
         fake.attach(state);
         state.prefs.language = 1;
@@ -131,6 +132,7 @@ struct Recovery : ::testing::Test {
     {
         ::unsetenv("XDG_STATE_HOME");
         ::unsetenv("POLYQUILL_RECOVERY_SECONDS");
+        ::unsetenv("LC_ALL");
         fs::remove_all(home);
     }
     std::string ownCopy() const { return recoveryCopyPath(folder, ::getpid()); }

@@ -180,6 +180,22 @@ TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
     EXPECT_TRUE(findPixels(f.draw(mesh), exactly(yellow)).empty());
 }
 
+// Keeping proportions, a vertex is drawn where the mapping puts it, not where stretching would.
+TEST(Render, KeepingProportionsDrawsAUnitAsManyPixelsAcrossAsDown)
+{
+    Mesh mesh;
+    addVertex(mesh, 0.5f, 0.5f, 0.0f, 1);
+    for (const float width : {248.0f, 150.0f}) {
+        ViewFixture f(ViewKind::Front, static_cast<int32_t>(width));
+        PQ_REQUIRE_GL(f.gl);
+        const RgbImage image = f.draw(mesh, {.keepProportions = true});
+        const ViewPoint at = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {.keepProportions = true});
+        const ViewPoint stretched = modelToScreen(ViewKind::Front, {0.5f, 0.5f}, width, 198, {});
+        EXPECT_FALSE(near(image, red, static_cast<int>(at.a), static_cast<int>(at.b)).empty()) << width;
+        EXPECT_TRUE(near(image, red, static_cast<int>(stretched.a), static_cast<int>(stretched.b)).empty()) << width;
+    }
+}
+
 TEST(Render, ThreeDViewShowsTheTextureTintedWhenSelectedCullsCounterClockwiseAndScalesByZoom)
 {
     ViewFixture f(ViewKind::ThreeD);

@@ -41,24 +41,28 @@ struct Shell : ::testing::Test {
 TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
 {
     state.programDirectory = "/opt/pq/";
-    for (const char* icon : {"toolbar_15", "toolbar_13", "toolbar_09"}) windows.imageFiles["/opt/pq/Images/" + std::string(icon) + ".ico"] = {16, 16};
+    for (const char* icon : {"toolbar_15", "toolbar_13", "toolbar_09", "toolbar_19"})
+        windows.imageFiles["/opt/pq/Images/" + std::string(icon) + ".ico"] = {16, 16};
     rebuild(0);
     EXPECT_EQ(bars(), "Datei=-1,Neu=0,Öffnen...=1,Speichern=2,Speichern unter...=3,Einfügen...=4,---,ASC einfügen=5,"
                       "Importieren...=28,Exportieren...=29,---,Einstellungen=6,---,Beenden=7,Bearbeiten=-1,Rückgängig=26,"
                       "Wiederherstellen=27,Alles zeigen=30,---,Position festlegen...=40,---,Textur aus Front projizieren=41,"
-                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,Netz=-1,Alles auswählen=70,"
-                      "Nichts auswählen=71,Auswahl umkehren=72,---,Duplizieren=73,Spiegeln...=74,Extrudieren...=75,"
-                      "Verschweißen...=76,---,Quader einfügen...=77,Ebene einfügen...=78,Zylinder einfügen...=79,"
-                      "Kegel einfügen...=80,Kugel einfügen...=81,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3s8,|,9s5,10i10,11i11,12i12,13i13,14i14,|,"
-                      "15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,25i25,|,8s11,");
+                      "Textur aus Side projizieren=42,Textur aus Top projizieren=43,---,Proportionen beibehalten=54,"
+                      "Netz=-1,Alles auswählen=70,Nichts auswählen=71,Auswahl umkehren=72,---,Duplizieren=73,Spiegeln...=74,"
+                      "Extrudieren...=75,Verschweißen...=76,---,Quader einfügen...=77,Ebene einfügen...=78,"
+                      "Zylinder einfügen...=79,Kegel einfügen...=80,Kugel einfügen...=81,Hilfe=-1,Über=8,0s6,1s7,2s8,|,3i3,|,"
+                      "9s5,10i10,11i11,12i12,13i13,14i14,|,15i15,|,16i16,17i17,|,18i18,19i19,20i20,21s5,22i22,23i23,24i24,"
+                      "25i25,|,8s11,");
     EXPECT_EQ(windows.tooltips.size(), 22u);
     EXPECT_EQ(std::pair(windows.tooltips[cmdScale], windows.tooltips[cmdRotate]), std::pair(std::string("redimensionieren"), std::string("rotieren")));
     // Icons come from the program folder into their commands' slots; a missing one leaves the button bare.
-    EXPECT_EQ(windows.images, (std::map<int32_t, std::pair<int32_t, int32_t>>{
+    // A drawn icon missing for a command with a standard image gives that image.
+    EXPECT_EQ(windows.images, (std::map<int32_t, std::pair<int32_t, int32_t>>{{cmdSaveAs, {16, 16}},
                                   {cmdScale, {16, 16}}, {cmdTriangleList, {16, 16}}, {cmdFlipTriangle, {16, 16}}}));
     for (const auto& [language, text] : {std::pair{2, "Tout afficher"}, std::pair{7, "Alles zeigen"}}) {
         rebuild(language);
         EXPECT_EQ(windows.menu[17].text, text);
+        EXPECT_EQ(windows.menu[25].text, textOf(language, Text::KeepProportions));
     }
     EXPECT_EQ(windows.tooltips[cmdAutoTextureCoords], "automatische Texturekoordinatensetzung");
     EXPECT_TRUE(uiTextOf(state.uiText, 1, uiMessageCount).empty() && uiTextOf(state.uiText, 1, -1).empty());
@@ -73,12 +77,13 @@ TEST_F(Shell, MenusToolbarAndTooltipsInEachLanguage)
 // Every added text exists in all three languages, with the same placeholders in each.
 TEST(Texts, EveryAddedTextInEachLanguageWithTheSamePlaceholders)
 {
+    const std::initializer_list<std::string_view> arguments{"<1>", "<2>", "<3>", "<4>", "<5>"};
     for (int32_t t = 0; t < static_cast<int32_t>(Text::count); ++t) {
-        const std::string english = textOf(1, static_cast<Text>(t), {"<1>", "<2>", "<3>"});
+        const std::string english = textOf(1, static_cast<Text>(t), arguments);
         for (int32_t language : {0, 2}) {
-            const std::string other = textOf(language, static_cast<Text>(t), {"<1>", "<2>", "<3>"});
+            const std::string other = textOf(language, static_cast<Text>(t), arguments);
             EXPECT_NE(other, english) << "text " << t << " in language " << language;
-            for (const char* argument : {"<1>", "<2>", "<3>"})
+            for (const std::string_view argument : arguments)
                 EXPECT_EQ(other.find(argument) == std::string::npos, english.find(argument) == std::string::npos) << t;
             EXPECT_EQ(other.find('%'), std::string::npos) << t;
         }
@@ -86,7 +91,7 @@ TEST(Texts, EveryAddedTextInEachLanguageWithTheSamePlaceholders)
     EXPECT_EQ(textOf(1, Text::WriteFailed, {"a%2"}), "The file could not be written:\na%2\n%2");
 }
 
-TEST_F(Shell, ChoosingAToolGreysOnlyItsButtonAndRebuildingResetsIt)
+TEST_F(Shell, ChoosingAToolChecksOnlyItsButtonAndRebuildingResetsIt)
 {
     buildMenuAndToolbar(state);
     const std::array<int32_t, 4> tools{cmdToolCreateVertex, cmdToolMoveVertex, cmdToolSelectVertex, cmdToolCreateTriangle};
@@ -94,12 +99,13 @@ TEST_F(Shell, ChoosingAToolGreysOnlyItsButtonAndRebuildingResetsIt)
     for (const int32_t mode : {MoveVertex, CreateTriangle, SelectVertex, CreateVertex, MoveVertex}) {
         runCommand(state, tools[static_cast<size_t>(mode)]);
         EXPECT_EQ(state.toolMode, mode);
-        for (int32_t m = 0; m < 4; ++m) EXPECT_EQ(windows.toolbarEnabled[tools[static_cast<size_t>(m)]], m != mode) << mode;
+        for (int32_t m = 0; m < 4; ++m) EXPECT_EQ(windows.toolbarChecked[tools[static_cast<size_t>(m)]], m == mode) << mode;
+        for (const int32_t tool : tools) EXPECT_TRUE(windows.toolbarEnabled[tool]) << "never greyed";
     }
     EXPECT_EQ(state.mesh.pendingCorner, 2) << "a triangle under construction is kept";
     rebuild(0);
     EXPECT_EQ(state.toolMode, CreateVertex);
-    EXPECT_FALSE(windows.toolbarEnabled[cmdToolCreateVertex]);
+    EXPECT_TRUE(windows.toolbarChecked[cmdToolCreateVertex]);
     for (const bool enabled : {false, true}) {
         setSaveEnabled(state, enabled);
         EXPECT_EQ(windows.menuEnabled[cmdSave], enabled);

@@ -1,5 +1,6 @@
-// Start-up, the main-loop pass, redrawing, the view layout and the ends of the
-// program, run against the scripted window layer.
+// Start-up, the main-loop pass, redrawing, the view layout, the main window's
+// title, status line, recent files, drops, remembered place and toggle, and the
+// ends of the program, run against the scripted window layer.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -21,15 +22,15 @@ namespace {
 
 std::array<float, 4> fields(ViewMouse m) { return {m.x, m.y, m.dx, m.dy}; }
 
-// Each test starts in a fresh folder that is both the working directory and
-// the program's folder (pref.txt is read and written there).
+// Each test starts in a fresh folder, the working directory and the program's
+// folder (pref.txt is there), with a fresh state folder of its own (recovery
+// copies, remembered settings): nothing remembered from an earlier test.
 struct Loop : ::testing::Test {
-    FakeWindowLayer windows;
-    AppState state;
+    FakeWindowLayer windows, again;
+    AppState state, next;
     std::filesystem::path startDirectory = std::filesystem::current_path();
     std::string folder = makeTestFolder("shell_loop") + "/", stateFolder = makeTestFolder("shell_loop_state");
 
-    // Recovery copies and remembered settings go into a test folder of their own.
     void SetUp() override { std::filesystem::current_path(folder), ::setenv("XDG_STATE_HOME", stateFolder.c_str(), 1); }
     void TearDown() override { std::filesystem::current_path(startDirectory), ::unsetenv("XDG_STATE_HOME"); }
     void start(FakeWindowLayer& layer, AppState& s, const std::vector<std::string>& arguments = {})
@@ -41,6 +42,15 @@ struct Loop : ::testing::Test {
     {
         std::ostringstream text;
         return (text << std::ifstream(folder + "pref.txt", std::ios::binary).rdbuf()) ? text.str() : "(none)";
+    }
+    std::string title() const { return windows.windows.at(windowMain).spec.title; }
+    // A file of one triangle whose first corner is at (x, 0, 0).
+    std::string meshFile(const std::string& name, float x = 0.0f)
+    {
+        Mesh mesh;
+        addVertex(mesh, x, 0, 0), addVertex(mesh, 0.5f, 0, 0), addVertex(mesh, 0, 0.5f, 0), addTriangle(mesh, 0, 1, 2);
+        EXPECT_EQ(saveMeshFile(mesh, folder + name), "");
+        return folder + name;
     }
     std::vector<int32_t> viewPlaces() const  // x, y, width and height of each view
     {
@@ -64,7 +74,8 @@ TEST_F(Loop, StartUpOpensTheWindowsReadsPrefsAndLoadsTheCommandLineFile)
 
     const WindowSpec& main = windows.windows.at(windowMain).spec;
     EXPECT_EQ(std::tie(main.title, main.style, main.placement, main.width, main.height),
-              std::make_tuple("Polyquill - Editor v. 1.1", WindowStyle::Main, WindowPlacement::CentreOnScreen, 500, 425));
+              std::make_tuple("Polyquill - Editor v. 1.1 - far away.pq", WindowStyle::Main, WindowPlacement::CentreOnScreen,
+                              500, 425));
     EXPECT_EQ(viewPlaces(), (std::vector<int32_t>{0, 25, 248, 198, 250, 25, 250, 198, 0, 225, 248, 198, 250, 225, 250, 198}));
     for (const auto& [number, window] : windows.windows) EXPECT_TRUE(window.shown) << number;
     EXPECT_EQ(windows.activeWindow(), windowMain);
@@ -120,8 +131,6 @@ TEST_F(Loop, OldOpenGLWarnsOnceAndTheWarningIsRemembered)
     EXPECT_EQ(windows.messages[1].title + ": " + windows.messages[1].text,
               "GFX-Card Info: Hardware: Old Card\nDeveloper: Old Vendor\nOpenGL-Version: 1.4.0 - Build 7.14.10.4906");
     EXPECT_EQ(prefFile(), "0\r\n0.000000\r\n1\r\n") << "the warning is remembered at once";
-    FakeWindowLayer again;
-    AppState next;
     again.glVersion = windows.glVersion;
     start(again, next);
     EXPECT_TRUE(again.messages.empty());
@@ -294,4 +303,117 @@ TEST_F(Loop, ShutDownClosesEveryWindowAndWritesPrefTxtOnlyWithAStartText)
     EXPECT_EQ(std::pair(prefFile(), windows.windows.size()), std::pair(std::string("(none)"), size_t{0}));
     shutDown(state);
     EXPECT_EQ(prefFile(), "0\r\n0.000000\r\n0\r\n/data/ship.pq");
+}
+
+TEST_F(Loop, TheTitleNamesTheFileAndMarksUnsavedWork)
+{
+    const std::string editor = "Polyquill - Editor v. 1.1";
+    windows.fileAnswers = {meshFile("cube.pq")};
+    start(windows, state);
+    EXPECT_EQ(title(), editor);
+    windows.push(eventCommand, windowMain, cmdOpen).push(eventLeftDown, windowFront, mkLButton);
+    settle(windows, state);
+    EXPECT_EQ(title(), editor + " - cube.pq *");
+    windows.choiceAnswers = {0};  // saved without the new vertex, which is in no triangle
+    windows.pushKey(windowFront, 'S', mkControl);
+    settle(windows, state);
+    EXPECT_EQ(title(), editor + " - cube.pq");
+    windows.choiceAnswers = {1};  // New discards and leaves no name
+    windows.push(eventLeftDown, windowFront, mkLButton).push(eventCommand, windowMain, cmdNew);
+    settle(windows, state);
+    EXPECT_EQ(title(), editor);
+}
+
+TEST_F(Loop, TheStatusLineCountsTheMeshAndShowsThePointUnderTheCursor)
+{
+    start(windows, state);
+    addVertex(state.mesh, 0, 0, 0, 1), addVertex(state.mesh, 1, 0, 0), addVertex(state.mesh, 0, 1, 0);
+    addTriangle(state.mesh, 0, 1, 2).selected = 1;
+    addTriangle(state.mesh, 0, 1, 2);
+    state.mesh.pendingCorner = 1;  // the second is under construction: not counted
+    markMeshChanged(state, allViews);
+    windows.cursor[windowFront] = {186, 74};
+    windows.push(eventMouseMove, windowFront);
+    settle(windows, state);
+    EXPECT_EQ(windows.statusText, "3 Vertices (1 gewählt), 1 Triangles (1 gewählt)\tFront: x 0.500, y 0.253");
+    runCommand(state, cmdDeleteVertex);
+    windows.cursor[windowTop] = {124, 0};
+    windows.push(eventMouseMove, windowTop);
+    settle(windows, state);
+    EXPECT_EQ(windows.statusText, "2 Vertices (0 gewählt), 0 Triangles (0 gewählt)\tTop: x 0.000, z -1.000");
+    windows.cursor[windowSide] = {125, 99};
+    windows.push(eventMouseWheel, windowSide, -wheelNotch).push(eventMouseWheel, windowSide, -wheelNotch);
+    settle(windows, state);
+    EXPECT_TRUE(windows.statusText.ends_with("\tSide: z 0.00, y 0.00")) << "fewer decimals zoomed out";
+    windows.push(eventMouseLeave, windowSide);
+    settle(windows, state);
+    EXPECT_TRUE(windows.statusText.ends_with("\t")) << "no point once the cursor left";
+    EXPECT_EQ(coordinateText(-0.0001f, 0.01f), "0.00");
+    EXPECT_EQ(coordinateText(0.25f, 1e-12f), "0.250000000");
+}
+
+TEST_F(Loop, RecentFilesAreRememberedNewestFirstAndOpenAsTheCommandLineDoes)
+{
+    start(windows, state);
+    std::vector<std::string> files;
+    for (const char* name : {"a.pq", "b.pq", "c.pq", "d.pq", "e.pq"})
+        windows.fileAnswers.push_back(files.emplace_back(meshFile(name, static_cast<float>(files.size()))));
+    windows.fileAnswers.push_back(files[2]);
+    for (size_t i = 0; i < 6; ++i) runCommand(state, cmdOpen);
+    EXPECT_EQ(recentFiles(state), (std::vector{files[2], files[4], files[3], files[1]}));
+    EXPECT_EQ(windows.menu[14].text, "4 " + files[1]) << "after Export... and a separator";
+    loadUserState(next);
+    EXPECT_EQ(recentFiles(next), recentFiles(state)) << "remembered for the next run";
+    runCommand(state, cmdRecentFile1 + 2);
+    EXPECT_EQ(state.mesh.vertices[0].x, 3.0f);
+    EXPECT_EQ(recentFiles(state).front(), files[3]);
+    std::filesystem::remove(files[1]);
+    runCommand(state, cmdRecentFile4);
+    EXPECT_EQ(windows.messages.back().text, "Die Datei " + files[1] + " kann nicht gelesen werden");
+    EXPECT_EQ(state.currentFileName, files[3]) << "the document is kept";
+    windows.fileAnswers = {folder + "f.pq"};
+    runCommand(state, cmdSaveAs);
+    EXPECT_EQ(recentFiles(state).front(), folder + "f.pq");
+}
+
+TEST_F(Loop, ADroppedFileOpensAsTheCommandLineDoesAfterTheQuestion)
+{
+    start(windows, state);
+    const std::string file = meshFile("dropped.pq", 0.25f);
+    addVertex(state.mesh, 9, 9, 9);
+    windows.choiceAnswers = {2, 1};  // Cancel, then Discard
+    windows.pushDrop(windowFront, file);
+    settle(windows, state);
+    EXPECT_EQ(state.mesh.vertices.size(), 1u);
+    windows.pushDrop(windowMain, file).pushDrop(windowMain, folder);
+    settle(windows, state);
+    EXPECT_EQ(state.mesh.vertices[0].x, 0.25f);
+    EXPECT_EQ(windows.messages.size(), 1u) << "a folder is no file to open";
+}
+
+TEST_F(Loop, KeepProportionsThePlaceAndWithoutPrefTxtTheLocaleAreTakenAtStart)
+{
+    for (const std::string& junk : std::vector<std::string>{"", "10 20 640", "10 20 640 480 1", "10  20 640 480",
+             "10 20 99 480", "10 20 640 4800000000", "10 -200000 640 480", "10 20 640 480\n", {"\0\xff 2 3 4", 8}})
+        EXPECT_FALSE(readWindowPlace(junk)) << junk;
+    EXPECT_EQ(languageFromLocale("", "fr", "en_GB.UTF-8"), 2);
+    EXPECT_EQ(languageFromLocale("de_AT@euro", "fr", "en"), 0);
+    EXPECT_EQ(languageFromLocale("english", "", ""), 0);
+    ::setenv("LANG", "en_GB.UTF-8", 1);
+    start(windows, state);
+    EXPECT_EQ(windows.menu[0].text, "File");
+    windows.push(eventCommand, windowMain, cmdKeepProportions);
+    settle(windows, state);
+    EXPECT_TRUE(windows.menuChecked[cmdKeepProportions]);
+    windows.setWindowGeometry(windowMain, 30, -40, 640, 480);
+    releaseWindows(state);
+    std::ofstream(folder + "pref.txt") << "2";
+    start(again, next);
+    ::setenv("LANG", "C", 1);
+    EXPECT_TRUE(next.camera.keepProportions);
+    EXPECT_TRUE(again.menuChecked[cmdKeepProportions]);
+    EXPECT_EQ(again.menu[0].text, "Fichier") << "pref.txt's language wins";
+    const WindowSpec& main = again.windows.at(windowMain).spec;
+    EXPECT_EQ(main.placement, WindowPlacement::At);
+    EXPECT_EQ(windowPlaceText({main.x, main.y, main.width, main.height}), "30 -40 640 480");
 }

@@ -90,3 +90,19 @@ std::string makeTestFolder(const std::string& name)
     std::filesystem::create_directories(folder);
     return folder.string();
 }
+
+namespace {
+
+// Remembered settings go to this process's own folder; the first language's locale is C.
+struct PrivateUserFolders {
+    std::string folder = makeTestFolder("user_folders");
+    PrivateUserFolders()
+    {
+        ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        ::unsetenv("LC_ALL"), ::unsetenv("LC_MESSAGES"), ::setenv("LANG", "C", 1);
+    }
+    ~PrivateUserFolders() { std::error_code error; std::filesystem::remove_all(folder, error); }
+} const privateUserFolders;
+
+}  // namespace

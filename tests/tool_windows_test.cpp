@@ -194,6 +194,9 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     for (const auto& p : fake.prompts) seen += p.title + '|' + p.message + '|' + p.defaultText + '|';
     EXPECT_EQ(seen.substr(seen.size() / 5 * 3), "Minimum|Give me the minimum of UV-coords|0.0|Maximum|Give me the maximum of UV-coords|0.0|");
     EXPECT_EQ(fake.prompts.size(), 5u) << "no question after a cancel";
+    fake.promptAnswers = {""};
+    state.prefs.language = 0, autoTexCoordsCommand(state), state.prefs.language = 1;
+    EXPECT_EQ(fake.prompts.back().message, "Kleinste UV-Koordinate eingeben") << "German in German";
     EXPECT_EQ(std::pair(state.uvMin, state.uvMax), std::pair(0.0f, 3.0f));
     for (size_t i = 0; i < 3; ++i)  // every other triangle takes the other half of the square
         EXPECT_EQ(std::pair(state.mesh.triangles[i].u, state.mesh.triangles[i].v),

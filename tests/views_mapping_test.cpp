@@ -107,8 +107,8 @@ TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)
     for (int i = 0; i < 100; ++i) zoomOrthoAt(c, ViewKind::Top, 10, 10, 248, 198, 0.5f);
     EXPECT_EQ(c.orthoZoom, minOrthoZoom);
     EXPECT_TRUE(std::isfinite(c.panX) && std::isfinite(c.panZ));
-    EXPECT_EQ(orthoProjectionScale(c).z, minOrthoZoom) << "zoomed out, the depth slab widens";
-    EXPECT_EQ(orthoProjectionScale({.orthoZoom = 4}).z, 1.0f) << "zoomed in, it stays";
+    EXPECT_EQ(orthoProjectionScale(c, 1.0f).z, minOrthoZoom) << "zoomed out, the depth slab widens";
+    EXPECT_EQ(orthoProjectionScale({.orthoZoom = 4}, 1.0f).z, 1.0f) << "zoomed in, it stays";
 
     Mesh mesh;
     for (const Vec3 p : {Vec3{100, 40, -7}, Vec3{130, 52, -1}, Vec3{110, 45, -30}}) addVertex(mesh, p.x, p.y, p.z);
@@ -126,4 +126,26 @@ TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)
     EXPECT_EQ(c, (ViewCamera{.panX = -100, .panY = -40, .panZ = 7})) << "a single point keeps the start scale";
     frameMesh(c, Mesh{});
     EXPECT_EQ(c, ViewCamera{});
+}
+
+TEST(Mapping, KeepingProportionsGivesAUnitAsManyPixelsAcrossAsDown)
+{
+    const ViewCamera kept{.orthoZoom = 2, .keepProportions = true};
+    EXPECT_EQ(ab(orthoScale(kept, 248, 198)), (std::array{2 * (198.0f / 248), 2.0f}));
+    EXPECT_EQ(ab(orthoScale(kept, 150, 198)), (std::array{2.0f, 2 * (150.0f / 198)}));
+    EXPECT_FLOAT_EQ(orthoProjectionScale(kept, 248.0f / 198).x, orthoScale(kept, 248, 198).a);
+    // 99 pixels a unit both ways in a 248 x 198 view at the start zoom.
+    const ViewCamera start{.keepProportions = true};
+    EXPECT_EQ(ab(modelToScreen(ViewKind::Front, {0.5f, 0.5f}, 248, 198, start)), (std::array{173.5f, 49.5f}));
+    EXPECT_FLOAT_EQ(pickDistance({5.9f / 99, 0}, {0, 0}, 248, 198, start), 5.9f);
+    for (ViewKind v : orthoKinds) {
+        ViewCamera c{.panX = 0.125f, .panY = -0.5f, .panZ = 0.75f, .orthoZoom = 0.37f, .keepProportions = true};
+        const ViewPoint px = modelToScreen(v, screenToModel(v, 31, 170, 248, 198, c), 248, 198, c);
+        EXPECT_NEAR(px.a, 31, 1e-3);
+        EXPECT_NEAR(px.b, 170, 1e-3);
+        const ViewPoint under = screenToModel(v, 200, 40, 150, 198, c);
+        zoomOrthoAt(c, v, 200, 40, 150, 198, wheelZoomFactor);
+        EXPECT_NEAR(screenToModel(v, 200, 40, 150, 198, c).a, under.a, 1e-5);
+        EXPECT_NEAR(screenToModel(v, 200, 40, 150, 198, c).b, under.b, 1e-5);
+    }
 }

@@ -32,10 +32,10 @@ ViewPoint pixelToClip(float mx, float my, float width, float height)
     return {halfW != 0.0f ? (mx - halfW) / halfW : 0.0f, halfH != 0.0f ? (my - halfH) / halfH : 0.0f};
 }
 
-// The pan that puts model point p of a view under clip point (u, w) at the camera's zoom.
-void panToShow(ViewCamera& c, ViewKind view, ViewPoint clip, ViewPoint p)
+// The pan that puts model point p of a view under clip point (u, w) at the view's scale.
+void panToShow(ViewCamera& c, ViewKind view, ViewPoint clip, ViewPoint p, ViewPoint scale)
 {
-    const float u = clip.a / c.orthoZoom, w = clip.b / c.orthoZoom;
+    const float u = clip.a / scale.a, w = clip.b / scale.b;
     switch (view) {
     case ViewKind::Front: c.panX = u - p.a; c.panY = -w - p.b; break;
     case ViewKind::Side: c.panZ = u - p.a; c.panY = -w - p.b; break;
@@ -50,7 +50,8 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
                         const ViewCamera& c)
 {
     const ViewPoint clip = pixelToClip(mx, my, width, height);
-    const float u = clip.a / c.orthoZoom, w = clip.b / c.orthoZoom;
+    const ViewPoint scale = orthoScale(c, width, height);
+    const float u = clip.a / scale.a, w = clip.b / scale.b;
     switch (view) {
     case ViewKind::Front: return {u - c.panX, -w - c.panY};
     case ViewKind::Side: return {u - c.panZ, -w - c.panY};
@@ -71,12 +72,21 @@ ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, c
     case ViewKind::Top: u = p.a + c.panX; w = p.b + c.panZ; break;
     case ViewKind::ThreeD: break;
     }
-    return {(1.0f + c.orthoZoom * u) * width / 2.0f, (1.0f + c.orthoZoom * w) * height / 2.0f};
+    const ViewPoint scale = orthoScale(c, width, height);
+    return {(1.0f + scale.a * u) * width / 2.0f, (1.0f + scale.b * w) * height / 2.0f};
 }
 
-Vec3 orthoProjectionScale(const ViewCamera& c)
+ViewPoint orthoScale(const ViewCamera& c, float width, float height)
 {
-    return {c.orthoZoom, c.orthoZoom, std::min(c.orthoZoom, 1.0f)};
+    if (!c.keepProportions || !(width > 0.0f) || !(height > 0.0f)) return {c.orthoZoom, c.orthoZoom};
+    const float shorter = std::min(width, height);
+    return {c.orthoZoom * (shorter / width), c.orthoZoom * (shorter / height)};
+}
+
+Vec3 orthoProjectionScale(const ViewCamera& c, float aspect)
+{
+    const ViewPoint scale = orthoScale(c, aspect, 1.0f);
+    return {scale.a, scale.b, std::min(c.orthoZoom, 1.0f)};
 }
 
 void zoomOrthoAt(ViewCamera& c, ViewKind view, float mx, float my, float width, float height, float factor)
@@ -84,7 +94,7 @@ void zoomOrthoAt(ViewCamera& c, ViewKind view, float mx, float my, float width, 
     if (view == ViewKind::ThreeD || !std::isfinite(factor) || factor <= 0.0f) return;
     const ViewPoint under = screenToModel(view, mx, my, width, height, c);
     c.orthoZoom = std::clamp(c.orthoZoom * factor, minOrthoZoom, maxOrthoZoom);
-    panToShow(c, view, pixelToClip(mx, my, width, height), under);
+    panToShow(c, view, pixelToClip(mx, my, width, height), under, orthoScale(c, width, height));
 }
 
 void dragOrthoPan(ViewCamera& c, ViewKind view, float fromX, float fromY, float toX, float toY,
@@ -92,7 +102,7 @@ void dragOrthoPan(ViewCamera& c, ViewKind view, float fromX, float fromY, float 
 {
     if (view == ViewKind::ThreeD) return;
     const ViewPoint grabbed = screenToModel(view, fromX, fromY, width, height, c);
-    panToShow(c, view, pixelToClip(toX, toY, width, height), grabbed);
+    panToShow(c, view, pixelToClip(toX, toY, width, height), grabbed, orthoScale(c, width, height));
 }
 
 namespace {
@@ -137,8 +147,8 @@ void frameMesh(ViewCamera& c, const Mesh& mesh)
     c.panX = static_cast<float>(-cx);
     c.panY = static_cast<float>(-cy);
     c.panZ = static_cast<float>(-cz);
-    // Every view shows one model unit as one half view at zoom 1, across and
-    // up alike; a single point keeps the start scale.
+    // Every view shows one model unit as at least one half view at zoom 1,
+    // across and up alike; a single point keeps the start scale.
     const double zoom = half > 0.0 ? frameFill / half : 1.0;
     c.orthoZoom = static_cast<float>(std::clamp(zoom, static_cast<double>(minOrthoZoom),
                                                 static_cast<double>(maxOrthoZoom)));
@@ -218,7 +228,8 @@ float pickDistance(ViewPoint cursor, ViewPoint vertex, float width, float height
 {
     const double da = static_cast<double>(cursor.a) - vertex.a;
     const double db = static_cast<double>(cursor.b) - vertex.b;
-    const double pixels = std::hypot(da * c.orthoZoom * width / 2.0, db * c.orthoZoom * height / 2.0);
+    const ViewPoint scale = orthoScale(c, width, height);
+    const double pixels = std::hypot(da * scale.a * width / 2.0, db * scale.b * height / 2.0);
     const bool reached = std::hypot(da, db) <= pickRadius || pixels <= pickPixels;
     return reached ? static_cast<float>(pixels) : std::numeric_limits<float>::infinity();
 }

@@ -233,12 +233,13 @@ void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
     }
 }
 
-// Puts the orthographic zoom in front of the camera's projection; at the
-// start zoom the matrix stays exactly as setCamera left it.
-void applyOrthoZoom(const ViewCamera& camera)
+// Puts the orthographic zoom and proportions in front of the camera's
+// projection; at the start zoom without them the matrix stays exactly as
+// setCamera left it.
+void applyOrthoZoom(const ViewCamera& camera, float aspect)
 {
-    if (camera.orthoZoom == 1.0f) return;
-    const Vec3 scale = orthoProjectionScale(camera);
+    if (camera.orthoZoom == 1.0f && !camera.keepProportions) return;
+    const Vec3 scale = orthoProjectionScale(camera, aspect);
     std::array<float, 16> camerasMatrix{};
     glGetFloatv(GL_PROJECTION_MATRIX, camerasMatrix.data());
     glMatrixMode(GL_PROJECTION);
@@ -347,7 +348,7 @@ void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera&
         renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers);
         glLoadIdentity();
     } else {
-        applyOrthoZoom(camera);
+        applyOrthoZoom(camera, aspect);
         glDisable(GL_FOG);
         glDisable(GL_LIGHTING);
         renderMesh(mesh, 0, camera.zoom, camera.orthoZoom, textureName, buffers);

@@ -278,8 +278,11 @@ void dragSelectedVertices(AppState& state)
     }
     const CursorPos from = state.dragCursor;
     state.dragCursor = cursor;
-    const double halfWidth = state.windows->clientWidth(window) / 2.0 * state.camera.orthoZoom;
-    const double halfHeight = state.windows->clientHeight(window) / 2.0 * state.camera.orthoZoom;
+    const auto width = static_cast<float>(state.windows->clientWidth(window));
+    const auto height = static_cast<float>(state.windows->clientHeight(window));
+    const ViewPoint scale = orthoScale(state.camera, width, height);
+    const double halfWidth = width / 2.0 * scale.a;
+    const double halfHeight = height / 2.0 * scale.b;
     if (halfWidth <= 0.0 || halfHeight <= 0.0) return;
     // Pixels to model units with the view's size and zoom now, so a pan
     // between two events does not count as motion.

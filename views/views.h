@@ -16,7 +16,8 @@
 enum class ViewKind : int32_t { Front = 0, Side = 1, Top = 2, ThreeD = 3 };
 
 // The pan and zoom shared by the three orthographic views, the orbit of the 3D
-// view and its zoom; none is ever saved.
+// view and its zoom, none of them ever saved; and whether the orthographic
+// views keep the model's proportions, which is remembered between runs.
 struct ViewCamera {
     float panX = 0.0f;
     float panY = 0.0f;
@@ -25,6 +26,10 @@ struct ViewCamera {
     float orbitY = 0.0f;     // degrees about Y
     float zoom = 0.0f;       // the 3D view scales triangles by zoom + 1
     float orthoZoom = 1.0f;  // Front, Side and Top show orthoZoom clip units per model unit
+    // Off: each view stretches clip space over its shape, so a model unit is
+    // half the view's width across and half its height down. On: a unit is as
+    // many pixels across as down, half the shorter side at orthoZoom 1.
+    bool keepProportions = false;
 
     bool operator==(const ViewCamera&) const = default;
 };
@@ -75,10 +80,15 @@ ViewPoint screenToModel(ViewKind view, float mx, float my, float width, float he
 // The pixel of an orthographic view where the view's two coordinates p show.
 ViewPoint modelToScreen(ViewKind view, ViewPoint p, float width, float height, const ViewCamera& camera);
 
-// Scale the orthographic views' projection is multiplied by: the zoom across
-// and up; in depth never less than at the start, so zooming out widens the
-// slab each view shows and zooming in keeps it.
-Vec3 orthoProjectionScale(const ViewCamera& camera);
+// Clip units per model unit across (a) and up (b) in an orthographic view of
+// width x height: orthoZoom both ways, or while keeping proportions, the
+// part of it that gives a unit as many pixels across as down.
+ViewPoint orthoScale(const ViewCamera& camera, float width, float height);
+// Scale the orthographic views' projection is multiplied by in a view of
+// width / height aspect: orthoScale across and up; in depth the zoom, never
+// less than at the start, so zooming out widens the slab each view shows and
+// zooming in keeps it.
+Vec3 orthoProjectionScale(const ViewCamera& camera, float aspect);
 
 // Wheel over an orthographic view: multiplies the shared zoom by factor
 // (clamped to minOrthoZoom..maxOrthoZoom) and pans so the model point under

@@ -118,6 +118,7 @@ std::string QtWindowLayer::gadgetText(int32_t window, int32_t id) const
     if (auto* field = qobject_cast<QLineEdit*>(g)) return utf8(field->text());
     if (auto* label = qobject_cast<QLabel*>(g)) return utf8(label->text());
     if (auto* combo = qobject_cast<QComboBox*>(g)) return utf8(combo->currentText());
+    if (auto* button = qobject_cast<QPushButton*>(g)) return utf8(button->text());
     return {};
 }
 
@@ -126,6 +127,7 @@ void QtWindowLayer::setGadgetText(int32_t window, int32_t id, std::string_view t
     QWidget* g = gadget(window, id);
     if (auto* field = qobject_cast<QLineEdit*>(g)) field->setText(qs(text));
     if (auto* label = qobject_cast<QLabel*>(g)) label->setText(qs(text));
+    if (auto* button = qobject_cast<QPushButton*>(g)) button->setText(qs(text));
 }
 
 int32_t QtWindowLayer::comboSelection(int32_t window, int32_t id) const

@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QSocketNotifier>
 #include <QThread>
@@ -139,9 +141,42 @@ int32_t QtWindowLayer::gadgetId(int32_t number, const QObject* object) const
     return -1;
 }
 
+bool QtWindowLayer::dropEvent(int32_t number, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    QString file;
+    for (const QUrl& url : drop->mimeData()->urls())
+        if (url.isLocalFile()) {
+            file = url.toLocalFile();
+            break;
+        }
+    if (file.isEmpty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        push(eventDropFiles, number, 0);
+        events_.back().event.text = utf8(file);
+    }
+    return true;
+}
+
 bool QtWindowLayer::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        // Taken where Qt hands it to the main window's or a view's QWindow.
+        const int32_t number = numberOfWindow(qobject_cast<QWindow*>(watched));
+        return number >= windowMain && number <= window3D && dropEvent(number, event);
+    }
+    if (type == QEvent::Leave) {
+        const int32_t number = numberOfWindow(qobject_cast<QWindow*>(watched));
+        if (number >= windowFront && number <= window3D) push(eventMouseLeave, number, 0);
+        return false;
+    }
     if (type == QEvent::Close) {
         for (const auto& [number, w] : windows_) {
             if (w.topLevel.get() == watched) {

@@ -33,11 +33,15 @@ bool QtWindowLayer::createMenuBar()
     Window* main = find(windowMain);
     if (!main || !main->topLevel) return false;
     destroyMenuBar();
-    auto* mainWindow = static_cast<QMainWindow*>(main->topLevel.get());
-    auto* bar = new QMenuBar(mainWindow);
-    bar->setNativeMenuBar(false);
-    mainWindow->setMenuBar(bar);
-    menuBar_ = bar;
+    // One bar for the window's life, emptied and filled again: a bar taken
+    // away and another put in its place would move the views below it for
+    // a moment, and the layout made meanwhile can outlast it.
+    if (!menuBar_) {
+        auto* mainWindow = static_cast<QMainWindow*>(main->topLevel.get());
+        menuBar_ = new QMenuBar(mainWindow);
+        menuBar_->setNativeMenuBar(false);
+        mainWindow->setMenuBar(menuBar_);
+    }
     return true;
 }
 
@@ -65,6 +69,14 @@ void QtWindowLayer::setMenuItemEnabled(int32_t id, bool enabled)
     if (it != menuActions_.end() && it->second) it->second->setEnabled(enabled);
 }
 
+void QtWindowLayer::setMenuItemChecked(int32_t id, bool checked)
+{
+    auto it = menuActions_.find(id);
+    if (it == menuActions_.end() || !it->second) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(checked);
+}
+
 void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
 {
     auto it = menuActions_.find(id);
@@ -75,12 +87,13 @@ void QtWindowLayer::setMenuItemShortcut(int32_t id, std::string_view keys)
 
 void QtWindowLayer::destroyMenuBar()
 {
-    Window* main = find(windowMain);
-    if (menuBar_ && main && main->topLevel) {
-        // QMainWindow hides the old bar and deletes it later.
-        static_cast<QMainWindow*>(main->topLevel.get())->setMenuWidget(nullptr);
+    // Its menus go later: one of them may be the menu whose item runs this.
+    if (menuBar_) {
+        for (QAction* menu : menuBar_->actions()) {
+            menuBar_->removeAction(menu);
+            if (QMenu* owned = menu->menu()) owned->deleteLater();
+        }
     }
-    menuBar_ = nullptr;
     currentMenu_ = nullptr;
     menuActions_.clear();
 }
@@ -103,7 +116,10 @@ bool QtWindowLayer::createToolbar()
     // Tight buttons, so all 22 fit the 500-pixel window as on the platform toolbar.
     bar->layout()->setSpacing(0);
     bar->layout()->setContentsMargins(0, 0, 0, 0);
-    bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
+    // The active tool's button reads as pressed in, not merely hovered.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"
+                                      "QToolButton:checked { background-color: #c3d6f0; border: 1px solid #3d6fb6;"
+                                      " border-radius: 2px; }"));
     toolbar_ = bar;
     layoutToolbarStrip();
     toolbarStrip_->show();
@@ -151,6 +167,14 @@ void QtWindowLayer::setToolbarButtonEnabled(int32_t id, bool enabled)
 {
     auto it = toolbarActions_.find(id);
     if (it != toolbarActions_.end() && it->second) it->second->setEnabled(enabled);
+}
+
+void QtWindowLayer::setToolbarButtonChecked(int32_t id, bool checked)
+{
+    auto it = toolbarActions_.find(id);
+    if (it == toolbarActions_.end() || !it->second) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(checked);
 }
 
 void QtWindowLayer::destroyToolbar()

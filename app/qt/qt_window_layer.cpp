@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QLabel>
 #include <QCursor>
 #include <QLayout>
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QSessionManager>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -79,6 +81,17 @@ bool QtWindowLayer::openWindow(int32_t number, const WindowSpec& spec)
         main->setCentralWidget(client);
         main->setWindowTitle(qs(spec.title));
         main->resize(spec.width, spec.height);
+        main->setAcceptDrops(true);
+        for (QPointer<QLabel>* part : {&statusLine_, &statusRight_}) {
+            *part = new QLabel(main.get());
+            (*part)->setTextFormat(Qt::PlainText);
+            (*part)->setContentsMargins(4, 0, 4, 0);
+        }
+        // The left part gives way when the window is narrow; the cursor's place stays whole.
+        statusLine_->setMinimumWidth(1);
+        main->statusBar()->setSizeGripEnabled(false);  // the room is the status line's
+        main->statusBar()->addWidget(statusLine_, 1);
+        main->statusBar()->addPermanentWidget(statusRight_);
         w.client = client;
         w.topLevel = std::move(main);
     } else if (spec.style == WindowStyle::View) {
@@ -128,11 +141,15 @@ void QtWindowLayer::showWindow(int32_t number)
     if (number == windowMain) {
         auto* main = static_cast<QMainWindow*>(w->topLevel.get());
         const int menuHeight = menuBar_ ? menuBar_->sizeHint().height() : 0;
-        main->resize(w->spec.width, w->spec.height + menuHeight);
-        if (w->spec.placement == WindowPlacement::CentreOnScreen) {
-            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            main->move(centredOn(screen, main->size()));
-        }
+        const int statusHeight = main->statusBar()->sizeHint().height();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        main->resize(std::min(w->spec.width, screen.width()),
+                     std::min(w->spec.height + menuHeight + statusHeight, screen.height()));
+        if (w->spec.placement == WindowPlacement::CentreOnScreen) main->move(centredOn(screen, main->size()));
+        // A remembered place on a screen that has since shrunk keeps the title bar in reach.
+        if (w->spec.placement == WindowPlacement::At)
+            main->move(std::clamp(w->spec.x, screen.left() - main->width() + 100, screen.right() - 100),
+                       std::clamp(w->spec.y, screen.top(), screen.bottom() - 50));
         layoutToolbarStrip();
     }
     // A tool window belongs to the main window before it is first shown: the
@@ -237,6 +254,30 @@ int32_t QtWindowLayer::clientHeight(int32_t number) const
 {
     const Window* w = find(number);
     return w && w->client ? w->client->height() : 0;
+}
+
+WindowRect QtWindowLayer::windowPlace(int32_t number) const
+{
+    const Window* w = find(number);
+    const QWidget* outer = w ? outerWidget(*w) : nullptr;
+    if (!outer || !w->client) return {};
+    return {outer->x(), outer->y(), w->client->width(), w->client->height()};
+}
+
+void QtWindowLayer::setWindowTitle(int32_t number, std::string_view title)
+{
+    Window* w = find(number);
+    if (!w) return;
+    w->spec.title = std::string(title);
+    if (QWidget* outer = outerWidget(*w)) outer->setWindowTitle(qs(title));
+    if (w->glWindow) w->glWindow->setTitle(qs(title));
+}
+
+void QtWindowLayer::setStatusText(std::string_view text)
+{
+    const size_t tab = std::min(text.find('\t'), text.size());
+    if (statusLine_) statusLine_->setText(qs(text.substr(0, tab)));
+    if (statusRight_) statusRight_->setText(qs(text.substr(std::min(tab + 1, text.size()))));
 }
 
 float QtWindowLayer::pixelRatio(int32_t number) const

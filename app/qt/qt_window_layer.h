@@ -19,6 +19,7 @@
 
 class Canvas;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QMenu;
@@ -48,6 +49,9 @@ public:
     void setWindowGeometry(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) override;
     int32_t clientWidth(int32_t number) const override;
     int32_t clientHeight(int32_t number) const override;
+    WindowRect windowPlace(int32_t number) const override;
+    void setWindowTitle(int32_t number, std::string_view title) override;
+    void setStatusText(std::string_view text) override;
     float pixelRatio(int32_t number) const override;
     CursorPos cursorPos(int32_t number) const override;
     void setResizeHandler(std::function<void()> handler) override;
@@ -75,6 +79,7 @@ public:
     void addMenuItem(std::string_view text, int32_t id) override;
     void addMenuSeparator() override;
     void setMenuItemEnabled(int32_t id, bool enabled) override;
+    void setMenuItemChecked(int32_t id, bool checked) override;
     void setMenuItemShortcut(int32_t id, std::string_view keys) override;
     void destroyMenuBar() override;
     bool createToolbar() override;
@@ -83,6 +88,7 @@ public:
     void addToolbarSeparator() override;
     void setToolbarTooltip(int32_t id, std::string_view text) override;
     void setToolbarButtonEnabled(int32_t id, bool enabled) override;
+    void setToolbarButtonChecked(int32_t id, bool checked) override;
     void destroyToolbar() override;
     bool readPlatformImage(const std::string& path, RgbImage& out) const override;
     bool loadImage(int32_t slot, const std::string& path) override;
@@ -155,6 +161,9 @@ private:
     // waiting events are handled, so a burst of uncoverings is drawn once.
     void reportExposed();
     void pushControl(int32_t window, int32_t control, int32_t notification);
+    // Drags and drops of files on the main window and the views; true when
+    // the event was one and is handled.
+    bool dropEvent(int32_t number, QEvent* event);
     QWidget* gadget(int32_t window, int32_t id) const;
     // Steps the whole number of a text field that has an up-down control.
     void stepUpDown(int32_t window, int32_t id, int delta);
@@ -195,6 +204,8 @@ private:
     std::vector<int32_t> exposed_;  // views uncovered since the last call of exposeHandler_
     bool handlerRan_ = false;  // ends a waitForEvent
     int32_t active_ = windowNone;
+    QPointer<QLabel> statusLine_;   // the status line's left part
+    QPointer<QLabel> statusRight_;  // ... and its right part
     QPointer<QMenuBar> menuBar_;
     QPointer<QMenu> currentMenu_;
     std::map<int32_t, QPointer<QAction>> menuActions_;

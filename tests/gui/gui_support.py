@@ -14,6 +14,7 @@ import time
 TOOLBAR = ("new open save | saveas | deletevertex createvertex movevertex selectvertex scale rotate | createtriangle | "
            "zoomin zoomout | triangleup triangledown trianglelist deletetriangle flip settexcoords choosetexture").split()
 VIEW_W, VIEW_H = 248, 198  # the Front view at start: x and y from -1 to 1
+MAIN_TITLE = r"^Polyquill - Editor v\. 1\.1( - .+)?( \*)?$"
 VIEWS = ("Front", "Side", "Top", "3D")
 DISPLAY_SIZE = (1120, 1080)  # weston's window; the X server is a little larger
 WESTON = {}  # the environment of weston's clients, when the journey runs under weston
@@ -152,13 +153,16 @@ def answer(title, text=None, key="Return"):
 class Editor:
     """The running program, found with its four views once drawn; at() takes its pixels, `scale` screen pixels each."""
 
-    def __init__(self, journey, arguments=(), scale=1, extra_env=None, first=None):
+    def __init__(self, journey, arguments=(), scale=1, language="C", extra_env=None, first=None):
         """`extra_env` adds to the editor's environment; `first` answers what it asks before its windows appear."""
         journey.editors.append(self)
-        self.scale = scale
+        self.scale, self.workdir = scale, journey.workdir
         # The user's folders are the journey's; under weston the editor starts as a desktop session starts it.
-        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE")}
+        # LANG picks the language (C: German).
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "LC_ALL",
+                                                                  "LC_MESSAGES")}
         env.update(WESTON, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", QT_SCALE_FACTOR=str(scale),
+                   LANG=language,
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
                    XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(extra_env or {}))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
@@ -167,7 +171,7 @@ class Editor:
         if first:
             first()
         try:  # Wayland shows a program no windows of another: there the views are found by their labels
-            self.main = not WESTON and wait_for("main window", lambda: windows("^Polyquill - Editor v. 1.1$"), 90)[0]
+            self.main = not WESTON and wait_for("main window", lambda: windows(MAIN_TITLE), 90)[0]
             self.origin = WESTON and wait_for("the views", lambda: Shot().views(), 90)
         except Failure as failure:
             with open(self.log.name, errors="replace") as f:
@@ -191,14 +195,15 @@ class Editor:
     def button(self, name):
         xdo("mousemove", *self.button_position(name), "click", 1)
 
-    def menu(self, ups, rights=0):
-        """Picks the item `ups` places above the end of the first menu, or of the menu `rights` places right of it."""
+    def menu(self, ups=0, rights=0, downs=0):
+        """Picks the item `ups` places above the end of the first menu, or of the menu `rights` places right of
+        it, or `downs` places down from its top (the File menu's recent files follow its eighth item)."""
         mx, my, _, _ = geometry(self.main)
         before = set(windows(""))
         xdo("mousemove", mx + 25, (my + self.origin["Front"][1] - 25) // 2, "click", 1)
         # A new window taller than a tooltip.
         wait_for("the menu", lambda: any(geometry(w)[3] > 60 for w in set(windows("")) - before))
-        xdo("key", *["Right"] * rights, *["Up"] * ups, "Return")
+        xdo("key", *["Right"] * rights, *["Down"] * downs, *["Up"] * ups, "Return")
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""
@@ -218,6 +223,19 @@ class Editor:
         xdo(*words)
         wait_for(path + " to be saved", lambda: os.path.exists(path) and os.stat(path).st_ino != inode)
         return read(path)
+
+    def status_line(self):
+        """The status line under the views as tesseract reads it from the screen, enlarged, in one line."""
+        x, y, w, h = geometry(self.main)
+        screen, picture = os.path.join(self.workdir, "screen.png"), os.path.join(self.workdir, "status.png")
+        subprocess.run(["import", "-window", "root", screen], check=True, timeout=30)
+        subprocess.run(["convert", screen, "-crop", "%dx22+%d+%d" % (w, x, y + h - 22), "+repage", "-colorspace", "Gray",
+                        "-resize", "300%", "-bordercolor", "white", "-border", "60", picture], check=True, timeout=30)
+        return subprocess.run(["tesseract", picture, "-", "--psm", "7"], capture_output=True, text=True,
+                              timeout=60).stdout.strip()
+
+    def title(self):
+        return xdo("getwindowname", self.main).strip()
 
     def ended(self):
         wait_for("the editor to end", lambda: self.process.poll() is not None)
@@ -239,6 +257,10 @@ class Journey:
 
     def path(self, name):
         return os.path.join(self.workdir, name)
+
+    def screenshot(self, name):
+        """The screen as NAME.png beside the failures' screenshots, for a person to look at."""
+        subprocess.run(["import", "-window", "root", os.path.join(self.shots, name + ".png")], check=True, timeout=30)
 
 
 def start_weston(workdir):

@@ -2,6 +2,7 @@
 """journeys.py JOURNEY PROGRAM SEND_CLOSE SHOT_DIR PQTOOL: a user's session with the real polyquill under
 Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it saves and on pixels."""
 import os
+import re
 import signal
 import struct
 import subprocess
@@ -44,7 +45,7 @@ def undo(journey):
     editor.button("open")
     editor.answer("^Open$", missing, another=True)
     editor.answer("^Polyquill$")  # the file cannot be read
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     scaled = pq_bytes([[c[:2] + (2 * c[2],) + c[3:] for c in t] for t in QUAD])
     for keys, want in ((["Delete"], b""), (["ctrl+z"], original), (["ctrl+shift+z"], b""), (["ctrl+z"], original),
                        (["ctrl+y"], b""), (["ctrl+z"], original), ("scale", scaled), (["ctrl+z"], original)):
@@ -147,14 +148,14 @@ def exchange(journey):
     document, glb = journey.path("document.pq"), journey.path("out.glb")
     write(document, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, [document])
-    editor.menu(4)
+    editor.menu(downs=7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
-    editor.answer("Size", "1")
-    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    editor.answer("^Gr", "1")  # Import's own prompt, in German
+    editor.button("createvertex")  # the active tool already: gives the main window the keyboard
     for keys, holds in (([], imported), (["ctrl+z"], b""), (["ctrl+shift+z"], imported)):
         expect(editor.saved(document, "key", *keys, "ctrl+s") == holds,
                "after %s the document holds %r" % (keys, read_pq(document)))
-    editor.menu(3)
+    editor.menu(downs=8)
     editor.answer("^Save As$", glb)
     wait_for("the export", lambda: os.path.exists(glb))  # written whole, then renamed
     back = journey.path("back.pq")
@@ -204,7 +205,7 @@ def navigate(journey):
     write(journey.path("far.asc"), b'Named object: "Far"\r\nTri-mesh, Vertices: 3     Faces: 1\r\nVertex list:\r\n'
           b"Vertex 0:  X: 500     Y: 500     Z: 500\r\nVertex 1:  X: 550     Y: 480     Z: 520\r\n"
           b"Vertex 2:  X: 520     Y: 560     Z: 470\r\nFace list:\r\nFace 0:    A:0 B:1 C:2 AB:1 BC:1 CA:1\r\n")
-    editor.menu(5)
+    editor.menu(downs=6)
     editor.answer("^Open$", journey.path("far.asc"), another=True)
     editor.answer("Size", "5")
 
@@ -265,6 +266,49 @@ def texture(journey):
     triangle[1] = (0.75,) + triangle[1][1:]
     expect(wait_for("Save as", lambda: os.path.exists(saved)) and read(saved) == pq_bytes([triangle]),
            "saved %r" % read_pq(saved))
+
+
+def cube_shape(editor, want):
+    """A check that the cube's four corner markers span want[view] pixels across and down (within one)."""
+    def check(shot):
+        found = {view: markers(shot, editor, view) for view in want}
+        got = {view: (max(p[0] for p in m) - min(p[0] for p in m), max(p[1] for p in m) - min(p[1] for p in m))
+               for view, m in found.items() if len(m) == 4}
+        if len(got) == len(want) and all(abs(a - b) <= 1 for v in want for a, b in zip(got[v], want[v])):
+            return None
+        return "the cube spans %r, not %r" % (got, want)
+    return check
+
+
+def proportions(journey):
+    """Keep proportions squares the cube in every view, a click picks a corner where it is drawn, the next run
+    keeps it; the status line (OCR) and the title follow the mesh. Screenshots go beside the failures'."""
+    path = journey.path("cube.pq")
+    write(path, read(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq")))
+    editor = Editor(journey, [path], language="en_US.UTF-8")
+    expect(editor.title() == "Polyquill - Editor v. 1.1 - cube.pq", "the title is %r" % editor.title())
+    # The cube's side is a unit: half a view across and down, 124 by 99 pixels in Front.
+    square = {"Front": (99, 99), "Side": (99, 99), "Top": (99, 99)}
+    poll_screen("a stretched cube", cube_shape(editor, {"Front": (124, 99), "Side": (125, 99), "Top": (124, 99)}))
+    journey.screenshot("proportions-stretched")
+    editor.menu(1, rights=1)  # the Edit menu's last item
+    poll_screen("a square cube", cube_shape(editor, square))
+    journey.screenshot("proportions-kept")
+    # Right click deselects; the select tool then picks the corner where it is drawn now, not where it was.
+    xdo("mousemove", *editor.at("Front", 120, 120), "click", 3, "key", "3", "mousemove", *editor.at("Front", 174, 50),
+        "click", 1)
+    status = r"8 vertices \(1 selected\), 12 triangles \(0 selected\) +Front: x (-?\d+\.\d+), y (-?\d+\.\d+)$"
+    x, y = (float(v) for v in wait_for("the status line", lambda: re.search(status, editor.status_line())).groups())
+    expect(abs(x - 0.5) <= 1 / 99 and abs(y - 0.5) <= 1 / 99, "the cursor over the corner reads %r, %r" % (x, y))
+    journey.screenshot("proportions-picked")
+    xdo("key", "Delete")  # the picked corner; a selection alone is no unsaved work
+    wait_for("the mark for unsaved work", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq *")
+    xdo("key", "ctrl+s")
+    wait_for("the title without the mark", lambda: editor.title() == "Polyquill - Editor v. 1.1 - cube.pq")
+    subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
+    expect(editor.ended(), "the close box did not end the editor")
+    again = Editor(journey, [path], language="en_US.UTF-8")
+    poll_screen("a square cube in the next run", cube_shape(again, square))
 
 
 VERTEX_CLICKS = [("Front", 186, 74), ("Side", 62, 148), ("Top", 186, 148)]
@@ -390,7 +434,7 @@ def box(journey):
     corners = [w for t in BOX_CLICKS.split() for spot, n in zip(t[::2], t[1::2]) for w in clicks(spot, int(n))]
     xdo("key", "Return", "key", "1", *clicks("ABCD"), *clicks("A", button=3), "key", "4", *corners,
         "key", "3", *clicks("A", button=3), *clicks("ABCD", 2, shift=True))
-    editor.menu(3, rights=1)  # Edit: Project texture from Front
+    editor.menu(4, rights=1)  # Edit: Project texture from Front
     x, y = f32(0.5), f32(49 / 99)
     place = [((-x, x, x, -x)[n % 4], (y, y, -y, -y)[n % 4], (0.5, 0.0)[n // 4]) for n in range(8)]
     want = [[(1.0 * (p[0] > 0), 1.0 * (p[1] < 0), *p) for p in (place[int(c)] for c in t)] for t in BOX.split()]
@@ -536,4 +580,5 @@ if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "sample": sample, "document": document, "recovery": recovery}))
+                          "sample": sample, "document": document, "proportions": proportions,
+                          "recovery": recovery}))

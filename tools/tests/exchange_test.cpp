@@ -270,7 +270,7 @@ TEST(ImportWords, SayWhatIsWrongInTheUsersWords)
               "F.dae is not a valid COLLADA file");
     EXPECT_EQ(importProblemText(0, "F.ply", importerWordsProblem("a face names vertex 9 of 3")),
               "F.ply ist keine gültige PLY-Datei: eine Fläche nennt Vertex 9 von 3");
-    EXPECT_EQ(importProblemText(2, "F.obj", {ImportFailure::TookTooLong, {}, {}}), "F.obj a pris trop de temps");
+    EXPECT_EQ(importProblemText(2, "F.obj", {ImportFailure::TookTooLong, {}, {}}), "F.obj prend trop de temps");
 }
 
 // The PLY check counts each scalar type's bytes: a file with every promised byte is read, one lacking a
@@ -339,7 +339,7 @@ TEST_F(Tools, HelperThatFailsGivesOneSentence)
         fs::permissions(write("helper", "#!/bin/sh\ncd '" + dir.string() + "'\n" + script + "\n"), fs::perms::owner_all);
         EXPECT_EQ(imported(file, 1, {path("helper"), {1 << 20, 1, 3}}), expected) << script;
     }
-    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the import helper " + path("none") +
+    EXPECT_EQ(imported(file, 1, {path("none"), {}}), "cannot import " + file + ": the helper " + path("none") +
                                                          " could not be started: No such file or directory");
 }
 
@@ -383,6 +383,7 @@ TEST_F(Tools, ImportAndExportCommandsMergeWriteOrSayWhyNot)
     files::cmdImport(state);
     files::cmdExport(state);
     ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_EQ(fake.prompts[0].title + "|" + fake.prompts[0].message, "Size|Reduction factor (divides the positions)");
     EXPECT_EQ(fake.messages[0].title + ": " + fake.messages[0].text,
               "Import: cannot import " + path("missing.obj") + ": No such file or directory");
     EXPECT_EQ(fake.messages[1].title + ": " + fake.messages[1].text, "Export: The file could not be written:\n" +

@@ -374,8 +374,9 @@ void QtWindowLayer::setTerminationHandler(std::function<void(int32_t signal)> ha
         if (::read(terminationSignals_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
         const int signal = static_cast<int>(info.ssi_signo);
         handler(signal);
-        // The process ends by the signal, as if nothing had caught it.
-        ::signal(signal, SIG_DFL);
+        // Raised again for the handler saving may have installed, which removes
+        // the temporary file of a write under way and then ends the process as
+        // the signal's default would; without it the default ends it.
         sigset_t only;
         sigemptyset(&only);
         sigaddset(&only, signal);

@@ -499,6 +499,7 @@ def recovery(journey):
     expect(wait_for("the end", lambda: restored.process.poll() is not None) and
            restored.process.returncode == -signal.SIGTERM, "SIGTERM did not end the editor")
     expect(near(copied(), moved_quad(3)), "the copy on SIGTERM holds %r" % copied())
+    expect(not [n for n in os.listdir(folder) if ".pqr." in n], "SIGTERM left %r" % os.listdir(folder))
     Editor(journey, [path], first=lambda: answer("^Polyquill$", key="Escape"))  # Discard
     expect(not copies() and len(copies(".lock")) == 1, "Discard left %r" % os.listdir(folder))
     expect(near(read_pq(path), moved_quad(1)), "the file changed: %r" % read_pq(path))

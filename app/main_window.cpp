@@ -156,6 +156,8 @@ void openFileByName(AppState& state, const std::string& path)
     clearMesh(state.mesh);
     loadCommandLineFile(state, {path});
     markMeshChanged(state, allViews);
+    // One step with the new name, as Open records it.
+    recordChange(state);
     markDocumentSaved(state);
     rememberRecentFile(state, state.currentFileName);
 }

@@ -103,9 +103,12 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     windows.makeCurrent(window3D);
     checkGlVersion(state);
 
+    // Before: a file read as Merge ASC or Import reads it is a step of the
+    // history; after: the document as loaded is where the history starts.
     resetDocumentHistory(state);
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
+    resetDocumentHistory(state);
     if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
         rememberRecentFile(state, state.currentFileName);
     startRecovery(state);

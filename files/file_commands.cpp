@@ -326,7 +326,6 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
     if (path.empty()) return;
     if (lowerExtension(path) != "asc" && !isImportName(path)) {
         if (!openMeshFile(state, path)) return;
-        resetDocumentHistory(state);
         loadTextureForMesh(state, path);
         return;
     }

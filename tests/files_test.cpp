@@ -872,8 +872,10 @@ TEST_F(CommandFixture, CommandLineFileIsReadAsItsKindAsks)
     EXPECT_EQ(state.mesh.vertices[1].z, 3.0f);
     EXPECT_TRUE(isDocumentModified(state));
     state.mesh = Mesh{};
+    state.currentFileName = dir / "old.pq";  // dropped onto a named document
     resetDocumentHistory(state);
     loadCommandLineFile(state, {dir / "tri.obj"});
+    EXPECT_EQ(state.currentFileName, "");
     ASSERT_EQ(state.mesh.triangles.size(), 1u);
     EXPECT_EQ(state.mesh.vertices[1].x, 1.0f);
     EXPECT_TRUE(isDocumentModified(state));

@@ -314,11 +314,11 @@ TEST_F(Loop, TheTitleNamesTheFileAndMarksUnsavedWork)
     windows.push(eventCommand, windowMain, cmdOpen).push(eventLeftDown, windowFront, mkLButton);
     settle(windows, state);
     EXPECT_EQ(title(), editor + " - cube.pq *");
-    windows.choiceAnswers = {0};  // saved without the new vertex, which is in no triangle
+    windows.choiceAnswers = {0};  // the clicked vertex is in no triangle: save anyway
     windows.pushKey(windowFront, 'S', mkControl);
     settle(windows, state);
     EXPECT_EQ(title(), editor + " - cube.pq");
-    windows.choiceAnswers = {1};  // New discards and leaves no name
+    windows.choiceAnswers = {1};  // New discards and leaves a document without a file
     windows.push(eventLeftDown, windowFront, mkLButton).push(eventCommand, windowMain, cmdNew);
     settle(windows, state);
     EXPECT_EQ(title(), editor);

@@ -256,6 +256,7 @@ TEST(ImportWords, SayWhatIsWrongInTheUsersWords)
         {"Cannot parse string \"\" as a real number", "a number is missing"},
         {"Cannot parse string \"" + x80 + "yyy\" as a real number", "a number cannot be read: \"" + x80 + "\""},
         {"GLTF: could not open referenced file \"pipe.bin\"", "the file \"pipe.bin\" it refers to cannot be opened"},
+        {"GLTF: could not open referenced file \"a\x7f\tb\"", "the file \"a  b\" it refers to cannot be opened"},
         {"GLTF: could not open referenced file \"" + e79 + "\xc3\xa9\"",
          "the file \"" + e79 + "\" it refers to cannot be opened"},
         {"mesh aiMesh::mBones[0] mAnimChannels named\n" + x80 + x80, "mesh named " + x80.substr(0, 69)},

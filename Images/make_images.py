@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """make_images.py: draws the shipped pictures: the twenty-two 16 x 16 toolbar
 icons (toolbar_01.ico .. toolbar_22.ico, 32-bit ICO with alpha), one for each
-command on the toolbar, and the four view labels (Front.bmp, Side.bmp,
-Top.bmp, 3D.bmp, 24-bit BMP).
+command on the toolbar, the four view labels (Front.bmp, Side.bmp, Top.bmp,
+3D.bmp, 24-bit BMP), and the application icon for the desktop
+(app/polyquill-SIZE.png, RGBA PNG, from 16 to 256 pixels).
 
 Standard library only. Usage: make_images.py [output folder], default: the
 folder of this script. The output is byte-for-byte the same on every run.
@@ -10,6 +11,7 @@ folder of this script. The output is byte-for-byte the same on every run.
 import os
 import struct
 import sys
+import zlib
 
 SIZE = 16
 CLEAR = (0, 0, 0, 0)
@@ -466,6 +468,85 @@ def label_bytes(text):
     return head + info + bytes(data)
 
 
+# ---- the application icon: app/polyquill-SIZE.png, RGBA PNG ----------------------
+
+APP_ICON_SIDES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def app_icon_pixel(x, y, side):
+    """The colour (r, g, b, a) of the application icon at (x, y) in units of its
+    side: a textured cube of triangles, its edges and corners as the editor marks
+    them, on a rounded dark blue tile."""
+    edge = max(0.6 / side, 0.011)
+    r = 0.17
+    cx, cy = min(max(x, r), 1 - r), min(max(y, r), 1 - r)
+    if (x - cx) ** 2 + (y - cy) ** 2 > r * r or not (0 <= x <= 1 and 0 <= y <= 1):
+        return (0, 0, 0, 0)
+    colour = (int(50 - 25 * y), int(70 - 35 * y), int(130 - 60 * y))
+    top, upper_r, lower_r = (0.5, 0.13), (0.85, 0.33), (0.85, 0.71)
+    bottom, lower_l, upper_l, centre = (0.5, 0.91), (0.15, 0.71), (0.15, 0.33), (0.5, 0.53)
+    faces = [((upper_l, top, upper_r, centre), 1.0), ((upper_l, centre, bottom, lower_l), 0.78),
+             ((centre, upper_r, lower_r, bottom), 0.58)]
+    for (a, b, c, d), shade in faces:
+        # the face is a parallelogram a, b, c, d: (s, t) along a->b and a->d
+        ux, uy, vx, vy = b[0] - a[0], b[1] - a[1], d[0] - a[0], d[1] - a[1]
+        det = ux * vy - uy * vx
+        s = ((x - a[0]) * vy - (y - a[1]) * vx) / det
+        t = (ux * (y - a[1]) - uy * (x - a[0])) / det
+        if 0 <= s <= 1 and 0 <= t <= 1:
+            light = (int(s * 4) + int(t * 4)) % 2 == 0
+            base = (235, 150, 60) if light else (250, 215, 150)
+            colour = tuple(int(c * shade) for c in base)
+    lines = [(top, upper_r), (upper_r, lower_r), (lower_r, bottom), (bottom, lower_l), (lower_l, upper_l),
+             (upper_l, top), (upper_l, centre), (centre, upper_r), (centre, bottom)]
+    if side >= 24:
+        lines += [(upper_l, upper_r), (upper_l, bottom), (upper_r, bottom)]
+    for (x0, y0), (x1, y1) in lines:
+        dx, dy = x1 - x0, y1 - y0
+        k = max(0.0, min(1.0, ((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy)))
+        if (x - x0 - k * dx) ** 2 + (y - y0 - k * dy) ** 2 <= edge * edge:
+            colour = (255, 255, 255)
+    if side >= 32:
+        mark = max(1.2 / side, 0.03)
+        for px, py in (top, upper_r, lower_r, bottom, lower_l, upper_l, centre):
+            if abs(x - px) <= mark and abs(y - py) <= mark:
+                colour = (220, 30, 30)
+    return colour + (255,)
+
+
+def app_icon_png(side):
+    """The icon at side x side pixels, each the mean of 4 x 4 samples, as PNG bytes."""
+    rows = bytearray()
+    for py in range(side):
+        rows.append(0)
+        for px in range(side):
+            total = [0, 0, 0, 0]
+            for sy in range(4):
+                for sx in range(4):
+                    c = app_icon_pixel((px + (sx + 0.5) / 4) / side, (py + (sy + 0.5) / 4) / side, side)
+                    # colours weighted by their cover, so the tile's rim fades out
+                    for i in range(3):
+                        total[i] += c[i] * c[3]
+                    total[3] += c[3]
+            alpha = total[3] / 16
+            rows += bytes([round(total[i] / total[3]) if total[3] else 0 for i in range(3)] + [round(alpha)])
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    head = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + \
+        chunk(b"IEND", b"")
+
+
+def write_app_icons(out):
+    folder = os.path.join(out, "app")
+    os.makedirs(folder, exist_ok=True)
+    for side in APP_ICON_SIDES:
+        with open(os.path.join(folder, "polyquill-%d.png" % side), "wb") as f:
+            f.write(app_icon_png(side))
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     os.makedirs(out, exist_ok=True)
@@ -475,6 +556,7 @@ def main():
     for name, text in LABELS:
         with open(os.path.join(out, name), "wb") as f:
             f.write(label_bytes(text))
+    write_app_icons(out)
 
 
 if __name__ == "__main__":

@@ -313,6 +313,8 @@ struct AppState {
     std::array<GlTexture, 4> labelTexture;  // per view, in that view's context
     std::array<ViewMouse, 4> viewMouse{};
     RenderBuffers renderBuffers;
+    std::array<ViewBuffers, 4> viewBuffers;  // per view, in that view's context
+    RenderPath renderPath = RenderPath::BufferObjects;  // chosen at start-up by the contexts' OpenGL version
     std::string currentFileName;
     int32_t toolMode = CreateVertex;
     WindowEvent event;         // the event fetched in this pass
@@ -393,6 +395,9 @@ void markViewsDirty(AppState& state, uint32_t views);
 // redraw rebuilds the cached arrays, and the views are marked dirty. Every
 // change of state.mesh goes through here.
 void markMeshChanged(AppState& state, uint32_t views);
+// markMeshChanged for all views when nothing but the positions of selected
+// vertices changed (a drag): the next redraw compares only those.
+void markSelectionMoved(AppState& state);
 // Repaints the views marked dirty, in the order of redrawViews, and clears the marks.
 void redrawDirtyViews(AppState& state);
 // Brings every vertex into Front, Side and Top when some lie outside all that
@@ -407,7 +412,8 @@ void quitNow(AppState& state);
 void releaseWindows(AppState& state);
 // Fits the four views into the main window below the toolbar strip.
 void layoutViews(AppState& state);
-// Shows the OpenGL warning boxes once per installation for versions below 1.5.
+// Shows the OpenGL warning boxes once per installation for versions below 1.5,
+// and draws without buffer objects there.
 void checkGlVersion(AppState& state);
 
 // Builds the menu bar and toolbar of the main window in the preferences' language

@@ -139,6 +139,7 @@ void checkGlVersion(AppState& state)
 {
     WindowLayer& windows = *state.windows;
     const std::string version = windows.glString(glVersion);
+    state.renderPath = renderPathFor(version);
     const float number = readDecimalFloat(version);
     if (number >= 1.5f || state.prefs.oldGlWarned != 0) return;
     windows.showMessage("Slow GFX-Card",
@@ -205,9 +206,10 @@ bool mainLoopPass(AppState& state)
         state.frameCounter = 0;
     }
 
-    // A click counts with the Shift it was made with, however late it is handled.
+    // A click counts with the Shift it was made with, however late it is handled:
+    // the key's state now may belong to a later click already queued.
     const bool click = state.eventKind == eventLeftDown || state.eventKind == eventRightDown;
-    state.shiftHeld = windows.isShiftDown() || (click && (state.event.param & mkShift) != 0) ? 1 : 0;
+    state.shiftHeld = (click ? (state.event.param & mkShift) != 0 : windows.isShiftDown()) ? 1 : 0;
     if (state.eventWindow <= window3D)
         dispatchEvent(state);
     else if (state.eventKind == eventKeyDown)
@@ -236,7 +238,16 @@ void markViewsDirty(AppState& state, uint32_t views) { state.dirtyViews |= views
 void markMeshChanged(AppState& state, uint32_t views)
 {
     ++state.renderBuffers.meshRevision;
+    state.renderBuffers.selectionMovedOnly = false;
     markViewsDirty(state, views);
+}
+
+void markSelectionMoved(AppState& state)
+{
+    RenderBuffers& buffers = state.renderBuffers;
+    if (buffers.builtRevision == buffers.meshRevision) buffers.selectionMovedOnly = true;
+    ++buffers.meshRevision;
+    markViewsDirty(state, allViews);
 }
 
 void redrawDirtyViews(AppState& state)
@@ -252,13 +263,12 @@ void redrawDirtyViews(AppState& state)
         const int32_t height = windows.clientHeight(number);
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
-        // The viewport anew each time: a view moved to a screen of another
-        // pixel ratio keeps its size but not its number of pixels.
-        const float ratio = windows.pixelRatio(number);
-        resetViewViewport(devicePixels(width, ratio), devicePixels(height, ratio));
-        const float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
-        drawView(state.engine, spec.view, state.mesh, state.camera, aspect, ratio, state.textureName.name(),
-                 state.labelTexture[index].name(), state.renderBuffers);
+        // The pixel ratio anew each time: a view moved to a screen of another
+        // ratio keeps its size but not its number of pixels.
+        ViewFrame frame = viewFrame(spec.view, width, height, windows.pixelRatio(number), state.renderPath);
+        frame.textureName = state.textureName.name();
+        frame.labelTexture = state.labelTexture[index].name();
+        drawView(state.engine, frame, state.mesh, state.camera, state.renderBuffers, state.viewBuffers[index]);
         if (state.boxView == static_cast<int32_t>(spec.view))
             drawSelectionBox(static_cast<float>(state.boxFrom.x), static_cast<float>(state.boxFrom.y),
                              static_cast<float>(state.boxTo.x), static_cast<float>(state.boxTo.y),
@@ -302,11 +312,12 @@ void releaseWindows(AppState& state)
 {
     WindowLayer& windows = *state.windows;
     rememberWindowPlace(state);
-    // Textures are names in their own contexts; free them there.
+    // Textures and buffer objects are names in their own contexts; free them there.
     for (int32_t number = windowFront; number <= window3D; ++number) {
         if (!windows.isWindowOpen(number)) continue;
         windows.makeCurrent(number);
         state.labelTexture[static_cast<size_t>(number - 1)].reset();
+        state.viewBuffers[static_cast<size_t>(number - 1)] = ViewBuffers{};
         if (number == window3D) state.textureName.reset();
     }
     for (int32_t number : {windowMeshTool, windowPosition, windowRotate, windowScale, windowTriangles, windowTexture,

@@ -29,6 +29,25 @@ private:
     uint32_t name_ = 0;
 };
 
+// Owns one OpenGL buffer object name (OpenGL 1.5) and deletes it when reset or
+// destroyed; like a texture it belongs to the context current when it was made.
+class GlBuffer {
+public:
+    GlBuffer() = default;
+    explicit GlBuffer(uint32_t name) : name_(name) {}
+    ~GlBuffer();
+    GlBuffer(GlBuffer&& other) noexcept : name_(other.name_) { other.name_ = 0; }
+    GlBuffer& operator=(GlBuffer&& other) noexcept;
+    GlBuffer(const GlBuffer&) = delete;
+    GlBuffer& operator=(const GlBuffer&) = delete;
+
+    uint32_t name() const { return name_; }
+    void reset(uint32_t name = 0);
+
+private:
+    uint32_t name_ = 0;
+};
+
 // Tightly packed 8-bit RGB, top row first; 0 x 0 when unreadable.
 struct RgbImage {
     int32_t width = 0;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <utility>
+#include <variant>
 
 #include "app/app.h"
 #include "files/files.h"

@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick tesseract-ocr tesseract-ocr-eng
     libcli11-dev libx11-dev x11-utils python3 fonts-dejavu-core
+    dpkg-dev file shared-mime-info libglib2.0-bin desktop-file-utils
 )
 
 missing=()

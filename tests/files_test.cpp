@@ -563,6 +563,8 @@ TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)
     rememberUserValue(state, "a", "1");
     EXPECT_EQ(readUserState(userStatePath()).values.at("a"), "1");
     EXPECT_EQ(fs::status(dir / "st/polyquill").permissions(), fs::perms::owner_all);
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_FALSE(makeFolders(dir / "plain")) << "a file where the folder goes";
     UserState other;
     other.values = {{"b", "2"}, {"a", "old"}};
     EXPECT_EQ(writeUserState(other, userStatePath()), "");
@@ -901,6 +903,15 @@ TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
     rememberDialogStart(state);
     EXPECT_EQ(std::pair(state.currentFileName, state.prefs.dialogStartText), std::pair(dir / "two.pq", dir / "two.pq"));
     EXPECT_EQ(state.mesh.triangles.size(), 2u);
+    // Another format opens without a name, so Save cannot write the native format over it.
+    state.mesh = Mesh{};  // as at a start
+    loadCommandLineFile(state, {PQ_TEST_DATA_DIR "/asc/UUSALKU.ASC"});
+    EXPECT_EQ(std::pair(state.currentFileName, state.mesh.triangles.size()), std::pair(std::string(), size_t{326}));
+    EXPECT_TRUE(isMeshInOrthoViews(state.camera, state.mesh));
+    std::ofstream(dir / "empty.stl").flush();
+    loadCommandLineFile(state, {dir / "empty.stl"});
+    EXPECT_EQ(std::pair(state.currentFileName, fake.messages.size()), std::pair(std::string(), size_t{2}));
+    EXPECT_EQ(fake.messages[1].title, "Importieren");
     EXPECT_EQ(commandLineFileName({}), "");
     EXPECT_EQ(commandLineFileName({"/tmp/my", "big", "ship.pq"}), "/tmp/my big ship.pq");
     const std::pair<std::string_view, std::string_view> cases[] = {

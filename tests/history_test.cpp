@@ -97,6 +97,14 @@ TEST(History, OldStepsGoPastTheLimitAndEachFileKeepsItsSavedState)
     EXPECT_TRUE(undoStep(history, mesh, name));
     EXPECT_EQ(std::pair(name, mesh.vertices[0].x), std::pair(std::string("b.pq"), 1.0f));
     EXPECT_FALSE(isModified(history)) << "b.pq holds this state";
+    // A dropped step that changed only the selection leaves the saved state within reach.
+    resetHistory(history, mesh, name);
+    mesh.vertices[0].selected = 1 - mesh.vertices[0].selected;
+    recordStep(history, mesh, name);
+    mesh.vertices[0].x = 5.0f;
+    recordStep(history, mesh, name);
+    EXPECT_TRUE(undoStep(history, mesh, name));
+    EXPECT_FALSE(isModified(history)) << "the selection is not saved";
 }
 
 namespace {

@@ -120,6 +120,7 @@ TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSatur
         {manyNines, HUGE_VAL}, {std::string_view("12345").substr(0, 2), 12.0},  // no terminator after the view
         {"1641727006757590.3", 1641727006757590.3}};  // past 2^53 the digits are not one exact double
     for (const auto& [text, want] : cases) EXPECT_EQ(readDecimal(text), want) << text;
+    EXPECT_EQ(readDecimal("9." + std::string(400, '0') + "e308"), HUGE_VAL) << "zeros after the 9 do not scale it";
     const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},
         {"- 1", 0}, {"2147483648", INT32_MAX}, {"-2147483648", INT32_MIN}, {"-99999999999999999999999", INT32_MIN}};
     for (const auto& [text, want] : whole) EXPECT_EQ(readWhole(text), want) << text;

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <memory>
 
 #include "tests/gl_test_support.h"
 #include "tests/test_images.h"
@@ -17,15 +18,21 @@ const Pixel white{255, 255, 255}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 2
 const Pixel yellow{191, 191, 0};  // (0.75, 0.75, 0): a selected triangle
 const Pixel labelBlue{0, 0, 96};
 
-// One view's context set up as view creation does, with a dark 1 x 1 label.
+// One view's context set up as view creation does, with a dark 1 x 1 label;
+// its arrays may be shared with other views' fixtures.
 struct ViewFixture {
     OffscreenGl gl;
     Engine engine;
-    RenderBuffers buffers;
+    RenderBuffers ownBuffers;
+    RenderBuffers& buffers;
+    ViewBuffers own;
     GLuint label = 0;
     ViewKind view;
+    float ratio;  // device pixels per client pixel
 
-    explicit ViewFixture(ViewKind kind, int32_t width = 248) : gl(width, 198), view(kind)
+    explicit ViewFixture(ViewKind kind, int32_t width = 248, RenderBuffers* shared = nullptr, float pixelRatio = 1.0f)
+        : gl(static_cast<int32_t>(static_cast<float>(width) * pixelRatio), static_cast<int32_t>(198 * pixelRatio)),
+          buffers(shared != nullptr ? *shared : ownBuffers), view(kind), ratio(pixelRatio)
     {
         if (!gl.valid()) return;
         prepareViewContext(view);
@@ -34,13 +41,27 @@ struct ViewFixture {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, std::array<uint8_t, 3>{0, 0, 96}.data());
         finishViewContext(view);
     }
-    ~ViewFixture() { if (gl.valid()) glDeleteTextures(1, &label); }
+    ~ViewFixture()
+    {
+        if (!gl.makeCurrent()) return;
+        glDeleteTextures(1, &label);
+        own = ViewBuffers{};
+    }
     // Two redraws, so the second finds the state every later redraw finds.
     RgbImage draw(const Mesh& mesh, const ViewCamera& camera = {}, uint32_t texture = 0, bool meshChanged = true)
     {
+        return drawWith(own, RenderPath::BufferObjects, mesh, camera, texture, meshChanged);
+    }
+    RgbImage drawWith(ViewBuffers& arrays, RenderPath path, const Mesh& mesh, const ViewCamera& camera = {},
+                      uint32_t texture = 0, bool meshChanged = true, int passes = 2)
+    {
+        gl.makeCurrent();
         if (meshChanged) ++buffers.meshRevision;
-        for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, camera, static_cast<float>(gl.width()) / 198.0f, 1.0f, texture, label, buffers);
+        const auto client = [this](int32_t length) { return static_cast<int32_t>(static_cast<float>(length) / ratio); };
+        ViewFrame frame = viewFrame(view, client(gl.width()), client(gl.height()), ratio, path);
+        frame.textureName = texture;
+        frame.labelTexture = label;
+        for (int pass = 0; pass < passes; ++pass) drawView(engine, frame, mesh, camera, buffers, arrays);
         return gl.readPixels();
     }
 };
@@ -93,9 +114,10 @@ Mesh texturedSquare(bool clockwise, int32_t selected = 0)
 
 }  // namespace
 
-// Front, Side and Top draw markers and wireframes in batches; they must give
-// the pixels of the plain drawing, one call per corner in list order.
-TEST(Render, BatchedDrawingGivesThePixelsOfCornerByCornerDrawing)
+// The reference drawing of Front, Side and Top, in batches, gives the pixels
+// of the plain drawing, one call per corner in list order: plain markers, the
+// triangles, then the selected and the marked markers over everything.
+TEST(Render, ReferenceDrawingGivesThePixelsOfCornerByCornerDrawing)
 {
     Mesh markers, wires;
     markers.vertices = {{0.5f, 0.25f, 0.0f, 1, 0}, {0.505f, 0.25f, 0.3f, 0, 0}, {-0.3f, -0.6f, 0.2f, 0, 1},
@@ -118,7 +140,7 @@ TEST(Render, BatchedDrawingGivesThePixelsOfCornerByCornerDrawing)
         const CameraArgs c = viewCameraArgs(view, ViewCamera{});
         setCamera(f.engine, 1.0f, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
         glEnable(GL_DEPTH_TEST), glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT), ++f.buffers.meshRevision;
-        renderMesh(mesh, 0, 0.0f, 1.0f, 0, f.buffers);
+        renderMesh(mesh, viewFrame(view, 248, 198, 1.0f, RenderPath::Reference), ViewCamera{}, f.buffers, f.own);
         const RgbImage batched = f.gl.readPixels();
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -129,19 +151,200 @@ TEST(Render, BatchedDrawingGivesThePixelsOfCornerByCornerDrawing)
         for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, p, 0.0f);
         for (const float p : {0.125f, -0.125f}) glVertex3f(0.0f, 0.0f, p);
         glEnd();
-        for (const Vertex& v : mesh.vertices) {
-            colour(v.marked != 0 ? green : v.selected == 1 ? red : white);
-            drawCube(v.x, v.y, v.z, 0.01f, 0.01f, 0.01f, 0.0f, 0.0f, 0.0f);
-        }
+        const auto drawMarkers = [&mesh](int group) {
+            for (const Vertex& v : mesh.vertices) {
+                if ((v.marked != 0 ? 2 : v.selected == 1 ? 1 : 0) != group) continue;
+                colour(std::array{white, red, green}[static_cast<size_t>(group)]);
+                const float size = v.selected == 1 ? 0.025f : 0.01f;
+                drawCube(v.x, v.y, v.z, size, size, size, 0.0f, 0.0f, 0.0f);
+            }
+        };
+        drawMarkers(0);
         glLoadIdentity(), glBegin(GL_TRIANGLES);
         for (const Triangle& t : mesh.triangles) {
             colour(t.selected == 1 ? yellow : white);
             for (const int32_t p : t.vertexIndex) glVertex3fv(&mesh.vertices[static_cast<size_t>(p)].x);
         }
         glEnd();
+        glDepthFunc(GL_ALWAYS), drawMarkers(1), drawMarkers(2), glDepthFunc(GL_LESS);
         EXPECT_GT(findPixels(batched, notBlack).count, 1000);
         EXPECT_TRUE(batched.rgb == f.gl.readPixels().rgb);
     }
+}
+
+// A wavy grid of about `count` triangles over most of the view, its vertices
+// at many depths; some selected, some marked, one triangle selected.
+Mesh wavyGrid(int32_t count)
+{
+    Mesh mesh;
+    const auto cells = static_cast<int32_t>(std::ceil(std::sqrt(count / 2.0)));
+    for (int32_t j = 0; j <= cells; ++j)
+        for (int32_t i = 0; i <= cells; ++i) {
+            const float u = static_cast<float>(i) / static_cast<float>(cells);
+            const float v = static_cast<float>(j) / static_cast<float>(cells);
+            const int32_t n = j * (cells + 1) + i;
+            addVertex(mesh, 1.8f * u - 0.9f + 0.03f * std::sin(9 * v), 0.9f - 1.8f * v + 0.03f * std::sin(7 * u),
+                      0.7f * std::sin(3 * u + 2 * v), n % 37 == 0).marked = n % 101 == 50;
+        }
+    for (int32_t n = 0; std::ssize(mesh.triangles) < count; ++n) {
+        const int32_t i = (n / 2) % cells, j = (n / 2) / cells, at = j * (cells + 1) + i;
+        addTriangle(mesh, at, n % 2 == 0 ? at + 1 : at + cells + 2, n % 2 == 0 ? at + cells + 2 : at + cells + 1);
+    }
+    mesh.triangles[static_cast<size_t>(count / 3)].selected = 1;
+    return mesh;
+}
+
+int32_t pixelsDiffering(const RgbImage& a, const RgbImage& b)
+{
+    int32_t count = 0;
+    for (size_t i = 0; i < a.rgb.size(); i += 3) count += !std::equal(&a.rgb[i], &a.rgb[i] + 3, &b.rgb[i]);
+    return count;
+}
+
+// Triangles of every size and slope over the whole view, overlapping at
+// many depths, some degenerate; every fifth vertex selected.
+Mesh scatteredTriangles()
+{
+    Mesh mesh;
+    const auto wave = [](int i, float step) { return std::fmod(static_cast<float>(i) * step, 1.9f) - 0.95f; };
+    for (int i = 0; i < 60; ++i) addVertex(mesh, wave(i, 0.1373f), wave(i, 0.2917f), wave(i, 0.4111f), i % 5 == 0);
+    for (int32_t i = 0; i < 200; ++i)
+        addTriangle(mesh, i % 60, (i * 7 + 3) % 60, i % 17 == 0 ? i % 60 : (i * 13 + 5) % 60).selected = i == 42;
+    return mesh;
+}
+
+// The editor's paths draw within a tenth of a percent of the reference's
+// pixels in every view, at any size and zoom; without buffer objects exactly
+// as with them.
+TEST(Render, FastPathsDrawTheReferencePictureWithinATenthOfAPercent)
+{
+    ViewCamera out, in, panned;
+    out.orthoZoom = 0.3f;
+    in.orthoZoom = 6.0f, in.panX = -0.7f, in.panY = 0.6f, in.panZ = 0.2f;
+    panned.panX = 0.25f, panned.panY = -0.3f, panned.panZ = 0.15f;
+    const std::vector<ViewKind> all{ViewKind::Front, ViewKind::Side, ViewKind::Top, ViewKind::ThreeD};
+    const auto compare = [](const Mesh& mesh, std::span<const ViewKind> views, std::span<const ViewCamera> cameras) {
+        RenderBuffers shared;
+        std::vector<std::unique_ptr<ViewFixture>> fixtures;
+        std::vector<ViewBuffers> client(views.size());  // client arrays hold no names of a context
+        for (const ViewKind view : views) {
+            fixtures.push_back(std::make_unique<ViewFixture>(view, 248, &shared));
+            PQ_REQUIRE_GL(fixtures.back()->gl);
+            fixtures.back()->draw(mesh);
+        }
+        for (const ViewCamera& camera : cameras)
+        for (size_t i = 0; i < views.size(); ++i) {
+            ViewFixture& f = *fixtures[i];
+            const RgbImage reference = f.drawWith(f.own, RenderPath::Reference, mesh, camera, 0, false, 1);
+            const RgbImage buffered = f.drawWith(f.own, RenderPath::BufferObjects, mesh, camera, 0, false, 1);
+            EXPECT_GT(findPixels(reference, notBlack).count, 500) << mesh.triangles.size();
+            EXPECT_LE(pixelsDiffering(reference, buffered), 248 * 198 / 1000)
+                << mesh.triangles.size() << " triangles in view " << int(views[i]) << " at zoom " << camera.orthoZoom;
+            EXPECT_TRUE(f.drawWith(client[i], RenderPath::ClientArrays, mesh, camera, 0, false, 1).rgb == buffered.rgb);
+        }
+    };
+    compare(scatteredTriangles(), all, std::array{ViewCamera{}, out, in, panned});
+    for (const int32_t count : {1000, 10000, 100000})
+        compare(wavyGrid(count), all, std::array{ViewCamera{}, out, in, panned});
+    compare(wavyGrid(1000000), std::array{ViewKind::Front, ViewKind::Top}, std::array{ViewCamera{}, in});
+}
+
+// At a pixel ratio of two the viewport has twice the pixels each way and
+// lines are two pixels wide; there every path draws every line.
+TEST(Render, AtAPixelRatioOfTwoLinesAreTwoPixelsWideAndEveryPathDrawsTheReference)
+{
+    ViewFixture f(ViewKind::Front, 248, nullptr, 2.0f);
+    PQ_REQUIRE_GL(f.gl);
+    EXPECT_EQ(findPixels(f.draw(Mesh{}), exactly(white), 260, 0, 260, 395).count, 2) << "the cross's arm";
+    const Mesh mesh = wavyGrid(10000);
+    const RgbImage reference = f.drawWith(f.own, RenderPath::Reference, mesh);
+    EXPECT_GT(findPixels(reference, notBlack).count, 5000);
+    EXPECT_TRUE(f.drawWith(f.own, RenderPath::BufferObjects, mesh).rgb == reference.rgb);
+}
+
+// Buffer objects came with OpenGL 1.5; older contexts and unreadable version
+// texts draw from client memory.
+TEST(Render, ThePathFollowsTheContextsOpenGLVersion)
+{
+    EXPECT_EQ(renderPathFor("1.5"), RenderPath::BufferObjects);
+    EXPECT_EQ(renderPathFor("4.5 (Compatibility Profile) Mesa 22.3.6"), RenderPath::BufferObjects);
+    EXPECT_EQ(renderPathFor("1.4.0 - Build 7.14.10.4906"), RenderPath::ClientArrays);
+    EXPECT_EQ(renderPathFor("OpenGL"), RenderPath::ClientArrays);
+}
+
+// A selected marker is larger than a plain one, and whole over a plain one
+// nearer the viewer; a marked one is whole over both. All are hollow.
+TEST(Render, SelectedAndMarkedMarkersAreDrawnLargerAndOverThePlainOnes)
+{
+    for (const RenderPath path : {RenderPath::Reference, RenderPath::BufferObjects}) {
+        ViewFixture f(ViewKind::Front);
+        PQ_REQUIRE_GL(f.gl);
+        Mesh mesh;
+        addVertex(mesh, -0.5f, -0.5f, 0.0f, 1), addVertex(mesh, 0.5f, -0.5f, 0.0f);  // alone: selected, plain
+        addVertex(mesh, -0.5f + 3.1f / 124, 0.5f, -0.9f), addVertex(mesh, -0.5f, 0.5f, 0.0f, 1);  // plain on its edge
+        addVertex(mesh, 0.5f, 0.5f, 0.0f, 1), addVertex(mesh, 0.5f, 0.5f, 0.5f, 1).marked = 1;
+        const RgbImage image = f.drawWith(f.own, path, mesh);
+        const PixelBox selected = near(image, red, 62, 148), plain = near(image, white, 186, 148);
+        EXPECT_EQ(std::pair(selected.right - selected.left, selected.bottom - selected.top), std::pair(7, 4));
+        EXPECT_EQ(std::pair(plain.right - plain.left, plain.bottom - plain.top), std::pair(3, 2));
+        EXPECT_EQ(pixelAt(image, 62, 148), black) << "hollow";
+        EXPECT_EQ(near(image, red, 62, 49).count, selected.count) << "whole over the nearer plain marker";
+        EXPECT_EQ(near(image, green, 186, 49).count, selected.count) << "marked over selected";
+        EXPECT_TRUE(near(image, red, 186, 49).empty());
+    }
+}
+
+// Moving vertices updates each view's arrays where they moved; the picture
+// is the one a fresh drawing gives, on both paths, also for a view that
+// missed a move while another view was drawn, and when only selected
+// vertices were said to move.
+TEST(Render, MovedVerticesAreUpdatedInPlaceAndDrawnAsAfterAFreshStart)
+{
+    for (const RenderPath path : {RenderPath::ClientArrays, RenderPath::BufferObjects})
+    for (const ViewKind view : {ViewKind::Front, ViewKind::Side, ViewKind::Top, ViewKind::ThreeD}) {
+        Mesh mesh = wavyGrid(2000);
+        ViewFixture f(view);
+        PQ_REQUIRE_GL(f.gl);
+        ViewBuffers other;
+        f.drawWith(f.own, path, mesh);
+        const uint64_t rebuilt = f.buffers.rebuiltAt;
+        mesh.vertices[5].x += 0.2f, mesh.vertices[37].y -= 0.3f;  // a plain vertex and a selected one
+        f.drawWith(other, path, mesh);
+        mesh.vertices[600].z += 0.4f;
+        f.drawWith(other, path, mesh);
+        EXPECT_EQ(f.buffers.moved, std::vector<uint32_t>{600});
+        mesh.vertices[37].x = -mesh.vertices[37].x;
+        f.buffers.selectionMovedOnly = true;
+        const RgbImage moved = f.drawWith(f.own, path, mesh);
+        EXPECT_EQ(f.buffers.moved, std::vector<uint32_t>{37});
+        EXPECT_EQ(f.buffers.rebuiltAt, rebuilt) << "moves rebuild nothing";
+        ViewFixture fresh(view);
+        EXPECT_TRUE(fresh.drawWith(fresh.own, path, mesh).rgb == moved.rgb) << int(view);
+        EXPECT_TRUE(f.drawWith(other, path, mesh, {}, 0, false).rgb == moved.rgb) << "missed a move: " << int(view);
+    }
+}
+
+// Wireframe edges shorter than 1.5 pixels on the view's screen are left out,
+// as the view and the zoom make them; an edge of no finite length stays.
+TEST(Render, WireframeEdgesShorterThanOneAndAHalfPixelsAreLeftOut)
+{
+    Mesh mesh;  // across Front 1.4 pixels along x, 1.6 along y; 1.7 across Side along z
+    addVertex(mesh, 0, 0, 0), addVertex(mesh, 1.4f / 124, 0, 0), addVertex(mesh, 0, 1.6f / 99, 0);
+    addVertex(mesh, 0, 0, 1.7f / 124), addVertex(mesh, NAN, 0, 0);
+    addTriangle(mesh, 0, 1, 2), addTriangle(mesh, 0, 2, 3), addTriangle(mesh, 4, 4, 4);
+    using Edges = std::vector<uint32_t>;
+    const std::array<std::pair<ViewKind, Edges>, 3> kept{{{ViewKind::Front, {1, 2, 2, 0, 2, 3, 4, 4}},
+                                                          {ViewKind::Side, {1, 2, 2, 0, 2, 3, 3, 0, 4, 4}},
+                                                          {ViewKind::Top, {4, 4}}}};
+    for (const auto& [view, edges] : kept) {
+        ViewFixture f(view);
+        PQ_REQUIRE_GL(f.gl);
+        f.draw(mesh);
+        EXPECT_EQ(f.own.longEdges, edges) << int(view);
+    }
+    ViewFixture top(ViewKind::Top);
+    top.draw(mesh, {.orthoZoom = 2.0f});
+    EXPECT_EQ(top.own.longEdges, (Edges{0, 1, 1, 2, 2, 3, 3, 0, 4, 4})) << "twice as long; 0 to 2 drawn as 2 to 0";
 }
 
 TEST(Render, OrthographicViewShowsCrossLabelAndWireframesAsTheyChange)
@@ -232,6 +435,32 @@ TEST(Render, ViewsPictureLaysOutFourViewsWithTheTextureIn3D)
     EXPECT_EQ(pixelAt(picture.image, 75, 40), green) << "the 3D view's centre";
     for (const int row : {28, 29, 58, 59}) EXPECT_EQ(pixelAt(picture.image, 10, row), (Pixel{239, 239, 239})) << "between views: " << row;
     EXPECT_EQ(renderViewsPicture(Mesh{}, folder, "", 3, 20).image.width, 3) << "views of no width are left out";
+}
+
+// Far from the origin a mesh shows only when framed: Front, Side and Top as Frame all, the 3D view centred.
+TEST(Render, FramedPictureShowsAFarMeshInEveryViewOrOneAlone)
+{
+    Mesh far = texturedSquare(true);
+    for (Vertex& v : far.vertices) v.x += 50, v.y += 50, v.z += 50;
+    const std::string folder = makeTestFolder("framed"), stripes = folder + "/stripes.png";
+    writeTestFile(stripes, encodeTestPng(stripeTexture()));
+    const ViewsPicture before = renderViewsPicture(far, folder, stripes, 200, 160);
+    const ViewsPicture framed = renderViewsPicture(far, folder, stripes, 200, 160, {.frame = true});
+    const auto span = [](const RgbImage& image, int left, int top) {
+        const PixelBox box = findPixels(image, exactly(white), left, top, left + 97, top + 77);
+        return std::max(box.right - box.left, box.bottom - box.top);
+    };
+    for (const auto& [left, top] : {std::pair{0, 0}, {100, 0}, {0, 80}}) {
+        EXPECT_GT(span(framed.image, left, top), 65) << left << " " << top;
+        EXPECT_LT(span(before.image, left, top), 55) << "the origin cross only";
+    }
+    EXPECT_EQ(pixelAt(framed.image, 150, 120), green) << "the 3D view's centre";
+    EXPECT_EQ(pixelAt(before.image, 150, 120), black);
+    const PictureFraming alone{.frame = true, .onlyView = ViewKind::ThreeD, .labels = false};
+    const RgbImage threeD = renderViewsPicture(far, "", stripes, 90, 60, alone).image;
+    EXPECT_EQ(pixelAt(threeD, 45, 30), green);
+    EXPECT_EQ(findPixels(threeD, exactly(green)).left, 18) << "square: 54 pixels wide in the middle";
+    EXPECT_EQ(findPixels(threeD, exactly(black), 0, 0, 10, 10).count, 121) << "no label";
 }
 
 // Whatever the model-view was: (1, 2, 3) moved to the origin, 0.01 of a unit is one pixel.

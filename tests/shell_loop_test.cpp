@@ -131,6 +131,7 @@ TEST_F(Loop, OldOpenGLWarnsOnceAndTheWarningIsRemembered)
     EXPECT_EQ(windows.messages[1].title + ": " + windows.messages[1].text,
               "GFX-Card Info: Hardware: Old Card\nDeveloper: Old Vendor\nOpenGL-Version: 1.4.0 - Build 7.14.10.4906");
     EXPECT_EQ(prefFile(), "0\r\n0.000000\r\n1\r\n") << "the warning is remembered at once";
+    EXPECT_EQ(state.renderPath, RenderPath::ClientArrays) << "no buffer objects before OpenGL 1.5";
     again.glVersion = windows.glVersion;
     start(again, next);
     EXPECT_TRUE(again.messages.empty());
@@ -199,7 +200,7 @@ TEST_F(Loop, ThePassTracksTheCursorAndShiftAndRoutesMouseEventsOfViewsOnly)
     EXPECT_EQ(fields(state.viewMouse[0]), (std::array<float, 4>{0, 0, 0, 0}));
     EXPECT_TRUE(state.mesh.vertices.empty());
     EXPECT_EQ(state.shiftHeld, 1);
-    windows.shift = false;
+    // Shift is down again for a later click: this one was made without it.
     windows.cursor[windowFront] = {190, 30};  // tracked from the window's corner, the click from the client area's
     windows.push(eventLeftDown, windowFront, mkLButton);
     mainLoopPass(state);
@@ -281,9 +282,11 @@ TEST_F(Loop, RedrawDrawsEachViewAsDrawViewDoesWithItsAspect)
     windows.exposeHandler({window3D});
     const RgbImage shown = gl.readPixels();
     Engine engine;
-    RenderBuffers buffers;
-    for (int pass = 0; pass < 2; ++pass)
-        drawView(engine, ViewKind::ThreeD, state.mesh, {}, 250.0f / 198.0f, 1.0f, 0, state.labelTexture[3].name(), buffers);
+    RenderBuffers shared;
+    ViewBuffers own;
+    ViewFrame frame = viewFrame(ViewKind::ThreeD, 250, 198, 1.0f, RenderPath::BufferObjects);
+    frame.labelTexture = state.labelTexture[3].name();
+    for (int pass = 0; pass < 2; ++pass) drawView(engine, frame, state.mesh, {}, shared, own);
     EXPECT_TRUE(shown.rgb == gl.readPixels().rgb);
 }
 

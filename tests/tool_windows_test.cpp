@@ -217,8 +217,10 @@ TEST_F(ToolWindows, GroupDragScaleRotateAutoTexCoordsTrianglesAndTextureWindows)
     for (const auto& [text, selected] : steps) {
         selectTriangleNumber(state.mesh, 3);
         fake.setGadgetText(windowTriangles, 1, text);
+        state.dirtyViews = 0;
         triangleListStep(state);
         EXPECT_EQ(firstSelectedTriangle(state.mesh), selected) << text;
+        EXPECT_EQ(state.dirtyViews, allViews) << "the views show the new selection";
     }
     state.eventKind = eventClose, fake.setGadgetText(windowTriangles, 1, "3");
     triangleListStep(state);

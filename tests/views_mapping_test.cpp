@@ -128,6 +128,26 @@ TEST(Mapping, WheelZoomAndDragKeepThePointUnderTheCursorAndFrameAllFitsTheMesh)
     EXPECT_EQ(c, ViewCamera{});
 }
 
+// A picture's 3D view: the box's centre in the middle, a model unit as many pixels across as up, filling the
+// narrower fit; a thumbnail in the proportions of the box seen from the front, never thinner than a quarter.
+TEST(ViewMapping, PicturesFrameTheMeshInItsProportions)
+{
+    Mesh mesh;
+    for (const Vec3 p : {Vec3{100, 40, -7}, Vec3{130, 52, -1}, Vec3{110, 45, -30}}) addVertex(mesh, p.x, p.y, p.z);
+    const ThreeDFrame f = frameThreeDPicture(mesh, 200, 100);
+    EXPECT_EQ(std::tuple(f.centre.x, f.centre.y, f.centre.z), std::tuple(115.0f, 46.0f, -15.5f));
+    EXPECT_FLOAT_EQ(f.scale.x, 0.06f) << "the width fits: 6 pixels a unit";
+    EXPECT_FLOAT_EQ(f.scale.y, 0.12f);
+    EXPECT_FLOAT_EQ(f.scale.z, frameFill / 14.5f);
+    EXPECT_FLOAT_EQ(frameThreeDPicture(mesh, 400, 100).scale.x, 2 * frameFill * 50 / 6 / 400) << "the height fits";
+    EXPECT_EQ(frontPictureSize(mesh, 256), std::pair(256, 102));
+    mesh.vertices[1].y = 4000;
+    EXPECT_EQ(frontPictureSize(mesh, 256), std::pair(64, 256));
+    mesh.vertices.resize(1);
+    EXPECT_EQ(frameThreeDPicture(mesh, 200, 100).scale.y, 2.0f) << "one point: a clip unit a model unit across";
+    EXPECT_EQ(frontPictureSize(Mesh{}, 100), std::pair(100, 100));
+}
+
 TEST(Mapping, KeepingProportionsGivesAUnitAsManyPixelsAcrossAsDown)
 {
     const ViewCamera kept{.orthoZoom = 2, .keepProportions = true};

@@ -167,6 +167,40 @@ bool isMeshInOrthoViews(const ViewCamera& c, const Mesh& mesh)
     return true;
 }
 
+ThreeDFrame frameThreeDPicture(const Mesh& mesh, int32_t width, int32_t height)
+{
+    ThreeDFrame f;
+    const Bounds b = meshBounds(mesh);
+    if (b.empty || width <= 0 || height <= 0) return f;
+    const double hx = (static_cast<double>(b.high.x) - b.low.x) / 2.0;
+    const double hy = (static_cast<double>(b.high.y) - b.low.y) / 2.0;
+    const double hz = (static_cast<double>(b.high.z) - b.low.z) / 2.0;
+    f.centre = {static_cast<float>(b.low.x + hx), static_cast<float>(b.low.y + hy), static_cast<float>(b.low.z + hz)};
+    // Pixels per model unit: the box's width fills the view's, or its height
+    // the view's; a single point keeps a clip unit per model unit across.
+    const double w = width, h = height;
+    double pixels = w / 2.0;
+    if (hx > 0.0 || hy > 0.0)
+        pixels = std::min(hx > 0.0 ? frameFill * w / 2.0 / hx : HUGE_VAL,
+                          hy > 0.0 ? frameFill * h / 2.0 / hy : HUGE_VAL);
+    f.scale = {static_cast<float>(2.0 * pixels / w), static_cast<float>(2.0 * pixels / h),
+               static_cast<float>(hz > 0.0 ? frameFill / hz : 1.0)};
+    return f;
+}
+
+std::pair<int32_t, int32_t> frontPictureSize(const Mesh& mesh, int32_t longer)
+{
+    const Bounds b = meshBounds(mesh);
+    const double across = b.empty ? 1.0 : static_cast<double>(b.high.x) - b.low.x;
+    const double up = b.empty ? 1.0 : static_cast<double>(b.high.y) - b.low.y;
+    const auto shorter = [longer](double ratio) {
+        const double side = std::round(longer * std::clamp(ratio, 0.25, 1.0));
+        return std::max<int32_t>(1, static_cast<int32_t>(side));
+    };
+    if (across >= up) return {longer, shorter(across > 0.0 ? up / across : 1.0)};
+    return {shorter(across / up), longer};
+}
+
 ViewPoint viewCoordinates(ViewKind view, const Vertex& v)
 {
     switch (view) {

@@ -1,78 +1,28 @@
-// render.cpp: draws the mesh into the current view context. The geometry is
-// gathered into RenderBuffers once per change of the mesh and sent with
-// OpenGL 1.1 vertex arrays, in the order and colours corner-by-corner drawing
-// would use, so the pixels are the same. Reads the mesh only; leaves the state
-// the label drawing expects.
-#include "views/views.h"
-
-#include <GL/gl.h>
+// render.cpp: draws the mesh into the current view context. The arrays are
+// built from the mesh once per change and shared by the four views; a change
+// that only moved vertices updates just those. The 3D view draws the shared
+// triangles, from a buffer object of its context where OpenGL 1.5 offers
+// one; Front, Side and Top draw from arrays of their own
+// (views/render_ortho.cpp). Reads the mesh only; leaves the state the label
+// drawing expects.
+#include "views/render_common.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
+#include <numeric>
 #include <span>
+#include <utility>
 
 #include "engine/engine.h"
 
-namespace {
-
-struct Rgb {
-    float r = 1.0f, g = 1.0f, b = 1.0f;
-};
-
-constexpr Rgb white{1.0f, 1.0f, 1.0f};
-constexpr float markerScale = 0.01f;
-constexpr float crossArm = 0.125f;
-
-Rgb markerColour(const Vertex& v)
-{
-    if (v.marked != 0) return {0.0f, 1.0f, 0.0f};
-    if (v.selected == 1) return {1.0f, 0.0f, 0.0f};
-    return white;
-}
-
-Rgb triangleColour(const Triangle& t)
-{
-    return t.selected == 1 ? Rgb{0.75f, 0.75f, 0.0f} : white;
-}
-
-void push(std::vector<float>& out, float a, float b) { out.insert(out.end(), {a, b}); }
-void push(std::vector<float>& out, float a, float b, float c) { out.insert(out.end(), {a, b, c}); }
-void push(std::vector<float>& out, Vec3 p) { push(out, p.x, p.y, p.z); }
-
-void setColour(Rgb c) { glColor3f(c.r, c.g, c.b); }
-
-// Client arrays for one draw: positions of `stride` bytes, colours and texture
-// coordinates only where given.
-void setArrays(const float* positions, GLsizei stride, const float* colours, const float* texCoords)
-{
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, stride, positions);
-    if (colours != nullptr) {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, colours);
-    } else {
-        glDisableClientState(GL_COLOR_ARRAY);
-    }
-    if (texCoords != nullptr) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
-    } else {
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    }
-    glDisableClientState(GL_NORMAL_ARRAY);
-}
-
-void drawLines(std::span<const uint32_t> indices)
-{
-    if (!indices.empty()) glDrawElements(GL_LINES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
-}
+namespace render {
 
 void drawLine(Vec3 a, Vec3 b)
 {
     const std::array<float, 6> ends{a.x, a.y, a.z, b.x, b.y, b.z};
-    setArrays(ends.data(), 0, nullptr, nullptr);
+    setArrays(ends.data(), 0, nullptr);
     glDrawArrays(GL_LINES, 0, 2);
 }
 
@@ -80,102 +30,72 @@ void drawOriginCross(float arm)
 {
     const std::array<float, 18> arms{-arm, 0, 0, arm, 0, 0, 0, arm, 0, 0, -arm, 0, 0, 0, arm, 0, 0, -arm};
     setColour(white);
-    setArrays(arms.data(), 0, nullptr, nullptr);
+    setArrays(arms.data(), 0, nullptr);
     glDrawArrays(GL_LINES, 0, 6);
 }
 
-constexpr bool samePlace(size_t a, size_t b)
+void drawConstructionLine(const Mesh& mesh, bool threeD, size_t drawn)
 {
-    for (size_t i = 0; i < 3; ++i)
-        if (cubeCorners[a].position[i] != cubeCorners[b].position[i]) return false;
-    return true;
-}
-
-// drawCube's corners each once: for each of its 24 corners the number of the
-// first corner at the same place, counted among those first ones (0 to 7).
-struct MarkerCorners {
-    std::array<size_t, 8> corner{};
-    std::array<uint32_t, 24> placeOf{};
-};
-constexpr MarkerCorners markerPlaces = [] {
-    MarkerCorners m{};
-    size_t count = 0;
-    for (size_t c = 0; c < cubeCorners.size(); ++c) {
-        size_t place = count;
-        for (size_t p = 0; p < count; ++p)
-            if (samePlace(m.corner[p], c)) place = p;
-        if (place == count) m.corner[count++] = c;
-        m.placeOf[c] = static_cast<uint32_t>(place);
+    // Arrays leave the current colour and texture coordinate undefined; the
+    // construction line takes those of the last triangle visited.
+    if (!mesh.triangles.empty()) setColour(triangleColour(mesh.triangles.back()));
+    if (threeD && drawn > 0) {
+        const Triangle& t = mesh.triangles[drawn - 1];
+        glTexCoord2f(t.u[2], t.v[2]);
     }
-    return m;
-}();
-
-// The twelve edges of drawCube's cube, each once, as pairs of corner numbers.
-// In line mode the cube draws each edge twice (once per face); the second
-// time adds no pixel, because its fragments fail the depth test against the
-// first, so once is enough.
-constexpr std::array<std::array<size_t, 2>, 12> cubeEdges = [] {
-    std::array<std::array<size_t, 2>, 12> edges{};
-    size_t count = 0;
-    for (size_t face = 0; face < cubeCorners.size(); face += 4) {
-        for (size_t k = 0; k < 4; ++k) {
-            const size_t a = face + k, b = face + (k + 1) % 4;
-            bool seen = false;
-            for (size_t e = 0; e < count; ++e)
-                seen = seen || (samePlace(edges[e][0], b) && samePlace(edges[e][1], a)) ||
-                       (samePlace(edges[e][0], a) && samePlace(edges[e][1], b));
-            if (!seen) edges[count++] = {a, b};
-        }
-    }
-    return edges;
-}();
-
-// Adds `count` elements starting at `first` to the last run, or to a new run
-// when the colour changes.
-void extendRun(std::vector<ColourRun>& runs, Rgb c, size_t first, uint32_t count)
-{
-    const std::array<float, 3> colour{c.r, c.g, c.b};
-    if (runs.empty() || runs.back().colour != colour) runs.push_back({static_cast<uint32_t>(first), 0, colour});
-    runs.back().count += count;
-}
-
-// Appends a pair of indices to edges, in a new run when the colour changes.
-void pushEdge(std::vector<uint32_t>& edges, std::vector<ColourRun>& runs, Rgb c, uint32_t from, uint32_t to)
-{
-    extendRun(runs, c, edges.size(), 2);
-    edges.insert(edges.end(), {from, to});
-}
-
-// Draws each run of edges in its colour over the current vertex array. One
-// colour per run rather than a colour array gives the same pixels and spares
-// the driver copying a second array of every corner on each draw.
-void drawRuns(std::span<const uint32_t> edges, std::span<const ColourRun> runs)
-{
-    for (const ColourRun& run : runs) {
-        glColor3f(run.colour[0], run.colour[1], run.colour[2]);
-        drawLines(edges.subspan(run.first, run.count));
+    if (mesh.pendingCorner == 2 && !mesh.triangles.empty() && !mesh.vertices.empty()) {
+        const Triangle& t = mesh.triangles.back();
+        drawLine(vertexPosition(mesh, t.vertexIndex[0]), vertexPosition(mesh, t.vertexIndex[1]));
     }
 }
 
-// Every vertex as drawCube at the vertex with scale builtMarkerSize in line mode:
-// each marker's eight corners, and its twelve edges in the vertex's colour.
-void buildMarkers(const Mesh& mesh, RenderBuffers& b)
+void fillBuffer(GLenum target, GlBuffer& buffer, const void* data, size_t bytes)
 {
-    b.markerCorners.clear();
-    b.markerEdges.clear();
-    b.markerRuns.clear();
-    b.markerCorners.reserve(mesh.vertices.size() * 8 * 3);
-    b.markerEdges.reserve(mesh.vertices.size() * cubeEdges.size() * 2);
-    for (const Vertex& v : mesh.vertices) {
-        const auto first = static_cast<uint32_t>(b.markerCorners.size() / 3);
-        for (const size_t corner : markerPlaces.corner) {
-            const float* p = cubeCorners[corner].position;
-            const float size = b.builtMarkerSize;
-            push(b.markerCorners, size * p[0] + v.x, size * p[1] + v.y, size * p[2] + v.z);
-        }
-        for (const auto& edge : cubeEdges)
-            pushEdge(b.markerEdges, b.markerRuns, markerColour(v), first + markerPlaces.placeOf[edge[0]],
-                     first + markerPlaces.placeOf[edge[1]]);
+    if (buffer.name() == 0) {
+        GLuint name = 0;
+        glGenBuffers(1, &name);
+        buffer.reset(name);
+    }
+    glBindBuffer(target, buffer.name());
+    glBufferData(target, static_cast<GLsizeiptr>(bytes), data, GL_STATIC_DRAW);
+    glBindBuffer(target, 0);
+}
+
+void updateBuffer(GLenum target, const GlBuffer& buffer, size_t firstByte, const void* data, size_t bytes)
+{
+    glBindBuffer(target, buffer.name());
+    glBufferSubData(target, static_cast<GLintptr>(firstByte), static_cast<GLsizeiptr>(bytes), data);
+    glBindBuffer(target, 0);
+}
+
+ArrayBase bindArray(bool buffers, GLenum target, const GlBuffer& buffer, const void* client)
+{
+    if (!buffers) return reinterpret_cast<ArrayBase>(client);
+    glBindBuffer(target, buffer.name());
+    return 0;
+}
+
+}  // namespace render
+
+using namespace render;
+
+namespace {
+
+// ---- the shared arrays -------------------------------------------------------------------
+
+void buildMarkerOrder(RenderBuffers& b)
+{
+    const size_t count = b.vertices.size();
+    b.markerVertex.resize(count);
+    b.markerOf.resize(count);
+    std::array<uint32_t, markerGroupCount> next{};
+    for (const Vertex& v : b.vertices) ++next[markerGroup(v)];
+    b.markerGroupStart = {0, next[0], next[0] + next[1], static_cast<uint32_t>(count)};
+    std::copy_n(b.markerGroupStart.begin(), markerGroupCount, next.begin());
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t marker = next[markerGroup(b.vertices[i])]++;
+        b.markerVertex[marker] = static_cast<uint32_t>(i);
+        b.markerOf[i] = marker;
     }
 }
 
@@ -185,52 +105,199 @@ void buildMarkers(const Mesh& mesh, RenderBuffers& b)
 // stage, and a later copy of an edge adds no pixel, its fragments failing the
 // depth test. A copy running the other way is kept: a line is rasterised
 // differently from its reverse at a pixel here and there.
-void buildWireframe(const Mesh& mesh, size_t drawn, RenderBuffers& b)
+void buildWireframe(const Mesh& mesh, RenderBuffers& b)
 {
     b.wireEdges.clear();
     b.wireRuns.clear();
+    b.wireReturns.clear();
     if (mesh.vertices.empty()) return;
     // Open addressing over (from, to) position pairs; all ones is empty.
-    std::vector<uint64_t> seen(std::bit_ceil(6 * drawn + 2), ~uint64_t{0});
+    std::vector<uint64_t> seen(std::bit_ceil(6 * b.drawn + 2), ~uint64_t{0});
     const size_t mask = seen.size() - 1;
-    const auto firstTime = [&](uint32_t a, uint32_t c) {
+    // Finds a pair, or with `add` puts it in when it is not there yet; true when it was there.
+    const auto find = [&](uint32_t a, uint32_t c, bool add) {
         const uint64_t key = (uint64_t{a} << 32) | c;
         for (size_t slot = ((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;; slot = (slot + 1) & mask) {
-            if (seen[slot] == key) return false;
+            if (seen[slot] == key) return true;
             if (seen[slot] == ~uint64_t{0}) {
-                seen[slot] = key;
-                return true;
+                if (add) seen[slot] = key;
+                return false;
             }
         }
     };
-    b.wireEdges.reserve(6 * drawn);
-    for (size_t k = 0; k < drawn; ++k) {
+    b.wireEdges.reserve(6 * b.drawn);
+    for (size_t k = 0; k < b.drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
         for (size_t corner = 0; corner < 3; ++corner) {
             const auto from = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[corner]));
             const auto to = static_cast<uint32_t>(clampVertexPosition(mesh, t.vertexIndex[(corner + 1) % 3]));
-            if (firstTime(from, to)) pushEdge(b.wireEdges, b.wireRuns, triangleColour(t), from, to);
+            if (find(from, to, true)) continue;
+            extendRun(b.wireRuns, triangleColour(t), b.wireEdges.size(), 2);
+            b.wireEdges.insert(b.wireEdges.end(), {from, to});
+            b.wireReturns.push_back(from != to && find(to, from, false));
         }
     }
 }
 
 // The finished triangles' corners for the 3D view, in runs of one colour.
-void buildTriangles(const Mesh& mesh, size_t drawn, RenderBuffers& b)
+void buildTriangles(const Mesh& mesh, RenderBuffers& b)
 {
     b.positions.clear();
     b.texCoords.clear();
     b.triangleRuns.clear();
     if (mesh.vertices.empty()) return;
-    b.positions.reserve(drawn * 9);
-    b.texCoords.reserve(drawn * 6);
-    for (size_t k = 0; k < drawn; ++k) {
+    b.positions.reserve(b.drawn * 9);
+    b.texCoords.reserve(b.drawn * 6);
+    for (size_t k = 0; k < b.drawn; ++k) {
         const Triangle& t = mesh.triangles[k];
         extendRun(b.triangleRuns, triangleColour(t), 3 * k, 3);
         for (size_t corner = 0; corner < 3; ++corner) {
-            push(b.texCoords, t.u[corner], t.v[corner]);
-            push(b.positions, vertexPosition(mesh, t.vertexIndex[corner]));
+            b.texCoords.insert(b.texCoords.end(), {t.u[corner], t.v[corner]});
+            const Vec3 p = vertexPosition(mesh, t.vertexIndex[corner]);
+            b.positions.insert(b.positions.end(), {p.x, p.y, p.z});
         }
     }
+}
+
+void rebuild(const Mesh& mesh, RenderBuffers& b)
+{
+    b.vertices.assign(mesh.vertices.begin(), mesh.vertices.end());
+    b.triangles.assign(mesh.triangles.begin(), mesh.triangles.end());
+    b.pendingCorner = mesh.pendingCorner;
+    // The last triangle is still being built while pendingCorner is not 0.
+    b.drawn = mesh.pendingCorner != 0 && !mesh.triangles.empty() ? mesh.triangles.size() - 1 : mesh.triangles.size();
+    buildMarkerOrder(b);
+    buildWireframe(mesh, b);
+    buildTriangles(mesh, b);
+    b.cornerStart.clear();
+    b.cornerList.clear();
+    b.edgeStart.clear();
+    b.edgeList.clear();
+    b.moved.clear();
+    b.rebuiltAt = b.version;
+}
+
+// Lists by vertex: for item i of `count`, vertexOf(i, k) gives the vertex of
+// its end k (0 to ends - 1); start[v] to start[v + 1] in list are the items at v.
+template <typename VertexOf>
+void listByVertex(size_t vertices, size_t count, size_t ends, VertexOf vertexOf, std::vector<uint32_t>& start,
+                  std::vector<uint32_t>& list)
+{
+    start.assign(vertices + 1, 0);
+    list.resize(count * ends);
+    for (size_t i = 0; i < count; ++i)
+        for (size_t k = 0; k < ends; ++k) ++start[vertexOf(i, k) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (size_t i = 0; i < count; ++i)
+        for (size_t k = 0; k < ends; ++k) list[next[vertexOf(i, k)]++] = static_cast<uint32_t>(i);
+}
+
+// The corners (3 k + corner) and the wireframe edges at each vertex.
+void buildVertexMaps(const Mesh& mesh, RenderBuffers& b)
+{
+    listByVertex(b.vertices.size(), 3 * b.drawn, 1, [&](size_t corner, size_t) {
+        return static_cast<size_t>(clampVertexPosition(mesh, mesh.triangles[corner / 3].vertexIndex[corner % 3]));
+    }, b.cornerStart, b.cornerList);
+    listByVertex(b.vertices.size(), b.wireEdges.size() / 2, 2,
+                 [&](size_t edge, size_t end) { return size_t{b.wireEdges[2 * edge + end]}; }, b.edgeStart, b.edgeList);
+}
+
+bool samePosition(const Vertex& a, const Vertex& b) { return std::memcmp(&a.x, &b.x, 3 * sizeof(float)) == 0; }
+
+// Brings the shared arrays up to the mesh. Positions are compared bit for
+// bit, so a NaN that stays is no change and -0 replacing +0 is one. When only
+// selected vertices moved since the build, only they are compared.
+void updateShared(const Mesh& mesh, RenderBuffers& b)
+{
+    if (b.built && b.builtRevision == b.meshRevision && b.vertices.size() == mesh.vertices.size() &&
+        b.triangles.size() == mesh.triangles.size())
+        return;
+    b.builtRevision = b.meshRevision;
+    const bool selectionMoved = std::exchange(b.selectionMovedOnly, false);
+    bool whole = !b.built || b.vertices.size() != mesh.vertices.size() || b.pendingCorner != mesh.pendingCorner ||
+                 b.triangles.size() != mesh.triangles.size() ||
+                 (!selectionMoved && !mesh.triangles.empty() &&
+                  std::memcmp(b.triangles.data(), mesh.triangles.data(),
+                              mesh.triangles.size() * sizeof(Triangle)) != 0);
+    b.built = true;
+    std::vector<uint32_t> moved;
+    // Moving many vertices costs more one by one than building anew.
+    const size_t mostMoved = 64 + mesh.vertices.size() / 8;
+    const auto compare = [&](size_t i) {
+        const Vertex &now = mesh.vertices[i], &was = b.vertices[i];
+        whole = whole || now.selected != was.selected || now.marked != was.marked;
+        if (!samePosition(now, was)) moved.push_back(static_cast<uint32_t>(i));
+        whole = whole || moved.size() > mostMoved;
+    };
+    const uint32_t firstPicked = selectionMoved ? b.markerGroupStart[selectedMarkers] : 0;
+    for (uint32_t m = firstPicked; selectionMoved && m < b.markerGroupStart[markerGroupCount] && !whole; ++m)
+        if (b.vertices[b.markerVertex[m]].selected == 1) compare(b.markerVertex[m]);
+    for (size_t i = 0; !selectionMoved && i < mesh.vertices.size() && !whole; ++i) compare(i);
+    if (!whole && moved.empty()) return;
+    ++b.version;
+    if (whole) return rebuild(mesh, b);
+
+    if (b.cornerStart.empty()) buildVertexMaps(mesh, b);
+    std::ranges::sort(moved);
+    for (const uint32_t vertex : moved) {
+        const Vertex& v = mesh.vertices[vertex];
+        b.vertices[vertex] = v;
+        for (uint32_t i = b.cornerStart[vertex]; i < b.cornerStart[vertex + 1]; ++i)
+            std::copy_n(&v.x, 3, &b.positions[3 * size_t{b.cornerList[i]}]);
+    }
+    b.moved = std::move(moved);
+}
+
+// ---- the 3D view ----------------------------------------------------------------------------
+
+// Brings the 3D view's buffer of corners (positions, then texture
+// coordinates) up to the shared arrays.
+void syncCorners(const RenderBuffers& b, ViewBuffers& own)
+{
+    own.filled = own.filled && own.path == RenderPath::BufferObjects;
+    own.path = RenderPath::BufferObjects;
+    const bool current = own.filled && own.version == b.version;
+    const bool movedOnly = own.filled && own.version + 1 == b.version && b.rebuiltAt != b.version;
+    if (!current && !movedOnly) {
+        const size_t positionBytes = b.positions.size() * sizeof(float);
+        fillBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, nullptr, positionBytes + b.texCoords.size() * sizeof(float));
+        updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, 0, b.positions.data(), positionBytes);
+        updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, positionBytes, b.texCoords.data(),
+                     b.texCoords.size() * sizeof(float));
+    } else if (movedOnly) {
+        for (const uint32_t vertex : b.moved)
+            for (uint32_t i = b.cornerStart[vertex]; i < b.cornerStart[vertex + 1]; ++i) {
+                const size_t first = 3 * size_t{b.cornerList[i]};
+                updateBuffer(GL_ARRAY_BUFFER, own.cornerBuffer, first * sizeof(float), &b.positions[first],
+                             3 * sizeof(float));
+            }
+    }
+    own.version = b.version;
+    own.filled = true;
+}
+
+void drawThreeD(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& camera, const RenderBuffers& b,
+                ViewBuffers& own)
+{
+    glBindTexture(GL_TEXTURE_2D, frame.textureName);
+    glLoadIdentity();
+    const float s = camera.zoom + 1.0f;
+    glScalef(s, s, s);
+    const bool buffers = frame.path == RenderPath::BufferObjects;
+    if (buffers) syncCorners(b, own);
+    if (!b.positions.empty()) {
+        const ArrayBase positions = bindArray(buffers, GL_ARRAY_BUFFER, own.cornerBuffer, b.positions.data());
+        const ArrayBase texCoords =
+            buffers ? b.positions.size() * sizeof(float) : reinterpret_cast<ArrayBase>(b.texCoords.data());
+        setArrays(at(positions, 0), 0, at(texCoords, 0));
+        for (const ColourRun& run : b.triangleRuns) {
+            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
+            glDrawArrays(GL_TRIANGLES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
+        }
+        if (buffers) glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+    drawConstructionLine(mesh, true, b.drawn);
 }
 
 // Puts the orthographic zoom and proportions in front of the camera's
@@ -249,116 +316,84 @@ void applyOrthoZoom(const ViewCamera& camera, float aspect)
     glMatrixMode(GL_MODELVIEW);
 }
 
-void updateBuffers(const Mesh& mesh, size_t drawn, RenderBuffers& b)
-{
-    if (b.built && b.builtRevision == b.meshRevision && b.builtVertexCount == mesh.vertices.size() &&
-        b.builtTriangleCount == mesh.triangles.size())
-        return;
-    buildMarkers(mesh, b);
-    buildWireframe(mesh, drawn, b);
-    buildTriangles(mesh, drawn, b);
-    b.builtRevision = b.meshRevision;
-    b.builtVertexCount = mesh.vertices.size();
-    b.builtTriangleCount = mesh.triangles.size();
-    b.built = true;
-}
-
 }  // namespace
 
-void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
-                RenderBuffers& buffers)
+RenderPath renderPathFor(std::string_view glVersion)
 {
-    if (const float markerSize = markerScale / orthoZoom; buffers.builtMarkerSize != markerSize) {
-        buffers.builtMarkerSize = markerSize;
-        buffers.built = false;
-    }
-    const bool ortho = viewFlag == 0;
-    const bool threeD = viewFlag == 1;
-    // The last triangle is still being built while pendingCorner is not 0.
-    const size_t count = mesh.triangles.size();
-    const size_t drawn = mesh.pendingCorner != 0 && count > 0 ? count - 1 : count;
-    updateBuffers(mesh, drawn, buffers);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    const float version = readDecimalFloat(glVersion);
+    return version >= 1.5f ? RenderPath::BufferObjects : RenderPath::ClientArrays;
+}
 
+ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, float pixelRatio, RenderPath path)
+{
+    ViewFrame frame;
+    frame.view = view;
+    frame.width = devicePixels(width, pixelRatio);
+    frame.height = devicePixels(height, pixelRatio);
+    frame.path = path;
+    frame.lineWidth = std::max(1.0f, std::round(pixelRatio));
+    return frame;
+}
+
+void renderMesh(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& camera, RenderBuffers& shared,
+                ViewBuffers& own)
+{
+    updateShared(mesh, shared);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glLoadIdentity();
-    if (ortho) {
+    const bool threeD = frame.view == ViewKind::ThreeD;
+    if (threeD) {
+        drawThreeD(mesh, frame, camera, shared, own);
+    } else {
         setColour(white);
         glDisable(GL_CULL_FACE);
         glDisable(GL_TEXTURE_2D);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        drawOriginCross(crossArm / orthoZoom);
-        setArrays(buffers.markerCorners.data(), 0, nullptr, nullptr);
-        drawRuns(buffers.markerEdges, buffers.markerRuns);
+        drawOriginCross(crossArm / camera.orthoZoom);
+        // The near-face outlines and the covered markers left out hold for
+        // lines one pixel wide: a wider line along the view axis, next to no
+        // length on screen, still lights pixels.
+        if (frame.path == RenderPath::Reference || frame.lineWidth != 1.0f)
+            renderMeshReference(mesh, frame, camera, shared);
+        else
+            drawOrthographic(mesh, frame, camera, shared, own);
     }
-    if (threeD) glBindTexture(GL_TEXTURE_2D, textureName);
-
-    glLoadIdentity();
-    if (threeD) {
-        const float s = zoom + 1.0f;
-        glScalef(s, s, s);
-    }
-
-    Rgb colour = white;
-    if (count > 0) colour = triangleColour(mesh.triangles.back());
-    if (ortho && !buffers.wireEdges.empty()) {
-        setArrays(&mesh.vertices.front().x, sizeof(Vertex), nullptr, nullptr);
-        drawRuns(buffers.wireEdges, buffers.wireRuns);
-    }
-    if (threeD && !buffers.positions.empty()) {
-        setArrays(buffers.positions.data(), 0, nullptr, buffers.texCoords.data());
-        for (const ColourRun& run : buffers.triangleRuns) {
-            glColor3f(run.colour[0], run.colour[1], run.colour[2]);
-            glDrawArrays(GL_TRIANGLES, static_cast<GLint>(run.first), static_cast<GLsizei>(run.count));
-        }
-    }
-    // Arrays leave the current colour and texture coordinate undefined; the
-    // construction line takes those of the last triangle visited.
-    setColour(colour);
-    if (threeD && drawn > 0) {
-        const Triangle& t = mesh.triangles[drawn - 1];
-        glTexCoord2f(t.u[2], t.v[2]);
-    }
-
-    if (mesh.pendingCorner == 2 && count > 0 && !mesh.vertices.empty()) {
-        const Triangle& t = mesh.triangles.back();
-        drawLine(vertexPosition(mesh, t.vertexIndex[0]), vertexPosition(mesh, t.vertexIndex[1]));
-    }
-
     glPopClientAttrib();
     glLoadIdentity();
-    if (ortho) {
+    if (!threeD) {
         glEnable(GL_TEXTURE_2D);
         glEnable(GL_CULL_FACE);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
 }
 
-void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers)
+void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const ViewCamera& camera,
+              RenderBuffers& shared, ViewBuffers& own)
 {
-    const bool threeD = view == ViewKind::ThreeD;
-    // A line one client pixel wide, as at a ratio of 1.
-    glLineWidth(std::max(1.0f, std::round(pixelRatio)));
+    const bool threeD = frame.view == ViewKind::ThreeD;
+    const float aspect = frame.height > 0 ? static_cast<float>(frame.width) / static_cast<float>(frame.height) : 1.0f;
+    glViewport(0, 0, frame.width, frame.height);
+    glLineWidth(frame.lineWidth);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    const CameraArgs c = viewCameraArgs(view, camera);
+    const CameraArgs c = viewCameraArgs(frame.view, camera);
     setCamera(engine, aspect, 0.0f, c.x, c.y, c.z, c.angleX, c.angleY, c.angleZ);
     if (threeD) {
         glCullFace(GL_FRONT);
         glDisable(GL_LIGHTING);
-        renderMesh(mesh, 1, camera.zoom, camera.orthoZoom, textureName, buffers);
+        renderMesh(mesh, frame, camera, shared, own);
         glLoadIdentity();
     } else {
         applyOrthoZoom(camera, aspect);
         glDisable(GL_FOG);
         glDisable(GL_LIGHTING);
-        renderMesh(mesh, 0, camera.zoom, camera.orthoZoom, textureName, buffers);
+        renderMesh(mesh, frame, camera, shared, own);
     }
 
     setCamera(engine, aspect, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     if (threeD) glDisable(GL_FOG);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);
-    drawImage2D(engine, aspect, labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
+    if (frame.labelTexture != 0) drawImage2D(engine, aspect, frame.labelTexture, 0.1f, -0.75f, 0.175f, 0.15f, 0);
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
     if (threeD) glEnable(GL_FOG);

@@ -261,7 +261,7 @@ void dragSelectedVertex(AppState& state)
     for (Vertex& v : state.mesh.vertices) {
         if (v.selected != 1) continue;
         setViewCoordinates(*view, v, snapped);
-        markMeshChanged(state, allViews);
+        markSelectionMoved(state);
     }
 }
 
@@ -303,5 +303,5 @@ void dragSelectedVertices(AppState& state)
         setViewCoordinates(*view, v,
                            {static_cast<float>(p.a + moveA), static_cast<float>(p.b + moveB)});
     }
-    markMeshChanged(state, allViews);
+    markSelectionMoved(state);
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -104,6 +106,20 @@ void frameMesh(ViewCamera& camera, const Mesh& mesh);
 // True when every vertex lies inside what Front, Side and Top show together.
 bool isMeshInOrthoViews(const ViewCamera& camera, const Mesh& mesh);
 
+// Where a picture's 3D view, unturned, puts the mesh to show all of it: a
+// position p is drawn at (p - centre) * scale in clip units, one model unit as
+// many pixels across as up, the box filling frameFill of the view's width or
+// height and of its depth. An empty mesh stays where it is.
+struct ThreeDFrame {
+    Vec3 centre{0.0f, 0.0f, 0.0f};
+    Vec3 scale{1.0f, 1.0f, 1.0f};
+};
+ThreeDFrame frameThreeDPicture(const Mesh& mesh, int32_t width, int32_t height);
+// A picture of the mesh as seen from the front with `longer` pixels on its
+// longer side: the sides in the proportion of the box's width to its height,
+// the shorter at least a quarter of the longer; square for an empty mesh.
+std::pair<int32_t, int32_t> frontPictureSize(const Mesh& mesh, int32_t longer);
+
 // The view's two coordinates of a vertex, and setting them (the third stays).
 ViewPoint viewCoordinates(ViewKind view, const Vertex& vertex);
 void setViewCoordinates(ViewKind view, Vertex& vertex, ViewPoint point);
@@ -146,6 +162,44 @@ void frameThreeDView(ViewCamera& camera);
 
 // ---- rendering (OpenGL) -----------------------------------------------------------------
 
+// How the mesh reaches the picture. The reference draws every edge of every
+// marker cube and of every triangle, as drawCube and line mode would. The
+// other two draw in Front, Side and Top only each marker's near face and the
+// wireframe edges at least shortestEdge long on screen: a few pixels at line
+// ends differ from the reference, and the drawing is several times faster.
+// With lines wider than a pixel (a pixel ratio of 1.5 or more) Front, Side
+// and Top draw as the reference on every path.
+enum class RenderPath : int32_t {
+    Reference = 0,      // the picture tests and benchmarks hold the others to
+    ClientArrays = 1,   // arrays in client memory: any OpenGL 1.1 context
+    BufferObjects = 2,  // arrays in buffer objects of each view's context: OpenGL 1.5 on
+};
+
+// The path for contexts whose GL_VERSION text reads so: buffer objects from
+// 1.5 on; client arrays below, and for a text that gives no version.
+RenderPath renderPathFor(std::string_view glVersion);
+
+// What one view's drawing needs besides the mesh and the camera. Pixels are
+// the viewport's device pixels; marker sizes are half a marker's edge in clip
+// units (the markers keep their size on screen at any zoom and pixel ratio).
+struct ViewFrame {
+    ViewKind view = ViewKind::Front;
+    int32_t width = 0;
+    int32_t height = 0;
+    RenderPath path = RenderPath::BufferObjects;
+    uint32_t textureName = 0;  // the mesh texture, shown in the 3D view
+    uint32_t labelTexture = 0;
+    float lineWidth = 1.0f;            // pixels
+    float markerSize = 0.01f;          // a plain or marked vertex
+    float selectedMarkerSize = 0.025f; // a selected vertex, marked or not
+    float shortestEdge = 1.5f;         // pixels: shorter wireframe edges are left out
+};
+
+// The frame of a view of width x height client pixels with pixelRatio device
+// pixels to each: its viewport in device pixels, lines as wide as the ratio
+// rounded, so that they look as at a ratio of 1.
+ViewFrame viewFrame(ViewKind view, int32_t width, int32_t height, float pixelRatio, RenderPath path);
+
 // A stretch of an index or corner array drawn in one colour.
 struct ColourRun {
     uint32_t first = 0;
@@ -153,42 +207,108 @@ struct ColourRun {
     std::array<float, 3> colour{};
 };
 
-// The arrays renderMesh draws, built from the mesh and kept until it changes.
-// Whoever changes the mesh moves meshRevision on; a redraw rebuilds the arrays
-// only when it differs from the revision they were built at (or the marker
-// size does). One set serves all four views.
+// Markers are drawn in three groups, each over the ones before: plain
+// vertices, then selected ones, then marked ones.
+enum MarkerGroup : size_t { plainMarkers = 0, selectedMarkers = 1, markedMarkers = 2, markerGroupCount = 3 };
+
+// The arrays the four views draw, built from the mesh and shared by them.
+// Whoever changes the mesh moves meshRevision on. The next redraw compares the
+// mesh with the copy kept here: when only positions changed, just the moved
+// vertices are updated, here and in each view's buffers; any other change
+// rebuilds the arrays.
 struct RenderBuffers {
     uint64_t meshRevision = 0;
     uint64_t builtRevision = 0;
-    // The lists' lengths at the build, so a missed revision never lets the
-    // arrays name vertices past the end of the list.
-    size_t builtVertexCount = 0;
-    size_t builtTriangleCount = 0;
-    float builtMarkerSize = 0.0f;  // markers keep their size on screen, so a zoom rebuilds them
     bool built = false;
+    bool selectionMovedOnly = false;  // every change since the build moved selected vertices only
+    // The mesh the arrays show, and how many of its triangles are finished.
+    std::vector<Vertex> vertices;
+    std::vector<Triangle> triangles;
+    int32_t pendingCorner = 0;
+    size_t drawn = 0;
+    // Each change found moves version on. A view at the version before it
+    // updates the vertices in `moved` when the change only moved those.
+    uint64_t version = 0;
+    uint64_t rebuiltAt = 0;
+    std::vector<uint32_t> moved;
 
-    // Orthographic views: the eight corners of every vertex's marker cube,
-    // and each marker's twelve edges as pairs of corners, in runs of the
-    // vertices' colours.
-    std::vector<float> markerCorners;
-    std::vector<uint32_t> markerEdges;
-    std::vector<ColourRun> markerRuns;
-    // The wireframe: every edge of the finished triangles once, as a pair of
-    // vertex positions, in the order and colour the triangles first give it.
+    // Markers in drawing order: the vertex of each, each vertex's marker, and
+    // where each group begins (the last entry is the end).
+    std::vector<uint32_t> markerVertex;
+    std::vector<uint32_t> markerOf;
+    std::array<uint32_t, markerGroupCount + 1> markerGroupStart{};
+    // The wireframe: every edge of the finished triangles once per direction,
+    // as a pair of vertex positions, in the order and colour the triangles
+    // first give it; per edge whether its reverse came before it.
     std::vector<uint32_t> wireEdges;
     std::vector<ColourRun> wireRuns;
+    std::vector<uint8_t> wireReturns;
     // The 3D view: the finished triangles' corners, in runs of their colours.
     std::vector<float> positions;
     std::vector<float> texCoords;
     std::vector<ColourRun> triangleRuns;
+    // Made when a vertex first moves: the corners and the wireframe edges at
+    // each vertex v, from start[v] to start[v + 1] in the list.
+    std::vector<uint32_t> cornerStart;
+    std::vector<uint32_t> cornerList;
+    std::vector<uint32_t> edgeStart;
+    std::vector<uint32_t> edgeList;
+
+    // The reference path alone: every marker's eight cube corners and twelve
+    // edges in marker order, built for a version and pair of marker sizes.
+    std::vector<float> cubeCorners;
+    std::vector<uint32_t> cubeEdges;
+    uint64_t cubesVersion = 0;
+    std::array<float, 2> cubeSizes{};
+
+    std::vector<float> scratch;  // marker lines on their way into a buffer object
 };
 
-// Draws the mesh into the current context: viewFlag 0 for Front, Side and Top
-// (white wireframe, vertex markers, origin cross, the last two kept at their
-// start size on screen whatever orthoZoom is), 1 for the 3D view (filled,
-// textured with textureName, scaled by zoom + 1).
-void renderMesh(const Mesh& mesh, int32_t viewFlag, float zoom, float orthoZoom, uint32_t textureName,
-                RenderBuffers& buffers);
+// One view context's own arrays, following one RenderBuffers all its life
+// (their versions are compared): its markers' near faces as line ends, what
+// its camera shows of them and of the wireframe, and on the buffer path every
+// array it draws, in buffer objects of that context. Release it there.
+struct ViewBuffers {
+    uint64_t version = 0;  // of the RenderBuffers the arrays show
+    bool filled = false;
+    RenderPath path = RenderPath::Reference;  // the path they were filled for
+    // Markers: the face they show and their model sizes (plain, selected).
+    int32_t nearFace = -1;
+    std::array<float, 2> markerSizes{};
+    std::vector<float> markerLines;  // the client path's; buffer objects keep their own
+    GlBuffer markerBuffer;
+    GlBuffer vertexBuffer;  // the mesh's vertices, for the wireframe
+    GlBuffer cornerBuffer;  // the 3D view's positions, then its texture coordinates
+
+    // What the camera shows, found again when the projection, the viewport or
+    // the markers change: the line ends of the plain markers that other plain
+    // markers do not hide, and the far faces (in marker groups) of the
+    // markers the near clipping plane cuts.
+    std::array<float, 16> shownProjection{};
+    std::array<int32_t, 2> shownViewport{};
+    std::vector<uint32_t> shownEnds;
+    GlBuffer shownBuffer;
+    std::vector<uint32_t> cutMarkers;
+    std::vector<float> cutLines;
+    std::array<uint32_t, markerGroupCount + 1> cutGroupStart{};
+    std::vector<uint8_t> lit;  // pixels surely lit by the plain markers shown, while they are found
+
+    // Wireframe edges long enough on screen: per wire edge, and as line ends
+    // in runs, for the pixels across and up per model unit along x, y and z
+    // they were found at.
+    std::array<float, 6> edgeScale{};
+    std::vector<uint8_t> edgeLong;
+    std::vector<uint32_t> longEdges;
+    std::vector<ColourRun> longRuns;
+    GlBuffer edgeBuffer;
+};
+
+// Draws the mesh into the current context, whose projection is the view's
+// camera: in Front, Side and Top the origin cross, the plain markers, the
+// white wireframe and then the selected and marked markers over everything;
+// in the 3D view the triangles, filled, textured and scaled by zoom + 1.
+void renderMesh(const Mesh& mesh, const ViewFrame& frame, const ViewCamera& camera, RenderBuffers& shared,
+                ViewBuffers& own);
 
 // The outline of a box selection between two pixels of the current view of
 // width x height, over what is drawn there.
@@ -299,11 +419,11 @@ void resetViewViewport(int32_t width, int32_t height);
 // ---- one view's redraw (OpenGL) ------------------------------------------------------------
 
 // Clears the current context and draws one view as the redraw of the views does:
-// its camera, the mesh, then its label in the upper left corner with the camera
-// restored. aspect is the current window's width / height; pixelRatio its
-// device pixels per client pixel, which lines are as wide as (rounded).
-void drawView(Engine& engine, ViewKind view, const Mesh& mesh, const ViewCamera& camera,
-              float aspect, float pixelRatio, uint32_t textureName, uint32_t labelTexture, RenderBuffers& buffers);
+// its viewport and camera, the mesh, then its label (none for texture 0) in the
+// upper left corner with the camera restored. own holds the arrays of the
+// current context.
+void drawView(Engine& engine, const ViewFrame& frame, const Mesh& mesh, const ViewCamera& camera,
+              RenderBuffers& shared, ViewBuffers& own);
 
 // ---- the four views in one picture, without a display (views/views_picture.cpp) ----------
 
@@ -317,6 +437,13 @@ struct ViewRect {
 // their quarter, all four 2 pixels shorter.
 std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height);
 
+// What a picture of the views shows beyond the editor's start-up views.
+struct PictureFraming {
+    bool frame = false;                // Front, Side and Top as after Frame all, the 3D view by frameThreeDPicture
+    std::optional<ViewKind> onlyView = std::nullopt;  // this view alone over the whole picture
+    bool labels = true;                // false: no view labels
+};
+
 struct ViewsPicture {
     RgbImage image;              // 0 x 0 when no OpenGL context could be made
     bool labelsLoaded = false;   // all four label pictures were read
@@ -327,6 +454,7 @@ struct ViewsPicture {
 // its own offscreen context set up as a view's context is, with its label read
 // from labelFolder ("Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp") and, in the
 // 3D view, textureFile (none when empty), laid out by viewLayout on the window
-// background.
+// background, or framed as `framing` asks.
 ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder,
-                                const std::string& textureFile, int32_t width, int32_t height);
+                                const std::string& textureFile, int32_t width, int32_t height,
+                                const PictureFraming& framing = {});

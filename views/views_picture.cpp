@@ -3,6 +3,8 @@
 // redrawn by the same functions as the editor's view windows.
 #include "views/views.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,6 +13,25 @@ namespace {
 constexpr const char* labelNames[4] = {"Front.bmp", "Side.bmp", "Top.bmp", "3D.bmp"};
 // The editor's window background under Qt's default style shows between the views.
 constexpr uint8_t background = 239;
+
+std::string currentGlVersion()
+{
+    const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return text != nullptr ? text : "";
+}
+
+// The mesh moved and scaled where frameThreeDPicture puts it, for the 3D view
+// alone: its fog darkens by the depth it is drawn at.
+Mesh placedForThreeD(const Mesh& mesh, const ThreeDFrame& f)
+{
+    Mesh placed = mesh;
+    for (Vertex& v : placed.vertices) {
+        v.x = (v.x - f.centre.x) * f.scale.x;
+        v.y = (v.y - f.centre.y) * f.scale.y;
+        v.z = (v.z - f.centre.z) * f.scale.z;
+    }
+    return placed;
+}
 
 }  // namespace
 
@@ -23,7 +44,8 @@ std::array<ViewRect, 4> viewLayout(int32_t width, int32_t height)
 }
 
 ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder,
-                                const std::string& textureFile, int32_t width, int32_t height)
+                                const std::string& textureFile, int32_t width, int32_t height,
+                                const PictureFraming& framing)
 {
     ViewsPicture result;
     result.labelsLoaded = true;
@@ -33,8 +55,15 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
     picture.rgb.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, background);
 
     Engine engine;
+    RenderBuffers shared;
     const std::string folder = labelFolder.empty() || labelFolder.back() == '/' ? labelFolder : labelFolder + '/';
-    const std::array<ViewRect, 4> layout = viewLayout(width, height);
+    std::array<ViewRect, 4> layout = viewLayout(width, height);
+    if (framing.onlyView)
+        for (size_t index = 0; index < layout.size(); ++index)
+            layout[index] =
+                index == static_cast<size_t>(*framing.onlyView) ? ViewRect{0, 0, width, height} : ViewRect{};
+    ViewCamera camera;
+    if (framing.frame) frameMesh(camera, mesh);
     for (size_t index = 0; index < layout.size(); ++index) {
         const ViewKind view = static_cast<ViewKind>(index);
         const ViewRect& rect = layout[index];
@@ -44,8 +73,11 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
 
         // Textures are declared after the context so they go before it.
         prepareViewContext(view);
-        const GlTexture label(loadTexture(engine, folder + labelNames[index], 0, readBmpFile));
-        result.labelsLoaded = result.labelsLoaded && !engine.pixels.empty();
+        GlTexture label;
+        if (framing.labels) {
+            label.reset(loadTexture(engine, folder + labelNames[index], 0, readBmpFile));
+            result.labelsLoaded = result.labelsLoaded && !engine.pixels.empty();
+        }
         finishViewContext(view);
         GlTexture texture;
         if (view == ViewKind::ThreeD && !textureFile.empty()) {
@@ -54,10 +86,16 @@ ViewsPicture renderViewsPicture(const Mesh& mesh, const std::string& labelFolder
         }
 
         // The second redraw finds the state every later redraw of the editor finds.
-        RenderBuffers buffers;
-        const float aspect = static_cast<float>(rect.width) / static_cast<float>(rect.height);
+        const bool placed = framing.frame && view == ViewKind::ThreeD;
+        const Mesh placedMesh =
+            placed ? placedForThreeD(mesh, frameThreeDPicture(mesh, rect.width, rect.height)) : Mesh{};
+        RenderBuffers placedShared;  // the placed mesh is another mesh: arrays of its own
+        ViewBuffers own;
+        ViewFrame frame = viewFrame(view, rect.width, rect.height, 1.0f, renderPathFor(currentGlVersion()));
+        frame.textureName = texture.name();
+        frame.labelTexture = label.name();
         for (int pass = 0; pass < 2; ++pass)
-            drawView(engine, view, mesh, ViewCamera{}, aspect, 1.0f, texture.name(), label.name(), buffers);
+            drawView(engine, frame, placed ? placedMesh : mesh, camera, placed ? placedShared : shared, own);
         const RgbImage pixels = gl.readPixels();
         const auto rowBytes = static_cast<size_t>(rect.width) * 3;
         for (int32_t row = 0; row < rect.height; ++row)

@@ -9,6 +9,8 @@ int main(int argc, char** argv)
 {
     holdTerminationSignals();  // before any thread is started
     QApplication application(argc, argv);
+    // Desktops find the editor's entry, and with it its icon, by this name.
+    QGuiApplication::setDesktopFileName("polyquill");
     QtWindowLayer windows;
     AppState state;
     state.windows = &windows;

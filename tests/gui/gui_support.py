@@ -153,8 +153,9 @@ def answer(title, text=None, key="Return"):
 class Editor:
     """The running program, found with its four views once drawn; at() takes its pixels, `scale` screen pixels each."""
 
-    def __init__(self, journey, arguments=(), scale=1, language="C", extra_env=None, first=None):
-        """`extra_env` adds to the editor's environment; `first` answers what it asks before its windows appear."""
+    def __init__(self, journey, arguments=(), scale=1, language="C", environment=None, warnings=(), first=None):
+        """environment: more variables for the editor; warnings: titles of the message boxes it shows
+        before its windows, each answered with Return; first: answers what it asks before its windows."""
         journey.editors.append(self)
         self.scale, self.workdir = scale, journey.workdir
         # The user's folders are the journey's; under weston the editor starts as a desktop session starts it.
@@ -164,10 +165,12 @@ class Editor:
         env.update(WESTON, LIBGL_ALWAYS_SOFTWARE="1", ASAN_OPTIONS="detect_leaks=0", QT_SCALE_FACTOR=str(scale),
                    LANG=language,
                    XDG_STATE_HOME=os.path.join(journey.workdir, "state"),
-                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(extra_env or {}))
+                   XDG_CONFIG_HOME=os.path.join(journey.workdir, "config"), **(environment or {}))
         self.log = open(os.path.join(journey.workdir, "polyquill.log"), "w")
         self.process = subprocess.Popen([journey.program] + list(arguments), cwd=journey.workdir, env=env,
                                         stdout=self.log, stderr=subprocess.STDOUT)
+        for title in warnings:
+            self.answer("^%s$" % title, another=True)
         if first:
             first()
         try:  # Wayland shows a program no windows of another: there the views are found by their labels

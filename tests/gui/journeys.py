@@ -80,6 +80,7 @@ def undo(journey):
            "Save in the question did not save the undone drag and end")
 
 
+CUBE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
 # Where pqtool render puts each view in its 500 x 400 picture.
 VIEW_PLACES = {"Front": (0, 0, 248), "Side": (250, 0, 250), "Top": (0, 200, 248), "3D": (250, 200, 250)}
 # Five by three texels of their own colours: rows of 15 bytes shear unless uploaded unaligned.
@@ -100,37 +101,80 @@ def texels_shown(colours):
     return sum(n >= 300 for n in counts.values())
 
 
+def pqtool_render(journey, mesh, texture=None):
+    """pqtool render's picture of a mesh, made without a display."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    subprocess.run([journey.pqtool, "render", mesh, journey.path("pqtool.png")] +
+                   (["--texture", journey.path(texture)] if texture else []),
+                   check=True, timeout=120, capture_output=True, env=env)
+    return Shot(journey.path("pqtool.png"))
+
+
+def same_views(editor, picture, what):
+    """A poll_screen check: the editor's four views show pqtool's picture, pixel for pixel."""
+    def check(shot):
+        for name, (px, py, width) in VIEW_PLACES.items():
+            vx, vy, w, h = geometry(editor.views[name])
+            if (w, h) != (width, 198):
+                return "%s is %dx%d" % (name, w, h)
+            differ = sum(a != b for a, b in zip(shot.region(vx, vy, w, h), picture.region(px, py, w, h)))
+            if differ:
+                return "%s: %d pixels differ from pqtool's (%s)" % (name, differ, what)
+    return check
+
+
 def render(journey):
     """pqtool render draws without a display the editor's very pixels of the cube with a PNG and a BMP
     texture; the close box ends it without a question; pref.txt beside it keeps the name."""
-    cube = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "cube.pq"))
     for texture in ("texels.png", "texels.bmp"):
         write_picture(journey.path(texture), 5, 3, lambda x, y: TEXELS[y][x])
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    editor = Editor(journey, [cube])
+    editor = Editor(journey, [CUBE])
     for texture in ("texels.png", "texels.bmp"):
         editor.button("choosetexture")
         editor.answer("^Texture$", journey.path(texture))
-        subprocess.run([journey.pqtool, "render", cube, "--texture", journey.path(texture), journey.path("pqtool.png")],
-                       check=True, timeout=120, capture_output=True, env=env)
-        picture = Shot(journey.path("pqtool.png"))
+        picture = pqtool_render(journey, CUBE, texture)
         three_d = picture.region(250, 200, 250, 198)
         expect(texels_shown(three_d) == 15, "%s: %d texels in 3D" % (texture, texels_shown(three_d)))
-
-        def same(shot):
-            for name, (px, py, width) in VIEW_PLACES.items():
-                vx, vy, w, h = geometry(editor.views[name])
-                if (w, h) != (width, 198):
-                    return "%s is %dx%d" % (name, w, h)
-                differ = sum(a != b for a, b in zip(shot.region(vx, vy, w, h), picture.region(px, py, w, h)))
-                if differ:
-                    return "%s: %d pixels differ from pqtool's (texture %s)" % (name, differ, texture)
-        poll_screen("the editor's views", same)
+        poll_screen("the editor's views", same_views(editor, picture, "texture " + texture))
     subprocess.run([journey.send_close, editor.main], check=True, timeout=30)
     expect(editor.ended(), "the close box did not end the editor")
     pref = os.path.join(os.path.dirname(journey.program), "pref.txt")
-    expect(read(pref).split(b"\r\n")[3] == cube.encode() and not os.path.exists(journey.path("pref.txt")),
+    expect(read(pref).split(b"\r\n")[3] == CUBE.encode() and not os.path.exists(journey.path("pref.txt")),
            "pref.txt is not beside the program alone, with the file's name")
+
+
+def red_box(shot, editor, view):
+    """Bounding box (left, top, right, bottom) and count of the pure red pixels of a view."""
+    vx, vy = editor.origin[view]
+    red = [(x, y) for y in range(VIEW_H) for x in range(VIEW_W) if shot.at(vx + x, vy + y) == (255, 0, 0)]
+    if not red:
+        return None
+    return min(x for x, _ in red), min(y for _, y in red), max(x for x, _ in red), max(y for _, y in red), len(red)
+
+
+def oldcard(journey):
+    """A card with OpenGL 1.4: two warnings at start, then the cube drawn without buffer objects in pqtool's
+    very pixels; the selection cleared and one vertex selected with no pause shows in every view as a whole
+    hollow red square, larger than the white markers, over the unselected vertex stacked on it."""
+    editor = Editor(journey, [CUBE], environment={"MESA_GL_VERSION_OVERRIDE": "1.4"},
+                    warnings=["Slow GFX-Card", "GFX-Card Info"])
+    poll_screen("the editor's views", same_views(editor, pqtool_render(journey, CUBE), "OpenGL 1.4"))
+    xdo("mousemove", *editor.button_position("selectvertex"), "click", 1, "mousemove", *editor.at("Front", 62, 49),
+        "click", 3, "click", 1)
+
+    def selected(shot):
+        for view in ("Front", "Side", "Top"):
+            box = red_box(shot, editor, view)
+            if box is None:
+                return "no red marker in " + view
+            left, top, right, bottom, count = box
+            width, height = right - left + 1, bottom - top + 1
+            vx, vy = editor.origin[view]
+            if width < 7 or height < 5 or count != 2 * (width + height) - 4 or \
+                    shot.at(vx + (left + right) // 2, vy + (top + bottom) // 2) == (255, 0, 0):
+                return "%s: the red marker is %dx%d with %d pixels, not a whole hollow square" % (
+                    view, width, height, count)
+    poll_screen("the selected vertex", selected)
 
 
 # Three triangles with a texture coordinate of their own at every corner, V counted from the bottom.
@@ -477,7 +521,7 @@ def recovery(journey):
         return [[struct.unpack_from("<5f", records, 60 * t + 20 * k) for k in range(3)]
                 for t in range(len(records) // 60)]
 
-    editor = Editor(journey, [path], extra_env={"POLYQUILL_RECOVERY_SECONDS": "1"})
+    editor = Editor(journey, [path], environment={"POLYQUILL_RECOVERY_SECONDS": "1"})
     editor.button("createvertex")  # greyed: gives the main window the keyboard
     drag_all(editor, 1)
     wait_for("the copy", lambda: copies() and near(copied(), moved_quad(1)))
@@ -581,5 +625,5 @@ if __name__ == "__main__":
     sys.exit(run_journey({"build": build, "undo": undo, "render": render, "exchange": exchange,
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
-                          "sample": sample, "document": document, "proportions": proportions,
+                          "sample": sample, "document": document, "proportions": proportions, "oldcard": oldcard,
                           "recovery": recovery}))

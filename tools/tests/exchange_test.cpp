@@ -478,3 +478,58 @@ TEST_F(Tools, InfoReportsWhatConvertWrites)
         EXPECT_EQ(run("info " + out), "0: file: " + out + "\nformat: Polyquill mesh\n" + figures);
     }
 }
+
+// Several inputs: outputs named by stem in input order, a failure among them, the summary and the exit status;
+// names that clash, or several inputs without a folder, are refused before anything is written.
+TEST_F(Tools, BatchNamesOutputsReportsInOrderAndRefusesClashesFirst)
+{
+    const std::string asc = PQ_SOURCE_DIR "/tests/data/asc/", out = path("out");
+    const std::string said = run("convert " + asc + "UUSALKU.ASC " + path("gone.asc") + " " + asc +
+                                 "TESTI.ASC --out-dir " + out + " --factor 100 -j 2");
+    EXPECT_EQ(said.substr(0, said.find(" in ")),
+              "1: wrote " + out + "/UUSALKU.pq: 326 triangles\npqtool: cannot read " + path("gone.asc") + "\nwrote " +
+                  out + "/TESTI.pq: 12 triangles\npqtool: 3 files: 2 done, 1 failed");
+    EXPECT_NE(run("info " + out + "/TESTI.pq").find("x -2.54022 to 1.9864"), std::string::npos) << "divided by 100";
+    EXPECT_EQ(run("thumbnail " + asc + "TESTI.ASC " + out + "/TESTI.pq --out-dir " + path("new")).substr(0, 2), "2:");
+    EXPECT_EQ(run("export " + asc + "TESTI.ASC --out-dir " + path("new")).substr(0, 2), "2:") << "no --format";
+    EXPECT_EQ(run("import " + asc + "TESTI.ASC " + cube + " " + path("x.pq")).substr(0, 2), "2:") << "no --out-dir";
+    EXPECT_FALSE(fs::exists(path("new")));
+    EXPECT_EQ(run("info " + out + "/*.pq -j 1").substr(0, 2), "0:");
+    EXPECT_EQ(run("export " + out + "/*.pq --out-dir " + path("glb") + " --format glb").substr(0, 2), "0:");
+    EXPECT_TRUE(fs::exists(path("glb/UUSALKU.glb")) && fs::exists(path("glb/TESTI.glb")));
+    EXPECT_EQ(run("thumbnail " + asc + "TESTI.ASC --out-dir " + out), "0: wrote " + out + "/TESTI.png: 256x163\n")
+        << "256 pixels unless --size";
+}
+
+// The picture beside a mesh with its stem goes into export's material and render's and thumbnail's 3D view,
+// unless --no-texture; a thumbnail is the 3D view alone, framed, in the mesh's proportions.
+TEST_F(Tools, PicturesBesideTheMeshTextureExportsAndThumbnails)
+{
+    fs::copy_file(PQ_SOURCE_DIR "/tests/data/asc/UUSALKU.ASC", path("far.asc"));
+    const auto greenAt = [this](const std::string& png, int32_t x, int32_t y) {
+        const std::string bytes = read(path(png));
+        const RgbImage image = decodePng(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        const uint8_t* p = &image.rgb[(static_cast<size_t>(y) * static_cast<size_t>(image.width) + x) * 3];
+        const char* colour = p[1] > p[0] + 50 ? " green" : p[0] > 40 && p[1] < p[0] + 20 ? " grey" : " dark";
+        return std::to_string(image.width) + "x" + std::to_string(image.height) + colour;
+    };
+    EXPECT_EQ(run("thumbnail " + path("far.asc") + " " + path("grey.png") + " 256"), "0: wrote " + path("grey.png") +
+                                                                                         ": 123x256\n");
+    EXPECT_EQ(greenAt("grey.png", 40, 30), "123x256 grey");
+    RgbImage green{2, 2, std::vector<uint8_t>(12, 0)};
+    for (size_t i = 1; i < 12; i += 3) green.rgb[i] = 255;
+    const std::vector<uint8_t> png = encodePng(green);
+    write("far.png", std::string(png.begin(), png.end()));
+    EXPECT_EQ(run("thumbnail " + path("far.asc") + " " + path("green.png") + " 64").substr(0, 2), "0:");
+    EXPECT_EQ(greenAt("green.png", 10, 8), "31x64 green");
+    const std::string render = "render " + path("far.asc") + " " + path("r.png") + " --frame --view 3d --size 64x64";
+    EXPECT_EQ(run(render).substr(0, 2), "0:");
+    EXPECT_EQ(greenAt("r.png", 32, 10), "64x64 green");
+    run(render + " --no-texture");
+    EXPECT_EQ(greenAt("r.png", 32, 10), "64x64 grey");
+    fs::create_directory(dir / "m");
+    run("export " + path("far.asc") + " " + path("m/far.obj"));
+    EXPECT_NE(read(path("m/far.mtl")).find("map_Kd ../far.png"), std::string::npos);
+    run("export " + path("far.asc") + " " + path("m/far.obj") + " --no-texture");
+    EXPECT_EQ(read(path("m/far.mtl")).find("map_Kd"), std::string::npos);
+}

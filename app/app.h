@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -47,6 +48,26 @@ enum class Text : int32_t {
     CannotRead,     // %1 the file
     NoMemoryToRead, // %1 the file
     WriteFailed,    // %1 the file, %2 the reason
+    // ---- import failures: %1 the file
+    ImportFactorZero,  // a reason of CannotImport
+    ImportNotValid,          // %2 the format, %3 the reason below
+    ImportNotValidAtAll,     // %2 the format
+    ImportNoTriangles,
+    // the reason of ImportNotValid
+    ImportReasonEmpty,
+    ImportReasonEndsEarly,
+    ImportReasonNotRecognised,
+    ImportReasonBadXml,
+    ImportReasonLongChunk,
+    ImportReasonFaceVertex,  // %1 the vertex number, %2 the vertex count
+    ImportReasonFaceVertexMissing,
+    ImportReasonFaceWithoutCorners,
+    ImportReasonInconsistent,
+    ImportReasonBadNumber,  // %1 the text
+    ImportReasonNumberMissing,
+    ImportReasonMissingFile,  // %1 the file named
+    ImportReasonHeaderWithoutEnd,
+    ImportReasonHeaderPromisesMore,
     VerticesInNoTriangle,   // %1 the count, more than one
     OneVertexInNoTriangle,
     // ---- why a file was not written (writeReasonInLanguage)
@@ -119,6 +140,11 @@ enum class Text : int32_t {
     ProjectFront,
     ProjectSide,
     ProjectTop,
+    // ---- recovery copies
+    RecoveryQuestion,  // %1 the document's name, %2 when the copy was written
+    RecoveryRestore,
+    RecoveryDiscard,
+    RecoveryDamaged,  // %1 where the damaged copy was kept
     // ---- prompts and boxes of the file and texture commands
     UvMinimumMessage,     // the automatic texture coordinates' first prompt
     UvMaximumMessage,     // ... and its second
@@ -153,6 +179,8 @@ enum class Text : int32_t {
 // The text in a language (outside 0 to 2 German) with %1, %2... replaced by
 // the arguments in order; a placeholder without an argument stays as it is.
 std::string textOf(int32_t language, Text text, std::initializer_list<std::string_view> arguments = {});
+// Why the file at the path could not be imported, as one sentence in the language.
+std::string importProblemText(int32_t language, const std::string& path, const ImportProblem& problem);
 // Why a file was not written (replaceFile's reason) in a language: the usual
 // errno values and the program's own refusals in its words, rarer ones in
 // strerror's English.
@@ -262,6 +290,26 @@ constexpr uint32_t viewBit(ViewKind view) { return 1u << static_cast<uint32_t>(v
 constexpr uint32_t orthoViews = 0x7u;  // Front, Side, Top
 constexpr uint32_t allViews = 0xFu;
 
+// Which document a recovery copy holds: the mesh's revision, the texture, the name.
+struct RecoveryStamp {
+    uint64_t revision = 0;
+    std::string texture;
+    std::string name;
+    bool operator==(const RecoveryStamp&) const = default;
+};
+
+// This editor's recovery copy (app/recovery.cpp).
+struct RecoveryState {
+    std::string folder;  // the user's state folder; empty: no copies are kept
+    HeldLock lock;       // tells other editors this one runs
+    int64_t intervalMs = 60'000;  // the least time between two copies
+    int64_t lastWriteMs = 0;      // steady clock at the last copy begun
+    bool copyWritten = false;     // this editor's copy is on disk
+    RecoveryStamp written;        // what it holds
+    RecoveryStamp beingWritten;   // what the copy under way holds
+    std::future<std::string> writing;  // the copy under way: why it failed, or empty
+};
+
 // How the Texture window shows its picture, and the mouse action under way in
 // it (views/texture_window.cpp). Starts anew with every opening.
 struct TextureWindowView {
@@ -329,6 +377,8 @@ struct AppState {
     double dragRestB = 0.0;  // its second (vertical) coordinate
     LastCorner lastCorner;   // the create-triangle tool's last corner, for a second click on its spot
 
+    // ---- the recovery copy (app/recovery.cpp) ----
+    RecoveryState recovery;
     // ---- mouse tools: the box selection (views/tools.cpp) ----
     int32_t boxView = -1;  // ViewKind of the box being dragged with Ctrl; -1: none
     CursorPos boxFrom;     // its corners in that view's window, in pixels
@@ -451,6 +501,25 @@ void positionSelection(AppState& state);
 // of the selection from their positions in that view (mesh.h, projectTexCoords).
 void projectTextureCommand(AppState& state, ProjectionView view);
 
+// ---- the recovery copy (app/recovery.cpp) -----------------------------------------------
+
+// Start-up: the interval (POLYQUILL_RECOVERY_SECONDS, else 60 s) and this
+// editor's lock in the user's state folder; without them no copies are kept.
+void startRecovery(AppState& state);
+// Start-up: each copy left by an editor that no longer runs, newest first, is
+// offered: Restore makes it the document (its name, its texture, unsaved) and
+// this editor's copy; Discard removes it. A damaged copy is kept aside with a word.
+void offerLeftRecoveryCopies(AppState& state);
+// Per pass: with unsaved work, and no action under way, a copy of the document
+// begins on its own thread when the last began an interval ago; without, the
+// copy is removed.
+void keepRecoveryCopy(AppState& state);
+// How long the loop may sleep before keepRecoveryCopy has work; -1: no limit.
+int32_t recoveryWaitMs(const AppState& state);
+// The end signals: the copy written now, whatever is under way.
+void writeRecoveryCopyNow(AppState& state);
+// A normal end: the copy and the lock go.
+void endRecovery(AppState& state);
 // ---- the main window's title, status line, recent files and place (app/main_window.cpp) ----
 
 // "Polyquill - Editor v. 1.1", then " - " and the file's name without its

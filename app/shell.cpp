@@ -103,11 +103,17 @@ void startUp(AppState& state, const std::string& programDirectory, const std::ve
     windows.makeCurrent(window3D);
     checkGlVersion(state);
 
+    // Before: a file read as Merge ASC or Import reads it is a step of the
+    // history; after: the document as loaded is where the history starts.
+    resetDocumentHistory(state);
     loadCommandLineFile(state, arguments);
     markMeshChanged(state, allViews);
     resetDocumentHistory(state);
     if (std::error_code error; std::filesystem::is_regular_file(state.currentFileName, error))
         rememberRecentFile(state, state.currentFileName);
+    startRecovery(state);
+    windows.setTerminationHandler([&state](int32_t) { writeRecoveryCopyNow(state); });
+    offerLeftRecoveryCopies(state);
     updateWindowTitle(state);
     updateStatusLine(state);
 
@@ -209,10 +215,11 @@ bool mainLoopPass(AppState& state)
     else if (state.eventKind == eventKeyDown)
         runToolWindowKey(state, state.event);
     recordAfterEvent(state);
+    keepRecoveryCopy(state);
     updateWindowTitle(state);
     updateStatusLine(state);
-    // Nothing to do until the next event: sleep in the window layer.
-    if (!fetched && state.dirtyViews == 0) windows.waitForEvent(-1);
+    // Nothing to do until the next event or the next recovery copy: sleep in the window layer.
+    if (!fetched && state.dirtyViews == 0) windows.waitForEvent(recoveryWaitMs(state));
 
     // Closing asks first when there are unsaved changes; Cancel keeps the editor.
     const bool closed =

@@ -55,6 +55,58 @@ constexpr AddedText kAddedTexts[] = {
     {Text::WriteFailed,
      {"Die Datei konnte nicht geschrieben werden:\n%1\n%2", "The file could not be written:\n%1\n%2",
       "Impossible d'écrire le fichier :\n%1\n%2"}},
+    // ---- recovery copies
+    {Text::RecoveryQuestion,
+     {"Polyquill wurde nicht normal beendet; ungespeicherte Änderungen an %1 vom %2 sind erhalten. Wiederherstellen?",
+      "Polyquill did not end normally; unsaved changes to %1 from %2 were kept. Restore them?",
+      "Polyquill ne s'est pas terminé normalement ; des modifications non enregistrées de %1 du %2 ont été "
+      "conservées. Les restaurer ?"}},
+    {Text::RecoveryRestore, {"Wiederherstellen", "Restore", "Restaurer"}},
+    {Text::RecoveryDiscard, {"Verwerfen", "Discard", "Abandonner"}},
+    {Text::RecoveryDamaged,
+     {"Eine Wiederherstellungskopie ist beschädigt und kann nicht wiederhergestellt werden; sie wurde als %1 "
+      "aufbewahrt",
+      "A recovery copy is damaged and cannot be restored; it was kept as %1",
+      "Une copie de récupération est endommagée et ne peut pas être restaurée ; elle a été conservée sous %1"}},
+    // ---- import failures
+    {Text::ImportFactorZero,
+     {"der Faktor darf nicht 0 sein", "the factor must not be 0", "le facteur ne doit pas être 0"}},
+    {Text::ImportNotValid,
+     {"%1 ist keine gültige %2-Datei: %3", "%1 is not a valid %2 file: %3", "%1 n'est pas un fichier %2 valide : %3"}},
+    {Text::ImportNotValidAtAll,
+     {"%1 ist keine gültige %2-Datei", "%1 is not a valid %2 file", "%1 n'est pas un fichier %2 valide"}},
+    {Text::ImportNoTriangles, {"%1 enthält keine Dreiecke", "%1 holds no triangles", "%1 ne contient aucun triangle"}},
+    {Text::ImportReasonEmpty, {"sie ist leer", "it is empty", "il est vide"}},
+    {Text::ImportReasonEndsEarly, {"sie endet zu früh", "it ends too early", "il se termine trop tôt"}},
+    {Text::ImportReasonNotRecognised,
+     {"ihr Inhalt hat nicht dieses Format", "its contents are not in that format",
+      "son contenu n'est pas dans ce format"}},
+    {Text::ImportReasonBadXml, {"ihr XML ist fehlerhaft", "its XML is malformed", "son XML est mal formé"}},
+    {Text::ImportReasonLongChunk,
+     {"ein Abschnitt gibt sich länger als die Datei", "a part claims to be longer than the file",
+      "une partie se dit plus longue que le fichier"}},
+    {Text::ImportReasonFaceVertex,
+     {"eine Fläche nennt Vertex %1 von %2", "a face names vertex %1 of %2", "une face désigne le sommet %1 sur %2"}},
+    {Text::ImportReasonFaceVertexMissing,
+     {"eine Fläche nennt einen Vertex, den es nicht gibt", "a face names a vertex that is not there",
+      "une face désigne un sommet qui n'existe pas"}},
+    {Text::ImportReasonFaceWithoutCorners,
+     {"eine Fläche hat keine Ecken", "a face has no corners", "une face n'a aucun coin"}},
+    {Text::ImportReasonInconsistent,
+     {"ihre Teile passen nicht zusammen", "its parts do not fit together", "ses parties ne concordent pas"}},
+    {Text::ImportReasonBadNumber,
+     {"eine Zahl ist nicht lesbar: „%1“", "a number cannot be read: \"%1\"", "un nombre est illisible : « %1 »"}},
+    {Text::ImportReasonNumberMissing, {"eine Zahl fehlt", "a number is missing", "un nombre manque"}},
+    {Text::ImportReasonMissingFile,
+     {"die Datei „%1“, auf die sie verweist, lässt sich nicht öffnen",
+      "the file \"%1\" it refers to cannot be opened",
+      "le fichier « %1 » auquel il renvoie ne peut pas être ouvert"}},
+    {Text::ImportReasonHeaderWithoutEnd,
+     {"der Kopf hat keine Zeile end_header", "the header has no end_header line",
+      "l'en-tête n'a pas de ligne end_header"}},
+    {Text::ImportReasonHeaderPromisesMore,
+     {"der Kopf verspricht mehr Daten, als die Datei enthält", "the header promises more data than the file holds",
+      "l'en-tête annonce plus de données que le fichier n'en contient"}},
     {Text::VerticesInNoTriangle,
      {"%1 Vertices gehören zu keinem Triangle und werden nicht gespeichert",
       "%1 vertices are in no triangle and will not be saved",
@@ -315,6 +367,63 @@ std::string textOf(int32_t language, Text text, std::initializer_list<std::strin
         }
     }
     return result;
+}
+
+namespace {
+
+// The words of a reason an import gives; nothing for Other and NoTriangles.
+std::optional<Text> reasonText(ImportReason reason)
+{
+    switch (reason) {
+    case ImportReason::Other:
+    case ImportReason::NoTriangles: return std::nullopt;
+    case ImportReason::Empty: return Text::ImportReasonEmpty;
+    case ImportReason::EndsEarly: return Text::ImportReasonEndsEarly;
+    case ImportReason::NotRecognised: return Text::ImportReasonNotRecognised;
+    case ImportReason::BadXml: return Text::ImportReasonBadXml;
+    case ImportReason::LongChunk: return Text::ImportReasonLongChunk;
+    case ImportReason::FaceVertex: return Text::ImportReasonFaceVertex;
+    case ImportReason::FaceVertexMissing: return Text::ImportReasonFaceVertexMissing;
+    case ImportReason::FaceWithoutCorners: return Text::ImportReasonFaceWithoutCorners;
+    case ImportReason::Inconsistent: return Text::ImportReasonInconsistent;
+    case ImportReason::BadNumber: return Text::ImportReasonBadNumber;
+    case ImportReason::NumberMissing: return Text::ImportReasonNumberMissing;
+    case ImportReason::MissingFile: return Text::ImportReasonMissingFile;
+    case ImportReason::HeaderWithoutEnd: return Text::ImportReasonHeaderWithoutEnd;
+    case ImportReason::HeaderPromisesMore: return Text::ImportReasonHeaderPromisesMore;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string importProblemText(int32_t language, const std::string& path, const ImportProblem& problem)
+{
+    const auto value = [&problem](size_t i) -> std::string_view {
+        return i < problem.values.size() ? std::string_view(problem.values[i]) : std::string_view();
+    };
+    const auto cannot = [&](std::string_view reason) { return textOf(language, Text::CannotImport, {path, reason}); };
+    switch (problem.failure) {
+    case ImportFailure::CannotOpen: return cannot(value(0));
+    case ImportFailure::NotRegular: return cannot(textOf(language, Text::NotARegularFile));
+    case ImportFailure::UnknownFormat:
+        return cannot(textOf(language, Text::UnknownFormat, {value(0), extensionList(importExtensions())}));
+    case ImportFailure::FactorZero: return cannot(textOf(language, Text::ImportFactorZero));
+    case ImportFailure::HelperNotStarted:
+        return cannot(textOf(language, Text::HelperNotStarted, {value(0), value(1)}));
+    case ImportFailure::Crashed: return textOf(language, Text::ImportCrashed, {path});
+    case ImportFailure::NeedsMemory: return textOf(language, Text::ImportNeedsMemory, {path});
+    case ImportFailure::TookTooLong: return textOf(language, Text::ImportTookTooLong, {path});
+    case ImportFailure::Cancelled: return cannot(textOf(language, Text::ImportCancelled));
+    case ImportFailure::NotValid: break;
+    }
+    if (problem.reason == ImportReason::NoTriangles) return textOf(language, Text::ImportNoTriangles, {path});
+    const std::string format = importFormatName(lowerExtension(path));
+    const std::optional<Text> known = reasonText(problem.reason);
+    // Other: the importer's own words, already without its internal names.
+    const std::string reason = known ? textOf(language, *known, {value(0), value(1)}) : std::string(value(0));
+    if (reason.empty()) return textOf(language, Text::ImportNotValidAtAll, {path, format});
+    return textOf(language, Text::ImportNotValid, {path, format, reason});
 }
 
 std::string writeReasonInLanguage(int32_t language, int32_t reason)

@@ -184,6 +184,9 @@ public:
     // Called when the desktop session is about to end; the handler may ask the
     // user and returns false to ask the session manager not to end it.
     virtual void setSessionEndHandler(std::function<bool()> handler) = 0;
+    // Called on the main thread, between events, when the process is asked to
+    // end (SIGTERM, SIGHUP); when it returns the process ends by that signal.
+    virtual void setTerminationHandler(std::function<void(int32_t signal)> handler) = 0;
 
     // Input. fetchEvent takes at most one waiting event without blocking;
     // waitForEvent sleeps until an event waits (true), or a handler above ran

@@ -16,6 +16,7 @@
 #include <bit>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <span>
 #include <utility>
@@ -91,13 +92,80 @@ int32_t cornerPosition(int32_t number, int64_t objectStart)
                                                      std::numeric_limits<int32_t>::max()));
 }
 
-// One run of whole lines read into lists of its own. A face keeps the corner
-// numbers as read: the object start they count from may lie in an earlier run.
+// Records that a run reads, in blocks that never move: growing never copies
+// or holds twice what is there. Blocks double from a small one up to a cap,
+// each allowed by the memory check before it is taken.
+template <typename T>
+class BlockList {
+public:
+    explicit BlockList(const MemoryCheck& mayTake) : mayTake_(mayTake) {}
+
+    void push_back(const T& record)
+    {
+        if (count_ == capacity_) grow();
+        blocks_.back()[count_ - blockStart_] = record;
+        ++count_;
+    }
+    T& back() { return blocks_.back()[count_ - 1 - blockStart_]; }
+    bool empty() const { return count_ == 0; }
+    size_t size() const { return count_; }
+    const T& operator[](size_t i) const
+    {
+        // Blocks 0 to `doublings` double in size and end together at `doubled`; the rest are all of the largest size.
+        constexpr size_t doubled = firstBlock * ((size_t{2} << doublings) - 1);
+        if (i >= doubled) return blocks_[doublings + 1 + (i - doubled) / largest][(i - doubled) % largest];
+        const auto b = static_cast<size_t>(std::bit_width(i / firstBlock + 1) - 1);
+        return blocks_[b][i - firstBlock * ((size_t{1} << b) - 1)];
+    }
+    // Calls visit(record) for every record in order.
+    template <typename Visit>
+    void forEach(Visit visit) const
+    {
+        size_t left = count_;
+        for (size_t b = 0; b < blocks_.size() && left > 0; ++b) {
+            const size_t n = std::min(left, firstBlock << std::min(b, doublings));
+            std::for_each(blocks_[b].get(), blocks_[b].get() + n, visit);
+            left -= n;
+        }
+    }
+
+private:
+    static constexpr size_t firstBlock = 1024;
+    static constexpr size_t doublings = 10;
+    static constexpr size_t largest = firstBlock << doublings;  // a million records
+
+    void grow()
+    {
+        const size_t records = firstBlock << std::min(blocks_.size(), doublings);
+        if (!mayTake_(records * sizeof(T))) throw std::bad_alloc();
+        blocks_.push_back(std::make_unique_for_overwrite<T[]>(records));
+        blockStart_ = capacity_;
+        capacity_ += records;
+    }
+
+    const MemoryCheck& mayTake_;
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    size_t count_ = 0, capacity_ = 0, blockStart_ = 0;
+};
+
+struct AscVertex {
+    float x, y, z;
+};
+using AscFace = std::array<int32_t, 3>;  // corner numbers as read
+// Where a "named" line starts an object: the faces and the vertices the run has before it.
+struct AscObject {
+    size_t faces, vertices;
+};
+
+// One run of whole lines read into lists of its own, a record a line of 12 or
+// 16 bytes. A face keeps the corner numbers as read: the object start they
+// count from may lie in an earlier run.
 struct RunRead {
-    LargeList<Vertex> vertices;
-    LargeList<Triangle> triangles;
-    // For each "named" line: the faces and the vertices the run has before it.
-    std::vector<std::pair<size_t, size_t>> objects;
+    explicit RunRead(const MemoryCheck& mayTake) : vertices(mayTake), faces(mayTake), objects(mayTake) {}
+    BlockList<AscVertex> vertices;
+    BlockList<AscFace> faces;
+    // Objects with no face between them keep only the last: no face counts from the others.
+    BlockList<AscObject> objects;
     bool read = false;
 };
 
@@ -106,9 +174,10 @@ struct RunRead {
 // returns false when they cannot be read. Each run is read once into lists of
 // its own; then both are put in place after the mesh's own records, each by
 // its own thread, the corners counted from their objects' starts. False, with
-// the mesh unchanged, when a run cannot be read.
+// the mesh unchanged, when a run cannot be read; std::bad_alloc, with the mesh
+// unchanged, when the memory check refuses.
 template <typename Lines>
-bool readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
+bool readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor, const MemoryCheck& mayTake)
 {
     const auto both = [together](const std::function<void()>& first, const std::function<void()>& second) {
         if (together) {
@@ -119,20 +188,23 @@ bool readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
         }
     };
     const float divisor = static_cast<float>(factor);
-    std::array<RunRead, 2> runs;
+    std::array<RunRead, 2> runs{RunRead(mayTake), RunRead(mayTake)};
     const auto readRun = [&](size_t r) {
         RunRead& run = runs[r];
         run.read = lines(r, [&run, divisor](AscLine kind, std::string_view line) {
             if (kind == AscLine::Named) {
-                run.objects.emplace_back(run.triangles.size(), run.vertices.size());
+                const AscObject object{run.faces.size(), run.vertices.size()};
+                if (!run.objects.empty() && run.objects.back().faces == object.faces)
+                    run.objects.back() = object;
+                else
+                    run.objects.push_back(object);
             } else if (kind == AscLine::Vertex) {
                 const auto fields = fieldsOf(line);
                 run.vertices.push_back({readDecimalFloat(fields[0]) / divisor, readDecimalFloat(fields[1]) / divisor,
-                                        readDecimalFloat(fields[2]) / divisor, 1, 0});
+                                        readDecimalFloat(fields[2]) / divisor});
             } else if (kind == AscLine::Face) {
                 const auto fields = fieldsOf(line);
-                Triangle& t = run.triangles.emplace_back();
-                for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = readWhole(fields[k]);
+                run.faces.push_back({readWhole(fields[0]), readWhole(fields[1]), readWhole(fields[2])});
             }
         });
     };
@@ -140,24 +212,37 @@ bool readRuns(Mesh& mesh, const Lines& lines, bool together, int32_t factor)
     if (!runs[0].read || !runs[1].read) return false;
 
     const size_t vertex = mesh.vertices.size(), triangle = mesh.triangles.size();
-    const size_t vertices0 = runs[0].vertices.size(), triangles0 = runs[0].triangles.size();
-    mesh.vertices.resize(vertex + vertices0 + runs[1].vertices.size());
-    mesh.triangles.resize(triangle + triangles0 + runs[1].triangles.size());
+    const size_t vertices0 = runs[0].vertices.size(), triangles0 = runs[0].faces.size();
+    const size_t vertexCount = vertex + vertices0 + runs[1].vertices.size();
+    const size_t triangleCount = triangle + triangles0 + runs[1].faces.size();
+    // The finished lists, asked for whole before either grows.
+    const size_t newVertices = vertexCount > mesh.vertices.capacity() ? vertexCount : 0;
+    const size_t newTriangles = triangleCount > mesh.triangles.capacity() ? triangleCount : 0;
+    if (!mayTake(newVertices * sizeof(Vertex) + newTriangles * sizeof(Triangle))) throw std::bad_alloc();
+    mesh.vertices.reserve(vertexCount);
+    mesh.triangles.reserve(triangleCount);
+    mesh.vertices.resize(vertexCount);
+    mesh.triangles.resize(triangleCount);
     const auto place = [&](size_t r) {
         const RunRead& run = runs[r];
         const size_t vertexAt = vertex + (r == 0 ? 0 : vertices0);
-        std::copy(run.vertices.begin(), run.vertices.end(), mesh.vertices.begin() + static_cast<ptrdiff_t>(vertexAt));
+        size_t at = vertexAt;
+        run.vertices.forEach([&](const AscVertex& v) { mesh.vertices[at++] = {v.x, v.y, v.z, 1, 0}; });
         // Until the run names an object, its faces count from the last object
         // the runs before it named, or from the mesh's end when none did.
         auto objectStart = static_cast<int64_t>(vertex);
-        if (r == 1 && !runs[0].objects.empty()) objectStart += static_cast<int64_t>(runs[0].objects.back().second);
-        size_t object = 0;
-        for (size_t i = 0; i < run.triangles.size(); ++i) {
-            for (; object < run.objects.size() && run.objects[object].first == i; ++object)
-                objectStart = static_cast<int64_t>(vertexAt + run.objects[object].second);
-            Triangle& t = mesh.triangles[triangle + (r == 0 ? 0 : triangles0) + i];
-            for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = cornerPosition(run.triangles[i].vertexIndex[k], objectStart);
-        }
+        if (const auto& before = runs[0].objects; r == 1 && !before.empty())
+            objectStart += static_cast<int64_t>(before[before.size() - 1].vertices);
+        const auto& objects = run.objects;
+        size_t object = 0, face = 0;
+        at = triangle + (r == 0 ? 0 : triangles0);
+        run.faces.forEach([&](const AscFace& corners) {
+            for (; object < objects.size() && objects[object].faces == face; ++object)
+                objectStart = static_cast<int64_t>(vertexAt + objects[object].vertices);
+            Triangle& t = mesh.triangles[at++];
+            for (size_t k = 0; k < 3; ++k) t.vertexIndex[k] = cornerPosition(corners[k], objectStart);
+            ++face;
+        });
     };
     both([&] { place(0); }, [&] { place(1); });
     return true;
@@ -174,10 +259,17 @@ size_t lineStartAfter(std::string_view text, size_t middle)
 
 // Texts from this size on are read by both cores.
 constexpr size_t twoRunsFrom = size_t{1} << 20;
+// Smaller allocations are not worth asking the system about.
+constexpr uint64_t checkedFrom = uint64_t{1} << 20;
 
 }  // namespace
 
-void importAscText(Mesh& mesh, std::string_view text, int32_t factor)
+bool mayTakeMemory(uint64_t bytes)
+{
+    return bytes < checkedFrom || bytes < memoryAvailable();
+}
+
+void importAscText(Mesh& mesh, std::string_view text, int32_t factor, const MemoryCheck& mayTake)
 {
     if (factor == 0) return;
     const bool together = text.size() >= twoRunsFrom;
@@ -189,16 +281,16 @@ void importAscText(Mesh& mesh, std::string_view text, int32_t factor)
             forEachLine(runs[run], visit);
             return true;
         },
-        together, factor);
+        together, factor, mayTake);
 }
 
-bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)
+bool importAsc(Mesh& mesh, const std::string& path, int32_t factor, const MemoryCheck& mayTake)
 {
     size_t length = 0;
     FileDescriptor file(openRegularFile(path, length));
     if (file.fd < 0) return false;
     // Refused before reading: a sparse or huge file must not end the program.
-    if (length >= memoryAvailable()) throw std::bad_alloc();
+    if (!mayTake(length)) throw std::bad_alloc();
     if (factor == 0) return true;
 
     // The file is read in pieces, never whole: in two runs split at a line
@@ -222,5 +314,5 @@ bool importAsc(Mesh& mesh, const std::string& path, int32_t factor)
             return forEachFileText(file.fd, runs[run].first, runs[run].second, buffers[run],
                                    [&visit](std::string_view lines) { forEachLine(lines, visit); });
         },
-        together && split != std::string_view::npos, factor);
+        together && split != std::string_view::npos, factor, mayTake);
 }

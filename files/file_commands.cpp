@@ -185,54 +185,6 @@ std::string folderPart(const std::string& fileName)
     return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
-// The whole file, or nothing after telling the user why it cannot be had.
-std::optional<FileBytes> readForCommand(AppState& state, const std::string& path)
-{
-    try {
-        if (auto bytes = readFileBytes(path)) return bytes;
-        tell(state, Text::CannotRead, path);
-    } catch (const std::bad_alloc&) {
-        tell(state, Text::NoMemoryToRead, path);
-    }
-    return std::nullopt;
-}
-
-// A 3D-Studio export or another tool's file named on the command line (the
-// desktop opens them with the editor) is read into a mesh without a name, so
-// Save asks for one rather than writing the native format over that file.
-// False for any other name.
-bool openForeignFile(AppState& state, std::string path)
-{
-    const std::string extension = lowerExtension(path);
-    const auto& imports = importExtensions();
-    Mesh opened;
-    if (extension == "asc") {
-        const auto bytes = readForCommand(state, path);
-        const std::string_view text = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()),
-                                                               bytes->size())
-                                            : std::string_view();
-        try {
-            importAscText(opened, text, 1);
-        } catch (const std::bad_alloc&) {
-            clearMesh(opened);
-            tell(state, Text::NoMemoryToRead, path);
-        }
-    } else if (std::find(imports.begin(), imports.end(), extension) != imports.end()) {
-        auto imported = importThroughHelper(path, 1);
-        if (Mesh* mesh = std::get_if<Mesh>(&imported))
-            opened = std::move(*mesh);
-        else
-            state.windows->showMessage("Import", std::get<std::string>(imported));
-    } else {
-        return false;
-    }
-    state.mesh = std::move(opened);
-    state.currentFileName.clear();
-    frameViewsIfOutside(state);
-    if (!state.mesh.vertices.empty()) loadTextureForMesh(state, path);
-    return true;
-}
-
 }  // namespace
 
 std::string commandLineFileName(const std::vector<std::string>& parameters)
@@ -269,6 +221,66 @@ std::string withExportExtension(std::string_view fileName, std::string_view exte
     return std::string(fileName.substr(0, stem)) + "." + std::string(extension);
 }
 
+namespace {
+
+// Open after its dialog: the mesh and its name change only for a file that was
+// read whole; false, after telling the user why, when it could not be.
+bool openMeshFile(AppState& state, const std::string& path)
+{
+    std::optional<Mesh> opened = readInBackground(
+        state, path, "Polyquill", [] { return Mesh{}; },
+        parseWholeFile(state, path, [](Mesh& mesh, const FileBytes& bytes) { readMeshBytes(mesh, bytes, 1); }));
+    if (!opened) return false;
+    state.mesh = std::move(*opened);
+    state.currentFileName = path;
+    closeDocumentWindows(state);
+    frameViewsIfOutside(state);
+    return true;
+}
+
+// "Merge ASC" after its dialog: the reduction factor, then the file.
+void mergeAscFile(AppState& state, const std::string& path)
+{
+    const int32_t factor = askReductionFactor(state);
+    if (factor == 0) return;
+    const auto parse = [factor](Mesh& mesh, const FileBytes& bytes) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        // The history keeps a copy of the lists for undo: they are asked for twice.
+        const MemoryCheck mayTakeTwice = [](uint64_t asked) { return mayTakeMemory(2 * asked); };
+        importAscText(mesh, text, factor, mayTakeTwice);
+    };
+    takeMerged(state, path,
+               readInBackground(state, path, "Polyquill", documentToAppendTo(state), parseWholeFile(state, path, parse)));
+}
+
+// "Import..." after its dialog: the reduction factor, then the file through the helper.
+void importFile(AppState& state, const std::string& path)
+{
+    const int32_t factor = askImportFactor(state);
+    if (factor == 0) return;
+    const int32_t language = state.prefs.language;
+    const BackgroundRead read = [path, factor, language](Mesh& mesh, const std::atomic<bool>& cancel) {
+        ImportRun how;
+        how.cancel = &cancel;
+        auto imported = importThroughHelper(path, factor, how);
+        if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported))
+            return importProblemText(language, path, *problem);
+        // Shared with the mesh's own vertices as a merged native file would be.
+        readMeshBytes(mesh, writeMeshBytes(std::get<Mesh>(imported)), 1);
+        return std::string();
+    };
+    takeMerged(state, path,
+               readInBackground(state, path, textOf(language, Text::ImportTitle), documentToAppendTo(state), read));
+}
+
+bool isImportName(const std::string& path)
+{
+    const auto& known = importExtensions();
+    return std::find(known.begin(), known.end(), lowerExtension(path)) != known.end();
+}
+
+}  // namespace
+
 namespace files {
 
 void cmdNew(AppState& state)
@@ -288,16 +300,7 @@ void cmdOpen(AppState& state)
 {
     if (!confirmDiscardChanges(state)) return;
     const std::string path = chooseMeshFile(state, meshFilter, false);
-    if (path.empty()) return;
-    // The mesh and its name change only for a file that was read whole.
-    std::optional<Mesh> opened = readInBackground(
-        state, path, "Polyquill", [] { return Mesh{}; },
-        parseWholeFile(state, path, [](Mesh& mesh, const FileBytes& bytes) { readMeshBytes(mesh, bytes, 1); }));
-    if (!opened) return;
-    state.mesh = std::move(*opened);
-    state.currentFileName = path;
-    closeDocumentWindows(state);
-    frameViewsIfOutside(state);
+    if (path.empty() || !openMeshFile(state, path)) return;
     // One step with the new name: undoing an Open gives back the old file's name too.
     recordChange(state);
     markDocumentSaved(state);
@@ -343,36 +346,13 @@ void cmdMerge(AppState& state)
 void cmdMergeAsc(AppState& state)
 {
     const std::string path = chooseMeshFile(state, ascFilter, false);
-    if (path.empty()) return;
-    const int32_t factor = askReductionFactor(state);
-    if (factor == 0) return;
-    takeMerged(state, path, readInBackground(state, path, "Polyquill", documentToAppendTo(state),
-                                       parseWholeFile(state, path, [factor](Mesh& mesh, const FileBytes& bytes) {
-                                           const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
-                                                                       bytes.size());
-                                           importAscText(mesh, text, factor);
-                                       })));
+    if (!path.empty()) mergeAscFile(state, path);
 }
 
 void cmdImport(AppState& state)
 {
     const std::string path = chooseMeshFile(state, importFilter, false);
-    if (path.empty()) return;
-    const int32_t factor = askImportFactor(state);
-    if (factor == 0) return;
-    const int32_t language = state.prefs.language;
-    const BackgroundRead read = [path, factor, language](Mesh& mesh, const std::atomic<bool>& cancel) {
-        ImportRun how;
-        how.language = language;
-        how.cancel = &cancel;
-        auto imported = importThroughHelper(path, factor, how);
-        if (std::string* problem = std::get_if<std::string>(&imported)) return std::move(*problem);
-        // Shared with the mesh's own vertices as a merged native file would be.
-        readMeshBytes(mesh, writeMeshBytes(std::get<Mesh>(imported)), 1);
-        return std::string();
-    };
-    takeMerged(state, path,
-               readInBackground(state, path, textOf(language, Text::ImportTitle), documentToAppendTo(state), read));
+    if (!path.empty()) importFile(state, path);
 }
 
 void cmdExport(AppState& state)
@@ -399,18 +379,22 @@ void cmdExport(AppState& state)
 
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
-    state.currentFileName = commandLineFileName(parameters);
-    if (state.currentFileName.empty() || openForeignFile(state, state.currentFileName)) return;
-    bool loaded = false;
-    try {
-        loaded = loadMeshFile(state.mesh, state.currentFileName);
-    } catch (const std::bad_alloc&) {
-        clearMesh(state.mesh);
-        tell(state, Text::NoMemoryToRead, state.currentFileName);
-        state.currentFileName.clear();
+    const std::string path = commandLineFileName(parameters);
+    if (path.empty()) return;
+    if (lowerExtension(path) != "asc" && !isImportName(path)) {
+        if (!openMeshFile(state, path)) return;
+        loadTextureForMesh(state, path);
+        return;
     }
-    frameViewsIfOutside(state);
-    if (loaded) loadTextureForMesh(state, state.currentFileName);
+    // Read as Merge ASC and Import read them, into a document without a name,
+    // so that Save asks rather than write the native format over the file.
+    state.currentFileName.clear();
+    renameDocument(state.history, state.currentFileName);
+    if (isImportName(path))
+        importFile(state, path);
+    else
+        mergeAscFile(state, path);
+    recordChange(state);
 }
 
 void rememberDialogStart(AppState& state)

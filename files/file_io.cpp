@@ -13,8 +13,10 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,37 +29,128 @@
 
 namespace {
 
+constexpr uint64_t unlimited = std::numeric_limits<uint64_t>::max();
+
 // The soft limit of a resource; no limit reads as the largest value.
 uint64_t softLimit(int resource)
 {
     struct rlimit limit {};
-    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return std::numeric_limits<uint64_t>::max();
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return unlimited;
     return limit.rlim_cur;
 }
 
-// MemAvailable plus SwapFree of /proc/meminfo; the free pages when it cannot be read.
-uint64_t systemMemoryAvailable()
+// A small text file whole (the kernel's own files report a size of 0); empty
+// when it cannot be read.
+std::string smallFileText(const std::string& path)
 {
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen("/proc/meminfo", "r"));
-    uint64_t kilobytes = 0;
-    bool found = false;
-    char line[256];
-    while (file && std::fgets(line, sizeof line, file.get())) {
-        unsigned long long value = 0;
-        if (std::sscanf(line, "MemAvailable: %llu kB", &value) == 1 || std::sscanf(line, "SwapFree: %llu kB", &value) == 1) {
-            kilobytes += value;
-            found = true;
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    std::string text(65536, '\0');
+    const auto n = file.fd >= 0 ? readFileAt(file.fd, std::as_writable_bytes(std::span(text)), 0) : std::nullopt;
+    text.resize(n ? *n : 0);
+    return text;
+}
+
+// The whole number at the start of the text (after blanks); nothing when there is none.
+std::optional<uint64_t> leadingNumber(std::string_view text)
+{
+    text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc()) return std::nullopt;
+    return value;
+}
+
+// The number after "NAME" (and its blanks or colon) at a line start; nothing when no line has it.
+std::optional<uint64_t> namedNumber(std::string_view text, std::string_view name)
+{
+    for (size_t at = 0; at < text.size();) {
+        const std::string_view line = nextTextLine(text, at);
+        const bool named = line.starts_with(name) && line.size() > name.size();
+        if (named && (line[name.size()] == ' ' || line[name.size()] == ':'))
+            return leadingNumber(line.substr(name.size() + 1));
+    }
+    return std::nullopt;
+}
+
+// True when the comma-separated list holds the word.
+bool listHolds(std::string_view list, std::string_view word)
+{
+    for (size_t at = 0; at <= list.size();) {
+        const size_t end = std::min(list.find(',', at), list.size());
+        if (list.substr(at, end - at) == word) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// What a cgroup's memory controller still lets its processes take: its limit
+// minus its use, the inactive file cache it drops before it fails counted as
+// free; nothing when it sets no limit.
+std::optional<uint64_t> cgroupRoom(const std::string& folder, bool v2)
+{
+    const auto limit = leadingNumber(smallFileText(folder + (v2 ? "memory.max" : "memory.limit_in_bytes")));
+    // Without a limit v2 says "max", v1 a number near 2^63.
+    if (!limit || *limit >= (uint64_t{1} << 62)) return std::nullopt;
+    const std::string usageFile = folder + (v2 ? "memory.current" : "memory.usage_in_bytes");
+    const uint64_t usage = leadingNumber(smallFileText(usageFile)).value_or(0);
+    const std::string_view cacheName = v2 ? "inactive_file" : "total_inactive_file";
+    const uint64_t cache = namedNumber(smallFileText(folder + "memory.stat"), cacheName).value_or(0);
+    const uint64_t used = usage - std::min(usage, cache);
+    return *limit > used ? *limit - used : 0;
+}
+
+// The least room the memory cgroups of this process leave, at every level from
+// its own up to the root of each hierarchy mounted (v2, and v1's memory controller).
+uint64_t cgroupMemoryAvailable(const std::string& root)
+{
+    const std::string groups = smallFileText(root + "/proc/self/cgroup");
+    const std::string mounts = smallFileText(root + "/proc/self/mountinfo");
+    uint64_t room = unlimited;
+    for (size_t at = 0; at < mounts.size();) {
+        // "id parent dev ROOT MOUNTPOINT options... - TYPE source SUPEROPTIONS"
+        const std::string_view line = nextTextLine(mounts, at);
+        std::vector<std::string_view> words;
+        for (size_t w = 0; w < line.size();) {
+            const size_t end = std::min(line.find(' ', w), line.size());
+            words.push_back(line.substr(w, end - w));
+            w = end + 1;
+        }
+        const auto dash = std::find(words.begin(), words.end(), "-");
+        if (words.size() < 5 || words.end() - dash < 4) continue;
+        const bool v2 = dash[1] == "cgroup2";
+        if (!v2 && !(dash[1] == "cgroup" && listHolds(dash[3], "memory"))) continue;
+        // This hierarchy's line of /proc/self/cgroup: "0::PATH" for v2, "N:...,memory,...:PATH" for v1.
+        std::optional<std::string> path;
+        for (size_t g = 0; g < groups.size() && !path;) {
+            const std::string_view entry = nextTextLine(groups, g);
+            const size_t first = entry.find(':'), second = entry.find(':', first + 1);
+            if (second == std::string_view::npos) continue;
+            if (v2 ? entry.substr(0, second) == "0:" : listHolds(entry.substr(first + 1, second - first - 1), "memory"))
+                path = std::string(entry.substr(second + 1));
+        }
+        if (!path || !path->starts_with('/')) continue;
+        if (const std::string_view mountRoot = words[3]; mountRoot != "/" && path->starts_with(mountRoot))
+            path = path->substr(mountRoot.size());
+        // Each level's limit holds for all below it; levels this process cannot see are passed over.
+        for (std::string level = *path;; level = level.substr(0, level.find_last_of('/'))) {
+            if (const auto levelRoom = cgroupRoom(root + std::string(words[4]) + level + "/", v2))
+                room = std::min(room, *levelRoom);
+            if (level.empty()) break;
         }
     }
-    if (found) return kilobytes * 1024;
+    return room;
+}
+
+// MemAvailable plus SwapFree of /proc/meminfo; the free pages when it cannot be read.
+uint64_t systemMemoryAvailable(const std::string& root)
+{
+    const std::string meminfo = smallFileText(root + "/proc/meminfo");
+    const auto available = namedNumber(meminfo, "MemAvailable");
+    if (available && *available < unlimited / 2048)
+        return (*available + std::min(namedNumber(meminfo, "SwapFree").value_or(0), unlimited / 2048)) * 1024;
     const long pages = ::sysconf(_SC_AVPHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
-    return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)
-                                     : std::numeric_limits<uint64_t>::max();
+    return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) : unlimited;
 }
 
 }  // namespace
@@ -73,9 +166,29 @@ int openRegularFile(const std::string& path, size_t& length)
     return std::exchange(file.fd, -1);
 }
 
+uint64_t memoryAvailable(const std::string& root, uint64_t addressSpaceLimit, uint64_t dataLimit)
+{
+    // statm: the address space, then after three more counts the data and stack, in pages.
+    const std::string statm = smallFileText(root + "/proc/self/statm");
+    std::array<uint64_t, 6> pages{};
+    std::string_view rest = statm;
+    for (uint64_t& count : pages) {
+        count = leadingNumber(rest).value_or(0);
+        rest.remove_prefix(std::min(rest.find(' ', rest.find_first_not_of(' ')), rest.size()));
+    }
+    const auto pageSize = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+    const auto left = [pageSize](uint64_t limit, uint64_t usedPages) {
+        if (limit == unlimited) return unlimited;
+        const uint64_t used = usedPages > limit / pageSize ? limit : usedPages * pageSize;
+        return limit - used;
+    };
+    return std::min({systemMemoryAvailable(root), cgroupMemoryAvailable(root), left(addressSpaceLimit, pages[0]),
+                     left(dataLimit, pages[5])});
+}
+
 uint64_t memoryAvailable()
 {
-    return std::min({systemMemoryAvailable(), softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA)});
+    return memoryAvailable("", softLimit(RLIMIT_AS), softLimit(RLIMIT_DATA));
 }
 
 std::optional<FileBytes> readFileBytes(const std::string& path)

@@ -45,9 +45,18 @@ struct FileBytes {
     const std::byte* end() const { return data() + length; }
 };
 
-// Bytes of memory the process can still take: what the system has available
-// (free and reclaimable memory and swap), within the address-space and data limits.
+// Bytes of memory the process can still take: the least of what the system
+// has available (free and reclaimable memory and swap), what its memory
+// cgroups leave at any level (v2, or v1's memory controller; their inactive
+// file cache counted as free), and what its soft address-space and data
+// limits leave beside what it uses. Checked before large allocations, so that
+// a read too large is refused rather than ended by the kernel.
 uint64_t memoryAvailable();
+// The same from the files below `root` ("/proc/meminfo", "/proc/self/cgroup",
+// "/proc/self/mountinfo", "/proc/self/statm" and the cgroup folders the
+// mounts name, all under root) and the limits given (the largest value: none).
+// Any of the files missing or holding junk sets no bound of its own.
+uint64_t memoryAvailable(const std::string& root, uint64_t addressSpaceLimit, uint64_t dataLimit);
 // The whole content of a regular file; nothing when it cannot be opened or read.
 // Throws std::bad_alloc, having read nothing, when the file is larger than
 // memoryAvailable(): the caller tells the user and keeps what it had.
@@ -141,11 +150,22 @@ bool mergeMeshFile(Mesh& mesh, const std::string& path, int32_t factor);
 
 // ---- 3D-Studio ASCII export (.asc) ---------------------------------------------------
 
+// Asked before the ASC reader takes memory: true when `bytes` more may be taken.
+using MemoryCheck = std::function<bool(uint64_t bytes)>;
+// Allocations from 1 MB on must stay below memoryAvailable(); smaller ones may always be made.
+bool mayTakeMemory(uint64_t bytes);
+
 // Appends the file's "vertex" and "face" lines as vertices and triangles,
 // positions divided by the factor; vertices are never shared. 0 reads nothing.
-void importAscText(Mesh& mesh, std::string_view text, int32_t factor);
-// False, with nothing changed, when the file cannot be opened.
-bool importAsc(Mesh& mesh, const std::string& path, int32_t factor);
+// The reader keeps 12 bytes a vertex or face line (16 an object) in blocks
+// that never move, then asks for the finished lists whole: its peak memory
+// stays below 6 times the text plus the finished mesh. Each allocation is
+// asked of `mayTake` first; a refusal throws std::bad_alloc with the mesh
+// unchanged.
+void importAscText(Mesh& mesh, std::string_view text, int32_t factor, const MemoryCheck& mayTake = mayTakeMemory);
+// The same from a file, read in pieces; the file's length is asked of
+// `mayTake` first. False, with nothing changed, when the file cannot be opened.
+bool importAsc(Mesh& mesh, const std::string& path, int32_t factor, const MemoryCheck& mayTake = mayTakeMemory);
 // The path readers above (loadMeshFile, mergeMeshFile, importAsc) pass on the
 // std::bad_alloc of a file too large for memory; the mesh may then hold part
 // of the file, which the caller takes back (the commands do).
@@ -163,8 +183,10 @@ std::string lowerExtension(const std::string& path);
 struct ImportLimits {
     uint64_t memoryBytes = 0;  // address space beyond what the helper's program and libraries take
     uint32_t cpuSeconds = 0;
+    uint32_t wallSeconds = 0;  // from its start to its reply, whatever it waits for
 };
-// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU time.
+// 64 MB plus 200 bytes for each byte of the file, at most 4 GB; 30 s of CPU
+// time and 30 s on the clock.
 ImportLimits importLimitsFor(uint64_t fileBytes);
 
 // A helper program beside the running program, or one folder up (from a
@@ -175,26 +197,69 @@ inline constexpr std::string_view importHelperName = "pq_import_helper";
 // Its exit status when an allocation failed under the memory limit.
 inline constexpr int importHelperOutOfMemory = 3;
 
+// Why an import gave no mesh; importProblemText (app/app.h) puts it in the
+// user's language.
+enum class ImportFailure : int32_t {
+    CannotOpen,        // values: the system's reason
+    NotRegular,        // a folder, FIFO, device...
+    UnknownFormat,     // values: the extension
+    FactorZero,
+    HelperNotStarted,  // values: the helper program, the system's reason
+    Crashed,
+    NeedsMemory,
+    TookTooLong,
+    Cancelled,  // the caller's cancel flag was set
+    NotValid,  // the reason says what is wrong
+};
+// What is wrong with a file that was read but is not valid.
+enum class ImportReason : int32_t {
+    Other,               // values: the importer's words, cleaned (importerWordsProblem)
+    Empty,
+    EndsEarly,
+    NotRecognised,       // not that format at all
+    BadXml,
+    LongChunk,           // a chunk longer than the file
+    NoTriangles,
+    FaceVertex,          // values: the vertex number a face names, the mesh's vertex count
+    FaceVertexMissing,   // as FaceVertex, the numbers unknown
+    FaceWithoutCorners,
+    Inconsistent,        // parts that do not fit together
+    BadNumber,           // values: the text read as a number, cut short
+    NumberMissing,
+    MissingFile,         // values: the referenced file's name, cut short
+    HeaderWithoutEnd,    // PLY
+    HeaderPromisesMore,  // PLY
+};
+struct ImportProblem {
+    ImportFailure failure = ImportFailure::NotValid;
+    ImportReason reason = ImportReason::Other;
+    std::vector<std::string> values;
+};
+// Most text of the file an import failure may quote.
+inline constexpr size_t maxQuotedBytes = 80;
+// The import helper's words on a file it could not read, sorted into a
+// NotValid reason with its values. Nothing of the words is kept but values
+// cut to maxQuotedBytes; words of an unknown kind lose the library's internal
+// names (aiMesh::mFaces[0]...) and are cut the same way.
+ImportProblem importerWordsProblem(std::string_view words);
+// The format name users know for an import extension: "OBJ", "glTF", "COLLADA"...
+std::string importFormatName(std::string_view extension);
+
 // Reads a file of another tool, chosen by its extension, into a new mesh:
 // polygons triangulated, node transforms applied, the first texture-coordinate
 // channel with V = 0 at the top of the picture, positions divided by the
 // factor and shared as the native reader shares them. The parsing library is
 // not trusted with this process: it runs in the import helper, under the
-// limits, with no way to write a file, and sends the triangles back through
-// a pipe; a crash, an overrun or a damaged reply is a clean failure. The mesh, or one sentence
-// naming the file that says why not, in how.language: "the importer crashed
-// on FILE", "FILE needs more memory than allowed", "FILE took too long" or
-// "cannot import FILE: reason".
-// When the cancel flag is set, the helper is stopped within a few milliseconds
-// and the import fails.
+// limits, with no way to write a file and opening regular files only, and
+// sends the triangles back through a pipe; a crash, an overrun or a damaged
+// reply is a clean failure. The mesh, or why not.
 struct ImportRun {
     std::string helper;   // the helper program; empty: importHelperName, found as above
     ImportLimits limits;  // memoryBytes 0: importLimitsFor the file's size
-    int32_t language = 1;  // of the sentence: 0 German, 1 English, 2 French
-    const std::atomic<bool>* cancel = nullptr;
+    const std::atomic<bool>* cancel = nullptr;  // set: the helper is stopped within a few milliseconds
 };
-std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor,
-                                                    const ImportRun& how = {});
+std::variant<Mesh, ImportProblem> importThroughHelper(const std::string& path, int32_t factor,
+                                                      const ImportRun& how = {});
 
 // The helper's reply; files/import_reply.cpp describes its bytes.
 enum class ImportReplyKind : uint32_t { Triangles = 1, Message = 2 };
@@ -316,6 +381,53 @@ void rememberUserValue(AppState& state, const std::string& key, const std::strin
 // The remembered value, or the empty text.
 std::string userValue(const AppState& state, const std::string& key);
 
+// ---- recovery copies (files/recovery.cpp) --------------------------------------------------
+
+// What a recovery copy holds: the document as its native file would, the
+// texture's path and the document's file name (either may be empty).
+struct RecoveryCopy {
+    std::vector<std::byte> meshBytes;  // native file records
+    std::string textureFileName;
+    std::string fileName;
+};
+// The copy's bytes: a header, the three parts with their lengths, a hash.
+std::vector<std::byte> writeRecoveryBytes(const RecoveryCopy& copy);
+// The copy the bytes hold; nothing unless every check holds (any damage, a
+// cut, junk).
+std::optional<RecoveryCopy> readRecoveryBytes(std::span<const std::byte> bytes);
+
+// A file of the state folder held locked (flock) by this process: the kernel
+// frees the lock however the process ends. fd -1 holds none.
+struct HeldLock {
+    int fd = -1;
+    std::string path;
+    HeldLock() = default;
+    HeldLock(HeldLock&& other) noexcept;
+    HeldLock& operator=(HeldLock&& other) noexcept;
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock();
+    void release();
+    // Removes the file, then lets the lock go.
+    void releaseAndRemove();
+};
+// An editor's copy in the folder ("recovery-PID.pqr", folder ending in "/").
+std::string recoveryCopyPath(const std::string& folder, int pid);
+// Takes the lock that marks editor `pid` as running ("recovery-PID.lock");
+// none when another process holds it or it cannot be made.
+HeldLock lockRecovery(const std::string& folder, int pid);
+// A copy whose editor no longer runs, its lock held here while it is offered.
+struct LeftCopy {
+    std::string path;
+    HeldLock lock;
+    int64_t modified = 0;  // seconds since 1970
+};
+// The folder's copies left by editors that no longer run, newest first; a
+// copy of `ownPid` (this process, holding its own lock) is a former process's.
+// Each is locked here, so no other editor starting now offers it too. Lock
+// files left without a copy are removed.
+std::vector<LeftCopy> leftRecoveryCopies(const std::string& folder, int ownPid);
+
 // ---- textures that go with a mesh file (files/texture_pairing.cpp) ----------------------
 
 // The regular file beside the mesh with its name stem and ".png", ".jpg",
@@ -380,10 +492,11 @@ void cmdImport(AppState& state);
 void cmdExport(AppState& state);
 }  // namespace files
 
-// Start-up: the file named on the command line becomes the current file and is
-// loaded; a file too large for memory is refused with a message and not taken
-// as the current file, so Save cannot write over it. An .asc file or one of
-// importExtensions is read (positions as they are) into a mesh without a name.
+// Start-up, into the empty document: the file named on the command line is
+// opened as Open opens it, or, named .asc or with an import extension, read
+// as Merge ASC and Import read it (the reduction factor asked first), the
+// document then modified and without a name. A file that cannot be read is
+// told as Open tells it and leaves the document empty and unnamed.
 void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);

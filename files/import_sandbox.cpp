@@ -3,7 +3,6 @@
 // forks itself). The child gets the input's name and limits, no standard input
 // or error, and no other descriptor than the pipe of its reply; the reply is
 // checked before anything is allocated for it. No state.
-#include "app/app.h"
 #include "files/files.h"
 #include "files/process_io.h"
 
@@ -31,6 +30,7 @@ constexpr uint64_t baseImportMemory = 64ull << 20;
 constexpr uint64_t importMemoryPerFileByte = 200;
 constexpr uint64_t maxImportMemory = 4ull << 30;
 constexpr uint32_t importCpuSeconds = 30;
+constexpr uint32_t importWallSeconds = 30;
 constexpr uint64_t recordBytes = 60;
 // Triangles beyond this would overflow the mesh's 32-bit corner positions.
 constexpr uint64_t maxReplyTriangles = INT32_MAX / 3;
@@ -49,13 +49,15 @@ size_t plyTypeSize(std::string_view type)
     return 0;
 }
 
+ImportProblem notValid(ImportReason reason) { return {ImportFailure::NotValid, reason, {}}; }
+
 // The PLY reader believes the header's element counts. Checks the promise
 // against the bytes after the header: each element needs at least its scalars
-// (in text, a character and a blank per property). Empty when it can hold.
-std::string plyHeaderProblem(const std::string& path, uint64_t fileBytes)
+// (in text, a character and a blank per property). Nothing when it can hold.
+std::optional<ImportProblem> plyHeaderProblem(const std::string& path, uint64_t fileBytes)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::generic_category().message(errno);
+    if (fd < 0) return ImportProblem{ImportFailure::CannotOpen, {}, {std::generic_category().message(errno)}};
     std::string head(maxPlyHeaderBytes, '\0');
     const ssize_t n = ::read(fd, head.data(), head.size());
     ::close(fd);
@@ -92,11 +94,11 @@ std::string plyHeaderProblem(const std::string& path, uint64_t fileBytes)
             for (const auto& [count, bytes] : elements) needed += count * bytes;
             // Text may end without the last blank.
             if (needed - 1 > static_cast<double>(fileBytes) - static_cast<double>(headerBytes))
-                return "the header promises more data than the file holds";
-            return {};
+                return notValid(ImportReason::HeaderPromisesMore);
+            return std::nullopt;
         }
     }
-    return "the header has no end_header line";
+    return notValid(ImportReason::HeaderWithoutEnd);
 }
 
 // How the helper's run ended, as far as the parent can tell.
@@ -111,15 +113,14 @@ struct HelperRun {
 };
 
 // Reads the reply until the helper closes the pipe, refusing it as soon as it
-// cannot be valid, within a wall-clock allowance of twice the CPU limit (and a
-// little): a helper that sleeps or waits uses no CPU time.
+// cannot be valid, within the wall-clock limit (a helper that sleeps or waits
+// uses no CPU time) and until the caller asks to cancel.
 void readReply(int fd, const ImportLimits& limits, uint64_t maxBodyBytes, const std::atomic<bool>* cancel,
                HelperRun& run)
 {
     // The longest wait on the pipe between two looks at the cancel flag.
     constexpr int64_t cancelPollMs = 5;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(2 * static_cast<int64_t>(limits.cpuSeconds) + 5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.wallSeconds);
     std::optional<uint64_t> length;
     std::vector<std::byte> chunk(64 * 1024);
     for (;;) {
@@ -207,15 +208,6 @@ HelperRun runHelper(const std::string& helper, const std::string& path, const Im
     return run;
 }
 
-// The importer's own words as one line of text.
-std::string messageText(std::span<const std::byte> body)
-{
-    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < ' ') c = ' ';
-    return text;
-}
-
 }  // namespace
 
 std::string lowerExtension(const std::string& path)
@@ -240,57 +232,57 @@ ImportLimits importLimitsFor(uint64_t fileBytes)
     const uint64_t scaled = fileBytes > (maxImportMemory - baseImportMemory) / importMemoryPerFileByte
                                 ? maxImportMemory
                                 : baseImportMemory + importMemoryPerFileByte * fileBytes;
-    return {scaled, importCpuSeconds};
+    return {scaled, importCpuSeconds, importWallSeconds};
 }
 
-std::variant<Mesh, std::string> importThroughHelper(const std::string& path, int32_t factor, const ImportRun& how)
+std::variant<Mesh, ImportProblem> importThroughHelper(const std::string& path, int32_t factor, const ImportRun& how)
 {
-    const int32_t language = how.language;
-    const auto cannot = [&](const std::string& reason) { return textOf(language, Text::CannotImport, {path, reason}); };
-    if (factor == 0) return cannot("the factor must not be 0");
+    const auto failed = [](ImportFailure failure, std::vector<std::string> values = {}) {
+        return ImportProblem{failure, ImportReason::Other, std::move(values)};
+    };
+    if (factor == 0) return failed(ImportFailure::FactorZero);
     const std::string extension = lowerExtension(path);
     const auto& known = importExtensions();
-    if (std::find(known.begin(), known.end(), extension) == known.end()) {
-        std::string list;
-        for (std::string_view e : known) list += (list.empty() ? "" : ", ") + std::string(e);
-        return cannot(textOf(language, Text::UnknownFormat, {extension, list}));
-    }
+    if (std::find(known.begin(), known.end(), extension) == known.end())
+        return failed(ImportFailure::UnknownFormat, {extension});
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return cannot(std::generic_category().message(errno));
-    if (!S_ISREG(info.st_mode)) return cannot(textOf(language, Text::NotARegularFile));
+    if (::stat(path.c_str(), &info) != 0)
+        return failed(ImportFailure::CannotOpen, {std::generic_category().message(errno)});
+    if (!S_ISREG(info.st_mode)) return failed(ImportFailure::NotRegular);
     const auto fileBytes = static_cast<uint64_t>(info.st_size);
+    if (fileBytes == 0) return notValid(ImportReason::Empty);
     if (extension == "ply")
-        if (std::string problem = plyHeaderProblem(path, fileBytes); !problem.empty()) return cannot(problem);
+        if (auto problem = plyHeaderProblem(path, fileBytes)) return *problem;
 
     const ImportLimits limits = how.limits.memoryBytes != 0 ? how.limits : importLimitsFor(fileBytes);
     const std::string helper = how.helper.empty() ? helperProgram(importHelperName) : how.helper;
     const uint64_t maxBodyBytes = std::min(limits.memoryBytes, maxReplyTriangles * recordBytes);
     const HelperRun run = runHelper(helper, path, limits, maxBodyBytes, how.cancel);
-    if (!run.startProblem.empty())
-        return cannot(textOf(language, Text::HelperNotStarted, {helper, run.startProblem}));
-    if (run.cancelled) return cannot(textOf(language, Text::ImportCancelled));
+    if (!run.startProblem.empty()) return failed(ImportFailure::HelperNotStarted, {helper, run.startProblem});
+    if (run.cancelled) return failed(ImportFailure::Cancelled);
 
-    const std::string crashed = textOf(language, Text::ImportCrashed, {path});
-    const std::string tooLong = textOf(language, Text::ImportTookTooLong, {path});
-    const std::string tooLarge = textOf(language, Text::ImportNeedsMemory, {path});
-    if (run.timedOut) return tooLong;
+    if (run.timedOut) return failed(ImportFailure::TookTooLong);
     if (WIFSIGNALED(run.status)) {
         const int signal = WTERMSIG(run.status);
         if (signal == SIGXCPU || (signal == SIGKILL && run.cpuSeconds >= limits.cpuSeconds))
-            return tooLong;
-        return crashed;
+            return failed(ImportFailure::TookTooLong);
+        return failed(ImportFailure::Crashed);
     }
     if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == importHelperOutOfMemory)
-        return tooLarge;
-    if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused) return crashed;
+        return failed(ImportFailure::NeedsMemory);
+    if (!WIFEXITED(run.status) || WEXITSTATUS(run.status) != 0 || run.replyRefused)
+        return failed(ImportFailure::Crashed);
     const std::optional<ImportReply> reply = parseImportReply(run.reply, maxBodyBytes);
-    if (!reply) return crashed;
-    if (reply->kind == ImportReplyKind::Message) return cannot(messageText(reply->body));
+    if (!reply) return failed(ImportFailure::Crashed);
+    if (reply->kind == ImportReplyKind::Message) {
+        const auto* words = reinterpret_cast<const char*>(reply->body.data());
+        return importerWordsProblem(std::string_view(words, reply->body.size()));
+    }
     Mesh mesh;
     try {
         readMeshBytes(mesh, reply->body, factor);
     } catch (const std::bad_alloc&) {
-        return tooLarge;
+        return failed(ImportFailure::NeedsMemory);
     }
     return mesh;
 }

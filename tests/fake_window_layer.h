@@ -60,6 +60,7 @@ public:
     std::vector<int32_t> swaps;    // windows whose buffers were swapped, in order
     int32_t waits = 0, lastWaitTimeout = 0;
     std::function<bool()> sessionEndHandler;
+    std::function<void(int32_t)> terminationHandler;
     std::function<void()> resizeHandler;
     std::function<void(const std::vector<int32_t>&)> exposeHandler;
 
@@ -102,6 +103,7 @@ public:
     void setExposeHandler(std::function<void(const std::vector<int32_t>&)> h) override { exposeHandler = std::move(h); }
     CursorPos maxToolClientSize() const override { return {4096, 4096}; }
     void setSessionEndHandler(std::function<bool()> h) override { sessionEndHandler = std::move(h); }
+    void setTerminationHandler(std::function<void(int32_t)> h) override { terminationHandler = std::move(h); }
     bool fetchEvent(WindowEvent& event) override
     {
         if (events.empty() && onIdle) onIdle(*this);

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -459,6 +460,89 @@ TEST(AscImport, HostileEmptyJunkAndHugeInputs)
     EXPECT_TRUE(firstRan);
 }
 
+// Memory is asked for first, in all under 6 times the text plus the finished mesh; a refusal changes nothing.
+TEST(AscImport, MemoryIsAskedForFirstAndBoundedByTheText)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "named\nnamed\nvertex 0: x:" + std::to_string(i) + " y:0 z:0\nface 0: a:0 b:0 c:0\n";
+    for (int i = 0; i < 200'000; ++i) text += "face\n";
+    Mesh mesh;
+    addVertex(mesh, 9, 9, 9);
+    const Mesh before = mesh;
+    std::vector<uint64_t> asked;
+    importAscText(mesh, text, 1, [&asked](uint64_t bytes) { return asked.push_back(bytes), true; });
+    ASSERT_EQ(mesh.triangles.size(), 203'000u);
+    EXPECT_EQ(mesh.triangles[1500].vertexIndex, (Corners{1502, 1502, 1502}));  // object 1500 starts after 1 + 1500
+    EXPECT_EQ(mesh.triangles.back().vertexIndex, (Corners{3001, 3001, 3001}));
+    const uint64_t finished = 3001 * sizeof(Vertex) + 203'000 * sizeof(Triangle);
+    EXPECT_EQ(asked.back(), finished);
+    EXPECT_LE(std::accumulate(asked.begin(), asked.end(), uint64_t{0}), 6 * text.size() + finished);
+    for (const uint64_t allowed : {uint64_t{0}, finished - 1}) {
+        Mesh refused = before;
+        const auto mayTake = [allowed](uint64_t bytes) { return bytes <= allowed; };
+        EXPECT_THROW(importAscText(refused, text, 1, mayTake), std::bad_alloc);
+        expectSameMesh(refused, before);
+    }
+    TempDir dir;
+    writeText(dir / "short.asc", "face\n");
+    EXPECT_THROW(importAsc(mesh, dir / "short.asc", 1, [](uint64_t bytes) { return bytes < 5; }), std::bad_alloc);
+    EXPECT_TRUE(mayTakeMemory(1 << 19));
+    EXPECT_FALSE(mayTakeMemory(uint64_t{1} << 62));
+}
+
+// The least of what meminfo, each memory cgroup level (v2, v1) and the limits beside use leave; junk sets no bound.
+TEST(MemoryAvailable, TheLeastOfTheSystemTheCgroupsAndTheLimits)
+{
+    TempDir root;
+    const auto put = [&root](const std::string& name, std::string_view text) {
+        fs::create_directories(fs::path(root / name).parent_path());
+        writeText(root / name, text);
+    };
+    constexpr uint64_t none = std::numeric_limits<uint64_t>::max(), kb = 1024, page = 4096;
+    ASSERT_EQ(::sysconf(_SC_PAGESIZE), static_cast<long>(page));
+    const auto available = [&root](uint64_t space = std::numeric_limits<uint64_t>::max(),
+                                   uint64_t data = std::numeric_limits<uint64_t>::max()) {
+        return memoryAvailable(root.path.string(), space, data);
+    };
+    const std::string meminfo = "MemTotal: 90000 kB\nMemAvailable:   40960 kB\nSwapFree: 1024 kB\n";
+    put("proc/meminfo", meminfo);
+    EXPECT_EQ(available(), 41984 * kb);
+    put("proc/self/statm", "1000 20 10 5 0 300 0\n");
+    EXPECT_EQ(available(1000 * page + 2048 * kb), 2048 * kb);
+    EXPECT_EQ(available(none, 300 * page + 512 * kb), 512 * kb);
+    EXPECT_EQ(available(999 * page), 0u);
+    put("proc/self/mountinfo", "30 23 0:27 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+                               "35 31 0:32 /outer /v1 rw - cgroup cgroup rw,memory\n"
+                               "36 31 0:33 / /cpu rw - cgroup cgroup rw,cpu\n");
+    put("proc/self/cgroup", "4:cpuset,memory:/outer/app\n1:cpu:/\n0::/user/editor\n");
+    put("sys/fs/cgroup/user/memory.max", "max\n");
+    put("sys/fs/cgroup/user/editor/memory.max", "3145728\n");
+    put("sys/fs/cgroup/user/editor/memory.current", "2097152\n");
+    put("sys/fs/cgroup/user/editor/memory.stat", "anon 4096\ninactive_file 524288\nactive_file 1000\n");
+    EXPECT_EQ(available(), 1536 * kb);
+    put("sys/fs/cgroup/memory.max", "2097152\n");  // the root binds more tightly
+    put("sys/fs/cgroup/memory.current", "1572864\n");
+    EXPECT_EQ(available(), 512 * kb);
+    put("v1/app/memory.limit_in_bytes", "262144\n");
+    EXPECT_EQ(available(), 256 * kb);
+    put("v1/app/memory.usage_in_bytes", "300000\n");
+    EXPECT_EQ(available(), 0u);
+    put("v1/app/memory.stat", "total_inactive_file 50000\n");
+    EXPECT_EQ(available(), 262144u - 250000u);
+    put("v1/app/memory.limit_in_bytes", "9223372036854771712\n");  // v1's "no limit"
+    EXPECT_EQ(available(), 512 * kb);
+    for (const std::string_view junk : {"", "\xff\x01junk", "-5\n", "99999999999999999999999\n"}) {
+        put("sys/fs/cgroup/memory.max", junk);
+        put("proc/self/statm", junk);
+        put("proc/self/cgroup", junk);  // mounts without a line of this process
+        put("proc/meminfo", meminfo);
+        EXPECT_EQ(available(), 41984 * kb) << junk;
+        put("proc/meminfo", junk);
+        EXPECT_EQ(available(page), page) << junk;
+    }
+}
+
 TEST(UserState, EscapedRoundTripJunkFoldersAndValuesOtherEditorsWrote)
 {
     UserState written;
@@ -768,6 +852,39 @@ TEST_F(CommandFixture, MergesDivideByTheRoundedFactorAfterDroppingAHalfBuiltTria
     EXPECT_EQ(state.currentFileName, "/old/name.pq");
 }
 
+// The command-line file gets Open's messages; an ASC or OBJ is imported, modified and unnamed, so Save asks.
+TEST_F(CommandFixture, CommandLineFileIsReadAsItsKindAsks)
+{
+    ASSERT_EQ(::mkfifo((dir / "fifo.pq").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder.pq");
+    for (const std::string& path : {dir / "missing.pq", dir / "fifo.pq", dir / "folder.pq"}) {
+        fake.messages.clear();
+        loadCommandLineFile(state, {path});
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0].text, "Die Datei " + path + " kann nicht gelesen werden");
+        EXPECT_EQ(state.currentFileName, "");
+    }
+    writeText(dir / "box.ASC", "Vertex list:\nVertex 0: X:10 Y:20 Z:30\nFace list:\nFace 0: A:0 B:0 C:0\n");
+    const std::string obj = "v 0 0 0\nv 2 0 0\nv 0 2 0\nf 1 2 3\n";
+    writeText(dir / "tri.obj", obj);
+    fake.promptAnswers = {"10", "2"};
+    resetDocumentHistory(state);
+    loadCommandLineFile(state, {dir / "box.ASC"});
+    ASSERT_EQ(state.mesh.vertices.size(), 2u);
+    EXPECT_EQ(state.mesh.vertices[1].z, 3.0f);
+    EXPECT_TRUE(isDocumentModified(state));
+    state.mesh = Mesh{};
+    state.currentFileName = dir / "old.pq";  // dropped onto a named document
+    resetDocumentHistory(state);
+    loadCommandLineFile(state, {dir / "tri.obj"});
+    EXPECT_EQ(state.currentFileName, "");
+    ASSERT_EQ(state.mesh.triangles.size(), 1u);
+    EXPECT_EQ(state.mesh.vertices[1].x, 1.0f);
+    EXPECT_TRUE(isDocumentModified(state));
+    EXPECT_FALSE(files::cmdSave(state));  // the dialog, cancelled
+    EXPECT_EQ(fileText(dir / "tri.obj"), obj);
+}
+
 TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
 {
     const std::string huge = hugeFile(dir / "huge.pq");
@@ -787,13 +904,14 @@ TEST_F(CommandFixture, CommandLineFileDialogStartAndSaveExtensionRule)
     EXPECT_EQ(std::pair(state.currentFileName, state.prefs.dialogStartText), std::pair(dir / "two.pq", dir / "two.pq"));
     EXPECT_EQ(state.mesh.triangles.size(), 2u);
     // Another format opens without a name, so Save cannot write the native format over it.
+    state.mesh = Mesh{};  // as at a start
     loadCommandLineFile(state, {PQ_TEST_DATA_DIR "/asc/UUSALKU.ASC"});
     EXPECT_EQ(std::pair(state.currentFileName, state.mesh.triangles.size()), std::pair(std::string(), size_t{326}));
     EXPECT_TRUE(isMeshInOrthoViews(state.camera, state.mesh));
     std::ofstream(dir / "empty.stl").flush();
     loadCommandLineFile(state, {dir / "empty.stl"});
     EXPECT_EQ(std::pair(state.currentFileName, fake.messages.size()), std::pair(std::string(), size_t{2}));
-    EXPECT_EQ(fake.messages[1].title, "Import");
+    EXPECT_EQ(fake.messages[1].title, "Importieren");
     EXPECT_EQ(commandLineFileName({}), "");
     EXPECT_EQ(commandLineFileName({"/tmp/my", "big", "ship.pq"}), "/tmp/my big ship.pq");
     const std::pair<std::string_view, std::string_view> cases[] = {

@@ -23,15 +23,16 @@ namespace {
 std::array<float, 4> fields(ViewMouse m) { return {m.x, m.y, m.dx, m.dy}; }
 
 // Each test starts in a fresh folder, the working directory and the program's
-// folder (pref.txt is there), with nothing remembered from an earlier test.
+// folder (pref.txt is there), with a fresh state folder of its own (recovery
+// copies, remembered settings): nothing remembered from an earlier test.
 struct Loop : ::testing::Test {
     FakeWindowLayer windows, again;
     AppState state, next;
     std::filesystem::path startDirectory = std::filesystem::current_path();
-    std::string folder = makeTestFolder("shell_loop") + "/";
+    std::string folder = makeTestFolder("shell_loop") + "/", stateFolder = makeTestFolder("shell_loop_state");
 
-    void SetUp() override { std::filesystem::current_path(folder), std::filesystem::remove(userStatePath()); }
-    void TearDown() override { std::filesystem::current_path(startDirectory); }
+    void SetUp() override { std::filesystem::current_path(folder), ::setenv("XDG_STATE_HOME", stateFolder.c_str(), 1); }
+    void TearDown() override { std::filesystem::current_path(startDirectory), ::unsetenv("XDG_STATE_HOME"); }
     void start(FakeWindowLayer& layer, AppState& s, const std::vector<std::string>& arguments = {})
     { s.windows = &layer, startUp(s, folder, arguments); }
     // Runs passes until the scripted events are used up and one idle pass drew what was left.

@@ -8,11 +8,14 @@
 //
 // Built without sanitizers: AddressSanitizer reserves terabytes of address
 // space, which the address-space limit forbids.
+#include <assimp/DefaultIOStream.h>
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +24,7 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -81,6 +85,39 @@ bool applyLimits(uint64_t memoryBytes, uint64_t cpuSeconds)
     return setLimit(RLIMIT_AS, addressSpace, addressSpace) && setLimit(RLIMIT_CPU, cpuSeconds, cpuSeconds + 1) &&
            setLimit(RLIMIT_FSIZE, 0, 0) && setLimit(RLIMIT_CORE, 0, 0);
 }
+
+// A stream over a file this helper opened itself.
+class OpenedFileStream : public Assimp::DefaultIOStream {
+public:
+    OpenedFileStream(FILE* file, const std::string& name) : DefaultIOStream(file, name) {}
+};
+
+// The files the importer reads, the one named and those it names in turn (an
+// OBJ's materials, a glTF's buffers), are opened only when they are regular
+// files: a FIFO or a device named there would hold the helper or feed it
+// without end. Opened without waiting, then checked on what was opened.
+class RegularFilesOnly : public Assimp::DefaultIOSystem {
+public:
+    bool Exists(const char* path) const override
+    {
+        struct stat info {};
+        return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+    }
+    Assimp::IOStream* Open(const char* path, const char* mode) override
+    {
+        if (std::string_view(mode).find_first_of("wa+") != std::string_view::npos) return nullptr;
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        struct stat info {};
+        if (fd < 0) return nullptr;
+        FILE* file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+        if (file == nullptr) {
+            ::close(fd);
+            return nullptr;
+        }
+        // assimp owns the stream from here and frees it in Close.
+        return std::make_unique<OpenedFileStream>(file, path).release();
+    }
+};
 
 bool writeAll(std::span<const std::byte> bytes)
 {
@@ -151,11 +188,32 @@ std::vector<std::byte> collectRecords(const aiScene& scene)
     return records;
 }
 
+// The first face that names a vertex its mesh does not have, in words; empty
+// when every face is sound. Checked before the steps that would read there.
+std::string faceProblem(const aiScene& scene)
+{
+    for (unsigned m = 0; m < scene.mNumMeshes && scene.mMeshes != nullptr; ++m) {
+        const aiMesh* mesh = scene.mMeshes[m];
+        for (unsigned f = 0; mesh != nullptr && mesh->mFaces != nullptr && f < mesh->mNumFaces; ++f) {
+            const aiFace& face = mesh->mFaces[f];
+            for (unsigned k = 0; face.mIndices != nullptr && k < face.mNumIndices; ++k)
+                if (face.mIndices[k] >= mesh->mNumVertices)
+                    return "a face names vertex " + std::to_string(face.mIndices[k]) + " of " +
+                           std::to_string(mesh->mNumVertices);
+        }
+    }
+    return {};
+}
+
 bool importFile(const char* path)
 {
     Assimp::Importer importer;
-    const aiScene* scene =
-        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType);
+    importer.SetIOHandler(std::make_unique<RegularFilesOnly>().release());  // the importer owns it
+    const aiScene* scene = importer.ReadFile(path, 0);
+    if (scene == nullptr) return sendMessage(importer.GetErrorString());
+    if (const std::string problem = faceProblem(*scene); !problem.empty()) return sendMessage(problem);
+    constexpr unsigned steps = aiProcess_Triangulate | aiProcess_ValidateDataStructure | aiProcess_SortByPType;
+    scene = importer.ApplyPostProcessing(steps);
     if (scene == nullptr) return sendMessage(importer.GetErrorString());
     if (scene->mRootNode == nullptr) return sendMessage("the file holds no scene");
     const std::vector<std::byte> records = collectRecords(*scene);

@@ -395,7 +395,8 @@ JobResult runExport(const std::string& input, const std::string& output, const s
 JobResult runImport(const std::string& input, const std::string& output, int32_t factor)
 {
     auto imported = importThroughHelper(input, factor);
-    if (const std::string* problem = std::get_if<std::string>(&imported)) return failed("pqtool: " + *problem + "\n");
+    if (const ImportProblem* problem = std::get_if<ImportProblem>(&imported))
+        return failed("pqtool: " + importProblemText(english, input, *problem) + "\n");
     return writeMesh(std::get<Mesh>(imported), output);
 }
 

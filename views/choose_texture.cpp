@@ -21,6 +21,11 @@ TextureUploader engineUploader(AppState& state)
 
 void chooseTexture(AppState& state) { chooseTextureWith(state, engineReader(state), engineUploader(state)); }
 
+bool setMeshTexture(AppState& state, const std::string& file)
+{
+    return setMeshTextureWith(state, file, engineReader(state), engineUploader(state));
+}
+
 void loadTextureForMesh(AppState& state, const std::string& meshPath)
 {
     const MeshTexture pick = textureForMesh(state.userState, meshPath);

@@ -413,6 +413,8 @@ bool setMeshTextureWith(AppState& state, const std::string& file, const TextureR
 // remembered with the current mesh file when it could be read. A cancelled
 // dialog keeps the texture there was.
 void chooseTexture(AppState& state);
+// setMeshTextureWith through the engine: a recovered document's picture.
+bool setMeshTexture(AppState& state, const std::string& file);
 // chooseTexture with the reading and the upload given, so it runs without OpenGL.
 void chooseTextureWith(AppState& state, const TextureReader& read, const TextureUploader& upload);
 // After a mesh file was read (opened, or merged while no texture is loaded):

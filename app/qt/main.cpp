@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    holdTerminationSignals();  // before any thread is started
     QApplication application(argc, argv);
     // Desktops find the editor's entry, and with it its icon, by this name.
     QGuiApplication::setDesktopFileName("polyquill");
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
 
     startUp(state, executableDirectory(), arguments);
     runMainLoop(state);
+    endRecovery(state);
     if (state.quitRequested)
         releaseWindows(state);
     else

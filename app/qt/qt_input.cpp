@@ -3,6 +3,10 @@
 // FIFO, which fetchEvent and waitForEvent hand to the program one at a time.
 #include "app/qt/qt_support.h"
 
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -10,6 +14,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
@@ -333,3 +338,49 @@ bool QtWindowLayer::isShiftDown() const
 }
 
 void QtWindowLayer::sleepMs(int32_t milliseconds) { QThread::msleep(static_cast<unsigned long>(std::max(0, milliseconds))); }
+
+// ---- the end signals ------------------------------------------------------------------
+
+namespace {
+
+sigset_t terminationSignalSet()
+{
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGHUP);
+    return endSignals;
+}
+
+}  // namespace
+
+void holdTerminationSignals()
+{
+    const sigset_t endSignals = terminationSignalSet();
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+}
+
+void QtWindowLayer::setTerminationHandler(std::function<void(int32_t signal)> handler)
+{
+    const sigset_t endSignals = terminationSignalSet();
+    terminationSignals_ = ::signalfd(-1, &endSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (terminationSignals_ < 0) {
+        pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);  // ended as they would be without a handler
+        return;
+    }
+    auto* notifier = new QSocketNotifier(terminationSignals_, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, handler = std::move(handler)] {
+        signalfd_siginfo info{};
+        if (::read(terminationSignals_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+        const int signal = static_cast<int>(info.ssi_signo);
+        handler(signal);
+        // Raised again for the handler saving may have installed, which removes
+        // the temporary file of a write under way and then ends the process as
+        // the signal's default would; without it the default ends it.
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, signal);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        ::raise(signal);
+    });
+}

@@ -4,6 +4,8 @@
 // refused there and reported, so the program's own loop decides what closing means.
 #include "app/qt/qt_support.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include <QApplication>
@@ -37,6 +39,7 @@ QtWindowLayer::~QtWindowLayer()
 {
     qApp->removeEventFilter(this);
     while (!windows_.empty()) closeWindow(windows_.rbegin()->first);
+    if (terminationSignals_ >= 0) ::close(terminationSignals_);
 }
 
 // ---- windows ------------------------------------------------------------------------

@@ -29,6 +29,10 @@ class QToolBar;
 class QWidget;
 class QWindow;
 
+// Holds SIGTERM and SIGHUP back in this thread and every thread started after,
+// for setTerminationHandler to take them as events: the first call of main.
+void holdTerminationSignals();
+
 class QtWindowLayer : public QObject, public WindowLayer {
 public:
     QtWindowLayer();
@@ -54,6 +58,7 @@ public:
     void setExposeHandler(std::function<void(const std::vector<int32_t>& numbers)> handler) override;
     CursorPos maxToolClientSize() const override;
     void setSessionEndHandler(std::function<bool()> handler) override;
+    void setTerminationHandler(std::function<void(int32_t signal)> handler) override;
     bool fetchEvent(WindowEvent& event) override;
     bool waitForEvent(int32_t timeoutMs) override;
     bool isShiftDown() const override;
@@ -193,6 +198,7 @@ private:
     std::map<int32_t, QImage> images_;
     std::function<void()> resizeHandler_;
     std::function<bool()> sessionEndHandler_;
+    int terminationSignals_ = -1;  // a signalfd of SIGTERM and SIGHUP
     bool inResizeHandler_ = false;
     std::function<void(const std::vector<int32_t>&)> exposeHandler_;
     std::vector<int32_t> exposed_;  // views uncovered since the last call of exposeHandler_

@@ -140,12 +140,22 @@ def private_copy(program, folder):
     return os.path.join(folder, os.path.basename(program))
 
 
+def answer(title, text=None, key="Return"):
+    """Types any text into the dialog or message box of that title and gives the key."""
+    dialog = wait_for("the window " + title, lambda: windows(title), 90)[0]
+    wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
+    if text is not None:
+        xdo("key", "ctrl+a", "type", "--delay", "10", text)
+    xdo("key", key)
+    wait_for(title + " to close", lambda: dialog not in windows(title))
+
+
 class Editor:
     """The running program, found with its four views once drawn; at() takes its pixels, `scale` screen pixels each."""
 
-    def __init__(self, journey, arguments=(), scale=1, language="C", environment=None, warnings=()):
+    def __init__(self, journey, arguments=(), scale=1, language="C", environment=None, warnings=(), first=None):
         """environment: more variables for the editor; warnings: titles of the message boxes it shows
-        before its windows, each answered with Return."""
+        before its windows, each answered with Return; first: answers what it asks before its windows."""
         journey.editors.append(self)
         self.scale, self.workdir = scale, journey.workdir
         # The user's folders are the journey's; under weston the editor starts as a desktop session starts it.
@@ -161,6 +171,8 @@ class Editor:
                                         stdout=self.log, stderr=subprocess.STDOUT)
         for title in warnings:
             self.answer("^%s$" % title, another=True)
+        if first:
+            first()
         try:  # Wayland shows a program no windows of another: there the views are found by their labels
             self.main = not WESTON and wait_for("main window", lambda: windows(MAIN_TITLE), 90)[0]
             self.origin = WESTON and wait_for("the views", lambda: Shot().views(), 90)
@@ -198,12 +210,7 @@ class Editor:
 
     def answer(self, title, text=None, key="Return", another=False):
         """Types any text into the dialog or message box of that title and gives the key."""
-        dialog = wait_for("the window " + title, lambda: windows(title))[0]
-        wait_for(title + " to have the keyboard", lambda: xdo("getwindowfocus").strip() == dialog)
-        if text is not None:
-            xdo("key", "ctrl+a", "type", "--delay", "10", text)
-        xdo("key", key)
-        wait_for(title + " to close", lambda: dialog not in windows(title))
+        answer(title, text, key)
         if not another:
             self.enabled()
 

@@ -4,13 +4,15 @@ Xvfb (Mesa's software OpenGL), driven by xdotool and checked on the bytes it sav
 import contextlib
 import os
 import re
+import signal
+import struct
 import subprocess
 import sys
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gui_support import (VIEW_H, VIEW_W, VIEWS, Editor, Shot, expect, f32, geometry,  # noqa: E402
+from gui_support import (VIEW_H, VIEW_W, VIEWS, Editor, Shot, answer, expect, f32, geometry,  # noqa: E402
                          poll_screen, pq_bytes, read, read_pq, run_journey, wait_for, windows, write, write_picture, xdo)
 
 CORNERS = [(186, 74), (62, 74), (124, 148)]  # pixels of the Front view, clockwise
@@ -22,6 +24,7 @@ def build(journey):
     """In one xdotool call without a pause: eight arrow keys in the Side view, three vertices, the
     triangle tool, three corners and Save all count; the file named in two words is one name."""
     path = journey.path("fast triangle.pq")
+    write(path, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, path.split(" "))
     words = ["mousemove", *editor.at("Side", 120, 100), "click", 3, "key", "--delay", 0] + ["Down"] * 8
     clicks = [w for x, y in CORNERS for w in ("mousemove", *editor.at("Front", x, y), "click", 1)]
@@ -189,6 +192,7 @@ def exchange(journey):
         ["f %d/%d %d/%d %d/%d\n" % tuple(3 * t + k // 2 + 1 for k in range(6)) for t in range(3)]).encode())
     imported = pq_bytes([[(u, 1.0 - v, *p) for p, (u, v) in t] for t in OBJ])
     document, glb = journey.path("document.pq"), journey.path("out.glb")
+    write(document, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, [document])
     editor.menu(downs=7)
     editor.answer("^Open$", journey.path("in.obj"), another=True)
@@ -386,7 +390,8 @@ def scaled(*factors):
     def journey_at(journey, scale=factors[-1]):
         shots, files = [], []
         for factor in factors:
-            editor = Editor(journey, [path := journey.path("scale %s.pq" % factor)], factor)
+            write(path := journey.path("scale %s.pq" % factor), b"")  # a name that cannot be read is not taken
+            editor = Editor(journey, [path], factor)
             triangle = clicks(editor, [("Front", x + 4, y) for x, y in IN_FRONT])
             files.append(editor.saved(path, *clicks(editor, VERTEX_CLICKS), "key", "4", *triangle, "key", "ctrl+s"))
             xdo("mousemove", *editor.at("Front", 20, 180), "click", 1, "key", "Left", "mousemove",
@@ -409,6 +414,7 @@ def model(journey):
     leaves a seam 0.0008 wide; every vertex boxed with Ctrl and the select tool in one unpaused drag; welded
     shut. The file holds a closed shape, mirror-symmetric, facing outward; one undo brings the seam back."""
     path = journey.path("symmetric.pq")
+    write(path, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, [path])
     editor.menu(4, rights=2)  # Mesh: Insert plane
     editor.answer("^Ebene einf")  # the interface speaks German at first
@@ -462,6 +468,7 @@ def box(journey):
     """A box by clicks without pauses: four vertices moved back by Position (Ctrl+P), four in front, twelve triangles
     on stacked spots, all eight Shift+clicked and the texture projected from Front; Save writes every corner."""
     path = journey.path("box.pq")
+    write(path, b"")  # an empty mesh: a name that cannot be read is not taken
     editor = Editor(journey, [path])
 
     def clicks(spots, count=1, button=1, shift=False):
@@ -535,6 +542,70 @@ def cancel(journey):
     expect(not children(editor.process.pid), "the helper %r runs on" % helpers)
     editor.button("createvertex")
     expect(editor.saved(document, "key", "ctrl+s") == original, "the document changed: %r" % read_pq(document))
+
+
+def drag_all(editor, times):
+    """Drags every (selected) vertex 60 pixels right and 30 up in Front, `times` times, with the move tool."""
+    x, y = editor.at("Front", 124, 99)
+    for _ in range(times):
+        moves = [w for step in range(1, 11) for w in ("mousemove", x + 6 * step, y - 3 * step)]
+        xdo("key", "2", "mousemove", x, y, "mousedown", 1, *moves, "mouseup", 1)
+
+
+def moved_quad(times):
+    dx, dy = 60 / (VIEW_W / 2), 30 / (VIEW_H / 2)
+    return [[c[:2] + (f32(c[2] + times * dx), f32(c[3] + times * dy), 0.0) for c in t] for t in QUAD]
+
+
+def near(got, want):
+    return len(got) == len(want) and all(abs(a - b) < 1e-5 for t, u in zip(got, want) for c, d in zip(t, u)
+                                         for a, b in zip(c, d))
+
+
+def recovery(journey):
+    """A drag is copied; after SIGKILL the next start offers it and Restore gives back the moved quad under its name,
+    unsaved, until Save. SIGTERM writes a change the interval held back and ends the editor; Discard removes it."""
+    path = journey.path("quad.pq")
+    write(path, pq_bytes(QUAD))
+    folder = os.path.join(journey.workdir, "state", "polyquill")
+
+    def copies(suffix=".pqr"):
+        return [os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(suffix)] if os.path.isdir(folder) \
+            else []
+
+    def copied():
+        """The triangles of the one copy: native records after a 12-byte header and three 64-bit lengths."""
+        data = read(copies()[0])
+        records = data[36:36 + struct.unpack_from("<Q", data, 12)[0]]
+        return [[struct.unpack_from("<5f", records, 60 * t + 20 * k) for k in range(3)]
+                for t in range(len(records) // 60)]
+
+    editor = Editor(journey, [path], environment={"POLYQUILL_RECOVERY_SECONDS": "1"})
+    editor.button("createvertex")  # greyed: gives the main window the keyboard
+    drag_all(editor, 1)
+    wait_for("the copy", lambda: copies() and near(copied(), moved_quad(1)))
+    editor.process.kill()
+    editor.process.wait(timeout=30)
+    restored = Editor(journey, [], first=lambda: answer("^Polyquill$"))  # Restore, the first button
+    restored.button("createvertex")
+    expect(near(read_pq(path) if restored.saved(path, "key", "ctrl+s") else [], moved_quad(1)),
+           "Save after Restore wrote %r" % read_pq(path))
+    wait_for("the copy to go once saved", lambda: not copies())
+
+    drag_all(restored, 1)
+    wait_for("the copy of the second drag", lambda: copies())
+    drag_all(restored, 1)  # within the minute: no copy of its own
+    x, y = moved_quad(3)[0][0][2:4]  # a corner's marker in Front once the editor has taken the drag
+    poll_screen("the third drag", lambda shot: None if any(abs(m[0] - 124 - 124 * x) < 3 and abs(m[1] - 99 + 99 * y) < 3
+                                                           for m in markers(shot, restored, "Front")) else "not yet")
+    restored.process.terminate()
+    expect(wait_for("the end", lambda: restored.process.poll() is not None) and
+           restored.process.returncode == -signal.SIGTERM, "SIGTERM did not end the editor")
+    expect(near(copied(), moved_quad(3)), "the copy on SIGTERM holds %r" % copied())
+    expect(not [n for n in os.listdir(folder) if ".pqr." in n], "SIGTERM left %r" % os.listdir(folder))
+    Editor(journey, [path], first=lambda: answer("^Polyquill$", key="Escape"))  # Discard
+    expect(not copies() and len(copies(".lock")) == 1, "Discard left %r" % os.listdir(folder))
+    expect(near(read_pq(path), moved_quad(1)), "the file changed: %r" % read_pq(path))
 
 
 def colours(shot, origin):
@@ -614,4 +685,4 @@ if __name__ == "__main__":
                           "navigate": navigate, "texture": texture, "box": box, "model": model,
                           "views": scaled(1), "scale2": scaled(1, 2), "scale1.5": scaled(1, 1.5),
                           "sample": sample, "document": document, "proportions": proportions, "oldcard": oldcard,
-                          "turn": turn, "cancel": cancel}))
+                          "turn": turn, "cancel": cancel, "recovery": recovery}))

@@ -71,6 +71,9 @@ TEST(History, EveryEditUndoneAndRedoneGivesTheDocumentBeforeAndAfter)
     EXPECT_EQ(mesh.vertices[0].marked, 1);
     mesh.vertices[0].x += 1.0f;  // not recorded yet: redo records it instead, and the saved state goes
     EXPECT_FALSE(redoStep(history, mesh, name) || canRedo(history));
+    size_t kept = 0;
+    for (const HistoryStep& step : history.steps) kept += step.bytes;
+    EXPECT_EQ(history.bytes, kept) << "the steps that could be redone leave the total";
     while (undoStep(history, mesh, name)) EXPECT_TRUE(isModified(history));
 }
 

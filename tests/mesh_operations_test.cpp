@@ -172,6 +172,11 @@ TEST(MeshOperations, ExtrudeLiftsTheRegionAndWallsItsBoundaryFacingOutward)
     addTriangle(flat, 4, 5, 6);
     ASSERT_TRUE(extrudeSelection(flat, 1.0f));
     EXPECT_EQ(at(flat, 7).z, 1.0);
+    // A region away from the origin moves along its own normal.
+    Mesh lifted = square();
+    for (size_t i = 0; i < 4; ++i) lifted.vertices[i].x += 2.0f, lifted.vertices[i].z = 1.0f;
+    ASSERT_TRUE(extrudeSelection(lifted, 0.5f));
+    EXPECT_EQ(std::pair(at(lifted, 4).x, at(lifted, 4).z), std::pair(2.0, 1.5));
 }
 
 TEST(MeshOperations, WeldMergesChainsToTheirCentreAndRemovesCollapsedTriangles)

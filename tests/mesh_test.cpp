@@ -119,6 +119,9 @@ TEST(Numbers, VerticesFoundExactlyDecimalsTakeTheLongestLeadingNumberWholesSatur
         {"-1e999", -HUGE_VAL}, {"1e-999", 0.0}, {"0.000000000000000000001e-400", 0.0}, {"1e99999999999999999999", HUGE_VAL},
         {manyNines, HUGE_VAL}, {std::string_view("12345").substr(0, 2), 12.0},  // no terminator after the view
         {"1641727006757590.3", 1641727006757590.3}};  // past 2^53 the digits are not one exact double
+    Mesh building;
+    addVertex(building, 0, 0, 0), addCorner(building, 0), clearMesh(building);
+    EXPECT_EQ(building.pendingCorner, 0) << "an empty mesh has no triangle under construction";
     for (const auto& [text, want] : cases) EXPECT_EQ(readDecimal(text), want) << text;
     EXPECT_EQ(readDecimal("9." + std::string(400, '0') + "e308"), HUGE_VAL) << "zeros after the 9 do not scale it";
     const std::pair<const char*, int32_t> whole[] = {{"42abc", 42}, {"  -7", -7}, {"+3", 3}, {"3.9", 3}, {"", 0}, {"x1", 0},

@@ -163,8 +163,7 @@ void openFileByName(AppState& state, const std::string& path)
         state.windows->showMessage("Polyquill", textOf(state.prefs.language, Text::CannotRead, {path}));
         return;
     }
-    clearMesh(state.mesh);
-    loadCommandLineFile(state, {path});
+    if (!loadCommandLineFile(state, {path})) return;
     markMeshChanged(state, allViews);
     // One step with the new name, as Open records it.
     recordChange(state);

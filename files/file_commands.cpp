@@ -377,17 +377,18 @@ void cmdExport(AppState& state)
 
 }  // namespace files
 
-void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
+bool loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters)
 {
     const std::string path = commandLineFileName(parameters);
-    if (path.empty()) return;
+    if (path.empty()) return false;
     if (lowerExtension(path) != "asc" && !isImportName(path)) {
-        if (!openMeshFile(state, path)) return;
+        if (!openMeshFile(state, path)) return false;
         loadTextureForMesh(state, path);
-        return;
+        return true;
     }
-    // Read as Merge ASC and Import read them, into a document without a name,
-    // so that Save asks rather than write the native format over the file.
+    // Read as Merge ASC and Import read them, into an empty document without a
+    // name, so that Save asks rather than write the native format over the file.
+    clearMesh(state.mesh);
     state.currentFileName.clear();
     renameDocument(state.history, state.currentFileName);
     if (isImportName(path))
@@ -395,6 +396,7 @@ void loadCommandLineFile(AppState& state, const std::vector<std::string>& parame
     else
         mergeAscFile(state, path);
     recordChange(state);
+    return true;
 }
 
 void rememberDialogStart(AppState& state)

@@ -496,8 +496,9 @@ void cmdExport(AppState& state);
 // opened as Open opens it, or, named .asc or with an import extension, read
 // as Merge ASC and Import read it (the reduction factor asked first), the
 // document then modified and without a name. A file that cannot be read is
-// told as Open tells it and leaves the document empty and unnamed.
-void loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
+// told as Open tells it and leaves the document empty and unnamed. False when
+// no file is named or a native one could not be read: the document is as it was.
+bool loadCommandLineFile(AppState& state, const std::vector<std::string>& parameters);
 // Per pass of the main loop: the dialogs start at the current file, when there is one.
 void rememberDialogStart(AppState& state);
 

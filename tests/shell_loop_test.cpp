@@ -397,6 +397,13 @@ TEST_F(Loop, ADroppedFileOpensAsTheCommandLineDoesAfterTheQuestion)
     settle(windows, state);
     EXPECT_EQ(state.mesh.vertices[0].x, 0.25f);
     EXPECT_EQ(windows.messages.size(), 1u) << "a folder is no file to open";
+    const std::string huge = folder + "huge.pq";
+    std::ofstream(huge).put('x');
+    std::filesystem::resize_file(huge, 1ull << 40);
+    windows.pushDrop(windowMain, huge);
+    settle(windows, state);
+    EXPECT_EQ(state.currentFileName, file) << "a file too large to read leaves the document and its name";
+    EXPECT_EQ(state.mesh.vertices.size(), 3u);
 }
 
 TEST_F(Loop, KeepProportionsThePlaceAndWithoutPrefTxtTheLocaleAreTakenAtStart)
